@@ -1,0 +1,32 @@
+# Native build: the portable core under AddressSanitizer and UndefinedBehaviorSanitizer,
+# its tests, and (with clang) its libFuzzer targets.
+set(VL_SANITIZE -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+target_compile_options(vl_portable PRIVATE ${VL_SANITIZE} -Wall -Wextra)
+target_link_options(vl_portable PUBLIC ${VL_SANITIZE})
+
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+file(GLOB VL_PORTABLE_TESTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/portable/*.cpp)
+add_executable(portable_tests ${VL_PORTABLE_TESTS})
+target_compile_options(portable_tests PRIVATE ${VL_SANITIZE})
+target_link_libraries(portable_tests PRIVATE vl_portable GTest::gtest_main)
+add_test(NAME portable_tests COMMAND portable_tests)
+
+if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+  file(GLOB VL_FUZZERS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/fuzz/*_fuzzer.cpp)
+  foreach(src ${VL_FUZZERS})
+    get_filename_component(name ${src} NAME_WE)
+    add_executable(${name} ${src})
+    target_compile_options(${name} PRIVATE -fsanitize=fuzzer ${VL_SANITIZE})
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+    target_link_libraries(${name} PRIVATE vl_portable)
+  endforeach()
+endif()
+
+file(GLOB VL_NATIVE_BENCH CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/bench/*_bench.cpp)
+foreach(src ${VL_NATIVE_BENCH})
+  get_filename_component(name ${src} NAME_WE)
+  add_executable(${name} ${src})
+  target_link_libraries(${name} PRIVATE vl_portable)
+endforeach()

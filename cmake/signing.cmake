@@ -1,0 +1,24 @@
+# Publisher of the programs the control starts: the serial of the maker's code-signing
+# certificate, most significant byte first, each byte "%02x" and one blank.
+# The default is the serial of the test maker certificate made below.
+set(VL_PUBLISHER_SERIAL "3f 1c 77 a2 90 4e 5b 12 c8 6d 0e 9a 41 b7 25 e3 " CACHE STRING
+    "Expected serial text of the maker's code-signing certificate")
+
+set(VL_CERT_DIR ${CMAKE_BINARY_DIR}/certs)
+string(REPLACE " " "" vl_serial_hex "${VL_PUBLISHER_SERIAL}")
+add_custom_command(OUTPUT ${VL_CERT_DIR}/maker.crt
+  COMMAND ${PROJECT_SOURCE_DIR}/cmake/make_test_certs.sh ${VL_CERT_DIR} ${vl_serial_hex}
+  DEPENDS ${PROJECT_SOURCE_DIR}/cmake/make_test_certs.sh
+  COMMENT "Making test code-signing certificates")
+add_custom_target(vl_test_certs DEPENDS ${VL_CERT_DIR}/maker.crt)
+
+# vl_signed_copy(TARGET <exe target> CERT <maker|other_serial|other_name> OUTPUT <file>)
+function(vl_signed_copy)
+  cmake_parse_arguments(A "" "TARGET;CERT;OUTPUT" "" ${ARGN})
+  add_custom_command(OUTPUT ${A_OUTPUT}
+    COMMAND ${PROJECT_SOURCE_DIR}/cmake/sign.sh ${VL_CERT_DIR} ${A_CERT} $<TARGET_FILE:${A_TARGET}> ${A_OUTPUT}
+    DEPENDS ${A_TARGET} ${VL_CERT_DIR}/maker.crt ${PROJECT_SOURCE_DIR}/cmake/sign.sh
+    COMMENT "Signing ${A_TARGET} with ${A_CERT}")
+  get_filename_component(n ${A_OUTPUT} NAME_WE)
+  add_custom_target(sign_${n}_${A_CERT} ALL DEPENDS ${A_OUTPUT})
+endfunction()

@@ -1,0 +1,70 @@
+# Cross build: the module, the stand-in programs and every Windows test, run under Wine.
+add_compile_definitions(UNICODE _UNICODE _WIN32_WINNT=0x0601 WINVER=0x0601 NOMINMAX)
+add_compile_options(-Wall -Wextra -Wno-cast-function-type)
+# The C++ runtime is linked in: the module and the programs import system DLLs only.
+add_link_options(-static -static-libgcc -static-libstdc++)
+
+set(VL_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+configure_file(${PROJECT_SOURCE_DIR}/cmake/wine_run.sh.in ${CMAKE_BINARY_DIR}/wine_run.sh
+               @ONLY FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine_run.sh)
+
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+include(cmake/signing.cmake)
+
+# Everything of the control that calls the platform; the module and the tests link it.
+file(GLOB VL_WIN_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/*/*.cpp)
+list(FILTER VL_WIN_SOURCES EXCLUDE REGEX "/module_entry\\.cpp$")
+add_library(vl_win STATIC ${VL_WIN_SOURCES})
+target_include_directories(vl_win PUBLIC ${PROJECT_SOURCE_DIR}/src ${CMAKE_BINARY_DIR}/generated)
+target_compile_definitions(vl_win PUBLIC VL_PUBLISHER_SERIAL=L"${VL_PUBLISHER_SERIAL}")
+target_link_libraries(vl_win PUBLIC vl_portable
+  ole32 oleaut32 uuid shell32 shlwapi user32 gdi32 advapi32 crypt32 wintrust wininet version comctl32 olepro32)
+
+foreach(dir tools/kernel tools/updater tools/typelib tools/pagehost src/com_server/resources)
+  if(EXISTS ${PROJECT_SOURCE_DIR}/${dir}/CMakeLists.txt)
+    add_subdirectory(${dir})
+  endif()
+endforeach()
+
+# One test executable per file of tests/win; a file that uses the machine-wide kernel
+# main pipe or the product's registry key and home folder says so with a line
+#   // ctest: RESOURCE_LOCK product_state
+file(GLOB VL_WIN_TESTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/win/*_test.cpp)
+file(GLOB VL_WIN_TEST_SUPPORT CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/win/support/*.cpp)
+add_library(vl_test_support STATIC ${VL_WIN_TEST_SUPPORT} ${PROJECT_SOURCE_DIR}/tests/win/support/test_main.cpp)
+target_link_libraries(vl_test_support PUBLIC vl_win GTest::gtest GTest::gmock)
+target_compile_definitions(vl_test_support PUBLIC VL_BINARY_DIR="${CMAKE_BINARY_DIR}")
+foreach(src ${VL_WIN_TESTS})
+  get_filename_component(name ${src} NAME_WE)
+  add_executable(${name} ${src})
+  target_link_libraries(${name} PRIVATE vl_test_support)
+  add_test(NAME ${name} COMMAND ${name})
+  file(STRINGS ${src} props REGEX "^// ctest: ")
+  foreach(p ${props})
+    string(REGEX REPLACE "^// ctest: ([A-Z_]+) (.*)$" "\\1;\\2" kv "${p}")
+    list(GET kv 0 key)
+    list(GET kv 1 value)
+    set_property(TEST ${name} APPEND PROPERTY ${key} ${value})
+  endforeach()
+  set_property(TEST ${name} PROPERTY TIMEOUT 600)
+endforeach()
+
+# The portable tests run under Wine too: the core is compiled both ways.
+file(GLOB VL_PORTABLE_TESTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/portable/*.cpp)
+add_executable(portable_tests_win ${VL_PORTABLE_TESTS})
+target_link_libraries(portable_tests_win PRIVATE vl_portable GTest::gtest_main)
+add_test(NAME portable_tests_win COMMAND portable_tests_win)
+
+# The control module.
+file(GLOB VL_MODULE_RESOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/com_server/resources/*.rc)
+add_library(VLServiceAdapter SHARED
+  ${PROJECT_SOURCE_DIR}/src/com_server/module_entry.cpp
+  ${PROJECT_SOURCE_DIR}/src/com_server/VLServiceAdapter.def
+  ${VL_MODULE_RESOURCES})
+set_target_properties(VLServiceAdapter PROPERTIES PREFIX "" SUFFIX ".ocx")
+target_link_libraries(VLServiceAdapter PRIVATE vl_win)
+# The .def file names the exports undecorated; their stdcall symbols carry @n.
+target_link_options(VLServiceAdapter PRIVATE -Wl,--enable-stdcall-fixup)
