@@ -23,7 +23,9 @@ target_compile_definitions(vl_win PUBLIC VL_PUBLISHER_SERIAL=L"${VL_PUBLISHER_SE
 target_link_libraries(vl_win PUBLIC vl_portable
   ole32 oleaut32 uuid shell32 shlwapi user32 gdi32 advapi32 crypt32 wintrust wininet version comctl32 olepro32)
 
-foreach(dir tools/kernel tools/updater tools/typelib tools/pagehost src/com_server/resources)
+# Generated resources: a subfolder that makes a file the module's .rc files include appends
+# the file to VL_GENERATED_RESOURCES and its target to VL_GENERATED_TARGETS.
+foreach(dir tools/kernel tools/updater tools/typelib tools/formdef tools/pagehost tools/patch_server)
   if(EXISTS ${PROJECT_SOURCE_DIR}/${dir}/CMakeLists.txt)
     add_subdirectory(${dir})
   endif()
@@ -68,3 +70,12 @@ set_target_properties(VLServiceAdapter PROPERTIES PREFIX "" SUFFIX ".ocx")
 target_link_libraries(VLServiceAdapter PRIVATE vl_win)
 # The .def file names the exports undecorated; their stdcall symbols carry @n.
 target_link_options(VLServiceAdapter PRIVATE -Wl,--enable-stdcall-fixup)
+target_include_directories(VLServiceAdapter PRIVATE ${CMAKE_BINARY_DIR}/generated)
+get_property(vl_generated_files GLOBAL PROPERTY VL_GENERATED_RESOURCES)
+get_property(vl_generated_targets GLOBAL PROPERTY VL_GENERATED_TARGETS)
+if(vl_generated_files)
+  set_property(SOURCE ${VL_MODULE_RESOURCES} APPEND PROPERTY OBJECT_DEPENDS ${vl_generated_files})
+endif()
+foreach(t ${vl_generated_targets})
+  add_dependencies(VLServiceAdapter ${t})
+endforeach()
