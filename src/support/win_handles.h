@@ -137,6 +137,15 @@ struct CertContextTraits {
 };
 using UniqueCertContext = UniqueResource<CertContextTraits>;
 
+// Memory the COM task allocator handed out (ProgIDFromCLSID, StringFromCLSID, ...).
+struct CoTaskMemTraits {
+    using Type = LPOLESTR;
+    static Type Empty() { return nullptr; }
+    static bool IsValid(Type p) { return p != nullptr; }
+    static void Close(Type p) { ::CoTaskMemFree(p); }
+};
+using UniqueCoTaskText = UniqueResource<CoTaskMemTraits>;
+
 // A BSTR owner. Null counts as the empty text, as it does for automation callers.
 struct BstrTraits {
     using Type = BSTR;
