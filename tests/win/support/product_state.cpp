@@ -1,0 +1,88 @@
+#include "product_state.h"
+
+#include <shlobj.h>
+
+#include "support/win_handles.h"
+#include "test_paths.h"
+
+namespace vl::test {
+
+namespace {
+
+void DeleteFolderContents(const std::wstring& folder)
+{
+    WIN32_FIND_DATAW entry;
+    vl::UniqueFindHandle search(::FindFirstFileW((folder + L"\\*").c_str(), &entry));
+    if (!search.valid()) return;
+    do {
+        const std::wstring name = entry.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const std::wstring path = folder + L"\\" + name;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            DeleteFolderContents(path);
+            ::RemoveDirectoryW(path.c_str());
+        } else {
+            ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            ::DeleteFileW(path.c_str());
+        }
+    } while (::FindNextFileW(search.get(), &entry));
+}
+
+} // namespace
+
+std::wstring HomeFolder()
+{
+    wchar_t documents[MAX_PATH] = {};
+    ::SHGetSpecialFolderPathW(nullptr, documents, CSIDL_PERSONAL, TRUE);
+    std::wstring home = documents;
+    if (!home.empty() && home.back() != L'\\') home += L'\\';
+    return home + L"My Vorlink";
+}
+
+bool EndRunningKernels()
+{
+    for (int i = 0; i < 50; ++i) {
+        HWND window = ::FindWindowW(L"TMainForm", nullptr);
+        if (!window) return true;
+        DWORD pid = 0;
+        ::GetWindowThreadProcessId(window, &pid);
+        vl::UniqueHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
+        if (process.valid()) {
+            ::TerminateProcess(process.get(), 1);
+            ::WaitForSingleObject(process.get(), 5000);
+        }
+        PumpMessages(50);
+    }
+    return ::FindWindowW(L"TMainForm", nullptr) == nullptr;
+}
+
+void ResetProductState()
+{
+    EndRunningKernels();
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, L"SOFTWARE\\Torvane\\vorlink!");
+    ::RegDeleteKeyW(HKEY_CURRENT_USER, L"SOFTWARE\\Torvane\\vorlink!");
+    const std::wstring home = HomeFolder();
+    DeleteFolderContents(home);
+    ::CreateDirectoryW(home.c_str(), nullptr);
+}
+
+bool InstallIntoHome(const std::wstring& buildRelative, const std::wstring& name)
+{
+    ::CreateDirectoryW(HomeFolder().c_str(), nullptr);
+    return ::CopyFileW(BuildFile(buildRelative).c_str(), (HomeFolder() + L"\\" + name).c_str(), FALSE) != FALSE;
+}
+
+void PumpMessages(DWORD ms)
+{
+    const DWORD start = ::GetTickCount();
+    do {
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    } while (::GetTickCount() - start < ms);
+}
+
+} // namespace vl::test
