@@ -105,6 +105,15 @@ struct GdiObjectTraits {
 };
 using UniqueGdiObject = UniqueResource<GdiObjectTraits>;
 
+// A device context made with CreateCompatibleDC.
+struct MemoryDcTraits {
+    using Type = HDC;
+    static Type Empty() { return nullptr; }
+    static bool IsValid(Type h) { return h != nullptr; }
+    static void Close(Type h) { ::DeleteDC(h); }
+};
+using UniqueMemoryDc = UniqueResource<MemoryDcTraits>;
+
 struct InternetHandleTraits {
     using Type = HINTERNET;
     static Type Empty() { return nullptr; }
@@ -136,6 +145,15 @@ struct CertContextTraits {
     static void Close(Type h) { ::CertFreeCertificateContext(h); }
 };
 using UniqueCertContext = UniqueResource<CertContextTraits>;
+
+// A module loaded with LoadLibrary or LoadLibraryEx.
+struct ModuleTraits {
+    using Type = HMODULE;
+    static Type Empty() { return nullptr; }
+    static bool IsValid(Type h) { return h != nullptr; }
+    static void Close(Type h) { ::FreeLibrary(h); }
+};
+using UniqueModule = UniqueResource<ModuleTraits>;
 
 // Memory the COM task allocator handed out (ProgIDFromCLSID, StringFromCLSID, ...).
 struct CoTaskMemTraits {
