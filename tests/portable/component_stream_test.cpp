@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,9 +20,20 @@ Bytes Write(const ComponentRecord& record)
     return written ? *written : Bytes{};
 }
 
+ComponentRecord Component(std::string className, std::string name = "", std::optional<std::uint8_t> prefix = {})
+{
+    ComponentRecord record;
+    record.prefix = prefix;
+    record.className = std::move(className);
+    record.name = std::move(name);
+    return record;
+}
+
 ComponentRecord RecordWith(std::vector<PropertyEntry> properties)
 {
-    return ComponentRecord{.className = "T", .name = "T", .properties = std::move(properties)};
+    ComponentRecord record = Component("T", "T");
+    record.properties = std::move(properties);
+    return record;
 }
 
 // Writes the record, reads it back, and checks that both sides agree.
@@ -70,7 +82,7 @@ PropertyValue NestedLists(int levels)
 TEST(ComponentStream, EveryValueTypeRoundTrips)
 {
     ExtendedBytes extended{0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x80, 0xFF, 0x3F};
-    ComponentRecord child{.prefix = 0xF3, .className = "TChild", .name = ""};
+    ComponentRecord child = Component("TChild", "", 0xF3);
     child.properties.push_back({"Inner.Value", PropertyValue::Int32(INT32_MIN)});
     ComponentRecord record = RecordWith({
         {"Null", PropertyValue()},
@@ -91,13 +103,13 @@ TEST(ComponentStream, EveryValueTypeRoundTrips)
         {"List", PropertyValue::List({PropertyValue::Int8(1), PropertyValue::String("a"), PropertyValue::Nil(),
                                       PropertyValue::List({})})},
         {"Items", PropertyValue::Collection({
-                      CollectionItem{.order = PropertyValue::Int8(3), .properties = {{"Caption", PropertyValue::String("x")}}},
-                      CollectionItem{.properties = {{"Top", PropertyValue::Int8(2)}}},
+                      CollectionItem{PropertyValue::Int8(3), {{"Caption", PropertyValue::String("x")}}},
+                      CollectionItem{std::nullopt, {{"Top", PropertyValue::Int8(2)}}},
                       CollectionItem{},
                   })},
     });
     record.children.push_back(child);
-    record.children.push_back(ComponentRecord{.className = "TOther", .name = "Other"});
+    record.children.push_back(Component("TOther", "Other"));
     ExpectRoundTrip(record);
 }
 
@@ -154,12 +166,14 @@ TEST(ComponentStream, WriterRefusesWhatWouldReadBackDifferently)
     ExpectWriteRefused(RecordWith({{"", PropertyValue::Nil()}}));
     ExpectWriteRefused(RecordWith({{"P", PropertyValue::Set({"a", ""})}}));
     ExpectWriteRefused(RecordWith({{"P", PropertyValue::List({PropertyValue()})}}));
-    ExpectWriteRefused(RecordWith({{"P", PropertyValue::Collection({{.order = PropertyValue::String("1")}})}}));
-    ExpectWriteRefused(ComponentRecord{.className = "", .name = "n"});
-    ExpectWriteRefused(ComponentRecord{.className = std::string(kMaxClassName + 1, 'T')});
-    ExpectWriteRefused(ComponentRecord{.prefix = 0xF8, .className = "T"});
-    ExpectWriteRefused(ComponentRecord{.className = "T", .children = {ComponentRecord{}}});
-    ExpectWriteRefused(ComponentRecord{.className = "T", .name = std::string(256, 'n')});
+    ExpectWriteRefused(RecordWith({{"P", PropertyValue::Collection({{PropertyValue::String("1"), {}}})}}));
+    ExpectWriteRefused(Component("", "n"));
+    ExpectWriteRefused(Component(std::string(kMaxClassName + 1, 'T')));
+    ExpectWriteRefused(Component("T", "", 0xF8));
+    ExpectWriteRefused(Component("T", std::string(256, 'n')));
+    ComponentRecord withUnnamedClass = Component("T");
+    withUnnamedClass.children.push_back(Component(""));
+    ExpectWriteRefused(withUnnamedClass);
 }
 
 TEST(ComponentStream, NestingIsBoundedOnBothSides)
@@ -181,11 +195,11 @@ TEST(ComponentStream, NestingIsBoundedOnBothSides)
     deepRecords.insert(deepRecords.end(), 2 * (kMaxStreamNesting + 1), 0);
     ExpectReadError(deepRecords, "Invalid stream format");
 
-    ComponentRecord root{.className = "T"};
+    ComponentRecord root = Component("T");
     ComponentRecord* innermost = &root;
-    for (int i = 1; i < kMaxStreamNesting; ++i) innermost = &innermost->children.emplace_back(ComponentRecord{.className = "T"});
+    for (int i = 1; i < kMaxStreamNesting; ++i) innermost = &innermost->children.emplace_back(Component("T"));
     ExpectRoundTrip(root);
-    innermost->children.push_back(ComponentRecord{.className = "T"});
+    innermost->children.push_back(Component("T"));
     ExpectWriteRefused(root);
 }
 

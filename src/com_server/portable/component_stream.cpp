@@ -129,6 +129,21 @@ private:
         return depth <= kMaxStreamNesting || Fail(kFormatError, NestingDetail(), m_pos);
     }
 
+    // Hands each item's first byte to `readItem` until the end marker, which is consumed.
+    template <typename ReadItem>
+    bool ReadUntilEnd(std::string_view what, ReadItem readItem)
+    {
+        for (;;) {
+            std::uint8_t next = 0;
+            if (!PeekByte(what, next)) return false;
+            if (next == kEndMarker) {
+                ++m_pos;
+                return true;
+            }
+            if (!readItem(next)) return false;
+        }
+    }
+
     bool ReadRecord(ComponentRecord& record, int depth)
     {
         if (!CheckDepth(depth)) return false;
@@ -141,31 +156,17 @@ private:
         const std::size_t classAt = m_pos;
         if (!ReadShortString("a class name", record.className)) return false;
         if (auto problem = ClassNameProblem(record.className)) return Fail(kFormatError, *problem, classAt);
-        if (!ReadShortString("a component name", record.name) || !ReadEntries(record.properties, depth))
-            return false;
-        for (;;) {
-            std::uint8_t next = 0;
-            if (!PeekByte("the child records", next)) return false;
-            if (next == kEndMarker) {
-                ++m_pos;
-                return true;
-            }
-            if (!ReadRecord(record.children.emplace_back(), depth + 1)) return false;
-        }
+        return ReadShortString("a component name", record.name) && ReadEntries(record.properties, depth) &&
+               ReadUntilEnd("the child records",
+                            [&](std::uint8_t) { return ReadRecord(record.children.emplace_back(), depth + 1); });
     }
 
     bool ReadEntries(std::vector<PropertyEntry>& entries, int depth)
     {
-        for (;;) {
-            std::uint8_t next = 0;
-            if (!PeekByte("the property entries", next)) return false;
-            if (next == kEndMarker) {
-                ++m_pos;
-                return true;
-            }
+        return ReadUntilEnd("the property entries", [&](std::uint8_t) {
             PropertyEntry& entry = entries.emplace_back();
-            if (!ReadShortString("a property name", entry.name) || !ReadValue(entry.value, depth)) return false;
-        }
+            return ReadShortString("a property name", entry.name) && ReadValue(entry.value, depth);
+        });
     }
 
     // `depth` is the level of whatever holds the value; a list or collection is one deeper.
@@ -247,37 +248,27 @@ private:
 
     bool ReadList(PropertyValue& value, int depth)
     {
-        if (!CheckDepth(depth)) return false;
         std::vector<PropertyValue> items;
-        for (;;) {
-            std::uint8_t next = 0;
-            if (!PeekByte("a list", next)) return false;
-            if (next == kEndMarker) break;
-            if (!ReadValue(items.emplace_back(), depth)) return false;
-        }
-        ++m_pos;
+        if (!CheckDepth(depth) ||
+            !ReadUntilEnd("a list", [&](std::uint8_t) { return ReadValue(items.emplace_back(), depth); }))
+            return false;
         value = PropertyValue::List(std::move(items));
         return true;
     }
 
     bool ReadCollection(PropertyValue& value, int depth)
     {
-        if (!CheckDepth(depth)) return false;
         std::vector<CollectionItem> items;
-        for (;;) {
-            std::uint8_t next = 0;
-            if (!PeekByte("a collection", next)) return false;
-            if (next == kEndMarker) break;
+        const auto readItem = [&](std::uint8_t next) {
             CollectionItem& item = items.emplace_back();
             if (IsIntegerType(static_cast<ValueType>(next)) && !ReadValue(item.order.emplace(), depth)) return false;
             const std::size_t markerAt = m_pos;
             std::uint8_t marker = 0;
             if (!ReadByte("a collection item", marker)) return false;
-            if (marker != kListMarker)
-                return Fail(kFormatError, "collection item without its list marker", markerAt);
-            if (!ReadEntries(item.properties, depth)) return false;
-        }
-        ++m_pos;
+            if (marker != kListMarker) return Fail(kFormatError, "collection item without its list marker", markerAt);
+            return ReadEntries(item.properties, depth);
+        };
+        if (!CheckDepth(depth) || !ReadUntilEnd("a collection", readItem)) return false;
         value = PropertyValue::Collection(std::move(items));
         return true;
     }
@@ -335,7 +326,7 @@ private:
 
     bool PutCount(std::size_t count, std::string_view what)
     {
-        if (static_cast<std::uint64_t>(count) > 0xFFFFFFFFu)
+        if (count != static_cast<std::uint32_t>(count))
             return Fail(std::string(what) + " longer than a 32-bit length allows");
         PutLittleEndian(static_cast<std::uint32_t>(count), 4);
         return true;
