@@ -1,0 +1,16 @@
+// Who signed an executable, and whether the file is still what was signed.
+#pragma once
+
+#include <string>
+
+namespace vl {
+
+inline constexpr wchar_t kPublisherName[] = L"Torvane CO.,LTD.";
+
+// True when the file's embedded Authenticode signature names as its first signer the
+// maker's certificate (serial text VL_PUBLISHER_SERIAL, display name kPublisherName) and
+// the file's contents match that signature. Neither the certificate chain nor validity
+// periods, revocation or time stamps are examined.
+bool VerifyPublisherSignature(const std::wstring& path);
+
+} // namespace vl

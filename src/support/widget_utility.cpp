@@ -1,0 +1,123 @@
+#include "support/widget_utility.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <memory>
+#include <new>
+#include <optional>
+
+#include "kernel_link/portable/message_text.h"
+#include "support/error_box.h"
+#include "support/portable/home_folder.h"
+#include "support/product_registry.h"
+#include "support/publisher_check.h"
+#include "tables/portable/endpoint_table.h"
+#include "tables/portable/message_table.h"
+
+namespace vl {
+
+namespace {
+
+// The path in the ANSI code page, or nothing when a character has no exact form there:
+// its replacement would be "?", a wildcard that could find another file.
+std::optional<std::string> ExactAnsiPath(const std::wstring& path)
+{
+    if (path.empty()) return std::string();
+    BOOL usedDefault = FALSE;
+    const int size = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path.data(), static_cast<int>(path.size()),
+                                           nullptr, 0, nullptr, &usedDefault);
+    if (size <= 0 || usedDefault) return std::nullopt;
+    std::string result(static_cast<std::size_t>(size), '\0');
+    ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path.data(), static_cast<int>(path.size()), result.data(),
+                          size, nullptr, nullptr);
+    return result;
+}
+
+} // namespace
+
+CVLWidgetUtility::CVLWidgetUtility(std::wstring name) : m_szName(std::move(name))
+{
+    ComputeHomeFolder();
+}
+
+void CVLWidgetUtility::ComputeHomeFolder()
+{
+    wchar_t folder[MAX_PATH] = {};
+    m_szDocFolder = ::SHGetSpecialFolderPathW(nullptr, folder, CSIDL_PERSONAL, TRUE) ? folder : L"";
+    m_szHomeFolder = HomeFolderOf(m_szDocFolder);
+}
+
+std::wstring CVLWidgetUtility::GetKernelVersion()
+{
+    if (m_szHomeFolder.empty()) ComputeHomeFolder();
+    if (m_szHomeFolder.empty()) return {};
+    return GetFileVersion(JoinPath(m_szHomeFolder, kKernelFileName));
+}
+
+std::wstring CVLWidgetUtility::GetFileVersion(const std::wstring& path) const
+{
+    if (!IsFileFound(path)) return {};
+    DWORD handle = 0;
+    const DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &handle);
+    if (size == 0) return {};
+    // Twice the reported size: some versions of the platform write past it.
+    const DWORD capacity = size * 2 + 2;
+    std::unique_ptr<BYTE[]> block(new (std::nothrow) BYTE[capacity]());
+    if (!block || !::GetFileVersionInfoW(path.c_str(), 0, capacity, block.get())) return {};
+    VS_FIXEDFILEINFO* info = nullptr;
+    UINT length = 0;
+    if (!::VerQueryValueW(block.get(), L"\\", reinterpret_cast<void**>(&info), &length) || !info ||
+        length < sizeof *info)
+        return {};
+    return FormatVersionText(info->dwFileVersionMS, info->dwFileVersionLS);
+}
+
+VersionComparison CVLWidgetUtility::IsOlderVersion(std::wstring_view olderVersion,
+                                                   std::wstring_view newerVersion) const
+{
+    return CompareVersionTexts(olderVersion, newerVersion);
+}
+
+bool CVLWidgetUtility::IsFileFound(const std::wstring& path) const
+{
+    const auto ansiPath = ExactAnsiPath(path);
+    if (!ansiPath) return false;
+    WIN32_FIND_DATAA found;
+    const UniqueFindHandle search(::FindFirstFileA(ansiPath->c_str(), &found));
+    return search.valid();
+}
+
+int CVLWidgetUtility::ReadRegInteger(std::wstring_view valueName) const
+{
+    return ReadProductInteger(valueName);
+}
+
+std::wstring CVLWidgetUtility::GetMessageText(int id) const
+{
+    return LookupMessageText(m_szRegionVer, id);
+}
+
+std::wstring CVLWidgetUtility::GetEndpoint(int role) const
+{
+    if (role >= kEndpointRoleCount) return {};
+    return LookupEndpoint(m_szRegionVer, role);
+}
+
+void CVLWidgetUtility::ShowErrorBox(std::wstring_view message, const wchar_t* sourceFile, int line) const
+{
+    ShowErrorMessageBox(m_szName, message, sourceFile, line);
+}
+
+bool CVLWidgetUtility::VerifyPublisher(const std::wstring& path) const
+{
+    return VerifyPublisherSignature(path);
+}
+
+std::wstring CVLWidgetUtility::GetKeyValue(std::wstring_view text, std::wstring_view key)
+{
+    CriticalSectionLock lock(m_Lock);
+    return vl::GetKeyValue(text, key);
+}
+
+} // namespace vl

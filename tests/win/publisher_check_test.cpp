@@ -1,0 +1,50 @@
+#include "support/publisher_check.h"
+
+#include <gtest/gtest.h>
+
+#include "support/temp_folder.h"
+#include "support/test_paths.h"
+
+using namespace vl;
+using vl::test::BuildFile;
+using vl::test::ReadFileBytes;
+using vl::test::TempFolder;
+using vl::test::WriteFileBytes;
+
+TEST(PublisherCheck, AcceptsAFileSignedWithTheMakersCertificate)
+{
+    EXPECT_TRUE(VerifyPublisherSignature(BuildFile(L"sign_sample_maker.exe")));
+}
+
+TEST(PublisherCheck, RejectsAnotherSerialAnotherNameAndUnsignedFiles)
+{
+    EXPECT_FALSE(VerifyPublisherSignature(BuildFile(L"sign_sample_other_serial.exe")));
+    EXPECT_FALSE(VerifyPublisherSignature(BuildFile(L"sign_sample_other_name.exe")));
+    EXPECT_FALSE(VerifyPublisherSignature(BuildFile(L"sign_sample.exe")));
+}
+
+TEST(PublisherCheck, RejectsAnEmptyPathAMissingFileAndAFileThatIsNoProgram)
+{
+    TempFolder folder;
+    EXPECT_FALSE(VerifyPublisherSignature(L""));
+    EXPECT_FALSE(VerifyPublisherSignature(folder.File(L"missing.exe")));
+    EXPECT_FALSE(VerifyPublisherSignature(folder.Path()));
+}
+
+TEST(PublisherCheck, RejectsASignedFileWithOneChangedByte)
+{
+    TempFolder folder;
+    std::string bytes = ReadFileBytes(BuildFile(L"sign_sample_maker.exe"));
+    ASSERT_GT(bytes.size(), 4096u);
+    // The middle of the program's code, far from the signature appended at its end.
+    bytes[bytes.size() / 2] ^= 0x01;
+    const std::wstring tampered = folder.File(L"VLUpdate.exe");
+    ASSERT_TRUE(WriteFileBytes(tampered, bytes));
+    EXPECT_FALSE(VerifyPublisherSignature(tampered));
+
+    // The same bytes restored pass again: only the changed byte made the difference.
+    bytes[bytes.size() / 2] ^= 0x01;
+    const std::wstring restored = folder.File(L"restored.exe");
+    ASSERT_TRUE(WriteFileBytes(restored, bytes));
+    EXPECT_TRUE(VerifyPublisherSignature(restored));
+}
