@@ -79,3 +79,17 @@ endif()
 foreach(t ${vl_generated_targets})
   add_dependencies(VLServiceAdapter ${t})
 endforeach()
+
+# A small program with a version resource, and copies of it signed with each test
+# certificate, for the tests of file versions and of the publisher check.
+add_executable(sign_sample tests/win/programs/sign_sample.cpp tests/win/programs/sign_sample.rc)
+foreach(cert maker other_serial other_name)
+  vl_signed_copy(TARGET sign_sample CERT ${cert} OUTPUT ${CMAKE_BINARY_DIR}/sign_sample_${cert}.exe)
+  # The certificates are made once, before any copy is signed in parallel.
+  add_dependencies(sign_sign_sample_${cert}_${cert} vl_test_certs)
+  foreach(t publisher_check_test widget_utility_test)
+    if(TARGET ${t})
+      add_dependencies(${t} sign_sign_sample_${cert}_${cert})
+    endif()
+  endforeach()
+endforeach()
