@@ -1,0 +1,258 @@
+#include "com_server/connection_points.h"
+
+#include <olectl.h>
+
+#include <algorithm>
+#include <memory>
+#include <new>
+#include <utility>
+
+#include "com_server/Vlserviceadapter_tlb.h"
+
+namespace vl {
+
+namespace {
+
+struct HeldConnection {
+    ComPtr<IUnknown> sink;
+    DWORD cookie;
+};
+
+void CopyOut(const HeldConnection& held, CONNECTDATA& out)
+{
+    out.pUnk = ComPtr<IUnknown>(held.sink).detach();
+    out.dwCookie = held.cookie;
+}
+
+void CopyOut(const ComPtr<IConnectionPoint>& held, IConnectionPoint*& out)
+{
+    out = ComPtr<IConnectionPoint>(held).detach();
+}
+
+// An enumerator over a list taken when it was made; its clones share the list. `Held`
+// owns a reference to what the list hands out, `CopyOut` gives the caller its own.
+template <typename IEnum, typename Item, typename Held>
+class SnapshotEnumerator final : public ComObjectImpl<SnapshotEnumerator<IEnum, Item, Held>, IEnum> {
+public:
+    using Interfaces = InterfaceList<Interface<IEnum>>;
+    using Items = std::shared_ptr<const std::vector<Held>>;
+
+    explicit SnapshotEnumerator(Items items, std::size_t position = 0)
+        : m_items(std::move(items)), m_position(position)
+    {
+    }
+
+    static HRESULT Make(Items items, std::size_t position, IEnum** out)
+    {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        auto* enumerator = new (std::nothrow) SnapshotEnumerator(std::move(items), position);
+        if (!enumerator) return E_OUTOFMEMORY;
+        enumerator->AddRef();
+        *out = enumerator;
+        return S_OK;
+    }
+
+    STDMETHODIMP Next(ULONG count, Item* items, ULONG* fetched) override
+    {
+        if (!items || (count > 1 && !fetched)) return E_POINTER;
+        ULONG done = 0;
+        for (; done < count && m_position < m_items->size(); ++done) CopyOut((*m_items)[m_position++], items[done]);
+        if (fetched) *fetched = done;
+        return done == count ? S_OK : S_FALSE;
+    }
+
+    STDMETHODIMP Skip(ULONG count) override
+    {
+        const std::size_t left = m_items->size() - m_position;
+        m_position += std::min<std::size_t>(count, left);
+        return count <= left ? S_OK : S_FALSE;
+    }
+
+    STDMETHODIMP Reset() override
+    {
+        m_position = 0;
+        return S_OK;
+    }
+
+    STDMETHODIMP Clone(IEnum** out) override { return Make(m_items, m_position, out); }
+
+private:
+    Items m_items;
+    std::size_t m_position;
+};
+
+using ConnectionEnumerator = SnapshotEnumerator<IEnumConnections, CONNECTDATA, HeldConnection>;
+using PointEnumerator = SnapshotEnumerator<IEnumConnectionPoints, IConnectionPoint*, ComPtr<IConnectionPoint>>;
+
+DWORD AddressCookie(const void* address)
+{
+    return static_cast<DWORD>(reinterpret_cast<UINT_PTR>(address));
+}
+
+} // namespace
+
+ConnectionPoint::ConnectionPoint(REFIID iid, IConnectionPointContainer* container)
+    : m_iid(iid), m_container(container)
+{
+}
+
+STDMETHODIMP ConnectionPoint::GetConnectionInterface(IID* iid)
+{
+    if (!iid) return E_POINTER;
+    *iid = m_iid;
+    return S_OK;
+}
+
+STDMETHODIMP ConnectionPoint::GetConnectionPointContainer(IConnectionPointContainer** container)
+{
+    if (!container) return E_POINTER;
+    *container = m_container;
+    if (!m_container) return E_UNEXPECTED;
+    m_container->AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP ConnectionPoint::Advise(IUnknown* sink, DWORD* cookie)
+{
+    if (!cookie) return E_POINTER;
+    *cookie = 0;
+    if (!sink) return E_POINTER;
+    ComPtr<IUnknown> connected;
+    const HRESULT hr = sink->QueryInterface(m_iid, connected.put_void());
+    if (hr == E_NOINTERFACE) return CONNECT_E_CANNOTCONNECT;
+    if (FAILED(hr)) return hr;
+    try {
+        Slot* slot = EmptySlot();
+        if (!slot) return CONNECT_E_ADVISELIMIT;
+        *slot = std::move(connected);
+        *cookie = CookieOf(*slot);
+        return S_OK;
+    } catch (const std::bad_alloc&) {
+        return CONNECT_E_ADVISELIMIT;
+    }
+}
+
+STDMETHODIMP ConnectionPoint::Unadvise(DWORD cookie)
+{
+    Slot* slot = SlotOf(cookie);
+    if (!slot) return CONNECT_E_NOCONNECTION;
+    // Emptied before the release: the sink's last release may call back into the point.
+    Slot released = std::move(*slot);
+    return S_OK;
+}
+
+STDMETHODIMP ConnectionPoint::EnumConnections(IEnumConnections** connections)
+{
+    if (!connections) return E_POINTER;
+    *connections = nullptr;
+    try {
+        auto held = std::make_shared<std::vector<HeldConnection>>();
+        for (const Slot& slot : Slots())
+            if (slot) held->push_back({slot, CookieOf(slot)});
+        return ConnectionEnumerator::Make(std::move(held), 0, connections);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+void ConnectionPoint::Disconnect()
+{
+    m_container = nullptr;
+    // A sink's last release may call back into the point; the slots are looked up anew.
+    for (std::size_t i = 0; i < Slots().size(); ++i) Slot released = std::move(Slots()[i]);
+}
+
+EventConnectionPoint::EventConnectionPoint(IConnectionPointContainer* container)
+    : ConnectionPoint(DIID_IVLServiceAdapterXEvents, container)
+{
+}
+
+ComPtr<IDispatch> EventConnectionPoint::SinkAt(std::size_t slot) const
+{
+    if (slot >= kSlotCount) return nullptr;
+    // Connected through the event interface, which is a dispatch interface.
+    return ComPtr<IDispatch>(reinterpret_cast<IDispatch*>(m_slots[slot].get()));
+}
+
+DWORD EventConnectionPoint::CookieOf(const Slot& slot) const
+{
+    return AddressCookie(&slot);
+}
+
+ConnectionPoint::Slot* EventConnectionPoint::EmptySlot()
+{
+    const auto empty = std::find_if(m_slots.begin(), m_slots.end(), [](const Slot& slot) { return !slot; });
+    return empty == m_slots.end() ? nullptr : &*empty;
+}
+
+ConnectionPoint::Slot* EventConnectionPoint::SlotOf(DWORD cookie)
+{
+    for (Slot& slot : m_slots)
+        if (AddressCookie(&slot) == cookie) return &slot;
+    return nullptr;
+}
+
+PropertyNotifyConnectionPoint::PropertyNotifyConnectionPoint(IConnectionPointContainer* container)
+    : ConnectionPoint(IID_IPropertyNotifySink, container)
+{
+}
+
+DWORD PropertyNotifyConnectionPoint::CookieOf(const Slot& slot) const
+{
+    return AddressCookie(slot.get());
+}
+
+ConnectionPoint::Slot* PropertyNotifyConnectionPoint::EmptySlot()
+{
+    const auto empty = std::find_if(m_slots.begin(), m_slots.end(), [](const Slot& slot) { return !slot; });
+    if (empty != m_slots.end()) return &*empty;
+    const std::size_t used = m_slots.size();
+    m_slots.resize(used == 0 ? 1 : used == 1 ? 4 : used * 2);
+    return &m_slots[used];
+}
+
+ConnectionPoint::Slot* PropertyNotifyConnectionPoint::SlotOf(DWORD cookie)
+{
+    if (cookie == 0) return nullptr;
+    for (Slot& slot : m_slots)
+        if (CookieOf(slot) == cookie) return &slot;
+    return nullptr;
+}
+
+ConnectionPoints::ConnectionPoints(IConnectionPointContainer* container)
+    : m_events(new EventConnectionPoint(container)), m_propertyNotify(new PropertyNotifyConnectionPoint(container))
+{
+}
+
+ConnectionPoints::~ConnectionPoints()
+{
+    m_events->Disconnect();
+    m_propertyNotify->Disconnect();
+}
+
+HRESULT ConnectionPoints::FindConnectionPoint(REFIID iid, IConnectionPoint** point)
+{
+    if (!point) return E_POINTER;
+    *point = nullptr;
+    if (::IsEqualIID(iid, DIID_IVLServiceAdapterXEvents)) return ComPtr<IConnectionPoint>(m_events.get()).CopyTo(point);
+    if (::IsEqualIID(iid, IID_IPropertyNotifySink))
+        return ComPtr<IConnectionPoint>(m_propertyNotify.get()).CopyTo(point);
+    return CONNECT_E_NOCONNECTION;
+}
+
+HRESULT ConnectionPoints::EnumConnectionPoints(IEnumConnectionPoints** points)
+{
+    if (!points) return E_POINTER;
+    *points = nullptr;
+    try {
+        auto held = std::make_shared<std::vector<ComPtr<IConnectionPoint>>>();
+        held->emplace_back(m_events.get());
+        held->emplace_back(m_propertyNotify.get());
+        return PointEnumerator::Make(std::move(held), 0, points);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+} // namespace vl

@@ -1,0 +1,43 @@
+// A window timer: WM_TIMER messages to its owner's window, handed back to the timer by the
+// window's procedure. Its settings survive the window: a timer enabled while its owner has
+// no window starts with the next one.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+
+namespace vl {
+
+class FormTimer {
+public:
+    explicit FormTimer(UINT_PTR id) : m_id(id) {}
+    ~FormTimer() { Stop(); }
+    FormTimer(const FormTimer&) = delete;
+    FormTimer& operator=(const FormTimer&) = delete;
+
+    bool Enabled() const { return m_enabled; }
+    void SetEnabled(bool enabled);
+    // Milliseconds; 0 stops the ticks.
+    UINT Interval() const { return m_interval; }
+    void SetInterval(UINT interval);
+
+    // Called from the owner's window procedure for each of the timer's WM_TIMER messages.
+    std::function<void()> OnTimer;
+
+    // The owner's window procedure hands each WM_TIMER to this; true when it was ours.
+    bool HandleTimerMessage(WPARAM id);
+    // The owner's window changed (null: it has none).
+    void SetWindow(HWND window);
+
+private:
+    void Stop();
+    void Restart();
+
+    UINT_PTR m_id;
+    HWND m_window = nullptr;
+    bool m_enabled = true;
+    UINT m_interval = 1000;
+};
+
+} // namespace vl
