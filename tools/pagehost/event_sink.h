@@ -1,0 +1,71 @@
+// The page's handler of the control's events: each event calls the script's global
+// function of the event's name when the script has one, for example
+//     function OnResult(cmd, serial, params) { ... }
+//     function OnKeyPress(key) { return 65; }
+// Unsigned and small integers reach the script as numbers. An event that hands over a
+// reference (OnKeyPress's key) takes the handler's return value, when it returns one,
+// as the new value behind the reference.
+#pragma once
+
+#include <windows.h>
+#include <ocidl.h>
+
+#include "com_server/Vlserviceadapter_tlb.h"
+#include "com_server/com_object.h"
+#include "script_host.h"
+#include "support/win_handles.h"
+
+namespace vl::pagehost {
+
+class EventSink final : public ComObjectImpl<EventSink, IDispatch> {
+public:
+    // The control's event interface answers with the sink's IDispatch.
+    struct EventInterface {
+        template <typename T>
+        static IUnknown* Of(T* self)
+        {
+            return static_cast<IDispatch*>(self);
+        }
+        template <typename T>
+        static bool Match(T* self, REFIID iid, void** out)
+        {
+            if (!::IsEqualIID(iid, DIID_IVLServiceAdapterXEvents)) return false;
+            *out = static_cast<IDispatch*>(self);
+            return true;
+        }
+    };
+    using Interfaces = InterfaceList<Interface<IDispatch>, EventInterface>;
+
+    explicit EventSink(ComPtr<ScriptHost> script);
+
+    STDMETHODIMP GetTypeInfoCount(UINT* count) override;
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override;
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override;
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
+                        UINT*) override;
+
+private:
+    HRESULT Raise(DISPID id, const DISPPARAMS& params, VARIANT* result);
+
+    const ComPtr<ScriptHost> m_script;
+};
+
+// The sink's connection to an object's event connection point, undone when it goes.
+class EventConnection {
+public:
+    EventConnection() = default;
+    ~EventConnection() { Disconnect(); }
+    EventConnection(const EventConnection&) = delete;
+    EventConnection& operator=(const EventConnection&) = delete;
+
+    // Connects `sink` to the connection point of `source` for the control's event
+    // interface; CONNECT_E_NOCONNECTION when the object raises no such events.
+    HRESULT Connect(IUnknown* source, IUnknown* sink);
+    void Disconnect();
+
+private:
+    ComPtr<IConnectionPoint> m_point;
+    DWORD m_cookie = 0;
+};
+
+} // namespace vl::pagehost

@@ -1,0 +1,197 @@
+#include "script_host.h"
+
+#include <cstdio>
+#include <utility>
+
+#include "com_new.h"
+#include "console_output.h"
+
+namespace vl::pagehost {
+
+namespace {
+
+// The text of an exception record (or of `hr` when it has none); frees the record's texts.
+std::wstring ExceptionText(EXCEPINFO& info, HRESULT hr)
+{
+    if (info.pfnDeferredFillIn) info.pfnDeferredFillIn(&info);
+    UniqueBstr description(info.bstrDescription);
+    UniqueBstr source(info.bstrSource);
+    UniqueBstr helpFile(info.bstrHelpFile);
+    const SCODE scode = info.scode ? info.scode : hr;
+    info = EXCEPINFO{};
+    if (description && ::SysStringLen(description.get()) > 0) return description.str();
+    wchar_t code[32];
+    std::swprintf(code, std::size(code), L"error 0x%08lX", static_cast<unsigned long>(scode));
+    return code;
+}
+
+} // namespace
+
+ScriptHost::ScriptHost(HWND window) : m_window(window) {}
+
+HRESULT ScriptHost::Start(std::vector<NamedItem> items)
+{
+    CLSID engine{};
+    HRESULT hr = ::CLSIDFromProgID(L"JScript", &engine);
+    if (SUCCEEDED(hr))
+        hr = ::CoCreateInstance(engine, nullptr, CLSCTX_INPROC_SERVER, IID_IActiveScript, m_engine.put_void());
+    if (SUCCEEDED(hr)) hr = m_engine.As(m_parser);
+    if (SUCCEEDED(hr)) hr = m_engine->SetScriptSite(this);
+    if (SUCCEEDED(hr)) hr = m_parser->InitNew();
+    m_items = std::move(items);
+    for (const NamedItem& item : m_items) {
+        if (SUCCEEDED(hr)) hr = m_engine->AddNamedItem(item.name.c_str(), item.flags);
+    }
+    if (SUCCEEDED(hr)) hr = m_engine->SetScriptState(SCRIPTSTATE_CONNECTED);
+    if (FAILED(hr)) Close();
+    return hr;
+}
+
+HRESULT ScriptHost::Run(const std::wstring& code)
+{
+    if (!m_parser) return E_UNEXPECTED;
+    const unsigned before = m_errors;
+    EXCEPINFO info{};
+    const HRESULT hr = m_parser->ParseScriptText(code.c_str(), nullptr, nullptr, nullptr, 0, 0,
+                                                 SCRIPTTEXT_ISVISIBLE, nullptr, &info);
+    const std::wstring text = ExceptionText(info, hr);
+    if (FAILED(hr) && m_errors == before) Report(L"script error: " + text);
+    return hr;
+}
+
+HRESULT ScriptHost::CallFunction(const std::wstring& name, DISPPARAMS& args, VARIANT* result)
+{
+    if (!m_engine) return S_FALSE;
+    ComPtr<IDispatch> global;
+    HRESULT hr = m_engine->GetScriptDispatch(nullptr, global.put());
+    if (FAILED(hr)) return hr;
+    DISPID id = DISPID_UNKNOWN;
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name.c_str())};
+    if (FAILED(global->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id))) return S_FALSE;
+
+    const unsigned before = m_errors;
+    EXCEPINFO info{};
+    UINT argError = 0;
+    hr = global->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &args, result, &info, &argError);
+    const std::wstring text = ExceptionText(info, hr);
+    if (FAILED(hr) && m_errors == before) Report(L"script error in " + name + L": " + text);
+    return hr;
+}
+
+void ScriptHost::Close()
+{
+    if (m_engine) {
+        m_engine->SetScriptState(SCRIPTSTATE_DISCONNECTED);
+        m_engine->Close();
+    }
+    m_parser.reset();
+    m_engine.reset();
+    m_items.clear();
+}
+
+void ScriptHost::Report(const std::wstring& text)
+{
+    ++m_errors;
+    PrintLine(text, OutputStream::Error);
+}
+
+const ScriptHost::NamedItem* ScriptHost::FindItem(LPCOLESTR name) const
+{
+    for (const NamedItem& item : m_items) {
+        if (item.name == name) return &item;
+    }
+    return nullptr;
+}
+
+// IActiveScriptSite
+
+STDMETHODIMP ScriptHost::GetLCID(LCID*)
+{
+    return E_NOTIMPL; // the engine uses the system's locale
+}
+
+STDMETHODIMP ScriptHost::GetItemInfo(LPCOLESTR name, DWORD mask, IUnknown** object, ITypeInfo** typeInfo)
+{
+    if (!name) return E_INVALIDARG;
+    if ((mask & SCRIPTINFO_IUNKNOWN) && !object) return E_POINTER;
+    if ((mask & SCRIPTINFO_ITYPEINFO) && !typeInfo) return E_POINTER;
+    if (mask & SCRIPTINFO_IUNKNOWN) *object = nullptr;
+    if (mask & SCRIPTINFO_ITYPEINFO) *typeInfo = nullptr;
+    return Guarded([&]() -> HRESULT {
+        const NamedItem* item = FindItem(name);
+        if (!item) return TYPE_E_ELEMENTNOTFOUND;
+        if (mask & SCRIPTINFO_ITYPEINFO) {
+            // The class description names the object's event interface; an object without
+            // one is still usable, without events bound by the engine.
+            ComPtr<IProvideClassInfo> classInfo;
+            if (FAILED(item->object.As(classInfo)) || FAILED(classInfo->GetClassInfo(typeInfo))) {
+                *typeInfo = nullptr;
+                if (!(mask & SCRIPTINFO_IUNKNOWN)) return TYPE_E_ELEMENTNOTFOUND;
+            }
+        }
+        if (mask & SCRIPTINFO_IUNKNOWN) item->object.CopyTo(object);
+        return S_OK;
+    });
+}
+
+STDMETHODIMP ScriptHost::GetDocVersionString(BSTR* version)
+{
+    if (version) *version = nullptr;
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP ScriptHost::OnScriptTerminate(const VARIANT*, const EXCEPINFO*)
+{
+    return S_OK;
+}
+
+STDMETHODIMP ScriptHost::OnStateChange(SCRIPTSTATE)
+{
+    return S_OK;
+}
+
+STDMETHODIMP ScriptHost::OnScriptError(IActiveScriptError* error)
+{
+    if (!error) return E_POINTER;
+    return Guarded([&] {
+        EXCEPINFO info{};
+        error->GetExceptionInfo(&info);
+        DWORD context = 0;
+        ULONG line = 0;
+        LONG column = 0;
+        std::wstring text = L"script error";
+        if (SUCCEEDED(error->GetSourcePosition(&context, &line, &column)))
+            text += L" at line " + std::to_wstring(line + 1) + L", column " + std::to_wstring(column + 1);
+        text += L": " + ExceptionText(info, E_FAIL);
+        UniqueBstr source;
+        if (SUCCEEDED(error->GetSourceLineText(source.put())) && source) text += L"\n    " + source.str();
+        Report(text);
+        return S_OK;
+    });
+}
+
+STDMETHODIMP ScriptHost::OnEnterScript()
+{
+    return S_OK;
+}
+
+STDMETHODIMP ScriptHost::OnLeaveScript()
+{
+    return S_OK;
+}
+
+// IActiveScriptSiteWindow
+
+STDMETHODIMP ScriptHost::GetWindow(HWND* window)
+{
+    if (!window) return E_POINTER;
+    *window = m_window;
+    return S_OK;
+}
+
+STDMETHODIMP ScriptHost::EnableModeless(BOOL)
+{
+    return S_OK;
+}
+
+} // namespace vl::pagehost
