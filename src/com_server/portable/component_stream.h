@@ -170,10 +170,11 @@ struct ParsedComponentStream {
 StreamResult<ParsedComponentStream> ReadComponentStream(std::span<const std::uint8_t> bytes);
 
 // The signature and the record. Refused, rather than written so that it would read back
-// differently: short strings over 255 bytes, class names over kMaxClassName bytes, empty
-// property names and set elements and child class names (each would read as an end
+// differently or not at all: short strings over 255 bytes, empty class names or ones over
+// kMaxClassName bytes, empty property names and set elements (each would read as an end
 // marker), a null value inside a list, a collection order that is not an integer, a prefix
 // outside 0xF0..0xF7, lengths beyond 32 bits and nesting deeper than kMaxStreamNesting.
+// The reader refuses the same, so whatever it accepts writes back to the same bytes.
 StreamResult<std::vector<std::uint8_t>> WriteComponentStream(const ComponentRecord& root);
 
 } // namespace vl
