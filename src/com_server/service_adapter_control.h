@@ -42,8 +42,9 @@ public:
         vl::Interface<IVLServiceAdapterX>, vl::Interface<IDispatch, IVLServiceAdapterX>,
         vl::Interface<IObjectSafety>>;
 
-    // Final construction: creates the form, then runs InitializeControl. A failure (or an
-    // exception, reported as error information) destroys the new instance.
+    // Final construction: creates the connection points and the form, then runs
+    // InitializeControl. A failure (or an exception, reported as error information)
+    // destroys the new instance.
     HRESULT FinalConstruct();
 
     // --- IOleObject
@@ -210,6 +211,7 @@ protected:
     bool m_bModified = false;
 
 private:
+    vl::EventConnectionPoint* EventSinks() override;
     HRESULT ActivateInPlace(bool uiActivate);
     HRESULT ShowProperties();
     bool AmbientUserMode();
@@ -217,6 +219,7 @@ private:
     SIZEL FormExtent() const;
 
     std::unique_ptr<TVLServiceAdapterX> m_form;
+    std::unique_ptr<vl::ConnectionPoints> m_connectionPoints;
     vl::ComPtr<IOleClientSite> m_clientSite;
     vl::ComPtr<IOleAdviseHolder> m_oleAdviseHolder;
     vl::ComPtr<IDataAdviseHolder> m_dataAdviseHolder;
