@@ -1,0 +1,392 @@
+// The control's connection points and the raising of its events on real COM sinks.
+#include "com_server/connection_points.h"
+#include "com_server/event_proxy.h"
+
+#include "com_server/Vlserviceadapter_tlb.h"
+#include "com_server/com_object.h"
+
+#include <gtest/gtest.h>
+
+#include <olectl.h>
+
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+using vl::ComPtr;
+
+struct Call {
+    int sink;
+    DISPID dispid;
+};
+
+// A page's event sink: answers the event interface, records each call in a shared log and
+// runs an optional action inside it.
+class TestSink final : public vl::ComObjectImpl<TestSink, IDispatch> {
+public:
+    using Interfaces = vl::InterfaceList<vl::Interface<IDispatch>>;
+
+    TestSink(int id, std::vector<Call>& log) : m_id(id), m_log(log) {}
+
+    static ComPtr<TestSink> Make(int id, std::vector<Call>& log) { return ComPtr<TestSink>(new TestSink(id, log)); }
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
+    {
+        if (out && ::IsEqualIID(iid, DIID_IVLServiceAdapterXEvents)) {
+            *out = static_cast<IDispatch*>(this);
+            AddRef();
+            return S_OK;
+        }
+        return ComObjectImpl::QueryInterface(iid, out);
+    }
+    STDMETHODIMP GetTypeInfoCount(UINT* count) override
+    {
+        *count = 0;
+        return S_OK;
+    }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID dispid, REFIID iid, LCID locale, WORD flags, DISPPARAMS* params, VARIANT* result,
+                        EXCEPINFO* info, UINT* argumentError) override
+    {
+        m_log.push_back({m_id, dispid});
+        lastIid = iid;
+        lastLocale = locale;
+        lastFlags = flags;
+        lastHadResult = result != nullptr;
+        lastArgumentErrorGiven = argumentError != nullptr;
+        lastParams = *params;
+        if (dispid == vl::event_dispid::OnResult && params->cArgs == 3) {
+            argumentTypes = {params->rgvarg[0].vt, params->rgvarg[1].vt, params->rgvarg[2].vt};
+            resultParams = vl::BstrText(params->rgvarg[0].bstrVal);
+            resultSerial = params->rgvarg[1].ulVal;
+            resultCmd = params->rgvarg[2].ulVal;
+        }
+        return action ? action(params, info) : S_OK;
+    }
+
+    ULONG References()
+    {
+        AddRef();
+        return Release();
+    }
+
+    std::function<HRESULT(DISPPARAMS*, EXCEPINFO*)> action;
+    IID lastIid{};
+    LCID lastLocale = 0;
+    WORD lastFlags = 0;
+    bool lastHadResult = false;
+    bool lastArgumentErrorGiven = false;
+    DISPPARAMS lastParams{};
+    std::vector<VARTYPE> argumentTypes;
+    std::wstring resultParams;
+    ULONG resultSerial = 0;
+    ULONG resultCmd = 0;
+
+private:
+    int m_id;
+    std::vector<Call>& m_log;
+};
+
+// A sink that offers nothing but IUnknown.
+class PlainUnknown final : public vl::ComObjectImpl<PlainUnknown, IUnknown> {
+public:
+    using Interfaces = vl::InterfaceList<vl::Interface<IUnknown>>;
+};
+
+// A property-change sink.
+class NotifySink final : public vl::ComObjectImpl<NotifySink, IPropertyNotifySink> {
+public:
+    using Interfaces = vl::InterfaceList<vl::Interface<IPropertyNotifySink>>;
+    STDMETHODIMP OnChanged(DISPID) override { return S_OK; }
+    STDMETHODIMP OnRequestEdit(DISPID) override { return S_OK; }
+};
+
+// The control's side: a container that forwards to the connection points, and the
+// raising operations on its event point.
+class TestControl final : public vl::ComObjectImpl<TestControl, IConnectionPointContainer>,
+                          public CProxyIVLServiceAdapterXEvents {
+public:
+    using Interfaces = vl::InterfaceList<vl::Interface<IConnectionPointContainer>>;
+
+    STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** points) override
+    {
+        return connectionPoints.EnumConnectionPoints(points);
+    }
+    STDMETHODIMP FindConnectionPoint(REFIID iid, IConnectionPoint** point) override
+    {
+        return connectionPoints.FindConnectionPoint(iid, point);
+    }
+
+    vl::ConnectionPoints connectionPoints{this};
+
+private:
+    vl::EventConnectionPoint* EventSinks() override { return &connectionPoints.Events(); }
+};
+
+class ConnectionPointsTest : public ::testing::Test {
+protected:
+    ConnectionPointsTest() : control(new TestControl)
+    {
+        EXPECT_EQ(control->FindConnectionPoint(DIID_IVLServiceAdapterXEvents, events.put()), S_OK);
+        EXPECT_EQ(control->FindConnectionPoint(IID_IPropertyNotifySink, notify.put()), S_OK);
+    }
+
+    ComPtr<TestSink> Sink(int id) { return TestSink::Make(id, log); }
+
+    DWORD Connect(const ComPtr<TestSink>& sink)
+    {
+        DWORD cookie = 0;
+        EXPECT_EQ(events->Advise(static_cast<IDispatch*>(sink.get()), &cookie), S_OK);
+        EXPECT_NE(cookie, 0u);
+        return cookie;
+    }
+
+    std::vector<int> CalledSinks() const
+    {
+        std::vector<int> ids;
+        for (const Call& call : log) ids.push_back(call.sink);
+        return ids;
+    }
+
+    std::vector<Call> log;
+    ComPtr<TestControl> control;
+    ComPtr<IConnectionPoint> events;
+    ComPtr<IConnectionPoint> notify;
+};
+
+TEST_F(ConnectionPointsTest, SixthSinkIsRefusedAndAFreedSlotIsTakenAgainInSlotOrder)
+{
+    std::vector<ComPtr<TestSink>> sinks;
+    std::vector<DWORD> cookies;
+    for (int id = 1; id <= 5; ++id) {
+        sinks.push_back(Sink(id));
+        cookies.push_back(Connect(sinks.back()));
+    }
+    auto sixth = Sink(6);
+    const ULONG before = sixth->References();
+    DWORD cookie = 123;
+    EXPECT_EQ(events->Advise(static_cast<IDispatch*>(sixth.get()), &cookie), CONNECT_E_ADVISELIMIT);
+    EXPECT_EQ(cookie, 0u);
+    EXPECT_EQ(sixth->References(), before) << "the refused sink is not kept";
+
+    ASSERT_EQ(events->Unadvise(cookies[1]), S_OK);
+    EXPECT_EQ(Connect(sixth), cookies[1]);
+
+    control->Fire_OnClick();
+    EXPECT_EQ(CalledSinks(), (std::vector<int>{1, 6, 3, 4, 5}));
+}
+
+TEST_F(ConnectionPointsTest, UnadviseOfTheEventPointAcceptsOnlyItsSlots)
+{
+    auto sink = Sink(1);
+    const ULONG before = sink->References();
+    const DWORD cookie = Connect(sink);
+    EXPECT_GT(sink->References(), before);
+    EXPECT_EQ(events->Unadvise(cookie), S_OK);
+    EXPECT_EQ(sink->References(), before);
+    EXPECT_EQ(events->Unadvise(cookie), S_OK) << "an emptied slot is still a slot";
+    EXPECT_EQ(events->Unadvise(0), CONNECT_E_NOCONNECTION);
+    EXPECT_EQ(events->Unadvise(cookie + 1), CONNECT_E_NOCONNECTION);
+}
+
+TEST_F(ConnectionPointsTest, AdviseChecksItsArgumentsAndTheSinksInterface)
+{
+    DWORD cookie = 99;
+    ComPtr<PlainUnknown> plain(new PlainUnknown);
+    EXPECT_EQ(events->Advise(plain.get(), &cookie), CONNECT_E_CANNOTCONNECT);
+    EXPECT_EQ(cookie, 0u);
+    EXPECT_EQ(notify->Advise(plain.get(), &cookie), CONNECT_E_CANNOTCONNECT);
+    EXPECT_EQ(events->Advise(nullptr, &cookie), E_POINTER);
+    EXPECT_EQ(events->Advise(plain.get(), nullptr), E_POINTER);
+    auto sink = Sink(1);
+    EXPECT_EQ(notify->Advise(static_cast<IDispatch*>(sink.get()), &cookie), CONNECT_E_CANNOTCONNECT)
+        << "an event sink is no property-change sink";
+}
+
+TEST_F(ConnectionPointsTest, ContainerFindsAndListsBothPoints)
+{
+    IID iid{};
+    ASSERT_EQ(events->GetConnectionInterface(&iid), S_OK);
+    EXPECT_TRUE(::IsEqualIID(iid, DIID_IVLServiceAdapterXEvents));
+    ASSERT_EQ(notify->GetConnectionInterface(&iid), S_OK);
+    EXPECT_TRUE(::IsEqualIID(iid, IID_IPropertyNotifySink));
+    EXPECT_EQ(events->GetConnectionInterface(nullptr), E_POINTER);
+
+    ComPtr<IConnectionPointContainer> container;
+    ASSERT_EQ(events->GetConnectionPointContainer(container.put()), S_OK);
+    EXPECT_EQ(container.get(), static_cast<IConnectionPointContainer*>(control.get()));
+
+    IConnectionPoint* other = reinterpret_cast<IConnectionPoint*>(1);
+    EXPECT_EQ(control->FindConnectionPoint(IID_IDispatch, &other), CONNECT_E_NOCONNECTION);
+    EXPECT_EQ(other, nullptr);
+    EXPECT_EQ(control->FindConnectionPoint(IID_IDispatch, nullptr), E_POINTER);
+
+    ComPtr<IEnumConnectionPoints> list;
+    ASSERT_EQ(control->EnumConnectionPoints(list.put()), S_OK);
+    IConnectionPoint* points[3] = {};
+    ULONG fetched = 0;
+    EXPECT_EQ(list->Next(3, points, &fetched), S_FALSE);
+    ASSERT_EQ(fetched, 2u);
+    EXPECT_EQ(points[0], events.get());
+    EXPECT_EQ(points[1], notify.get());
+    for (ULONG i = 0; i < fetched; ++i) points[i]->Release();
+    EXPECT_EQ(control->EnumConnectionPoints(nullptr), E_POINTER);
+}
+
+TEST_F(ConnectionPointsTest, PropertyNotifyPointGrowsReusesSlotsAndUsesTheSinkAsCookie)
+{
+    std::vector<ComPtr<NotifySink>> sinks;
+    std::vector<DWORD> cookies;
+    for (int i = 0; i < 9; ++i) {
+        sinks.emplace_back(new NotifySink);
+        DWORD cookie = 0;
+        ASSERT_EQ(notify->Advise(sinks.back().get(), &cookie), S_OK);
+        EXPECT_EQ(cookie, static_cast<DWORD>(reinterpret_cast<UINT_PTR>(
+                              static_cast<IPropertyNotifySink*>(sinks.back().get()))));
+        cookies.push_back(cookie);
+    }
+    ASSERT_EQ(notify->Unadvise(cookies[2]), S_OK);
+    EXPECT_EQ(notify->Unadvise(cookies[2]), CONNECT_E_NOCONNECTION);
+    EXPECT_EQ(notify->Unadvise(0), CONNECT_E_NOCONNECTION);
+    ComPtr<NotifySink> late(new NotifySink);
+    DWORD lateCookie = 0;
+    ASSERT_EQ(notify->Advise(late.get(), &lateCookie), S_OK);
+
+    ComPtr<IEnumConnections> connections;
+    ASSERT_EQ(notify->EnumConnections(connections.put()), S_OK);
+    // Later changes do not reach an enumeration already made.
+    ASSERT_EQ(notify->Unadvise(cookies[0]), S_OK);
+    std::vector<DWORD> listed;
+    CONNECTDATA data{};
+    while (connections->Next(1, &data, nullptr) == S_OK) {
+        listed.push_back(data.dwCookie);
+        data.pUnk->Release();
+    }
+    std::vector<DWORD> expected = cookies;
+    expected[2] = lateCookie; // the emptied slot was taken again
+    EXPECT_EQ(listed, expected);
+}
+
+TEST_F(ConnectionPointsTest, EventsCarryTheirArgumentsAsTheEventInterfaceDeclares)
+{
+    auto sink = Sink(1);
+    Connect(sink);
+    vl::UniqueBstr text(std::wstring_view(L"done"));
+    control->Fire_OnResult(2, 9, text.get());
+    EXPECT_EQ(sink->resultCmd, 2u);
+    EXPECT_EQ(sink->resultSerial, 9u);
+    EXPECT_EQ(sink->resultParams, L"done");
+    EXPECT_EQ(sink->argumentTypes, (std::vector<VARTYPE>{VT_BSTR, VT_UI4, VT_UI4}));
+    EXPECT_TRUE(::IsEqualIID(sink->lastIid, IID_NULL));
+    EXPECT_EQ(sink->lastLocale, 0x0800u);
+    EXPECT_EQ(sink->lastFlags, DISPATCH_METHOD);
+    EXPECT_TRUE(sink->lastHadResult);
+    EXPECT_TRUE(sink->lastArgumentErrorGiven);
+    EXPECT_EQ(sink->lastParams.cNamedArgs, 0u);
+
+    control->Fire_OnPaint();
+    EXPECT_EQ(log.back().dispid, vl::event_dispid::OnPaint);
+    EXPECT_EQ(sink->lastParams.cArgs, 0u);
+    EXPECT_FALSE(sink->lastHadResult);
+
+    sink->action = [](DISPPARAMS* params, EXCEPINFO*) {
+        EXPECT_EQ(params->rgvarg[0].vt, VT_BYREF | VT_I2);
+        EXPECT_EQ(*params->rgvarg[0].piVal, -56);
+        *params->rgvarg[0].piVal = 321;
+        return S_OK;
+    };
+    short key = -56;
+    control->Fire_OnKeyPress(&key);
+    EXPECT_EQ(key, 321);
+}
+
+int g_fillIns = 0;
+
+HRESULT STDAPICALLTYPE FillInLater(EXCEPINFO* info)
+{
+    ++g_fillIns;
+    info->bstrDescription = ::SysAllocString(L"failed late");
+    return S_OK;
+}
+
+TEST_F(ConnectionPointsTest, AFailingSinkDoesNotStopTheNextOne)
+{
+    auto failing = Sink(1);
+    auto second = Sink(2);
+    Connect(failing);
+    Connect(second);
+    g_fillIns = 0;
+    failing->action = [](DISPPARAMS*, EXCEPINFO* info) {
+        info->pfnDeferredFillIn = FillInLater;
+        return DISP_E_EXCEPTION;
+    };
+    vl::UniqueBstr text(std::wstring_view(L"x"));
+    control->Fire_OnResult(5, 1, text.get());
+    EXPECT_EQ(g_fillIns, 1);
+    failing->action = [](DISPPARAMS*, EXCEPINFO*) -> HRESULT { throw std::runtime_error("sink threw"); };
+    control->Fire_OnResult(5, 2, text.get());
+    failing->action = [](DISPPARAMS*, EXCEPINFO*) { return E_FAIL; };
+    control->Fire_OnResult(5, 3, text.get());
+    EXPECT_EQ(CalledSinks(), (std::vector<int>{1, 2, 1, 2, 1, 2}));
+    EXPECT_EQ(second->resultSerial, 3u);
+}
+
+TEST_F(ConnectionPointsTest, SinksChangedDuringRaisingAreSeenWhenTheirSlotIsReached)
+{
+    auto first = Sink(1);
+    auto second = Sink(2);
+    auto third = Sink(3);
+    const DWORD firstCookie = Connect(first);
+    const DWORD secondCookie = Connect(second);
+    Connect(third);
+    auto added = Sink(4);
+    first->action = [&](DISPPARAMS*, EXCEPINFO*) {
+        events->Unadvise(firstCookie);  // itself
+        events->Unadvise(secondCookie); // a later one
+        first.reset();                  // the point's hold is the only one left
+        Connect(added);                 // takes the first free slot: the first one
+        return S_OK;
+    };
+    control->Fire_OnClick();
+    EXPECT_EQ(CalledSinks(), (std::vector<int>{1, 3}));
+
+    // Slots now: added, free, third, free, free. Sinks connected by handlers land in the
+    // first free slot, each one later than the slot being called.
+    log.clear();
+    auto next = Sink(5);
+    auto last = Sink(6);
+    added->action = [&](DISPPARAMS*, EXCEPINFO*) {
+        Connect(next);
+        return S_OK;
+    };
+    third->action = [&](DISPPARAMS*, EXCEPINFO*) {
+        Connect(last);
+        return S_OK;
+    };
+    control->Fire_OnClick();
+    EXPECT_EQ(CalledSinks(), (std::vector<int>{4, 5, 3, 6}));
+}
+
+TEST(ConnectionPointsLifetime, TheControlReleasesItsSinksAndThePointsForgetIt)
+{
+    std::vector<Call> log;
+    auto sink = TestSink::Make(1, log);
+    const ULONG before = sink->References();
+    ComPtr<IConnectionPoint> events;
+    {
+        ComPtr<TestControl> control(new TestControl);
+        ASSERT_EQ(control->FindConnectionPoint(DIID_IVLServiceAdapterXEvents, events.put()), S_OK);
+        DWORD cookie = 0;
+        ASSERT_EQ(events->Advise(static_cast<IDispatch*>(sink.get()), &cookie), S_OK);
+    }
+    EXPECT_EQ(sink->References(), before);
+    ComPtr<IConnectionPointContainer> container;
+    EXPECT_EQ(events->GetConnectionPointContainer(container.put()), E_UNEXPECTED);
+    EXPECT_FALSE(container);
+}
+
+} // namespace
