@@ -90,25 +90,20 @@ HRESULT TypeInfoCache::GetIDsOfNames(LPOLESTR* names, UINT count, LCID lcid, DIS
     const auto loaded = Load(lcid, hr);
     if (!loaded) return hr;
 
-    for (UINT i = 0; i < count; ++i) {
-        if (!names[i]) return E_POINTER;
-        const std::wstring_view name(names[i]);
-        bool cached = false;
-        for (auto entry = loaded->names.rbegin(); entry != loaded->names.rend(); ++entry) {
-            if (entry->name == name) {
-                ids[i] = entry->id;
-                cached = true;
-                break;
-            }
-        }
-        if (cached) continue;
-        hr = loaded->info->GetIDsOfNames(&names[i], 1, &ids[i]);
-        if (FAILED(hr)) return hr;
-    }
-    // Names after the first name the member's parameters: only the description knows them
-    // in their member's context.
+    if (count == 0) return S_OK;
+    // Further names are parameters of the first name's member: only the description
+    // resolves them, and only together with that member.
     if (count > 1) return loaded->info->GetIDsOfNames(names, count, ids);
-    return S_OK;
+    if (!names[0]) return E_POINTER;
+
+    const std::wstring_view name(names[0]);
+    for (auto entry = loaded->names.rbegin(); entry != loaded->names.rend(); ++entry) {
+        if (entry->name == name) {
+            ids[0] = entry->id;
+            return S_OK;
+        }
+    }
+    return loaded->info->GetIDsOfNames(names, 1, ids);
 }
 
 HRESULT TypeInfoCache::Invoke(void* object, DISPID member, LCID lcid, WORD flags, DISPPARAMS* params,

@@ -26,8 +26,8 @@ public:
 
     // The description with a reference added (ITypeInfo2 where the library offers it).
     HRESULT GetTypeInfo(LCID lcid, ITypeInfo** out);
-    // A member name is looked up in the name cache first; parameter names (after the
-    // first) are resolved by the description together with their member.
+    // A single member name is looked up in the name cache first, then in the description;
+    // a member with its parameter names goes to the description as a whole.
     HRESULT GetIDsOfNames(LPOLESTR* names, UINT count, LCID lcid, DISPID* ids);
     // Dispatches through the description against the vtable of `object`.
     HRESULT Invoke(void* object, DISPID member, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,

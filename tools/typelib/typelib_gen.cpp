@@ -339,11 +339,11 @@ void LibraryWriter::WriteEvents(ICreateTypeInfo* info)
 
 void LibraryWriter::WriteClass(ICreateTypeInfo* info, ICreateTypeInfo* interfaceInfo, ICreateTypeInfo* eventsInfo)
 {
-    Check(info->SetTypeFlags(TYPEFLAG_FCANCREATE | TYPEFLAG_FCONTROL), "VLServiceAdapterX flags");
     Check(info->AddImplType(0, Reference(info, interfaceInfo)), "VLServiceAdapterX interface");
     Check(info->SetImplTypeFlags(0, IMPLTYPEFLAG_FDEFAULT), "VLServiceAdapterX interface flags");
     Check(info->AddImplType(1, Reference(info, eventsInfo)), "VLServiceAdapterX events");
     Check(info->SetImplTypeFlags(1, IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE), "VLServiceAdapterX events flags");
+    Check(info->SetTypeFlags(TYPEFLAG_FCANCREATE | TYPEFLAG_FCONTROL), "VLServiceAdapterX flags");
 }
 
 void LibraryWriter::Write()
