@@ -127,6 +127,7 @@ private:
 
     vl::ComPtr<ICreateTypeLib2> m_library;
     vl::ComPtr<ITypeLib> m_stdole;
+    vl::ComPtr<ITypeInfo> m_dispatch; // the base of both interfaces
     std::vector<vl::ComPtr<ICreateTypeInfo>> m_enumInfos; // in kEnumerations order
     std::deque<TYPEDESC> m_pointees;                      // targets of VT_PTR descriptions
 };
@@ -135,6 +136,7 @@ LibraryWriter::LibraryWriter(const std::wstring& path)
 {
     Check(::CreateTypeLib2(SYS_WIN32, path.c_str(), m_library.put()), "CreateTypeLib2");
     Check(::LoadRegTypeLib(IID_StdOle, 2, 0, LOCALE_NEUTRAL, m_stdole.put()), "LoadRegTypeLib(stdole2)");
+    Check(m_stdole->GetTypeInfoOfGuid(IID_IDispatch, m_dispatch.put()), "stdole2 IDispatch");
 }
 
 vl::ComPtr<ICreateTypeInfo> LibraryWriter::Create(const wchar_t* name, TYPEKIND kind, const GUID& guid,
@@ -262,12 +264,7 @@ void LibraryWriter::WriteEnumeration(ICreateTypeInfo* info, const Enumeration& e
 
 void LibraryWriter::WriteInterface(ICreateTypeInfo* info)
 {
-    const HREFTYPE dispatch = Reference(info, [&] {
-        vl::ComPtr<ITypeInfo> type;
-        Check(m_stdole->GetTypeInfoOfGuid(IID_IDispatch, type.put()), "stdole2 IDispatch");
-        return type;
-    }().get());
-    Check(info->AddImplType(0, dispatch), "IVLServiceAdapterX base");
+    Check(info->AddImplType(0, Reference(info, m_dispatch.get())), "IVLServiceAdapterX base");
     Check(info->SetTypeFlags(TYPEFLAG_FDUAL | TYPEFLAG_FOLEAUTOMATION), "IVLServiceAdapterX flags");
 
     constexpr USHORT kIn = PARAMFLAG_FIN;
@@ -315,9 +312,7 @@ void LibraryWriter::WriteInterface(ICreateTypeInfo* info)
 
 void LibraryWriter::WriteEvents(ICreateTypeInfo* info)
 {
-    vl::ComPtr<ITypeInfo> dispatch;
-    Check(m_stdole->GetTypeInfoOfGuid(IID_IDispatch, dispatch.put()), "stdole2 IDispatch");
-    Check(info->AddImplType(0, Reference(info, dispatch.get())), "IVLServiceAdapterXEvents base");
+    Check(info->AddImplType(0, Reference(info, m_dispatch.get())), "IVLServiceAdapterXEvents base");
 
     UINT index = 0;
     for (const Event& event : kEvents) {
