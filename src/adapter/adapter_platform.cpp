@@ -1,0 +1,24 @@
+#include "adapter/adapter_platform.h"
+
+namespace vl {
+
+AdapterPlatform& Platform()
+{
+    static AdapterPlatform platform;
+    return platform;
+}
+
+void StartProgram(const std::wstring& verb, const std::wstring& file, const std::wstring& parameters,
+                  const std::wstring& directory, int showCommand)
+{
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    info.lpVerb = verb.empty() ? nullptr : verb.c_str();
+    info.lpFile = file.c_str();
+    info.lpParameters = parameters.c_str();
+    info.lpDirectory = directory.c_str();
+    info.nShow = showCommand;
+    Platform().shellExecuteEx(&info);
+}
+
+} // namespace vl

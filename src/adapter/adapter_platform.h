@@ -1,0 +1,26 @@
+// The platform calls through which the adapter reads the clock and starts programs.
+// Production uses the real calls; tests put their own in place to choose a pipe number
+// or to watch which program is started with which verb.
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <string>
+
+namespace vl {
+
+struct AdapterPlatform {
+    DWORD(WINAPI* getTickCount)() = ::GetTickCount;
+    BOOL(WINAPI* shellExecuteEx)(SHELLEXECUTEINFOW*) = ::ShellExecuteExW;
+};
+
+AdapterPlatform& Platform();
+
+// Starts a program through the shell: verb (empty for the default one), bare file name or
+// path, parameters, working directory and window state; no other flags. Like every
+// start of the control, the outcome is not examined.
+void StartProgram(const std::wstring& verb, const std::wstring& file, const std::wstring& parameters,
+                  const std::wstring& directory, int showCommand);
+
+} // namespace vl

@@ -1,0 +1,110 @@
+// The page's first calls: record the region, compare the installed kernel's version with
+// the required one, then hand over to the updater or start the kernel and link to it.
+#include <mshtml.h>
+
+#include "adapter/VLServiceAdapterImpl.h"
+#include "adapter/automation_guard.h"
+#include "support/product_registry.h"
+#include "support/widget_log.h"
+
+std::wstring TVLServiceAdapterXImpl::ReadPageAddress()
+{
+    // Hosted outside an HTML document the page has no address.
+    vl::ComPtr<IOleClientSite> site;
+    GetClientSite(site.put());
+    vl::ComPtr<IOleContainer> container;
+    if (!site || FAILED(site->GetContainer(container.put()))) return {};
+    vl::ComPtr<IHTMLDocument2> document;
+    if (!container || FAILED(container.As(document))) return {};
+    vl::UniqueBstr url;
+    if (FAILED(document->get_URL(url.put()))) return {};
+    return url.str();
+}
+
+void TVLServiceAdapterXImpl::StoreRegion(const std::wstring& regionValue)
+{
+    m_szRegionVer = regionValue;
+    m_pUtility->SetRegionValue(regionValue);
+    // A fresh update attempt starts from "Status=Waiting".
+    vl::DeleteProductValue(L"Progress");
+}
+
+HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::Initialize(BSTR szRegionVer, BSTR szNewerVersion, BSTR,
+                                                             ULONG, ULONG* dwResult)
+{
+    return vl::GuardedMethod(dwResult, [&] {
+        m_szClientSite = ReadPageAddress();
+        if (!szRegionVer || !szNewerVersion) {
+            *dwResult = VLS_FAIL;
+            return S_FALSE;
+        }
+        VL_LOG(L"service adapter starting initiate.\n");
+        StoreRegion(vl::BstrText(szRegionVer));
+        return RunInitialization(vl::BstrText(szNewerVersion), dwResult);
+    });
+}
+
+HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::Initialize2(BSTR szRegionVersion, BSTR szNewerVersion,
+                                                              BSTR szChksum, ULONG dwTimeout, BSTR szClientSite,
+                                                              ULONG* dwResult)
+{
+    return vl::GuardedMethod(dwResult, [&] {
+        if (!szRegionVersion || !szNewerVersion) {
+            *dwResult = VLS_FAIL;
+            return S_FALSE;
+        }
+        VL_LOG(L"service adapter starting initiate(2).\n");
+        VL_LOG(L"    szRegionVersion = [%s]\n", vl::BstrText(szRegionVersion).c_str());
+        VL_LOG(L"    szNewerVersion = [%s]\n", vl::BstrText(szNewerVersion).c_str());
+        VL_LOG(L"    szChksum = [%s]\n", vl::BstrText(szChksum).c_str());
+        VL_LOG(L"    dwTimeout = [%d]\n", static_cast<int>(dwTimeout));
+        VL_LOG(L"    szClientSite = [%s]\n", vl::BstrText(szClientSite).c_str());
+        m_szClientSite = vl::BstrText(szClientSite);
+        StoreRegion(vl::BstrText(szRegionVersion));
+        return RunInitialization(vl::BstrText(szNewerVersion), dwResult);
+    });
+}
+
+std::optional<bool> TVLServiceAdapterXImpl::IsKernelUpdateNeeded(const std::wstring& newerVersion)
+{
+    const std::wstring installed = m_pUtility->GetKernelVersion();
+    VL_LOG(L"    the older version is [%s]\n", installed.c_str());
+    if (installed.empty()) {
+        VL_LOG(L"    have to update the newer widget kernel.\n");
+        return true;
+    }
+    VL_LOG(L"    the newer version is [%s]\n", newerVersion.c_str());
+    const vl::VersionComparison comparison = m_pUtility->IsOlderVersion(installed, newerVersion);
+    if (!comparison.valid()) {
+        VL_LOG(L"    %s\n", comparison.error.c_str());
+        return std::nullopt;
+    }
+    if (comparison.older) {
+        VL_LOG(L"    have to update the newer widget kernel.\n");
+        return true;
+    }
+    VL_LOG(L"    do not neet to update.\n");
+    return false;
+}
+
+HRESULT TVLServiceAdapterXImpl::RunInitialization(const std::wstring& newerVersion, ULONG* dwResult)
+{
+    *dwResult = VLS_FAIL;
+    VL_LOG(L"checking widget kernel reversion.\n");
+    const std::optional<bool> updateNeeded = IsKernelUpdateNeeded(newerVersion);
+    // A required version that is not four numbers cannot be compared.
+    if (!updateNeeded) return S_FALSE;
+    if (*updateNeeded) {
+        m_hKernelWnd = FindKernelWindow();
+        // A running kernel is used as it is; the update waits until it has ended.
+        if (!m_hKernelWnd) {
+            *dwResult = StartUpdater(newerVersion);
+            return S_OK;
+        }
+    } else if (!StartWidgetKernel()) {
+        return S_FALSE;
+    }
+    if (!CreatePipeChannel() || !RegisterToWidgetKernel()) return S_FALSE;
+    *dwResult = VLS_OK;
+    return S_OK;
+}
