@@ -41,6 +41,16 @@ std::vector<Record> ParseRecords(const std::string& content)
     return records;
 }
 
+// The texts of the records of a log file, without their stamps.
+std::vector<std::string> TextsOf(const std::wstring& fileName)
+{
+    std::vector<std::string> texts;
+    for (const Record& record : ParseRecords(ReadFileBytes(fileName))) texts.push_back(record.text);
+    return texts;
+}
+
+using Texts = std::vector<std::string>;
+
 int MillisecondOfDay(const SYSTEMTIME& t)
 {
     return ((t.wHour * 60 + t.wMinute) * 60 + t.wSecond) * 1000 + t.wMilliseconds;
@@ -106,9 +116,7 @@ TEST(WidgetLog, WritesNothingWhileTheFileCannotBeCreatedAndReopensLater)
 
     ASSERT_TRUE(::CreateDirectoryW(missingFolder.c_str(), nullptr));
     EXPECT_TRUE(log.Print(L"kept\n"));
-    const auto records = ParseRecords(ReadFileBytes(fileName));
-    ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].text, "kept\r\n");
+    EXPECT_EQ(TextsOf(fileName), Texts{"kept\r\n"});
 }
 
 TEST(WidgetLog, ReopensAClosedFileForAppendingAndLeavesAFileItSwitchedFrom)
@@ -122,12 +130,8 @@ TEST(WidgetLog, ReopensAClosedFileForAppendingAndLeavesAFileItSwitchedFrom)
     ASSERT_TRUE(log.Open(folder.File(L"second.log"), L"w"));
     log.Print(L"three\n");
 
-    const auto first = ParseRecords(ReadFileBytes(folder.File(L"first.log")));
-    ASSERT_EQ(first.size(), 2u);
-    EXPECT_EQ(first[0].text + first[1].text, "one\r\ntwo\r\n");
-    const auto second = ParseRecords(ReadFileBytes(folder.File(L"second.log")));
-    ASSERT_EQ(second.size(), 1u);
-    EXPECT_EQ(second[0].text, "three\r\n");
+    EXPECT_EQ(TextsOf(folder.File(L"first.log")), (Texts{"one\r\n", "two\r\n"}));
+    EXPECT_EQ(TextsOf(folder.File(L"second.log")), Texts{"three\r\n"});
 }
 
 TEST(WidgetLog, CutsATextLongerThanItsBufferAndKeepsWriting)
@@ -139,10 +143,8 @@ TEST(WidgetLog, CutsATextLongerThanItsBufferAndKeepsWriting)
     log.Print(L"%s%s", longText.c_str(), L"never written\n");
     log.Print(L"after\n");
 
-    const auto records = ParseRecords(ReadFileBytes(folder.File(L"long.log")));
-    ASSERT_EQ(records.size(), 2u);
-    EXPECT_EQ(records[0].text, std::string(CVLWidgetLog::kTextCapacity - 1, 'x'));
-    EXPECT_EQ(records[1].text, "after\r\n");
+    EXPECT_EQ(TextsOf(folder.File(L"long.log")),
+              (Texts{std::string(CVLWidgetLog::kTextCapacity - 1, 'x'), "after\r\n"}));
 }
 
 TEST(WidgetLog, RecordsFromSeveralThreadsStayWholeAndInEachThreadsOrder)
@@ -195,7 +197,5 @@ TEST(WidgetLog, StatementsWriteOnlyWhileAWriterIsInstalled)
     g_pWidgetLog = nullptr;
     VL_LOG(L"skipped again\n");
 
-    const auto records = ParseRecords(ReadFileBytes(folder.File(L"statements.log")));
-    ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].text, "written 1\r\n");
+    EXPECT_EQ(TextsOf(folder.File(L"statements.log")), Texts{"written 1\r\n"});
 }
