@@ -1,0 +1,480 @@
+// The page host: its site objects in this process, and pagehost.exe run as a page would
+// be, first with objects that Wine itself provides, then with the control.
+// ctest: RESOURCE_LOCK product_state
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <olectl.h>
+
+#include <fstream>
+#include <string>
+
+#include "com_new.h"
+#include "control_site.h"
+#include "event_sink.h"
+#include "host_window.h"
+#include "page_document.h"
+#include "page_frame.h"
+#include "script_host.h"
+#include "support/temp_folder.h"
+#include "support/test_paths.h"
+
+using namespace vl;
+using namespace vl::pagehost;
+using vl::test::BuildFile;
+using vl::test::TempFolder;
+
+namespace {
+
+// ---------------------------------------------------------------------------------------
+// The site objects, in this process.
+
+class PageSiteTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_window.Create(L"site test", 200, 100));
+        m_frame = NewComObject<PageFrame>(m_window.Handle());
+        const ComPtr<PageDocument> document = NewComObject<PageDocument>(kUrl);
+        m_site = NewComObject<ControlSite>(m_window.Handle(), ComPtr<IOleContainer>(document.get()),
+                                           ComPtr<IOleInPlaceFrame>(m_frame.get()));
+    }
+
+    static constexpr const wchar_t* kUrl = L"http://portal.test/games/index.html?region=TW";
+    HostWindow m_window;
+    ComPtr<PageFrame> m_frame;
+    ComPtr<ControlSite> m_site;
+};
+
+TEST_F(PageSiteTest, ClientSiteLeadsToTheHtmlDocumentWithThePageAddress)
+{
+    // The control's way to its page's address: client site, container, HTML document.
+    ComPtr<IOleClientSite> client;
+    ASSERT_EQ(S_OK, m_site->QueryInterface(IID_IOleClientSite, client.put_void()));
+    ComPtr<IOleContainer> container;
+    ASSERT_EQ(S_OK, client->GetContainer(container.put()));
+    ComPtr<IHTMLDocument2> document;
+    ASSERT_EQ(S_OK, container.As(document));
+    UniqueBstr url;
+    ASSERT_EQ(S_OK, document->get_URL(url.put()));
+    EXPECT_EQ(kUrl, url.str());
+
+    UniqueBstr title;
+    EXPECT_EQ(E_NOTIMPL, document->get_title(title.put()));
+    UINT typeInfoCount = 7;
+    EXPECT_EQ(S_OK, document->GetTypeInfoCount(&typeInfoCount));
+    EXPECT_EQ(0u, typeInfoCount);
+    ComPtr<IUnknown> containerIdentity;
+    ComPtr<IUnknown> documentIdentity;
+    container->QueryInterface(IID_IUnknown, containerIdentity.put_void());
+    document->QueryInterface(IID_IUnknown, documentIdentity.put_void());
+    EXPECT_EQ(containerIdentity.get(), documentIdentity.get());
+
+    // In place, the page's window is the control's parent and the frame's window.
+    ComPtr<IOleInPlaceSite> inPlace;
+    ASSERT_EQ(S_OK, m_site->QueryInterface(IID_IOleInPlaceSite, inPlace.put_void()));
+    ComPtr<IOleInPlaceFrame> frame;
+    ComPtr<IOleInPlaceUIWindow> documentWindow;
+    RECT position{};
+    RECT clip{};
+    OLEINPLACEFRAMEINFO info{};
+    info.cb = sizeof(info);
+    ASSERT_EQ(S_OK, inPlace->GetWindowContext(frame.put(), documentWindow.put(), &position, &clip, &info));
+    HWND window = nullptr;
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(S_OK, frame->GetWindow(&window));
+    EXPECT_EQ(m_window.Handle(), window);
+    EXPECT_EQ(m_window.Handle(), info.hwndFrame);
+    EXPECT_EQ(S_OK, inPlace->GetWindow(&window));
+    EXPECT_EQ(m_window.Handle(), window);
+}
+
+TEST_F(PageSiteTest, AmbientPropertiesAreThoseOfAPageInUserMode)
+{
+    ComPtr<IDispatch> ambient;
+    ASSERT_EQ(S_OK, m_site->QueryInterface(IID_IDispatch, ambient.put_void()));
+    auto read = [&](DISPID id, UniqueVariant& value) {
+        DISPPARAMS none{};
+        return ambient->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, value.put(), nullptr,
+                               nullptr);
+    };
+    UniqueVariant value;
+    ASSERT_EQ(S_OK, read(DISPID_AMBIENT_USERMODE, value));
+    EXPECT_EQ(VT_BOOL, V_VT(value.get()));
+    EXPECT_EQ(VARIANT_TRUE, V_BOOL(value.get()));
+
+    ASSERT_EQ(S_OK, read(DISPID_AMBIENT_BACKCOLOR, value));
+    ASSERT_EQ(VT_I4, V_VT(value.get()));
+    EXPECT_EQ(static_cast<LONG>(0x80000000 | COLOR_WINDOW), V_I4(value.get()));
+    ASSERT_EQ(S_OK, read(DISPID_AMBIENT_FORECOLOR, value));
+    ASSERT_EQ(VT_I4, V_VT(value.get()));
+    EXPECT_EQ(static_cast<LONG>(0x80000000 | COLOR_WINDOWTEXT), V_I4(value.get()));
+
+    ASSERT_EQ(S_OK, read(DISPID_AMBIENT_FONT, value));
+    ASSERT_EQ(VT_DISPATCH, V_VT(value.get()));
+    ComPtr<IFont> font;
+    ASSERT_EQ(S_OK, V_DISPATCH(value.get())->QueryInterface(IID_IFont, font.put_void()));
+    CY size{};
+    ASSERT_EQ(S_OK, font->get_Size(&size));
+    EXPECT_EQ(80000, size.int64); // 8 points (the face may be the system's substitute for Tahoma)
+
+    EXPECT_EQ(DISP_E_MEMBERNOTFOUND, read(DISPID_AMBIENT_APPEARANCE, value));
+}
+
+// The event sink against a script in this process, called as the control raises events.
+TEST(PageEventSink, CallsTheScriptsFunctionsWithNumbersAndTakesBackTheKey)
+{
+    const ComPtr<ScriptHost> script = NewComObject<ScriptHost>(nullptr);
+    ASSERT_EQ(S_OK, script->Start({}));
+    ASSERT_EQ(S_OK, script->Run(LR"(
+        var seen = [];
+        function OnResult(cmd, serial, params) { seen.push(typeof cmd + " " + cmd + "/" + serial + "/" + params); }
+        function OnKeyPress(key) { seen.push("key " + key); if (key == -56) return 321; }
+        function OnPaint() { missing(); }
+        function Seen() { return seen.join(";"); }
+    )"));
+    const ComPtr<EventSink> sink = NewComObject<EventSink>(script);
+    ComPtr<IDispatch> events;
+    ASSERT_EQ(S_OK, sink->QueryInterface(DIID_IVLServiceAdapterXEvents, events.put_void()));
+    auto raise = [&](DISPID id, VARIANT* args, UINT count) {
+        DISPPARAMS params{args, nullptr, count, 0};
+        EXCEPINFO info{};
+        UINT argError = 0;
+        UniqueVariant result;
+        return events->Invoke(id, IID_NULL, LOCALE_SYSTEM_DEFAULT, DISPATCH_METHOD, &params, result.put(), &info,
+                              &argError);
+    };
+
+    // As the control raises OnResult: the last argument first, unsigned numbers.
+    UniqueBstr params(std::wstring_view(L"Key=Value"));
+    VARIANT result[3];
+    V_VT(&result[0]) = VT_BSTR;
+    V_BSTR(&result[0]) = params.get();
+    V_VT(&result[1]) = VT_UI4;
+    V_UI4(&result[1]) = 7;
+    V_VT(&result[2]) = VT_UI4;
+    V_UI4(&result[2]) = 0xFFFFFFF0u;
+    EXPECT_EQ(S_OK, raise(vl::event_dispid::OnResult, result, 3));
+
+    SHORT key = -56;
+    VARIANT keyArgument;
+    V_VT(&keyArgument) = VT_BYREF | VT_I2;
+    V_I2REF(&keyArgument) = &key;
+    EXPECT_EQ(S_OK, raise(vl::event_dispid::OnKeyPress, &keyArgument, 1));
+    EXPECT_EQ(321, key);
+    key = 65;
+    EXPECT_EQ(S_OK, raise(vl::event_dispid::OnKeyPress, &keyArgument, 1));
+    EXPECT_EQ(65, key); // no return value: the key stays
+
+    // Events without a handler, or unknown to the page, pass quietly.
+    EXPECT_EQ(S_OK, raise(vl::event_dispid::OnClick, nullptr, 0));
+    EXPECT_EQ(S_OK, raise(999, nullptr, 0));
+    EXPECT_EQ(0u, script->Errors());
+    // A failing handler is the page's error; the raising control is not told.
+    EXPECT_EQ(S_OK, raise(vl::event_dispid::OnPaint, nullptr, 0));
+    EXPECT_EQ(1u, script->Errors());
+
+    UniqueVariant seen;
+    DISPPARAMS none{};
+    ASSERT_EQ(S_OK, script->CallFunction(L"Seen", none, seen.put()));
+    ASSERT_EQ(VT_BSTR, V_VT(seen.get()));
+    EXPECT_EQ(L"number 4294967280/7/Key=Value;key -56;key 65", BstrText(V_BSTR(seen.get())));
+    script->Close();
+}
+
+// ---------------------------------------------------------------------------------------
+// pagehost.exe, run as a separate program.
+
+struct PageRun {
+    std::string output; // standard output and standard error, line feeds only
+    DWORD exitCode = STILL_ACTIVE;
+};
+
+// pagehost.exe with its output on a pipe that the test reads as it comes.
+class PageProcess {
+public:
+    explicit PageProcess(const std::wstring& arguments)
+    {
+        SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
+        UniqueHandle write;
+        if (!::CreatePipe(m_read.put(), write.put(), &inheritable, 0)) return;
+        ::SetHandleInformation(m_read.get(), HANDLE_FLAG_INHERIT, 0);
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = write.get();
+        startup.hStdError = write.get();
+        std::wstring commandLine = L"\"" + BuildFile(L"pagehost.exe") + L"\" " + arguments;
+        PROCESS_INFORMATION process{};
+        if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
+                              &startup, &process))
+            return;
+        ::CloseHandle(process.hThread);
+        m_process.reset(process.hProcess);
+    }
+    ~PageProcess()
+    {
+        if (m_process && ::WaitForSingleObject(m_process.get(), 0) == WAIT_TIMEOUT)
+            ::TerminateProcess(m_process.get(), 99);
+    }
+
+    bool Started() const { return m_process.valid(); }
+
+    // The next line of output without its line feed; empty when none came within `ms`.
+    std::string ReadLine(DWORD ms)
+    {
+        const DWORD start = ::GetTickCount();
+        for (;;) {
+            const auto end = m_buffer.find('\n');
+            if (end != std::string::npos) {
+                std::string line = m_buffer.substr(0, end);
+                m_buffer.erase(0, end + 1);
+                return line;
+            }
+            if (!ReadAvailable() || ::GetTickCount() - start >= ms) return {};
+            ::Sleep(10);
+        }
+    }
+
+    // The rest of the output and the exit code; the program is ended by force after `ms`.
+    PageRun Finish(DWORD ms)
+    {
+        const DWORD start = ::GetTickCount();
+        while (ReadAvailable() && ::GetTickCount() - start < ms) ::Sleep(10);
+        PageRun run;
+        if (::WaitForSingleObject(m_process.get(), 1000) == WAIT_TIMEOUT) ::TerminateProcess(m_process.get(), 99);
+        ::GetExitCodeProcess(m_process.get(), &run.exitCode);
+        run.output = std::move(m_buffer);
+        return run;
+    }
+
+private:
+    // Appends what the pipe holds; false once the program and its pipe are gone.
+    bool ReadAvailable()
+    {
+        DWORD available = 0;
+        if (!::PeekNamedPipe(m_read.get(), nullptr, 0, nullptr, &available, nullptr)) return false;
+        while (available > 0) {
+            char chunk[4096];
+            DWORD read = 0;
+            if (!::ReadFile(m_read.get(), chunk, std::min<DWORD>(available, sizeof(chunk)), &read, nullptr)) return false;
+            m_buffer.append(chunk, read);
+            available -= read;
+        }
+        return true;
+    }
+
+    UniqueHandle m_process;
+    UniqueHandle m_read;
+    std::string m_buffer;
+};
+
+constexpr DWORD kRunLimitMs = 60000;
+
+std::wstring Quoted(const std::wstring& text)
+{
+    return L"\"" + text + L"\"";
+}
+
+// Writes `code` as a page script and runs pagehost.exe on it with `options`.
+PageRun RunPage(const std::string& code, const std::wstring& options)
+{
+    TempFolder folder;
+    const std::wstring script = folder.File(L"page.js");
+    std::ofstream(script.c_str(), std::ios::binary) << code;
+    PageProcess page(L"--url http://portal.test/page.html --script " + Quoted(script) + L" " + options);
+    EXPECT_TRUE(page.Started());
+    return page.Started() ? page.Finish(kRunLimitMs) : PageRun{};
+}
+
+// An object that Wine certainly offers, without OLE embedding or events.
+const std::wstring kDictionary = L"--progid Scripting.Dictionary --name dict";
+
+TEST(PageHost, PrintsWhatThePagePrintsWithItsAddressAndEnvironment)
+{
+    const std::wstring hello = Quoted(BuildFile(L"pages/hello.js"));
+    const std::wstring options = L" --url http://portal.test/a?b=c --script " + hello + L" " + kDictionary;
+    ::SetEnvironmentVariableW(L"PAGEHOST_GREETING", L"greetings, page");
+    PageRun run = PageProcess(options).Finish(kRunLimitMs);
+    EXPECT_EQ("hello from http://portal.test/a?b=c\ngreetings, page\n", run.output);
+    EXPECT_EQ(0u, run.exitCode);
+
+    ::SetEnvironmentVariableW(L"PAGEHOST_GREETING", nullptr);
+    run = PageProcess(options).Finish(kRunLimitMs);
+    EXPECT_EQ("hello from http://portal.test/a?b=c\nno greeting\n", run.output);
+}
+
+TEST(PageHost, HostsAnObjectWithoutEmbeddingItAndPrintsScriptValuesAsTheScriptWould)
+{
+    const PageRun run = RunPage(R"(
+        dict.Add("a", 1);
+        dict.Add("b", 2);
+        host.print("count " + dict.Count);
+        host.print(true); host.print(null); host.print(); host.print(2.5);
+        host.print("control window " + host.controlWindow);
+    )", kDictionary);
+    EXPECT_EQ("count 2\ntrue\nnull\n\n2.5\ncontrol window 0\n", run.output);
+    EXPECT_EQ(0u, run.exitCode);
+}
+
+TEST(PageHost, ExitCodeIsTheScriptsOrOneAfterAScriptError)
+{
+    PageRun run = RunPage("host.exit(7);\nhost.print(\"runs on\");\n", kDictionary);
+    EXPECT_EQ("runs on\n", run.output);
+    EXPECT_EQ(7u, run.exitCode);
+
+    run = RunPage("host.print(\"first\");\nfunction f() {\n  return no_such_function();\n}\nf();\n"
+                  "host.print(\"never\");\n", kDictionary);
+    EXPECT_EQ(1u, run.exitCode);
+    EXPECT_EQ(0u, run.output.find("first\n")) << run.output;
+    EXPECT_NE(std::string::npos, run.output.find("script error at line 3")) << run.output;
+    EXPECT_EQ(std::string::npos, run.output.find("never")) << run.output;
+
+    run = RunPage("host.print(\"first\");\nvar x = ;\n", kDictionary);
+    EXPECT_EQ(1u, run.exitCode);
+    EXPECT_NE(std::string::npos, run.output.find("script error at line 2")) << run.output;
+    EXPECT_EQ(std::string::npos, run.output.find("first")) << run.output; // nothing ran
+}
+
+TEST(PageHost, RefusesABadCommandLineAnUnreadableScriptAndAnUnknownObject)
+{
+    EXPECT_EQ(2u, PageProcess(L"--url http://portal.test/").Finish(kRunLimitMs).exitCode);
+    EXPECT_EQ(2u, PageProcess(L"--url u --script x.js --colour red").Finish(kRunLimitMs).exitCode);
+    EXPECT_EQ(2u, PageProcess(L"--url u --script Z:\\no\\such\\page.js").Finish(kRunLimitMs).exitCode);
+    const PageRun run = RunPage("host.print(\"never\");", L"--progid No.Such.Object");
+    EXPECT_EQ(3u, run.exitCode);
+    EXPECT_NE(std::string::npos, run.output.find("No.Such.Object")) << run.output;
+    EXPECT_EQ(std::string::npos, run.output.find("never")) << run.output;
+}
+
+// The script prints the page's and the control's windows and waits; the test looks at the
+// windows while the page lives, then closes the page's window, which ends the wait.
+struct LivePage {
+    HWND page = nullptr;
+    HWND control = nullptr;
+};
+
+LivePage ReadWindows(PageProcess& process)
+{
+    const std::string line = process.ReadLine(kRunLimitMs);
+    LivePage live;
+    long page = 0;
+    long control = 0;
+    if (std::sscanf(line.c_str(), "windows %ld %ld", &page, &control) == 2) {
+        live.page = static_cast<HWND>(LongToHandle(page));
+        live.control = static_cast<HWND>(LongToHandle(control));
+    }
+    return live;
+}
+
+constexpr char kWindowsScript[] =
+    "host.print(\"windows \" + host.window + \" \" + host.controlWindow);\n"
+    "var start = new Date().getTime();\n"
+    "host.sleep(" "60000" ");\n"
+    "host.print(new Date().getTime() - start < 50000 ? \"closed early\" : \"waited in vain\");\n";
+
+TEST(PageHost, SleepRunsThePagesWindowAndEndsWhenTheWindowIsClosed)
+{
+    TempFolder folder;
+    const std::wstring script = folder.File(L"page.js");
+    std::ofstream(script.c_str(), std::ios::binary) << kWindowsScript;
+    PageProcess process(L"--url u --script " + Quoted(script) + L" " + kDictionary);
+    const LivePage live = ReadWindows(process);
+    ASSERT_TRUE(::IsWindow(live.page));
+    EXPECT_TRUE(::IsWindowVisible(live.page));
+    EXPECT_EQ(nullptr, ::GetParent(live.page));
+    // A window that does not answer would keep this waiting: the page runs its messages.
+    DWORD_PTR answer = 0;
+    EXPECT_NE(0, ::SendMessageTimeoutW(live.page, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer));
+    ::PostMessageW(live.page, WM_CLOSE, 0, 0);
+    const PageRun run = process.Finish(kRunLimitMs);
+    EXPECT_EQ("closed early\n", run.output);
+    EXPECT_EQ(0u, run.exitCode);
+}
+
+// ---------------------------------------------------------------------------------------
+// With the control, registered from the build tree.
+
+DWORD RunProgram(std::wstring commandLine)
+{
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &process))
+        return ::GetLastError();
+    ::CloseHandle(process.hThread);
+    UniqueHandle owner(process.hProcess);
+    DWORD exitCode = STILL_ACTIVE;
+    if (::WaitForSingleObject(owner.get(), kRunLimitMs) == WAIT_OBJECT_0) ::GetExitCodeProcess(owner.get(), &exitCode);
+    return exitCode;
+}
+
+class PageHostControl : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        const std::wstring module = BuildFile(L"VLServiceAdapter.ocx");
+        if (::GetFileAttributesW(module.c_str()) == INVALID_FILE_ATTRIBUTES) {
+            s_unavailable = "VLServiceAdapter.ocx is not built";
+            return;
+        }
+        const DWORD exitCode = RunProgram(L"regsvr32.exe /s " + Quoted(module));
+        if (exitCode != 0)
+            s_unavailable = "regsvr32 could not register VLServiceAdapter.ocx (exit code " +
+                            std::to_string(exitCode) + ")";
+    }
+
+    void SetUp() override
+    {
+        if (!s_unavailable.empty()) GTEST_SKIP() << "the control is not available: " << s_unavailable;
+        // A fresh update attempt: no progress text from an earlier updater.
+        UniqueRegKey key;
+        if (::RegOpenKeyExW(HKEY_CURRENT_USER, L"SOFTWARE\\Torvane\\vorlink!", 0, KEY_SET_VALUE, key.put()) ==
+            ERROR_SUCCESS)
+            ::RegDeleteValueW(key.get(), L"Progress");
+    }
+
+    static inline std::string s_unavailable;
+};
+
+TEST_F(PageHostControl, AnswersThePagesFirstCalls)
+{
+    const PageRun run = RunPage(R"(
+        host.print("version " + control.GetVersion());
+        host.print("object " + control.GetActivexObjID());
+        host.print("status " + control.LoadData("UpdateStatus"));
+    )", L"");
+    EXPECT_EQ("version 1.1.31.362\nobject 0\nstatus Status=Waiting\n", run.output);
+    EXPECT_EQ(0u, run.exitCode);
+}
+
+TEST_F(PageHostControl, ControlWindowIsAVisibleChildOfThePagesWindow)
+{
+    TempFolder folder;
+    const std::wstring script = folder.File(L"page.js");
+    std::ofstream(script.c_str(), std::ios::binary) << kWindowsScript;
+    PageProcess process(L"--url http://portal.test/page.html --script " + Quoted(script));
+    const LivePage live = ReadWindows(process);
+    ASSERT_TRUE(::IsWindow(live.page));
+    ASSERT_TRUE(::IsWindow(live.control));
+    EXPECT_EQ(live.page, ::GetParent(live.control));
+    EXPECT_TRUE(::IsWindowVisible(live.control));
+    ::PostMessageW(live.page, WM_CLOSE, 0, 0);
+    const PageRun run = process.Finish(kRunLimitMs);
+    EXPECT_EQ("closed early\n", run.output);
+    EXPECT_EQ(0u, run.exitCode);
+}
+
+TEST_F(PageHostControl, ControlEventsReachTheScriptsFunctions)
+{
+    const PageRun run = RunPage(R"(
+        var painted = 0;
+        function OnPaint() { painted++; }
+        host.sleep(1000);
+        host.print(painted > 0 ? "painted" : "not painted");
+    )", L"");
+    EXPECT_EQ("painted\n", run.output);
+    EXPECT_EQ(0u, run.exitCode);
+}
+
+} // namespace
