@@ -2,7 +2,6 @@
 #include "support/widget_utility.h"
 
 #include <gtest/gtest.h>
-#include <shlobj.h>
 #include <windows.h>
 
 #include <thread>
@@ -39,16 +38,6 @@ protected:
 };
 
 } // namespace
-
-TEST(WidgetUtility, HomeFolderIsMyVorlinkInTheDocumentsFolder)
-{
-    wchar_t documents[MAX_PATH] = {};
-    ASSERT_TRUE(::SHGetSpecialFolderPathW(nullptr, documents, CSIDL_PERSONAL, TRUE));
-    CVLWidgetUtility utility(L"vorlink! ActiveX");
-    std::wstring expected = documents;
-    if (expected.back() != L'\\') expected += L'\\';
-    EXPECT_EQ(utility.GetHomeFolder(), expected + L"My Vorlink");
-}
 
 TEST(WidgetUtility, KernelVersionIsTheVersionOfTheKernelInTheHomeFolder)
 {
@@ -99,16 +88,6 @@ TEST(WidgetUtility, FindsFilesFoldersAndWildcardMatchesButNoPathOutsideTheCodePa
     EXPECT_FALSE(utility.IsFileFound(unrepresentable));
 }
 
-TEST(WidgetUtility, ComparesVersionsNumberByNumberAndReportsMalformedTexts)
-{
-    CVLWidgetUtility utility(L"c");
-    const VersionComparison older = utility.IsOlderVersion(L"1.2.3.4", L"1.2.3.10");
-    EXPECT_TRUE(older.valid());
-    EXPECT_TRUE(older.older);
-    EXPECT_FALSE(utility.IsOlderVersion(L"2.0.0.0", L"1.9.9.9").older);
-    EXPECT_FALSE(utility.IsOlderVersion(L"1.2.3", L"1.2.3.4").valid());
-}
-
 TEST_F(ProductValues, IntegersAreReadOnlyFromDoubleWords)
 {
     ASSERT_TRUE(WriteProductInteger(L"TestInteger", 4242));
@@ -130,18 +109,6 @@ TEST_F(ProductValues, StringsAreReadWrittenAndDeleted)
     EXPECT_TRUE(DeleteProductValue(L"TestString"));
     EXPECT_EQ(ReadProductString(L"TestString"), L"");
     EXPECT_TRUE(DeleteProductValue(L"TestString"));
-}
-
-TEST_F(ProductValues, AStringStoredWithoutTerminatorReadsWhole)
-{
-    UniqueRegKey key;
-    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kProductKeyPath, 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(),
-                                nullptr),
-              ERROR_SUCCESS);
-    const wchar_t text[] = {L'1', L'0', L'0'};
-    ASSERT_EQ(::RegSetValueExW(key.get(), L"TestString", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), sizeof text),
-              ERROR_SUCCESS);
-    EXPECT_EQ(ReadProductString(L"TestString"), L"100");
 }
 
 TEST(WidgetUtility, TextsAndEndpointsFollowTheStoredRegionValue)
