@@ -70,7 +70,17 @@ ReadResult Read(CVLPipeMessageCodec& codec, HANDLE pipe)
     return result;
 }
 
+// A message read, as "CmdID=.. SerialNum=.. Params=..", or the read's status alone.
+std::wstring ReadText(CVLPipeMessageCodec& codec, HANDLE pipe)
+{
+    const ReadResult read = Read(codec, pipe);
+    if (read.status != 0) return std::to_wstring(read.status);
+    return L"CmdID=" + std::to_wstring(read.cmdId) + L" SerialNum=" + std::to_wstring(read.serialNum) +
+           L" Params=" + read.params;
+}
+
 const std::string kEcho = std::string("CmdID=2&&&&SerialNum=9&&&&Params=done") + '\0';
+const std::wstring kEchoRead = L"CmdID=2 SerialNum=9 Params=done";
 
 } // namespace
 
@@ -156,17 +166,10 @@ TEST(PipeCodec, ReturnsEveryMessageThatArrivedInOneRead)
 {
     CVLPipeMessageCodec codec;
     PipeEnds ends = MakePipe(PIPE_ACCESS_INBOUND);
-    ASSERT_TRUE(ClientWrite(ends.client.get(), kEcho + std::string("CmdID=162&&&&SerialNum=0&&&&Params=RetData=OK") + '\0'));
-
-    const ReadResult first = Read(codec, ends.server.get());
-    EXPECT_EQ(first.status, 0);
-    EXPECT_EQ(first.cmdId, 2);
-    EXPECT_EQ(first.serialNum, 9);
-    EXPECT_EQ(first.params, L"done");
-    const ReadResult second = Read(codec, ends.server.get());
-    EXPECT_EQ(second.status, 0);
-    EXPECT_EQ(second.cmdId, 162);
-    EXPECT_EQ(second.params, L"RetData=OK");
+    const std::string answer = std::string("CmdID=162&&&&SerialNum=0&&&&Params=RetData=OK") + '\0';
+    ASSERT_TRUE(ClientWrite(ends.client.get(), kEcho + answer));
+    EXPECT_EQ(ReadText(codec, ends.server.get()), kEchoRead);
+    EXPECT_EQ(ReadText(codec, ends.server.get()), L"CmdID=162 SerialNum=0 Params=RetData=OK");
     EXPECT_EQ(Read(codec, ends.server.get()).status, ERROR_NO_DATA);
 }
 
@@ -177,10 +180,7 @@ TEST(PipeCodec, ReturnsASplitMessageOnceItsNulHasArrived)
     ASSERT_TRUE(ClientWrite(ends.client.get(), kEcho.substr(0, 12)));
     EXPECT_EQ(Read(codec, ends.server.get()).status, ERROR_NO_DATA);
     ASSERT_TRUE(ClientWrite(ends.client.get(), kEcho.substr(12)));
-    const ReadResult whole = Read(codec, ends.server.get());
-    EXPECT_EQ(whole.status, 0);
-    EXPECT_EQ(whole.cmdId, 2);
-    EXPECT_EQ(whole.params, L"done");
+    EXPECT_EQ(ReadText(codec, ends.server.get()), kEchoRead);
 }
 
 TEST(PipeCodec, ForgetsThePartOfAMessageKeptForAPipeThatIsClosed)
@@ -192,10 +192,7 @@ TEST(PipeCodec, ForgetsThePartOfAMessageKeptForAPipeThatIsClosed)
     // The same handle value now stands for a new pipe: nothing of the old one may stick to it.
     codec.ForgetPipe(ends.server.get());
     ASSERT_TRUE(ClientWrite(ends.client.get(), kEcho));
-    const ReadResult next = Read(codec, ends.server.get());
-    EXPECT_EQ(next.status, 0);
-    EXPECT_EQ(next.cmdId, 2);
-    EXPECT_EQ(next.serialNum, 9);
+    EXPECT_EQ(ReadText(codec, ends.server.get()), kEchoRead);
 }
 
 TEST(PipeCodec, DropsAMalformedMessageAndReadsTheNextOne)
@@ -204,10 +201,7 @@ TEST(PipeCodec, DropsAMalformedMessageAndReadsTheNextOne)
     PipeEnds ends = MakePipe(PIPE_ACCESS_INBOUND);
     ASSERT_TRUE(ClientWrite(ends.client.get(), std::string("SerialNum=5&&&&Params=x") + '\0' + kEcho));
     EXPECT_EQ(Read(codec, ends.server.get()).status, kMalformedMessage);
-    const ReadResult next = Read(codec, ends.server.get());
-    EXPECT_EQ(next.status, 0);
-    EXPECT_EQ(next.cmdId, 2);
-    EXPECT_EQ(next.params, L"done");
+    EXPECT_EQ(ReadText(codec, ends.server.get()), kEchoRead);
 }
 
 TEST(PipeCodec, CutsTheParametersToTheCallersBufferAndTerminatesThem)

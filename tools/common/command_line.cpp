@@ -1,5 +1,7 @@
 #include "command_line.h"
 
+#include <windows.h>
+
 namespace vl {
 
 std::wstring ParameterText(std::wstring_view commandLine)
@@ -13,6 +15,22 @@ std::wstring ParameterText(std::wstring_view commandLine)
     }
     while (i < commandLine.size() && (commandLine[i] == L' ' || commandLine[i] == L'\t')) ++i;
     return std::wstring(commandLine.substr(i));
+}
+
+std::wstring EnvironmentText(const wchar_t* name)
+{
+    std::wstring value;
+    DWORD size = 0;
+    // The value may change between the two calls; repeat until it fits.
+    for (;;) {
+        const DWORD length = ::GetEnvironmentVariableW(name, value.data(), size);
+        if (length < size || length == 0) {
+            value.resize(length);
+            return value;
+        }
+        size = length;
+        value.resize(size);
+    }
 }
 
 } // namespace vl

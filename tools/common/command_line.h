@@ -1,4 +1,4 @@
-// The parameter text of a program: its command line without the program name.
+// What a program is started with: its parameter text and its environment.
 #pragma once
 
 #include <string>
@@ -9,5 +9,8 @@ namespace vl {
 // Everything after the program name (quoted or not) and the blanks that follow it, as the
 // shell passes a parameter text through unchanged.
 std::wstring ParameterText(std::wstring_view commandLine);
+
+// The value of an environment variable; empty when it is not set.
+std::wstring EnvironmentText(const wchar_t* name);
 
 } // namespace vl

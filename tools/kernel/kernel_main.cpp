@@ -34,24 +34,12 @@ bool IsRegistrationRun(std::wstring text)
     return text == L"/regserver";
 }
 
-std::wstring EnvironmentText(const wchar_t* name)
-{
-    std::wstring value(256, L'\0');
-    DWORD length = ::GetEnvironmentVariableW(name, value.data(), static_cast<DWORD>(value.size()));
-    if (length >= value.size()) {
-        value.resize(length);
-        length = ::GetEnvironmentVariableW(name, value.data(), static_cast<DWORD>(value.size()));
-    }
-    value.resize(length < value.size() ? length : 0);
-    return value;
-}
-
 int RunKernel(HINSTANCE instance)
 {
     const std::wstring region = vl::ParameterText(::GetCommandLineW());
     if (IsRegistrationRun(region)) return vl::WriteProductString(L"KernelRegistered", vl::OwnProgramPath()) ? 0 : 4;
 
-    const auto behaviour = vl::ParseKernelBehaviour(EnvironmentText(L"VL_KERNEL_BEHAVIOUR"));
+    const auto behaviour = vl::ParseKernelBehaviour(vl::EnvironmentText(L"VL_KERNEL_BEHAVIOUR"));
     if (!behaviour) return 2;
     const vl::UniqueHandle instanceMutex(::CreateMutexW(nullptr, FALSE, kInstanceMutex));
     if (!instanceMutex || ::GetLastError() == ERROR_ALREADY_EXISTS) return 3;

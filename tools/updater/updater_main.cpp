@@ -44,13 +44,6 @@ int Fail(const std::wstring& reason)
     return 1;
 }
 
-std::wstring SourceFolder()
-{
-    wchar_t folder[MAX_PATH] = {};
-    const DWORD length = ::GetEnvironmentVariableW(L"VL_UPDATER_SOURCE", folder, MAX_PATH);
-    return length > 0 && length < MAX_PATH ? std::wstring(folder, length) : std::wstring();
-}
-
 int RunUpdater()
 {
     const std::wstring parameters = vl::ParameterText(::GetCommandLineW());
@@ -65,7 +58,7 @@ int RunUpdater()
     std::replace(fileName.begin(), fileName.end() - 4, L'.', L'_');
     std::string bytes;
     ReportDownloading(0);
-    if (const std::wstring folder = SourceFolder(); !folder.empty()) {
+    if (const std::wstring folder = vl::EnvironmentText(L"VL_UPDATER_SOURCE"); !folder.empty()) {
         const auto read = vl::ReadFileBytes(vl::JoinPath(folder, fileName));
         if (!read) return Fail(L"Cannot read " + vl::JoinPath(folder, fileName));
         bytes = *read;

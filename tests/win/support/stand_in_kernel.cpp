@@ -1,5 +1,6 @@
 #include "stand_in_kernel.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "kernel_link/portable/pipe_names.h"
