@@ -93,3 +93,12 @@ foreach(cert maker other_serial other_name)
     endif()
   endforeach()
 endforeach()
+
+# The form's test builds the form from the definition in the module; the HTTP client's test
+# runs a small server of its own on winsock.
+if(TARGET service_adapter_form_test)
+  add_dependencies(service_adapter_form_test VLServiceAdapter)
+endif()
+if(TARGET patch_http_test)
+  target_link_libraries(patch_http_test PRIVATE ws2_32)
+endif()
