@@ -30,3 +30,12 @@ foreach(src ${VL_NATIVE_BENCH})
   add_executable(${name} ${src})
   target_link_libraries(${name} PRIVATE vl_portable)
 endforeach()
+
+# The test network: a file server standing in for the patch hosts and the list of host names
+# it must answer for (tools/netns/run_in_netns.sh runs them).
+find_package(Threads REQUIRED)
+add_executable(patch_server tools/patch_server/patch_server.cpp)
+target_compile_options(patch_server PRIVATE -Wall -Wextra)
+target_link_libraries(patch_server PRIVATE Threads::Threads)
+add_executable(endpoint_hosts_dump tools/netns/endpoint_hosts_dump.cpp)
+target_link_libraries(endpoint_hosts_dump PRIVATE vl_portable)

@@ -34,6 +34,7 @@ endforeach()
 # One test executable per file of tests/win; a file that uses the machine-wide kernel
 # main pipe or the product's registry key and home folder says so with a line
 #   // ctest: RESOURCE_LOCK product_state
+include(tools/netns/netns_test.cmake)
 file(GLOB VL_WIN_TESTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/win/*_test.cpp)
 file(GLOB VL_WIN_TEST_SUPPORT CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/win/support/*.cpp)
 add_library(vl_test_support STATIC ${VL_WIN_TEST_SUPPORT} ${PROJECT_SOURCE_DIR}/tests/win/support/test_main.cpp)
@@ -43,7 +44,13 @@ foreach(src ${VL_WIN_TESTS})
   get_filename_component(name ${src} NAME_WE)
   add_executable(${name} ${src})
   target_link_libraries(${name} PRIVATE vl_test_support)
-  add_test(NAME ${name} COMMAND ${name})
+  # A file with a line "// ctest-netns: <patch_server options>" runs in the test network.
+  file(STRINGS ${src} netns REGEX "^// ctest-netns:")
+  if(netns)
+    vl_add_netns_test(${name} "${netns}")
+  else()
+    add_test(NAME ${name} COMMAND ${name})
+  endif()
   file(STRINGS ${src} props REGEX "^// ctest: ")
   foreach(p ${props})
     string(REGEX REPLACE "^// ctest: ([A-Z_]+) (.*)$" "\\1;\\2" kv "${p}")

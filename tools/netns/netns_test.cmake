@@ -1,0 +1,26 @@
+# Windows tests that download from the endpoint table's hosts run in the test network of
+# run_in_netns.sh, with the patch server behind every host. Such a test file carries
+#   // ctest-netns: <patch_server options>
+# and finds the folder the server serves in VL_PATCH_ROOT and the request log in
+# VL_PATCH_LOG, both as Z: paths.
+
+# ./run builds the native tree beside the Windows tree.
+set(VL_NATIVE_BUILD_DIR ${CMAKE_BINARY_DIR}/../native CACHE PATH
+    "Native build tree that holds patch_server and endpoint_hosts_dump")
+
+function(vl_add_netns_test name markers)
+  set(options)
+  foreach(marker ${markers})
+    string(REGEX REPLACE "^// ctest-netns:" "" line "${marker}")
+    separate_arguments(line UNIX_COMMAND "${line}")
+    list(APPEND options ${line})
+  endforeach()
+  set(root ${CMAKE_BINARY_DIR}/patch_root/${name})
+  add_test(NAME ${name}
+           COMMAND ${PROJECT_SOURCE_DIR}/tools/netns/run_in_netns.sh
+                   --native-dir ${VL_NATIVE_BUILD_DIR} --wine-prefix ${VL_WINEPREFIX}
+                   --root ${root} --log ${root}.log ${options}
+                   -- ${CMAKE_BINARY_DIR}/wine_run.sh $<TARGET_FILE:${name}>)
+  string(REPLACE "/" "\\" windows_root "Z:${root}")
+  set_property(TEST ${name} PROPERTY ENVIRONMENT "VL_PATCH_ROOT=${windows_root}" "VL_PATCH_LOG=${windows_root}.log")
+endfunction()

@@ -1,0 +1,382 @@
+// A small HTTP/1.1 file server for tests of the updater download: it serves the files of
+// one folder with GET and HEAD, one request per connection, and can misbehave on chosen
+// files the way broken or slow web servers do.
+//
+//   patch_server --root DIR [--port N] [--address A] [--log FILE] [--ready-file FILE]
+//                [--no-length-for NAME] [--short-body-for NAME] [--slow-for NAME]
+//                [--slow-delay-ms N]
+//
+// NAME is a request path ("/vorlink05/VLUpdate.exe") or its last segment ("VLUpdate.exe");
+// the fault options may be repeated. Faults:
+//   --no-length-for   answers without Content-Length (the body of a GET ends at the close)
+//   --short-body-for  GET announces the whole file and sends the first half, then closes
+//   --slow-for        sends the body in blocks of 1 KiB, --slow-delay-ms apart (default 100)
+// The log gets one line per request: method, path as requested, host ("-" when none).
+// Serves until killed.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr std::size_t kMaxHeaderBytes = 16 * 1024;
+constexpr int kMaxConnections = 8;
+constexpr int kReceiveTimeoutSeconds = 10;
+constexpr std::size_t kSlowBlockBytes = 1024;
+
+struct Options {
+    std::string root;
+    std::string address = "127.0.0.1";
+    int port = 80;
+    std::string logPath;
+    std::string readyPath;
+    std::set<std::string> noLength;
+    std::set<std::string> shortBody;
+    std::set<std::string> slow;
+    int slowDelayMs = 100;
+};
+
+struct Request {
+    std::string method;
+    std::string target; // as sent
+    std::string path;   // decoded, without the query
+    std::string host;
+};
+
+class RequestLog {
+public:
+    explicit RequestLog(const std::string& path)
+    {
+        if (!path.empty()) m_file = std::fopen(path.c_str(), "w");
+    }
+    ~RequestLog()
+    {
+        if (m_file) std::fclose(m_file);
+    }
+    RequestLog(const RequestLog&) = delete;
+    RequestLog& operator=(const RequestLog&) = delete;
+
+    bool Failed(const std::string& path) const { return !path.empty() && !m_file; }
+
+    void Write(const Request& request)
+    {
+        if (!m_file) return;
+        std::lock_guard lock(m_mutex);
+        std::fprintf(m_file, "%s %s %s\n", request.method.c_str(), request.target.c_str(),
+                     request.host.empty() ? "-" : request.host.c_str());
+        std::fflush(m_file);
+    }
+
+private:
+    std::FILE* m_file = nullptr;
+    std::mutex m_mutex;
+};
+
+// Admits at most kMaxConnections connections at a time.
+class ConnectionSlots {
+public:
+    void Acquire()
+    {
+        std::unique_lock lock(m_mutex);
+        m_freed.wait(lock, [this] { return m_busy < kMaxConnections; });
+        ++m_busy;
+    }
+    void Release()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            --m_busy;
+        }
+        m_freed.notify_one();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_freed;
+    int m_busy = 0;
+};
+
+[[noreturn]] void Usage(const char* problem)
+{
+    std::fprintf(stderr,
+                 "patch_server: %s\n"
+                 "usage: patch_server --root DIR [--port N] [--address A] [--log FILE] [--ready-file FILE]\n"
+                 "                    [--no-length-for NAME] [--short-body-for NAME] [--slow-for NAME]\n"
+                 "                    [--slow-delay-ms N]\n",
+                 problem);
+    std::exit(2);
+}
+
+int ParseNumber(const char* text, int low, int high)
+{
+    char* end = nullptr;
+    errno = 0;
+    const long value = std::strtol(text, &end, 10);
+    if (errno != 0 || end == text || *end != '\0' || value < low || value > high) Usage("bad number");
+    return static_cast<int>(value);
+}
+
+Options ParseOptions(int argc, char** argv)
+{
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view option = argv[i];
+        if (i + 1 >= argc) Usage("option without value");
+        const char* value = argv[++i];
+        if (option == "--root") options.root = value;
+        else if (option == "--port") options.port = ParseNumber(value, 1, 65535);
+        else if (option == "--address") options.address = value;
+        else if (option == "--log") options.logPath = value;
+        else if (option == "--ready-file") options.readyPath = value;
+        else if (option == "--no-length-for") options.noLength.insert(value);
+        else if (option == "--short-body-for") options.shortBody.insert(value);
+        else if (option == "--slow-for") options.slow.insert(value);
+        else if (option == "--slow-delay-ms") options.slowDelayMs = ParseNumber(value, 0, 60000);
+        else Usage("unknown option");
+    }
+    if (options.root.empty()) Usage("--root is required");
+    return options;
+}
+
+bool Matches(const std::set<std::string>& names, const std::string& path)
+{
+    const std::string lastSegment = path.substr(path.rfind('/') + 1);
+    return names.contains(path) || names.contains(lastSegment);
+}
+
+int HexValue(char c)
+{
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// The file path a request target names below the root: percent-decoded, without query, and
+// only when it cannot leave the root (no "..", no NUL). Absolute-form targets are accepted.
+std::optional<std::string> DecodePath(std::string_view target)
+{
+    if (target.starts_with("http://")) {
+        const auto slash = target.find('/', 7);
+        target = slash == std::string_view::npos ? std::string_view("/") : target.substr(slash);
+    }
+    target = target.substr(0, target.find_first_of("?#"));
+    if (!target.starts_with('/')) return std::nullopt;
+
+    std::string path;
+    for (std::size_t i = 0; i < target.size(); ++i) {
+        if (target[i] != '%') {
+            path += target[i];
+            continue;
+        }
+        if (i + 2 >= target.size() || HexValue(target[i + 1]) < 0 || HexValue(target[i + 2]) < 0)
+            return std::nullopt;
+        path += static_cast<char>(HexValue(target[i + 1]) * 16 + HexValue(target[i + 2]));
+        i += 2;
+    }
+    if (path.find('\0') != std::string::npos || path.find('\\') != std::string::npos) return std::nullopt;
+    std::istringstream segments(path);
+    for (std::string segment; std::getline(segments, segment, '/');)
+        if (segment == "..") return std::nullopt;
+    return path;
+}
+
+// Reads up to the blank line that ends the header. Empty on a closed, silent or oversized
+// request.
+std::string ReadHeader(int fd)
+{
+    std::string header;
+    char buffer[2048];
+    while (header.find("\r\n\r\n") == std::string::npos) {
+        if (header.size() >= kMaxHeaderBytes) return {};
+        const ssize_t got = ::recv(fd, buffer, std::min(sizeof buffer, kMaxHeaderBytes - header.size()), 0);
+        if (got <= 0) return {};
+        header.append(buffer, static_cast<std::size_t>(got));
+    }
+    return header;
+}
+
+std::string Trim(std::string_view text)
+{
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return {};
+    return std::string(text.substr(first, text.find_last_not_of(" \t") - first + 1));
+}
+
+std::optional<Request> ParseRequest(const std::string& header)
+{
+    std::istringstream lines(header);
+    std::string line;
+    std::getline(lines, line);
+    if (line.ends_with('\r')) line.pop_back();
+    Request request;
+    std::istringstream requestLine(line);
+    std::string version;
+    if (!(requestLine >> request.method >> request.target >> version) || !version.starts_with("HTTP/"))
+        return std::nullopt;
+    while (std::getline(lines, line)) {
+        if (line.ends_with('\r')) line.pop_back();
+        if (line.empty()) break;
+        const auto colon = line.find(':');
+        if (colon == std::string::npos) continue;
+        std::string name = line.substr(0, colon);
+        std::ranges::transform(name, name.begin(), [](unsigned char c) { return std::tolower(c); });
+        if (name == "host") request.host = Trim(std::string_view(line).substr(colon + 1));
+    }
+    request.host = request.host.substr(0, request.host.find(':'));
+    return request;
+}
+
+bool SendAll(int fd, std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t sent = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        if (sent <= 0) return false;
+        bytes.remove_prefix(static_cast<std::size_t>(sent));
+    }
+    return true;
+}
+
+std::string StatusHeader(const char* status, const char* contentType, std::optional<std::size_t> length)
+{
+    std::string header = std::string("HTTP/1.1 ") + status + "\r\nServer: patch_server\r\nContent-Type: " + contentType + "\r\n";
+    if (length) header += "Content-Length: " + std::to_string(*length) + "\r\n";
+    return header + "Connection: close\r\n\r\n";
+}
+
+void SendText(int fd, const char* status, bool withBody, const std::string& text, const char* extraHeader = "")
+{
+    std::string header = StatusHeader(status, "text/plain", text.size());
+    header.insert(header.size() - 2, extraHeader);
+    SendAll(fd, withBody ? header + text : header);
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& path)
+{
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return std::nullopt;
+    return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+void Serve(int fd, const Options& options, RequestLog& log)
+{
+    const std::string header = ReadHeader(fd);
+    if (header.empty()) return;
+    const std::optional<Request> request = ParseRequest(header);
+    if (!request) {
+        SendText(fd, "400 Bad Request", true, "Bad Request\n");
+        return;
+    }
+    log.Write(*request);
+
+    const bool head = request->method == "HEAD";
+    if (!head && request->method != "GET") {
+        SendText(fd, "405 Method Not Allowed", true, "Method Not Allowed\n", "Allow: GET, HEAD\r\n");
+        return;
+    }
+    const std::optional<std::string> path = DecodePath(request->target);
+    if (!path) {
+        SendText(fd, "400 Bad Request", !head, "Bad Request\n");
+        return;
+    }
+    const std::optional<std::string> body = ReadWholeFile(options.root + *path);
+    if (!body) {
+        SendText(fd, "404 Not Found", !head, "Not Found\n");
+        return;
+    }
+
+    const bool withLength = !Matches(options.noLength, *path);
+    if (!SendAll(fd, StatusHeader("200 OK", "application/octet-stream",
+                                  withLength ? std::optional(body->size()) : std::nullopt)) ||
+        head)
+        return;
+    const std::string_view sent = Matches(options.shortBody, *path) ? std::string_view(*body).substr(0, body->size() / 2)
+                                                                     : std::string_view(*body);
+    if (!Matches(options.slow, *path)) {
+        SendAll(fd, sent);
+        return;
+    }
+    for (std::size_t offset = 0; offset < sent.size(); offset += kSlowBlockBytes) {
+        if (offset != 0) std::this_thread::sleep_for(std::chrono::milliseconds(options.slowDelayMs));
+        if (!SendAll(fd, sent.substr(offset, kSlowBlockBytes))) return;
+    }
+}
+
+int Listen(const Options& options)
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(options.port));
+    if (::inet_pton(AF_INET, options.address.c_str(), &address.sin_addr) != 1) Usage("bad --address");
+
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int yes = 1;
+    if (fd < 0 || ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes) != 0 ||
+        ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 16) != 0) {
+        std::fprintf(stderr, "patch_server: cannot listen on %s:%d: %s\n", options.address.c_str(), options.port,
+                     std::strerror(errno));
+        std::exit(1);
+    }
+    return fd;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const Options options = ParseOptions(argc, argv);
+    RequestLog log(options.logPath);
+    if (log.Failed(options.logPath)) {
+        std::fprintf(stderr, "patch_server: cannot write %s\n", options.logPath.c_str());
+        return 1;
+    }
+    const int listener = Listen(options);
+    if (!options.readyPath.empty() && !std::ofstream(options.readyPath)) {
+        std::fprintf(stderr, "patch_server: cannot write %s\n", options.readyPath.c_str());
+        return 1;
+    }
+
+    ConnectionSlots slots;
+    for (;;) {
+        slots.Acquire();
+        const int fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0) {
+            slots.Release();
+            if (errno == EINTR || errno == ECONNABORTED) continue;
+            std::fprintf(stderr, "patch_server: accept: %s\n", std::strerror(errno));
+            return 1;
+        }
+        const timeval timeout{kReceiveTimeoutSeconds, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+        std::thread([fd, &options, &log, &slots] {
+            Serve(fd, options, log);
+            ::shutdown(fd, SHUT_WR);
+            ::close(fd);
+            slots.Release();
+        }).detach();
+    }
+}
