@@ -2,6 +2,8 @@
 
 #include <shlobj.h>
 
+#include <vector>
+
 #include "support/win_handles.h"
 #include "test_paths.h"
 
@@ -28,6 +30,25 @@ void DeleteFolderContents(const std::wstring& folder)
     } while (::FindNextFileW(search.get(), &entry));
 }
 
+BOOL CALLBACK CollectKernelProcess(HWND window, LPARAM context)
+{
+    wchar_t className[32] = {};
+    ::GetClassNameW(window, className, 32);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(window, &pid);
+    if (std::wstring(className) == L"TMainForm" && pid != ::GetCurrentProcessId())
+        reinterpret_cast<std::vector<DWORD>*>(context)->push_back(pid);
+    return TRUE;
+}
+
+// Processes other than this one that own a top-level window of class "TMainForm".
+std::vector<DWORD> KernelProcesses()
+{
+    std::vector<DWORD> processes;
+    ::EnumWindows(CollectKernelProcess, reinterpret_cast<LPARAM>(&processes));
+    return processes;
+}
+
 } // namespace
 
 std::wstring HomeFolder()
@@ -42,18 +63,17 @@ std::wstring HomeFolder()
 bool EndRunningKernels()
 {
     for (int i = 0; i < 50; ++i) {
-        HWND window = ::FindWindowW(L"TMainForm", nullptr);
-        if (!window) return true;
-        DWORD pid = 0;
-        ::GetWindowThreadProcessId(window, &pid);
-        vl::UniqueHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
-        if (process.valid()) {
+        const auto processes = KernelProcesses();
+        if (processes.empty()) return true;
+        for (DWORD pid : processes) {
+            vl::UniqueHandle process(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
+            if (!process.valid()) continue;
             ::TerminateProcess(process.get(), 1);
             ::WaitForSingleObject(process.get(), 5000);
         }
         PumpMessages(50);
     }
-    return ::FindWindowW(L"TMainForm", nullptr) == nullptr;
+    return KernelProcesses().empty();
 }
 
 void ResetProductState()

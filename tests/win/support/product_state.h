@@ -15,7 +15,8 @@ std::wstring HomeFolder();
 // HKCU\SOFTWARE\Torvane\vorlink! and everything in the home folder.
 void ResetProductState();
 
-// Ends the processes owning top-level windows of class "TMainForm"; true when none is left.
+// Ends the other processes owning top-level windows of class "TMainForm"; true when none
+// is left.
 bool EndRunningKernels();
 
 // Copies a file of the build tree into the home folder under `name`.
