@@ -20,5 +20,7 @@ function(vl_signed_copy)
     DEPENDS ${A_TARGET} ${VL_CERT_DIR}/maker.crt ${PROJECT_SOURCE_DIR}/cmake/sign.sh
     COMMENT "Signing ${A_TARGET} with ${A_CERT}")
   get_filename_component(n ${A_OUTPUT} NAME_WE)
-  add_custom_target(sign_${n}_${A_CERT} ALL DEPENDS ${A_OUTPUT})
+  add_custom_target(sign_${n} ALL DEPENDS ${A_OUTPUT})
+  # The certificates are made once, before copies are signed in parallel.
+  add_dependencies(sign_${n} vl_test_certs)
 endfunction()

@@ -40,9 +40,12 @@ file(GLOB VL_WIN_TEST_SUPPORT CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/win/
 add_library(vl_test_support STATIC ${VL_WIN_TEST_SUPPORT} ${PROJECT_SOURCE_DIR}/tests/win/support/test_main.cpp)
 target_link_libraries(vl_test_support PUBLIC vl_win GTest::gtest GTest::gmock)
 target_compile_definitions(vl_test_support PUBLIC VL_BINARY_DIR="${CMAKE_BINARY_DIR}")
+# What the tests use besides their own code: the module, the stand-in programs, signed copies.
+add_custom_target(vl_test_inputs)
 foreach(src ${VL_WIN_TESTS})
   get_filename_component(name ${src} NAME_WE)
   add_executable(${name} ${src})
+  add_dependencies(${name} vl_test_inputs)
   target_link_libraries(${name} PRIVATE vl_test_support)
   # A file with a line "// ctest-netns: <patch_server options>" runs in the test network.
   file(STRINGS ${src} netns REGEX "^// ctest-netns:")
@@ -92,20 +95,17 @@ endforeach()
 add_executable(sign_sample tests/win/programs/sign_sample.cpp tests/win/programs/sign_sample.rc)
 foreach(cert maker other_serial other_name)
   vl_signed_copy(TARGET sign_sample CERT ${cert} OUTPUT ${CMAKE_BINARY_DIR}/sign_sample_${cert}.exe)
-  # The certificates are made once, before any copy is signed in parallel.
-  add_dependencies(sign_sign_sample_${cert}_${cert} vl_test_certs)
-  foreach(t publisher_check_test widget_utility_test)
-    if(TARGET ${t})
-      add_dependencies(${t} sign_sign_sample_${cert}_${cert})
-    endif()
-  endforeach()
+  add_dependencies(vl_test_inputs sign_sign_sample_${cert})
 endforeach()
 
-# The form's test builds the form from the definition in the module; the HTTP client's test
-# runs a small server of its own on winsock.
-if(TARGET service_adapter_form_test)
-  add_dependencies(service_adapter_form_test VLServiceAdapter)
-endif()
+# The HTTP client's test runs a small server of its own on winsock.
 if(TARGET patch_http_test)
   target_link_libraries(patch_http_test PRIVATE ws2_32)
 endif()
+
+# The stand-in kernel and updater as the maker ships them: signed with the maker's certificate.
+foreach(program VLWidgetKernel VLWidgetKernel_1_0_0_9 VLUpdate VLUpdate_2_0_1_6)
+  vl_signed_copy(TARGET ${program} CERT maker OUTPUT ${CMAKE_BINARY_DIR}/signed/${program}.exe)
+  add_dependencies(vl_test_inputs sign_${program})
+endforeach()
+add_dependencies(vl_test_inputs VLServiceAdapter)
