@@ -1,9 +1,7 @@
 // The control's connection points and the raising of its events on real COM sinks.
 #include "com_server/connection_points.h"
-#include "com_server/event_proxy.h"
 
-#include "com_server/Vlserviceadapter_tlb.h"
-#include "com_server/com_object.h"
+#include "support/event_source.h"
 
 #include <gtest/gtest.h>
 
@@ -17,79 +15,9 @@
 namespace {
 
 using vl::ComPtr;
-
-struct Call {
-    int sink;
-    DISPID dispid;
-};
-
-// A page's event sink: answers the event interface, records each call in a shared log and
-// runs an optional action inside it.
-class TestSink final : public vl::ComObjectImpl<TestSink, IDispatch> {
-public:
-    using Interfaces = vl::InterfaceList<vl::Interface<IDispatch>>;
-
-    TestSink(int id, std::vector<Call>& log) : m_id(id), m_log(log) {}
-
-    static ComPtr<TestSink> Make(int id, std::vector<Call>& log) { return ComPtr<TestSink>(new TestSink(id, log)); }
-
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
-    {
-        if (out && ::IsEqualIID(iid, DIID_IVLServiceAdapterXEvents)) {
-            *out = static_cast<IDispatch*>(this);
-            AddRef();
-            return S_OK;
-        }
-        return ComObjectImpl::QueryInterface(iid, out);
-    }
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override
-    {
-        *count = 0;
-        return S_OK;
-    }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    STDMETHODIMP Invoke(DISPID dispid, REFIID iid, LCID locale, WORD flags, DISPPARAMS* params, VARIANT* result,
-                        EXCEPINFO* info, UINT* argumentError) override
-    {
-        m_log.push_back({m_id, dispid});
-        lastIid = iid;
-        lastLocale = locale;
-        lastFlags = flags;
-        lastHadResult = result != nullptr;
-        lastArgumentErrorGiven = argumentError != nullptr;
-        lastParams = *params;
-        if (dispid == vl::event_dispid::OnResult && params->cArgs == 3) {
-            argumentTypes = {params->rgvarg[0].vt, params->rgvarg[1].vt, params->rgvarg[2].vt};
-            resultParams = vl::BstrText(params->rgvarg[0].bstrVal);
-            resultSerial = params->rgvarg[1].ulVal;
-            resultCmd = params->rgvarg[2].ulVal;
-        }
-        return action ? action(params, info) : S_OK;
-    }
-
-    ULONG References()
-    {
-        AddRef();
-        return Release();
-    }
-
-    std::function<HRESULT(DISPPARAMS*, EXCEPINFO*)> action;
-    IID lastIid{};
-    LCID lastLocale = 0;
-    WORD lastFlags = 0;
-    bool lastHadResult = false;
-    bool lastArgumentErrorGiven = false;
-    DISPPARAMS lastParams{};
-    std::vector<VARTYPE> argumentTypes;
-    std::wstring resultParams;
-    ULONG resultSerial = 0;
-    ULONG resultCmd = 0;
-
-private:
-    int m_id;
-    std::vector<Call>& m_log;
-};
+using vl::test::ScriptedSink;
+using vl::test::SinkCall;
+using vl::test::TestEventSource;
 
 // A sink that offers nothing but IUnknown.
 class PlainUnknown final : public vl::ComObjectImpl<PlainUnknown, IUnknown> {
@@ -105,39 +33,17 @@ public:
     STDMETHODIMP OnRequestEdit(DISPID) override { return S_OK; }
 };
 
-// The control's side: a container that forwards to the connection points, and the
-// raising operations on its event point.
-class TestControl final : public vl::ComObjectImpl<TestControl, IConnectionPointContainer>,
-                          public CProxyIVLServiceAdapterXEvents {
-public:
-    using Interfaces = vl::InterfaceList<vl::Interface<IConnectionPointContainer>>;
-
-    STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** points) override
-    {
-        return connectionPoints.EnumConnectionPoints(points);
-    }
-    STDMETHODIMP FindConnectionPoint(REFIID iid, IConnectionPoint** point) override
-    {
-        return connectionPoints.FindConnectionPoint(iid, point);
-    }
-
-    vl::ConnectionPoints connectionPoints{this};
-
-private:
-    vl::EventConnectionPoint* EventSinks() override { return &connectionPoints.Events(); }
-};
-
 class ConnectionPointsTest : public ::testing::Test {
 protected:
-    ConnectionPointsTest() : control(new TestControl)
+    ConnectionPointsTest() : control(new TestEventSource)
     {
         EXPECT_EQ(control->FindConnectionPoint(DIID_IVLServiceAdapterXEvents, events.put()), S_OK);
         EXPECT_EQ(control->FindConnectionPoint(IID_IPropertyNotifySink, notify.put()), S_OK);
     }
 
-    ComPtr<TestSink> Sink(int id) { return TestSink::Make(id, log); }
+    ComPtr<ScriptedSink> Sink(int id) { return ComPtr<ScriptedSink>(new ScriptedSink(id, log)); }
 
-    DWORD Connect(const ComPtr<TestSink>& sink)
+    DWORD Connect(const ComPtr<ScriptedSink>& sink)
     {
         DWORD cookie = 0;
         EXPECT_EQ(events->Advise(static_cast<IDispatch*>(sink.get()), &cookie), S_OK);
@@ -148,19 +54,19 @@ protected:
     std::vector<int> CalledSinks() const
     {
         std::vector<int> ids;
-        for (const Call& call : log) ids.push_back(call.sink);
+        for (const SinkCall& call : log) ids.push_back(call.sink);
         return ids;
     }
 
-    std::vector<Call> log;
-    ComPtr<TestControl> control;
+    std::vector<SinkCall> log;
+    ComPtr<TestEventSource> control;
     ComPtr<IConnectionPoint> events;
     ComPtr<IConnectionPoint> notify;
 };
 
 TEST_F(ConnectionPointsTest, SixthSinkIsRefusedAndAFreedSlotIsTakenAgainInSlotOrder)
 {
-    std::vector<ComPtr<TestSink>> sinks;
+    std::vector<ComPtr<ScriptedSink>> sinks;
     std::vector<DWORD> cookies;
     for (int id = 1; id <= 5; ++id) {
         sinks.push_back(Sink(id));
@@ -277,21 +183,28 @@ TEST_F(ConnectionPointsTest, EventsCarryTheirArgumentsAsTheEventInterfaceDeclare
     Connect(sink);
     vl::UniqueBstr text(std::wstring_view(L"done"));
     control->Fire_OnResult(2, 9, text.get());
-    EXPECT_EQ(sink->resultCmd, 2u);
-    EXPECT_EQ(sink->resultSerial, 9u);
-    EXPECT_EQ(sink->resultParams, L"done");
-    EXPECT_EQ(sink->argumentTypes, (std::vector<VARTYPE>{VT_BSTR, VT_UI4, VT_UI4}));
-    EXPECT_TRUE(::IsEqualIID(sink->lastIid, IID_NULL));
-    EXPECT_EQ(sink->lastLocale, 0x0800u);
-    EXPECT_EQ(sink->lastFlags, DISPATCH_METHOD);
-    EXPECT_TRUE(sink->lastHadResult);
-    EXPECT_TRUE(sink->lastArgumentErrorGiven);
-    EXPECT_EQ(sink->lastParams.cNamedArgs, 0u);
+    ASSERT_EQ(log.size(), 1u);
+    const SinkCall& result = log[0];
+    EXPECT_EQ(result.dispid, vl::event_dispid::OnResult);
+    ASSERT_EQ(result.arguments.size(), 3u);
+    EXPECT_EQ(result.arguments[0].vt, VT_BSTR);
+    EXPECT_EQ(result.arguments[0].bstrVal, text.get()) << "the caller's string, not a copy";
+    EXPECT_EQ(result.arguments[1].vt, VT_UI4);
+    EXPECT_EQ(result.arguments[1].ulVal, 9u);
+    EXPECT_EQ(result.arguments[2].vt, VT_UI4);
+    EXPECT_EQ(result.arguments[2].ulVal, 2u);
+    EXPECT_EQ(result.namedArguments, 0u);
+    EXPECT_TRUE(::IsEqualIID(result.iid, IID_NULL));
+    EXPECT_EQ(result.locale, 0x0800u);
+    EXPECT_EQ(result.flags, DISPATCH_METHOD);
+    EXPECT_TRUE(result.withResult);
+    EXPECT_TRUE(result.withArgumentError);
 
     control->Fire_OnPaint();
-    EXPECT_EQ(log.back().dispid, vl::event_dispid::OnPaint);
-    EXPECT_EQ(sink->lastParams.cArgs, 0u);
-    EXPECT_FALSE(sink->lastHadResult);
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[1].dispid, vl::event_dispid::OnPaint);
+    EXPECT_TRUE(log[1].arguments.empty());
+    EXPECT_FALSE(log[1].withResult);
 
     sink->action = [](DISPPARAMS* params, EXCEPINFO*) {
         EXPECT_EQ(params->rgvarg[0].vt, VT_BYREF | VT_I2);
@@ -301,6 +214,7 @@ TEST_F(ConnectionPointsTest, EventsCarryTheirArgumentsAsTheEventInterfaceDeclare
     };
     short key = -56;
     control->Fire_OnKeyPress(&key);
+    EXPECT_EQ(log[2].dispid, vl::event_dispid::OnKeyPress);
     EXPECT_EQ(key, 321);
 }
 
@@ -332,7 +246,6 @@ TEST_F(ConnectionPointsTest, AFailingSinkDoesNotStopTheNextOne)
     failing->action = [](DISPPARAMS*, EXCEPINFO*) { return E_FAIL; };
     control->Fire_OnResult(5, 3, text.get());
     EXPECT_EQ(CalledSinks(), (std::vector<int>{1, 2, 1, 2, 1, 2}));
-    EXPECT_EQ(second->resultSerial, 3u);
 }
 
 TEST_F(ConnectionPointsTest, SinksChangedDuringRaisingAreSeenWhenTheirSlotIsReached)
@@ -373,12 +286,12 @@ TEST_F(ConnectionPointsTest, SinksChangedDuringRaisingAreSeenWhenTheirSlotIsReac
 
 TEST(ConnectionPointsLifetime, TheControlReleasesItsSinksAndThePointsForgetIt)
 {
-    std::vector<Call> log;
-    auto sink = TestSink::Make(1, log);
+    std::vector<SinkCall> log;
+    ComPtr<ScriptedSink> sink(new ScriptedSink(1, log));
     const ULONG before = sink->References();
     ComPtr<IConnectionPoint> events;
     {
-        ComPtr<TestControl> control(new TestControl);
+        ComPtr<TestEventSource> control(new TestEventSource);
         ASSERT_EQ(control->FindConnectionPoint(DIID_IVLServiceAdapterXEvents, events.put()), S_OK);
         DWORD cookie = 0;
         ASSERT_EQ(events->Advise(static_cast<IDispatch*>(sink.get()), &cookie), S_OK);

@@ -3,8 +3,8 @@
 #include "com_server/service_adapter_form.h"
 
 #include "com_server/Vlserviceadapter_tlb.h"
-#include "com_server/connection_points.h"
-#include "com_server/event_proxy.h"
+#include "support/event_source.h"
+#include "support/product_state.h"
 #include "support/test_paths.h"
 #include "support/win_handles.h"
 
@@ -24,20 +24,6 @@ vl::ComponentRecord FormRecord(std::vector<vl::PropertyEntry> entries, std::stri
     record.name = "VLServiceAdapterX";
     record.properties = std::move(entries);
     return record;
-}
-
-// Runs the thread's messages for about `milliseconds`.
-void PumpMessages(DWORD milliseconds)
-{
-    const DWORD start = ::GetTickCount();
-    do {
-        MSG message;
-        while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            ::TranslateMessage(&message);
-            ::DispatchMessageA(&message);
-        }
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    } while (::GetTickCount() - start < milliseconds);
 }
 
 class FormTest : public ::testing::Test {
@@ -183,7 +169,7 @@ TEST_F(FormTest, MovesIntoTheContainersWindowAndBack)
         void OnReadPipeTimer() override { ++ticks; }
     } counter;
     form->m_pAdapter = &counter;
-    PumpMessages(350);
+    vl::test::PumpMessages(350);
     EXPECT_GT(counter.ticks, 0);
 }
 
@@ -195,11 +181,11 @@ TEST_F(FormTest, TimerTicksAboutEveryHundredMillisecondsOnlyWhileEnabled)
     } recorder;
     form->m_pAdapter = &recorder;
 
-    PumpMessages(300);
+    vl::test::PumpMessages(300);
     EXPECT_TRUE(recorder.ticks.empty()) << "disabled at creation";
 
     form->m_ReadPipeTimer.SetEnabled(true);
-    PumpMessages(1050);
+    vl::test::PumpMessages(1050);
     form->m_ReadPipeTimer.SetEnabled(false);
     ASSERT_GE(recorder.ticks.size(), 7u);
     EXPECT_LE(recorder.ticks.size(), 11u);
@@ -208,73 +194,27 @@ TEST_F(FormTest, TimerTicksAboutEveryHundredMillisecondsOnlyWhileEnabled)
     EXPECT_NEAR(average, 100.0, 25.0);
 
     const std::size_t count = recorder.ticks.size();
-    PumpMessages(300);
+    vl::test::PumpMessages(300);
     EXPECT_EQ(recorder.ticks.size(), count) << "no tick after switching it off";
 }
-
-// The control's side of the relay, raising on a real connection point.
-class TestControl final : public vl::ComObjectImpl<TestControl, IConnectionPointContainer>,
-                          public CProxyIVLServiceAdapterXEvents {
-public:
-    using Interfaces = vl::InterfaceList<vl::Interface<IConnectionPointContainer>>;
-    STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** points) override
-    {
-        return connectionPoints.EnumConnectionPoints(points);
-    }
-    STDMETHODIMP FindConnectionPoint(REFIID iid, IConnectionPoint** point) override
-    {
-        return connectionPoints.FindConnectionPoint(iid, point);
-    }
-    vl::ConnectionPoints connectionPoints{this};
-
-private:
-    vl::EventConnectionPoint* EventSinks() override { return &connectionPoints.Events(); }
-};
-
-// A page's sink: records the events, and answers OnKeyPress by setting the key.
-class PageSink final : public vl::ComObjectImpl<PageSink, IDispatch> {
-public:
-    using Interfaces = vl::InterfaceList<vl::Interface<IDispatch>>;
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
-    {
-        if (out && ::IsEqualIID(iid, DIID_IVLServiceAdapterXEvents)) {
-            *out = static_cast<IDispatch*>(this);
-            AddRef();
-            return S_OK;
-        }
-        return ComObjectImpl::QueryInterface(iid, out);
-    }
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override
-    {
-        *count = 0;
-        return S_OK;
-    }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    STDMETHODIMP Invoke(DISPID dispid, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override
-    {
-        events.push_back(dispid);
-        if (dispid == vl::event_dispid::OnKeyPress) {
-            keySeen = *params->rgvarg[0].piVal;
-            if (newKey) *params->rgvarg[0].piVal = *newKey;
-        }
-        return S_OK;
-    }
-
-    std::vector<DISPID> events;
-    short keySeen = 0;
-    std::optional<short> newKey;
-};
 
 class RelayTest : public FormTest {
 protected:
     void SetUp() override
     {
         FormTest::SetUp();
-        ComPtr<IConnectionPoint> point;
+        vl::ComPtr<IConnectionPoint> point;
         ASSERT_EQ(control->FindConnectionPoint(DIID_IVLServiceAdapterXEvents, point.put()), S_OK);
         DWORD cookie = 0;
         ASSERT_EQ(point->Advise(static_cast<IDispatch*>(sink.get()), &cookie), S_OK);
+        // The page's key handler: notes what it got and may answer another key.
+        sink->action = [this](DISPPARAMS* params, EXCEPINFO*) {
+            if (params->cArgs == 1 && params->rgvarg[0].vt == (VT_BYREF | VT_I2)) {
+                keySeen = *params->rgvarg[0].piVal;
+                if (newKey) *params->rgvarg[0].piVal = *newKey;
+            }
+            return S_OK;
+        };
         vl::RelayFormEvents(*form, *control.get());
         // What the form does with the character after its event.
         auto relay = form->OnKeyPress;
@@ -290,33 +230,41 @@ protected:
     void Type(unsigned char character)
     {
         ::PostMessageA(form->Window(), WM_CHAR, character, 1);
-        PumpMessages(20);
+        vl::test::PumpMessages(20);
     }
 
-    template <typename T>
-    using ComPtr = vl::ComPtr<T>;
-    ComPtr<TestControl> control{new TestControl};
-    ComPtr<PageSink> sink{new PageSink};
+    std::vector<DISPID> Events() const
+    {
+        std::vector<DISPID> events;
+        for (const auto& call : log) events.push_back(call.dispid);
+        return events;
+    }
+
+    std::vector<vl::test::SinkCall> log;
+    vl::ComPtr<vl::test::TestEventSource> control{new vl::test::TestEventSource};
+    vl::ComPtr<vl::test::ScriptedSink> sink{new vl::test::ScriptedSink(1, log)};
+    short keySeen = 0;
+    std::optional<short> newKey;
     std::optional<char> formKey;
 };
 
 TEST_F(RelayTest, KeyPressReachesThePageSignExtendedAndTheLowByteComesBack)
 {
     Type('a');
-    EXPECT_EQ(sink->keySeen, 'a');
+    EXPECT_EQ(keySeen, 'a');
     EXPECT_EQ(formKey, 'a');
 
-    sink->newKey = 65;
+    newKey = 65;
     Type('x');
     EXPECT_EQ(formKey, 'A');
 
-    sink->newKey = 321;
+    newKey = 321;
     Type('x');
     EXPECT_EQ(formKey, 'A') << "only the low 8 bits count";
 
-    sink->newKey.reset();
+    newKey.reset();
     Type(200);
-    EXPECT_EQ(sink->keySeen, -56);
+    EXPECT_EQ(keySeen, -56);
     EXPECT_EQ(static_cast<unsigned char>(*formKey), 200);
 }
 
@@ -342,20 +290,20 @@ TEST_F(RelayTest, WindowMessagesRaiseTheFormsEventsOnThePage)
 
     // The click gave the form the focus; taking it away deactivated it.
     std::vector<DISPID> seen;
-    for (DISPID id : sink->events)
+    for (DISPID id : Events())
         if (id != OnPaint) seen.push_back(id);
     EXPECT_EQ(seen, (std::vector<DISPID>{OnActivate, OnClick, OnDblClick, OnMouseEnter, OnMouseLeave,
                                          OnDeactivate}));
 
-    sink->events.clear();
+    log.clear();
     ::InvalidateRect(window, nullptr, TRUE);
     ::UpdateWindow(window);
-    EXPECT_EQ(sink->events, std::vector<DISPID>{OnPaint});
+    EXPECT_EQ(Events(), std::vector<DISPID>{OnPaint});
 
     // The destruction is raised too.
-    sink->events.clear();
+    log.clear();
     form.reset();
-    EXPECT_EQ(sink->events, std::vector<DISPID>{OnDestroy});
+    EXPECT_EQ(Events(), std::vector<DISPID>{OnDestroy});
 }
 
 TEST_F(FormTest, AHookThatThrowsDoesNotLeaveTheWindowProcedure)
