@@ -30,6 +30,18 @@ void DeleteFolderContents(const std::wstring& folder)
     } while (::FindNextFileW(search.get(), &entry));
 }
 
+bool IsFolderEmpty(const std::wstring& folder)
+{
+    WIN32_FIND_DATAW entry;
+    vl::UniqueFindHandle search(::FindFirstFileW((folder + L"\\*").c_str(), &entry));
+    if (!search.valid()) return true;
+    do {
+        const std::wstring name = entry.cFileName;
+        if (name != L"." && name != L"..") return false;
+    } while (::FindNextFileW(search.get(), &entry));
+    return true;
+}
+
 BOOL CALLBACK CollectKernelProcess(HWND window, LPARAM context)
 {
     wchar_t className[32] = {};
@@ -82,7 +94,11 @@ void ResetProductState()
     ::RegDeleteTreeW(HKEY_CURRENT_USER, L"SOFTWARE\\Torvane\\vorlink!");
     ::RegDeleteKeyW(HKEY_CURRENT_USER, L"SOFTWARE\\Torvane\\vorlink!");
     const std::wstring home = HomeFolder();
-    DeleteFolderContents(home);
+    // A program that has just ended may still hold its file for a moment.
+    for (int attempt = 0; attempt < 50 && !IsFolderEmpty(home); ++attempt) {
+        DeleteFolderContents(home);
+        if (!IsFolderEmpty(home)) ::Sleep(100);
+    }
     ::CreateDirectoryW(home.c_str(), nullptr);
 }
 

@@ -1,0 +1,285 @@
+// The adapter with the stand-in kernel: starting it (publisher check, verb, wait for its
+// window), the whole initialization, requests, results and shutdown.
+// ctest: RESOURCE_LOCK product_state
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "support/adapter_fixture.h"
+#include "support/event_recorder.h"
+#include "support/product_registry.h"
+#include "support/stand_in_kernel.h"
+#include "support/test_paths.h"
+
+using namespace vl::test;
+
+namespace {
+
+const std::wstring kRegion = L"TW;Production";
+
+// The text of the error box with `caption` once it shows, after which it is closed; empty
+// when none showed within 10 s.
+class ErrorBoxWatcher {
+public:
+    explicit ErrorBoxWatcher(std::wstring caption)
+        : m_caption(std::move(caption)), m_thread([this] { Watch(); })
+    {
+    }
+    ~ErrorBoxWatcher() { m_thread.join(); }
+    std::wstring Text()
+    {
+        m_thread.join();
+        m_thread = std::thread([] {});
+        return m_text;
+    }
+
+private:
+    void Watch()
+    {
+        for (int attempt = 0; attempt < 200; ++attempt) {
+            if (HWND box = ::FindWindowW(L"#32770", m_caption.c_str())) {
+                wchar_t text[1024] = {};
+                ::GetDlgItemTextW(box, 0xFFFF, text, 1024);
+                m_text = text;
+                ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+                return;
+            }
+            ::Sleep(50);
+        }
+    }
+
+    std::wstring m_caption;
+    std::wstring m_text;
+    std::thread m_thread;
+};
+
+class KernelAdapterTest : public AdapterTest {
+protected:
+    void TearDown() override
+    {
+        ::SetEnvironmentVariableW(L"VL_KERNEL_BEHAVIOUR", nullptr);
+        AdapterTest::TearDown();
+    }
+
+    HRESULT Initialize2(const std::wstring& required, ULONG& result, const std::wstring& site = L"")
+    {
+        vl::UniqueBstr region{std::wstring_view(kRegion)}, version{std::wstring_view(required)},
+            checksum{std::wstring_view(L"any")}, page{std::wstring_view(site)};
+        return control->Initialize2(region.get(), version.get(), checksum.get(), 30, page.get(), &result);
+    }
+};
+
+} // namespace
+
+TEST_F(KernelAdapterTest, RunningKernelIsUsedWithoutCheckOrStart)
+{
+    ChildProcess kernel(BuildFile(L"tools/kernel/VLWidgetKernel.exe"), kRegion);
+    ASSERT_TRUE(kernel.Started());
+    HWND window = WaitForKernelWindow(10000);
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(CreateControl());
+    RecordShellStarts(false);
+    EXPECT_TRUE(adapter->StartWidgetKernel());
+    EXPECT_EQ(adapter->KernelWindow(), window);
+    EXPECT_TRUE(RecordedStarts().empty());
+}
+
+TEST_F(KernelAdapterTest, DevelopmentSettingStartsAnUnsignedKernelElevated)
+{
+    ASSERT_TRUE(InstallIntoHome(L"tools/kernel/VLWidgetKernel.exe", L"VLWidgetKernel.exe"));
+    ASSERT_TRUE(vl::WriteProductString(L"envver", L"Develop"));
+    ASSERT_TRUE(CreateControl());
+    EXPECT_FALSE(adapter->VerifiesPublisher());
+    EXPECT_FALSE(adapter->IsLegacyOS()); // the prefix reports major version 6
+    RecordShellStarts(true);
+    EXPECT_TRUE(adapter->StartWidgetKernel());
+    ASSERT_EQ(RecordedStarts().size(), 1u);
+    const ShellStart& start = RecordedStarts()[0];
+    EXPECT_EQ(start.verb, L"runas");
+    EXPECT_EQ(start.file, L"VLWidgetKernel.exe");
+    EXPECT_EQ(start.directory, HomeFolder());
+    EXPECT_EQ(start.show, SW_HIDE);
+}
+
+TEST_F(KernelAdapterTest, UnsignedKernelIsRefusedWithTheSignatureErrorBox)
+{
+    ASSERT_TRUE(InstallIntoHome(L"tools/kernel/VLWidgetKernel.exe", L"VLWidgetKernel.exe"));
+    // Only the exact "Develop" turns the check off.
+    ASSERT_TRUE(vl::WriteProductString(L"envver", L"develop"));
+    ASSERT_TRUE(CreateControl());
+    EXPECT_TRUE(adapter->VerifiesPublisher());
+    RecordShellStarts(false);
+    ErrorBoxWatcher box(L"vorlink! ActiveX (VLServiceAdapterImpl:2121)");
+    EXPECT_FALSE(adapter->StartWidgetKernel());
+    // Before Initialize no region is stored: message 38 is empty and the path follows.
+    EXPECT_EQ(box.Text(), L"\n(" + HomeFolder() + L"\\VLWidgetKernel.exe)");
+    EXPECT_TRUE(RecordedStarts().empty());
+}
+
+TEST_F(KernelAdapterTest, KernelWhoseWindowComesTooLateFailsTheStart)
+{
+    ASSERT_TRUE(InstallIntoHome(L"signed/VLWidgetKernel.exe", L"VLWidgetKernel.exe"));
+    ::SetEnvironmentVariableW(L"VL_KERNEL_BEHAVIOUR", L"window_delay:12000");
+    ASSERT_TRUE(CreateControl());
+    const DWORD start = ::GetTickCount();
+    EXPECT_FALSE(adapter->StartWidgetKernel());
+    EXPECT_GE(::GetTickCount() - start, 9900u);
+}
+
+TEST_F(KernelAdapterTest, UninitializeWithoutKernelReturnsAfterTheShortPause)
+{
+    ASSERT_TRUE(CreateControl());
+    const DWORD start = ::GetTickCount();
+    EXPECT_EQ(control->Uninitialize(), S_OK);
+    const DWORD elapsed = ::GetTickCount() - start;
+    EXPECT_GE(elapsed, 2900u);
+    EXPECT_LT(elapsed, 9000u);
+}
+
+TEST_F(KernelAdapterTest, UninitializeGivesUpOnAProcessThatNeverEnds)
+{
+    // A "PID" left behind that now names a process that stays: this test program.
+    ASSERT_TRUE(vl::WriteProductInteger(L"PID", static_cast<int>(::GetCurrentProcessId())));
+    ASSERT_TRUE(CreateControl());
+    const DWORD start = ::GetTickCount();
+    EXPECT_EQ(control->Uninitialize(), S_OK);
+    EXPECT_GE(::GetTickCount() - start, 9900u);
+    EXPECT_EQ(adapter->ReadPipe(), nullptr);
+}
+
+TEST_F(KernelAdapterTest, WholeSessionWithTheStandInKernel)
+{
+    ASSERT_TRUE(InstallIntoHome(L"signed/VLWidgetKernel.exe", L"VLWidgetKernel.exe"));
+    ASSERT_TRUE(CreateControl());
+    EventRecorder events;
+    ASSERT_TRUE(events.Connect(control.get()));
+
+    ULONG result = 99;
+    EXPECT_EQ(Initialize2(L"1.0.0.10", result), S_OK);
+    ASSERT_EQ(result, static_cast<ULONG>(VLS_OK));
+    EXPECT_NE(adapter->PipeId(), 0u);
+
+    vl::UniqueBstr key{std::wstring_view(L"score")}, value{std::wstring_view(L"42")}, loaded;
+    EXPECT_EQ(control->SaveData(key.get(), value.get(), &result), S_OK);
+    EXPECT_EQ(result, static_cast<ULONG>(VLS_OK));
+    EXPECT_EQ(control->LoadData(key.get(), loaded.put()), S_OK);
+    EXPECT_EQ(loaded.str(), L"42");
+    EXPECT_EQ(control->CheckRegionInfo(&result), S_OK);
+    EXPECT_EQ(result, static_cast<ULONG>(VLS_OK));
+    EXPECT_EQ(control->ClearData(key.get(), &result), S_OK);
+    EXPECT_EQ(result, static_cast<ULONG>(VLS_OK));
+    EXPECT_EQ(control->LoadData(key.get(), loaded.put()), S_OK);
+    EXPECT_EQ(loaded.str(), L"");
+
+    vl::UniqueBstr params{std::wstring_view(L"Echo=hello")};
+    EXPECT_EQ(control->SendCommand(2, 77, params.get(), &result), S_OK);
+    EXPECT_EQ(result, static_cast<ULONG>(VLS_OK));
+    ASSERT_TRUE(PumpUntil([&] { return !events.Results().empty(); }, 3000));
+    EXPECT_EQ(events.Results()[0].cmd, 2u);
+    EXPECT_EQ(events.Results()[0].serial, 77u);
+    EXPECT_EQ(events.Results()[0].params, L"Echo=hello");
+
+    // The kernel leaves after the leave notice; the adapter waits for its process.
+    EXPECT_NE(vl::ReadProductInteger(L"PID"), 0);
+    EXPECT_EQ(control->Uninitialize(), S_OK);
+    EXPECT_EQ(::FindWindowW(L"TMainForm", nullptr), nullptr);
+    EXPECT_EQ(adapter->ReadPipe(), nullptr);
+    EXPECT_EQ(control->SaveData(key.get(), value.get(), &result), S_OK);
+    EXPECT_EQ(result, static_cast<ULONG>(VLS_FAIL));
+    events.Disconnect();
+}
+
+TEST_F(KernelAdapterTest, OutdatedKernelThatRunsIsLinkedWithoutAnUpdate)
+{
+    ASSERT_TRUE(InstallIntoHome(L"signed/VLWidgetKernel_1_0_0_9.exe", L"VLWidgetKernel.exe"));
+    ChildProcess kernel(HomeFolder() + L"\\VLWidgetKernel.exe", kRegion);
+    ASSERT_NE(WaitForKernelWindow(10000), nullptr);
+    ASSERT_TRUE(CreateControl());
+    RecordShellStarts(false);
+    ULONG result = 99;
+    EXPECT_EQ(Initialize2(L"1.0.0.10", result), S_OK);
+    EXPECT_EQ(result, static_cast<ULONG>(VLS_OK));
+    EXPECT_TRUE(RecordedStarts().empty());
+}
+
+TEST_F(KernelAdapterTest, VersionsAreComparedAsNumbers)
+{
+    ASSERT_TRUE(InstallIntoHome(L"signed/VLWidgetKernel_1_0_0_9.exe", L"VLWidgetKernel.exe"));
+    ASSERT_TRUE(CreateControl());
+    RecordShellStarts(true);
+    // 1.0.0.9 is older than 1.0.0.10: the updater path, which without updater, page
+    // address or legacy system can start nothing.
+    ULONG result = 99;
+    EXPECT_EQ(Initialize2(L"1.0.0.10", result), S_OK);
+    EXPECT_EQ(result, static_cast<ULONG>(VLS_FAIL));
+    EXPECT_TRUE(RecordedStarts().empty());
+    // Equal versions: the kernel is started and linked.
+    EXPECT_EQ(Initialize2(L"1.0.0.9", result), S_OK);
+    EXPECT_EQ(result, static_cast<ULONG>(VLS_OK));
+    ASSERT_EQ(RecordedStarts().size(), 1u);
+    EXPECT_EQ(RecordedStarts()[0].file, L"VLWidgetKernel.exe");
+    EXPECT_EQ(RecordedStarts()[0].parameters, kRegion);
+}
+
+TEST_F(KernelAdapterTest, MalformedRequiredVersionFailsWithoutThrowing)
+{
+    ASSERT_TRUE(InstallIntoHome(L"signed/VLWidgetKernel.exe", L"VLWidgetKernel.exe"));
+    ASSERT_TRUE(CreateControl());
+    RecordShellStarts(false);
+    ULONG result = 99;
+    EXPECT_EQ(Initialize2(L"1.0.10", result), S_FALSE);
+    EXPECT_EQ(result, static_cast<ULONG>(VLS_FAIL));
+    EXPECT_TRUE(RecordedStarts().empty());
+}
+
+TEST_F(KernelAdapterTest, NullArgumentsFailBeforeTheProgressValueIsTouched)
+{
+    ASSERT_TRUE(vl::WriteProductString(L"Progress", L"Status=Done"));
+    ASSERT_TRUE(CreateControl());
+    vl::UniqueBstr version{std::wstring_view(L"1.0.0.10")};
+    ULONG result = 99;
+    EXPECT_EQ(control->Initialize(nullptr, version.get(), nullptr, 0, &result), S_FALSE);
+    EXPECT_EQ(result, static_cast<ULONG>(VLS_FAIL));
+    EXPECT_EQ(control->Initialize2(nullptr, version.get(), nullptr, 0, nullptr, &result), S_FALSE);
+    EXPECT_EQ(vl::ReadProductString(L"Progress"), L"Status=Done");
+    // Outside an HTML document the page address is empty.
+    EXPECT_TRUE(adapter->PageAddress().empty());
+}
+
+TEST_F(KernelAdapterTest, LocalUpdaterIsStartedForAMissingKernel)
+{
+    ASSERT_TRUE(InstallIntoHome(L"signed/VLUpdate.exe", L"VLUpdate.exe"));
+    ASSERT_TRUE(vl::WriteProductString(L"Progress", L"Status=Done"));
+    ASSERT_TRUE(CreateControl());
+    RecordShellStarts(false);
+    ULONG result = 99;
+    EXPECT_EQ(Initialize2(L"1.0.0.10", result), S_OK);
+    EXPECT_EQ(result, static_cast<ULONG>(VLS_HAVE_TO_UPDATE));
+    ASSERT_EQ(RecordedStarts().size(), 1u);
+    EXPECT_EQ(RecordedStarts()[0].verb, L"runas");
+    EXPECT_EQ(RecordedStarts()[0].file, L"VLUpdate.exe");
+    EXPECT_EQ(RecordedStarts()[0].parameters, L"TW;Production 1.0.0.10");
+    EXPECT_EQ(RecordedStarts()[0].directory, HomeFolder());
+    EXPECT_EQ(RecordedStarts()[0].show, SW_HIDE);
+    // Every initialization starts the updater's progress afresh.
+    EXPECT_EQ(vl::ReadProductString(L"Progress"), L"");
+}
+
+TEST_F(KernelAdapterTest, OutdatedLocalUpdaterSendsTheUserToTheInstallPage)
+{
+    ASSERT_TRUE(InstallIntoHome(L"signed/VLUpdate_2_0_1_6.exe", L"VLUpdate.exe"));
+    ASSERT_TRUE(CreateControl());
+    RecordShellStarts(false);
+    vl::UniqueBstr updater{std::wstring_view(L"2.0.1.7")};
+    EXPECT_EQ(control->SetUpdatorVersion(updater.get()), S_OK);
+    ULONG result = 99;
+    EXPECT_EQ(Initialize2(L"1.0.0.10", result, L"http://games.example.net/play.aspx"), S_OK);
+    EXPECT_EQ(result, static_cast<ULONG>(VLS_HAVE_TO_UPDATE));
+    ASSERT_EQ(RecordedStarts().size(), 1u);
+    const ShellStart& start = RecordedStarts()[0];
+    EXPECT_EQ(start.verb, L"runas");
+    EXPECT_EQ(start.file, L"iexplore.exe");
+    EXPECT_EQ(start.directory, L"C:\\Program Files\\Internet Explorer");
+    EXPECT_NE(start.parameters.find(L"/vorlink_block/install.aspx"), std::wstring::npos);
+    EXPECT_EQ(start.show, SW_SHOWNORMAL); // another site than the portal's
+}
