@@ -77,7 +77,7 @@ void LinkServer::AcceptLinks()
         mainPipe.reset(); // frees the main pipe for the next adapter
         std::unique_ptr<AdapterLink> link = pipeId ? OpenLink(*pipeId) : nullptr;
         if (!link) {
-            --m_openLinks;
+            LinkEnded(std::nullopt);
             continue;
         }
         auto finished = std::make_shared<std::atomic<bool>>(false);
@@ -127,7 +127,13 @@ void LinkServer::ServeLink(std::unique_ptr<AdapterLink> link) noexcept
         // Counted as a link whose adapter went away.
     }
     link.reset(); // the adapter sees the pipes break at once
-    if (--m_openLinks == 0 && end == LinkEnd::Left && !m_behaviour.stayAfterLeave) ::SetEvent(m_quitEvent);
+    LinkEnded(end);
+}
+
+void LinkServer::LinkEnded(std::optional<LinkEnd> end) noexcept
+{
+    if (end) m_lastEndWasLeave = *end == LinkEnd::Left;
+    if (--m_openLinks == 0 && m_lastEndWasLeave && !m_behaviour.stayAfterLeave) ::SetEvent(m_quitEvent);
 }
 
 void LinkServer::JoinLinks(bool finishedOnly)

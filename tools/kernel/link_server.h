@@ -41,6 +41,9 @@ private:
     std::optional<std::uint32_t> ReceivePipeId(HANDLE mainPipe);
     std::unique_ptr<AdapterLink> OpenLink(std::uint32_t pipeId);
     void ServeLink(std::unique_ptr<AdapterLink> link) noexcept;
+    // Counts a link, or with nothing a handshake that came to nothing, as ended; the kernel
+    // ends when no link is left and the last one ended with the leave notice.
+    void LinkEnded(std::optional<LinkEnd> end) noexcept;
     void JoinLinks(bool finishedOnly);
 
     const KernelBehaviour& m_behaviour;
@@ -51,7 +54,8 @@ private:
     std::atomic<bool> m_stop{false};
     std::thread m_acceptor;
     std::vector<LinkThread> m_links; // touched by the acceptor thread only
-    std::atomic<int> m_openLinks{0};
+    std::atomic<int> m_openLinks{0}; // handshakes under way included
+    std::atomic<bool> m_lastEndWasLeave{false};
 };
 
 } // namespace vl
