@@ -170,6 +170,7 @@ TEST_F(PatchHttpTest, HeadGivesTheAnnouncedLengthAndGetTheBodyWithItsByteCount)
     for (const auto& request : requests) {
         EXPECT_NE(request.find("User-Agent: Mozilla/3.0 (compatible; Indy Library)\r\n"), std::string::npos);
         EXPECT_NE(request.find("Accept: text/html, */*\r\n"), std::string::npos) << request;
+        EXPECT_EQ(request.find("Accept:"), request.rfind("Accept:")) << "one Accept header";
     }
 }
 
