@@ -41,6 +41,15 @@ protected:
     const std::wstring m_kernels = BuildFile(L"tools/kernel");
 };
 
+TEST_F(StandInUpdater, EachCopyCarriesItsOwnVersion)
+{
+    CVLWidgetUtility utility(L"test");
+    EXPECT_EQ(utility.GetFileVersion(BuildFile(L"tools/updater/VLUpdate.exe")), L"2.0.1.7");
+    EXPECT_EQ(utility.GetFileVersion(BuildFile(L"tools/updater/VLUpdate_2_0_1_7.exe")), L"2.0.1.7");
+    EXPECT_EQ(utility.GetFileVersion(BuildFile(L"tools/updater/VLUpdate_2_0_1_6.exe")), L"2.0.1.6");
+    EXPECT_EQ(utility.GetFileVersion(BuildFile(L"tools/kernel/VLWidgetKernel.exe")), L"1.0.0.10");
+}
+
 TEST_F(StandInUpdater, InstallsTheRequiredKernelVersionAndReportsIt)
 {
     ASSERT_EQ(Update(L"TW;Production 1.0.0.9", m_kernels), 0u) << Progress();
