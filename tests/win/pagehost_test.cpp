@@ -15,6 +15,7 @@
 #include "page_document.h"
 #include "page_frame.h"
 #include "script_host.h"
+#include "support/com_module.h"
 #include "support/temp_folder.h"
 #include "support/test_paths.h"
 
@@ -115,7 +116,11 @@ TEST_F(PageSiteTest, AmbientPropertiesAreThoseOfAPageInUserMode)
     ASSERT_EQ(S_OK, V_DISPATCH(value.get())->QueryInterface(IID_IFont, font.put_void()));
     CY size{};
     ASSERT_EQ(S_OK, font->get_Size(&size));
-    EXPECT_EQ(80000, size.int64); // 8 points (the face may be the system's substitute for Tahoma)
+    // 8 points, as whole pixels make it; the face may be the system's substitute for Tahoma.
+    EXPECT_NEAR(80000, size.int64, 5000);
+    BOOL bold = TRUE;
+    ASSERT_EQ(S_OK, font->get_Bold(&bold));
+    EXPECT_FALSE(bold);
 
     EXPECT_EQ(DISP_E_MEMBERNOTFOUND, read(DISPID_AMBIENT_APPEARANCE, value));
 }
@@ -189,7 +194,30 @@ struct PageRun {
     DWORD exitCode = STILL_ACTIVE;
 };
 
-// pagehost.exe with its output on a pipe that the test reads as it comes.
+constexpr DWORD kRunLimitMs = 60000;
+
+std::wstring Quoted(const std::wstring& text)
+{
+    return L"\"" + text + L"\"";
+}
+
+std::wstring PageCommandLine(const std::wstring& arguments)
+{
+    return Quoted(BuildFile(L"pagehost.exe")) + L" " + arguments;
+}
+
+// pagehost.exe run to its end with `arguments`.
+PageRun RunPageHost(const std::wstring& arguments)
+{
+    PageRun run;
+    const std::optional<DWORD> exitCode = vl::test::RunProgram(PageCommandLine(arguments), &run.output, kRunLimitMs);
+    EXPECT_TRUE(exitCode.has_value()) << "pagehost.exe did not start or did not end";
+    run.exitCode = exitCode.value_or(STILL_ACTIVE);
+    return run;
+}
+
+// pagehost.exe with its output on a pipe that the test reads as it comes, while the page
+// lives.
 class PageProcess {
 public:
     explicit PageProcess(const std::wstring& arguments)
@@ -203,7 +231,7 @@ public:
         startup.dwFlags = STARTF_USESTDHANDLES;
         startup.hStdOutput = write.get();
         startup.hStdError = write.get();
-        std::wstring commandLine = L"\"" + BuildFile(L"pagehost.exe") + L"\" " + arguments;
+        std::wstring commandLine = PageCommandLine(arguments);
         PROCESS_INFORMATION process{};
         if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
                               &startup, &process))
@@ -268,22 +296,27 @@ private:
     std::string m_buffer;
 };
 
-constexpr DWORD kRunLimitMs = 60000;
+// A page script in a file of its own, and the arguments that run it on a page.
+class PageScript {
+public:
+    explicit PageScript(const std::string& code) : m_path(m_folder.File(L"page.js"))
+    {
+        std::ofstream(m_path.c_str(), std::ios::binary) << code;
+    }
+    std::wstring Arguments(const std::wstring& options) const
+    {
+        return L"--url http://portal.test/page.html --script " + Quoted(m_path) + L" " + options;
+    }
 
-std::wstring Quoted(const std::wstring& text)
-{
-    return L"\"" + text + L"\"";
-}
+private:
+    TempFolder m_folder;
+    std::wstring m_path;
+};
 
-// Writes `code` as a page script and runs pagehost.exe on it with `options`.
+// Runs `code` as a page script with `options`.
 PageRun RunPage(const std::string& code, const std::wstring& options)
 {
-    TempFolder folder;
-    const std::wstring script = folder.File(L"page.js");
-    std::ofstream(script.c_str(), std::ios::binary) << code;
-    PageProcess page(L"--url http://portal.test/page.html --script " + Quoted(script) + L" " + options);
-    EXPECT_TRUE(page.Started());
-    return page.Started() ? page.Finish(kRunLimitMs) : PageRun{};
+    return RunPageHost(PageScript(code).Arguments(options));
 }
 
 // An object that Wine certainly offers, without OLE embedding or events.
@@ -294,12 +327,12 @@ TEST(PageHost, PrintsWhatThePagePrintsWithItsAddressAndEnvironment)
     const std::wstring hello = Quoted(BuildFile(L"pages/hello.js"));
     const std::wstring options = L" --url http://portal.test/a?b=c --script " + hello + L" " + kDictionary;
     ::SetEnvironmentVariableW(L"PAGEHOST_GREETING", L"greetings, page");
-    PageRun run = PageProcess(options).Finish(kRunLimitMs);
+    PageRun run = RunPageHost(options);
     EXPECT_EQ("hello from http://portal.test/a?b=c\ngreetings, page\n", run.output);
     EXPECT_EQ(0u, run.exitCode);
 
     ::SetEnvironmentVariableW(L"PAGEHOST_GREETING", nullptr);
-    run = PageProcess(options).Finish(kRunLimitMs);
+    run = RunPageHost(options);
     EXPECT_EQ("hello from http://portal.test/a?b=c\nno greeting\n", run.output);
 }
 
@@ -337,9 +370,9 @@ TEST(PageHost, ExitCodeIsTheScriptsOrOneAfterAScriptError)
 
 TEST(PageHost, RefusesABadCommandLineAnUnreadableScriptAndAnUnknownObject)
 {
-    EXPECT_EQ(2u, PageProcess(L"--url http://portal.test/").Finish(kRunLimitMs).exitCode);
-    EXPECT_EQ(2u, PageProcess(L"--url u --script x.js --colour red").Finish(kRunLimitMs).exitCode);
-    EXPECT_EQ(2u, PageProcess(L"--url u --script Z:\\no\\such\\page.js").Finish(kRunLimitMs).exitCode);
+    EXPECT_EQ(2u, RunPageHost(L"--url http://portal.test/").exitCode);
+    EXPECT_EQ(2u, RunPageHost(L"--url u --script x.js --colour red").exitCode);
+    EXPECT_EQ(2u, RunPageHost(L"--url u --script Z:\\no\\such\\page.js").exitCode);
     const PageRun run = RunPage("host.print(\"never\");", L"--progid No.Such.Object");
     EXPECT_EQ(3u, run.exitCode);
     EXPECT_NE(std::string::npos, run.output.find("No.Such.Object")) << run.output;
@@ -372,16 +405,24 @@ constexpr char kWindowsScript[] =
     "host.sleep(" "60000" ");\n"
     "host.print(new Date().getTime() - start < 50000 ? \"closed early\" : \"waited in vain\");\n";
 
-TEST(PageHost, SleepRunsThePagesWindowAndEndsWhenTheWindowIsClosed)
+// Runs the windows script with `options`, checks the windows while the page lives (the
+// control's as a visible child of the page's unless `withControl` is false) and closes it.
+void ExpectPageWindows(const std::wstring& options, bool withControl)
 {
-    TempFolder folder;
-    const std::wstring script = folder.File(L"page.js");
-    std::ofstream(script.c_str(), std::ios::binary) << kWindowsScript;
-    PageProcess process(L"--url u --script " + Quoted(script) + L" " + kDictionary);
+    const PageScript script(kWindowsScript);
+    PageProcess process(script.Arguments(options));
+    ASSERT_TRUE(process.Started());
     const LivePage live = ReadWindows(process);
     ASSERT_TRUE(::IsWindow(live.page));
     EXPECT_TRUE(::IsWindowVisible(live.page));
     EXPECT_EQ(nullptr, ::GetParent(live.page));
+    if (withControl) {
+        ASSERT_TRUE(::IsWindow(live.control));
+        EXPECT_EQ(live.page, ::GetParent(live.control));
+        EXPECT_TRUE(::IsWindowVisible(live.control));
+    } else {
+        EXPECT_EQ(nullptr, live.control);
+    }
     // A window that does not answer would keep this waiting: the page runs its messages.
     DWORD_PTR answer = 0;
     EXPECT_NE(0, ::SendMessageTimeoutW(live.page, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer));
@@ -391,37 +432,36 @@ TEST(PageHost, SleepRunsThePagesWindowAndEndsWhenTheWindowIsClosed)
     EXPECT_EQ(0u, run.exitCode);
 }
 
+TEST(PageHost, SleepRunsThePagesWindowAndEndsWhenTheWindowIsClosed)
+{
+    ExpectPageWindows(kDictionary, false);
+}
+
+// Wine's media player control activates in place with a window of its own (it offers no
+// scripting): the embedding sequence without our control.
+TEST(PageHost, EmbedsAnOleControlInPlaceInThePagesWindow)
+{
+    CLSID player{};
+    if (FAILED(::CLSIDFromProgID(L"WMPlayer.OCX", &player))) GTEST_SKIP() << "WMPlayer.OCX is not registered";
+    ExpectPageWindows(L"--progid WMPlayer.OCX --name player", true);
+}
+
 // ---------------------------------------------------------------------------------------
 // With the control, registered from the build tree.
-
-DWORD RunProgram(std::wstring commandLine)
-{
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                          &process))
-        return ::GetLastError();
-    ::CloseHandle(process.hThread);
-    UniqueHandle owner(process.hProcess);
-    DWORD exitCode = STILL_ACTIVE;
-    if (::WaitForSingleObject(owner.get(), kRunLimitMs) == WAIT_OBJECT_0) ::GetExitCodeProcess(owner.get(), &exitCode);
-    return exitCode;
-}
 
 class PageHostControl : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        const std::wstring module = BuildFile(L"VLServiceAdapter.ocx");
+        const std::wstring module = vl::test::ModulePath();
         if (::GetFileAttributesW(module.c_str()) == INVALID_FILE_ATTRIBUTES) {
             s_unavailable = "VLServiceAdapter.ocx is not built";
             return;
         }
-        const DWORD exitCode = RunProgram(L"regsvr32.exe /s " + Quoted(module));
-        if (exitCode != 0)
+        const std::optional<DWORD> exitCode = vl::test::Regsvr32(module);
+        if (exitCode != 0u)
             s_unavailable = "regsvr32 could not register VLServiceAdapter.ocx (exit code " +
-                            std::to_string(exitCode) + ")";
+                            (exitCode ? std::to_string(*exitCode) : std::string("none")) + ")";
     }
 
     void SetUp() override
@@ -450,19 +490,7 @@ TEST_F(PageHostControl, AnswersThePagesFirstCalls)
 
 TEST_F(PageHostControl, ControlWindowIsAVisibleChildOfThePagesWindow)
 {
-    TempFolder folder;
-    const std::wstring script = folder.File(L"page.js");
-    std::ofstream(script.c_str(), std::ios::binary) << kWindowsScript;
-    PageProcess process(L"--url http://portal.test/page.html --script " + Quoted(script));
-    const LivePage live = ReadWindows(process);
-    ASSERT_TRUE(::IsWindow(live.page));
-    ASSERT_TRUE(::IsWindow(live.control));
-    EXPECT_EQ(live.page, ::GetParent(live.control));
-    EXPECT_TRUE(::IsWindowVisible(live.control));
-    ::PostMessageW(live.page, WM_CLOSE, 0, 0);
-    const PageRun run = process.Finish(kRunLimitMs);
-    EXPECT_EQ("closed early\n", run.output);
-    EXPECT_EQ(0u, run.exitCode);
+    ExpectPageWindows(L"", true);
 }
 
 TEST_F(PageHostControl, ControlEventsReachTheScriptsFunctions)

@@ -9,11 +9,12 @@
 
 #include "com_server/com_object.h"
 #include "support/win_handles.h"
+#include "typeless_dispatch.h"
 
 namespace vl::pagehost {
 
 class ControlSite final
-    : public ComObjectImpl<ControlSite, IOleClientSite, IOleInPlaceSiteEx, IOleControlSite, IDispatch> {
+    : public ComObjectImpl<ControlSite, IOleClientSite, IOleInPlaceSiteEx, IOleControlSite, TypelessDispatch<>> {
 public:
     using Interfaces =
         InterfaceList<Interface<IOleClientSite>, Interface<IOleWindow, IOleInPlaceSiteEx>,
@@ -69,9 +70,6 @@ public:
     STDMETHODIMP OnFocus(BOOL) override;
     STDMETHODIMP ShowPropertyFrame() override;
     // IDispatch: the ambient properties, read by DISPID.
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override;
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override;
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override;
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
                         UINT*) override;
 

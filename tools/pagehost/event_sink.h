@@ -5,6 +5,9 @@
 // Unsigned and small integers reach the script as numbers. An event that hands over a
 // reference (OnKeyPress's key) takes the handler's return value, when it returns one,
 // as the new value behind the reference.
+// This, not the engine's own binding of "function control::OnResult()", is how events
+// reach the page: Wine's JScript binds such functions only to objects that offer
+// IBindEventHandler, which controls do not, and fails the whole script otherwise.
 #pragma once
 
 #include <windows.h>
@@ -14,10 +17,11 @@
 #include "com_server/com_object.h"
 #include "script_host.h"
 #include "support/win_handles.h"
+#include "typeless_dispatch.h"
 
 namespace vl::pagehost {
 
-class EventSink final : public ComObjectImpl<EventSink, IDispatch> {
+class EventSink final : public ComObjectImpl<EventSink, TypelessDispatch<>> {
 public:
     // The control's event interface answers with the sink's IDispatch.
     struct EventInterface {
@@ -38,9 +42,6 @@ public:
 
     explicit EventSink(ComPtr<ScriptHost> script);
 
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override;
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override;
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override;
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
                         UINT*) override;
 

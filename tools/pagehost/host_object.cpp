@@ -138,19 +138,6 @@ HRESULT SetEnvironmentValue(VARIANT* result, const std::wstring& name)
 
 HostObject::HostObject(HostServices& services, std::wstring url) : m_services(&services), m_url(std::move(url)) {}
 
-STDMETHODIMP HostObject::GetTypeInfoCount(UINT* count)
-{
-    if (!count) return E_POINTER;
-    *count = 0;
-    return S_OK;
-}
-
-STDMETHODIMP HostObject::GetTypeInfo(UINT, LCID, ITypeInfo** info)
-{
-    if (info) *info = nullptr;
-    return E_NOTIMPL;
-}
-
 STDMETHODIMP HostObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids)
 {
     if (!names || !ids || count == 0) return E_INVALIDARG;

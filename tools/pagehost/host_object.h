@@ -15,6 +15,7 @@
 #include <string>
 
 #include "com_server/com_object.h"
+#include "typeless_dispatch.h"
 
 namespace vl::pagehost {
 
@@ -30,7 +31,7 @@ protected:
     ~HostServices() = default;
 };
 
-class HostObject final : public ComObjectImpl<HostObject, IDispatch> {
+class HostObject final : public ComObjectImpl<HostObject, TypelessDispatch<>> {
 public:
     using Interfaces = InterfaceList<Interface<IDispatch>>;
 
@@ -38,8 +39,6 @@ public:
     // The page is going: later calls that need it fail.
     void Detach() { m_services = nullptr; }
 
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override;
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override;
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override;
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                         EXCEPINFO*, UINT* argError) override;

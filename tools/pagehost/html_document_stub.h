@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <mshtml.h>
 
+#include "typeless_dispatch.h"
+
 namespace vl::pagehost {
 
 #define VL_REFUSED(name, ...) \
@@ -12,21 +14,9 @@ namespace vl::pagehost {
 #define VL_REFUSED_PROPERTY(name, T) VL_REFUSED(put_##name, T) VL_REFUSED(get_##name, T*)
 #define VL_REFUSED_GETTER(name, T) VL_REFUSED(get_##name, T*)
 
-class HtmlDocumentStub : public IHTMLDocument2 {
+// The members are reached through the vtable only.
+class HtmlDocumentStub : public TypelessDispatch<IHTMLDocument2> {
 public:
-    // IDispatch: no type information and no names; the members are reached through the vtable.
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override
-    {
-        if (!count) return E_POINTER;
-        *count = 0;
-        return S_OK;
-    }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override
-    {
-        if (info) *info = nullptr;
-        return E_NOTIMPL;
-    }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return DISP_E_UNKNOWNNAME; }
     STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override
     {
         return DISP_E_MEMBERNOTFOUND;

@@ -80,10 +80,7 @@ HRESULT ScriptHost::CallFunction(const std::wstring& name, DISPPARAMS& args, VAR
 
 void ScriptHost::Close()
 {
-    if (m_engine) {
-        m_engine->SetScriptState(SCRIPTSTATE_DISCONNECTED);
-        m_engine->Close();
-    }
+    if (m_engine) m_engine->Close();
     m_parser.reset();
     m_engine.reset();
     m_items.clear();
