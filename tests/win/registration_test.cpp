@@ -7,6 +7,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "com_server/Vlserviceadapter_tlb.h"
 #include "com_server/server_registration.h"
@@ -194,6 +195,54 @@ TEST(KeyTreeDeletion, RemovesEveryLevel)
     EXPECT_EQ(vl::DeleteKeyTree(HKEY_CLASSES_ROOT, root), ERROR_SUCCESS);
     EXPECT_FALSE(ClassesRootKeyExists(root));
     EXPECT_EQ(vl::DeleteKeyTree(HKEY_CLASSES_ROOT, root), ERROR_FILE_NOT_FOUND);
+}
+
+// The module marks itself as self-registering, and carries the toolbox bitmap that row 11
+// points to.
+TEST(ModuleResources, VersionInformationAndToolboxBitmap)
+{
+    const std::wstring path = vl::test::ModulePath();
+    DWORD ignored = 0;
+    std::vector<BYTE> info(::GetFileVersionInfoSizeW(path.c_str(), &ignored));
+    ASSERT_FALSE(info.empty());
+    ASSERT_TRUE(::GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(info.size()), info.data()));
+
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(::VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(fixed->dwFileVersionMS, DWORD{MAKELONG(1, 1)});
+    EXPECT_EQ(fixed->dwFileVersionLS, DWORD{MAKELONG(362, 31)});
+    EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
+    EXPECT_EQ(fixed->dwProductVersionLS, fixed->dwFileVersionLS);
+
+    WORD* translation = nullptr;
+    ASSERT_TRUE(::VerQueryValueW(info.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation),
+                                 &length));
+    EXPECT_EQ(translation[0], 0x0404);
+    EXPECT_EQ(translation[1], 950);
+
+    const auto text = [&](const wchar_t* name) {
+        wchar_t* value = nullptr;
+        UINT characters = 0;
+        const std::wstring query = std::wstring(L"\\StringFileInfo\\040403B6\\") + name;
+        if (!::VerQueryValueW(info.data(), query.c_str(), reinterpret_cast<void**>(&value), &characters) || !value)
+            return std::wstring(L"<none>");
+        return std::wstring(value);
+    };
+    EXPECT_EQ(text(L"OleSelfRegister"), L"1");
+    EXPECT_EQ(text(L"FileVersion"), L"1.1.22.354");
+    EXPECT_EQ(text(L"ProductVersion"), L"1.0.0.0");
+    EXPECT_EQ(text(L"CompanyName"), L"");
+    EXPECT_EQ(text(L"ProductName"), L"");
+
+    vl::UniqueModule data(::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    HRSRC bitmap = ::FindResourceW(data.get(), MAKEINTRESOURCEW(1), RT_BITMAP);
+    ASSERT_TRUE(bitmap);
+    const auto* header = static_cast<const BITMAPINFOHEADER*>(::LockResource(::LoadResource(data.get(), bitmap)));
+    ASSERT_TRUE(header);
+    EXPECT_EQ(header->biWidth, 16);
+    EXPECT_EQ(header->biHeight, 15);
+    EXPECT_EQ(header->biBitCount, 4);
 }
 
 } // namespace
