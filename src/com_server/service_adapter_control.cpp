@@ -8,6 +8,7 @@
 #include "com_server/type_info_cache.h"
 
 using vl::ComPtr;
+using vl::Guarded;
 
 namespace {
 
@@ -50,17 +51,19 @@ RECT WindowSize(HWND window)
     return {0, 0, rect.right - rect.left, rect.bottom - rect.top};
 }
 
-// Every COM method of the control: nothing thrown inside leaves it.
-template <typename Body>
-HRESULT Guarded(Body&& body) noexcept
+// The OLE and data advise holders answer the same way when none was made yet.
+template <typename Holder>
+HRESULT UnadviseFrom(const ComPtr<Holder>& holder, DWORD connection)
 {
-    try {
-        return body();
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_UNEXPECTED;
-    }
+    return holder ? holder->Unadvise(connection) : OLE_E_NOCONNECTION;
+}
+
+template <typename Holder>
+HRESULT EnumAdviseOf(const ComPtr<Holder>& holder, IEnumSTATDATA** advise)
+{
+    if (!advise) return E_POINTER;
+    *advise = nullptr;
+    return holder ? holder->EnumAdvise(advise) : S_OK; // no connections: no enumerator
 }
 
 } // namespace
@@ -337,16 +340,12 @@ HRESULT TVLServiceAdapterXControl::Advise(IAdviseSink* sink, DWORD* connection)
 
 HRESULT TVLServiceAdapterXControl::Unadvise(DWORD connection)
 {
-    if (!m_oleAdviseHolder) return OLE_E_NOCONNECTION;
-    return m_oleAdviseHolder->Unadvise(connection);
+    return UnadviseFrom(m_oleAdviseHolder, connection);
 }
 
 HRESULT TVLServiceAdapterXControl::EnumAdvise(IEnumSTATDATA** advise)
 {
-    if (!advise) return E_POINTER;
-    *advise = nullptr;
-    if (!m_oleAdviseHolder) return S_OK; // no connections: no enumerator
-    return m_oleAdviseHolder->EnumAdvise(advise);
+    return EnumAdviseOf(m_oleAdviseHolder, advise);
 }
 
 HRESULT TVLServiceAdapterXControl::GetMiscStatus(DWORD aspect, DWORD* status)
@@ -634,16 +633,12 @@ HRESULT TVLServiceAdapterXControl::DAdvise(FORMATETC* format, DWORD flags, IAdvi
 
 HRESULT TVLServiceAdapterXControl::DUnadvise(DWORD connection)
 {
-    if (!m_dataAdviseHolder) return OLE_E_NOCONNECTION;
-    return m_dataAdviseHolder->Unadvise(connection);
+    return UnadviseFrom(m_dataAdviseHolder, connection);
 }
 
 HRESULT TVLServiceAdapterXControl::EnumDAdvise(IEnumSTATDATA** advise)
 {
-    if (!advise) return E_POINTER;
-    *advise = nullptr;
-    if (!m_dataAdviseHolder) return S_OK; // no connections: no enumerator
-    return m_dataAdviseHolder->EnumAdvise(advise);
+    return EnumAdviseOf(m_dataAdviseHolder, advise);
 }
 
 // ---------------------------------------------------------------------------------------

@@ -28,15 +28,7 @@ namespace {
 using vl::ComPtr;
 using vl::test::TestControl;
 
-class Environment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        vl::test::UseBuiltModuleResources(vl::test::ModulePath());
-        ASSERT_EQ(vl::test::Regsvr32(vl::test::ModulePath()), DWORD{0});
-    }
-};
-const auto* const g_environment = ::testing::AddGlobalTestEnvironment(new Environment);
+const auto* const g_environment = ::testing::AddGlobalTestEnvironment(new vl::test::BuiltModuleEnvironment);
 
 ComPtr<IClassFactory> TestFactory()
 {

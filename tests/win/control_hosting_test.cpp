@@ -22,15 +22,7 @@ namespace {
 using vl::ComPtr;
 using Calls = std::vector<std::string>;
 
-class Environment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        vl::test::UseBuiltModuleResources(vl::test::ModulePath());
-        ASSERT_EQ(vl::test::Regsvr32(vl::test::ModulePath()), DWORD{0});
-    }
-};
-const auto* const g_environment = ::testing::AddGlobalTestEnvironment(new Environment);
+const auto* const g_environment = ::testing::AddGlobalTestEnvironment(new vl::test::BuiltModuleEnvironment);
 
 // A top-level window standing for the container's document window, shared by the tests
 // (Wine takes seconds to destroy a top-level window).

@@ -3,11 +3,13 @@
 // by the test. The form comes from the built module's resources.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include "com_server/server_module.h"
 #include "com_server/service_adapter_control.h"
 #include "support/win_handles.h"
+#include "com_module.h"
 
 namespace vl::test {
 
@@ -56,5 +58,16 @@ inline void UseBuiltModuleResources(const std::wstring& modulePath)
     static vl::UniqueModule module(::LoadLibraryExW(modulePath.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
     vl::Module().Init(module.get());
 }
+
+// For test programs that make controls: the built module registered (as the page's
+// browser finds it) and its resources in use for this process's forms.
+class BuiltModuleEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        UseBuiltModuleResources(ModulePath());
+        ASSERT_EQ(Regsvr32(ModulePath()), DWORD{0});
+    }
+};
 
 } // namespace vl::test
