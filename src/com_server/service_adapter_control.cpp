@@ -94,7 +94,10 @@ HRESULT TVLServiceAdapterXControl::FinalConstruct()
     return vl::ReportingExceptions(GUID_NULL, [&] {
         m_connectionPoints = std::make_unique<vl::ConnectionPoints>(static_cast<IConnectionPointContainer*>(this));
         std::wstring error;
-        m_form = TVLServiceAdapterX::Create(vl::Module().Instance(), error);
+        {
+            vl::CriticalSectionLock lock(vl::Module().WindowCreationLock());
+            m_form = TVLServiceAdapterX::Create(vl::Module().Instance(), error);
+        }
         if (!m_form) return vl::ReportException(GUID_NULL, error);
         const RECT size = WindowSize(m_form->Window());
         m_extent = PixelsToHimetric(size.right, size.bottom);

@@ -160,6 +160,23 @@ TEST(ClassFactory, FailedInitializationDestroysTheInstance)
     EXPECT_EQ(vl::Module().LockCount(), before);
 }
 
+TEST(ClassFactory, FormThatCannotBeBuiltIsReportedAsErrorInformation)
+{
+    const LONG before = vl::Module().LockCount();
+    vl::Module().Init(::GetModuleHandleW(nullptr)); // the test program has no form definition
+    ComPtr<IUnknown> control;
+    const HRESULT hr = TestFactory()->CreateInstance(nullptr, IID_IUnknown, control.put_void());
+    vl::test::UseBuiltModuleResources(vl::test::ModulePath());
+    EXPECT_EQ(hr, DISP_E_EXCEPTION);
+    EXPECT_EQ(TestControl::s_liveInstances, 0);
+    EXPECT_EQ(vl::Module().LockCount(), before);
+    ComPtr<IErrorInfo> info;
+    ASSERT_EQ(::GetErrorInfo(0, info.put()), S_OK);
+    vl::UniqueBstr description;
+    info->GetDescription(description.put());
+    EXPECT_FALSE(description.str().empty());
+}
+
 // --- Class-object table -----------------------------------------------------------------
 
 int g_factoriesMade = 0;
