@@ -15,6 +15,7 @@
 // Serves until killed.
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,6 +24,7 @@
 #include <atomic>
 #include <cctype>
 #include <cerrno>
+#include <csignal>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -349,6 +351,8 @@ int Listen(const Options& options)
 int main(int argc, char** argv)
 {
     const Options options = ParseOptions(argc, argv);
+    // A server left behind by a killed test run would hold its namespace forever.
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
     RequestLog log(options.logPath);
     if (log.Failed(options.logPath)) {
         std::fprintf(stderr, "patch_server: cannot write %s\n", options.logPath.c_str());
