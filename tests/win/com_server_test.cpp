@@ -238,18 +238,6 @@ TEST_F(ClassObjectTable, FactoryCreatorFailureIsReturnedAndRetried)
     EXPECT_EQ(g_factoriesMade, 2);
 }
 
-TEST_F(ClassObjectTable, ReleaseClearsTheCachedFactory)
-{
-    ComPtr<IClassFactory> factory;
-    ASSERT_EQ(vl::GetClassObject(table, CLSID_VLServiceAdapterX, IID_IClassFactory, factory.put_void()), S_OK);
-    factory->AddRef();
-    const ULONG heldByUsAndTheTable = factory->Release();
-    vl::ReleaseClassObjects(table);
-    EXPECT_EQ(table[0].factory, nullptr);
-    factory->AddRef();
-    EXPECT_EQ(factory->Release(), heldByUsAndTheTable - 1);
-}
-
 // --- The control's interfaces -----------------------------------------------------------
 
 TEST(ControlInterfaces, AnswersItsListWithOneIdentity)

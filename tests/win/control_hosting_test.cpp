@@ -323,21 +323,6 @@ TEST_F(Hosting, DrawPaintsTheFormIntoTheGivenRectangle)
     ::SelectObject(dc.get(), previous);
 }
 
-TEST_F(Hosting, ViewAnswers)
-{
-    ComPtr<IViewObjectEx> view;
-    ASSERT_EQ(control->QueryInterface(IID_IViewObjectEx, view.put_void()), S_OK);
-    DWORD status = 0;
-    EXPECT_EQ(view->GetViewStatus(&status), S_OK);
-    EXPECT_EQ(status, DWORD{VIEWSTATUS_OPAQUE | VIEWSTATUS_SOLIDBKGND});
-    const RECT bounds{0, 0, 100, 50};
-    DWORD hit = 0;
-    EXPECT_EQ(view->QueryHitPoint(DVASPECT_CONTENT, &bounds, {99, 49}, 0, &hit), S_OK);
-    EXPECT_EQ(hit, DWORD{HITRESULT_HIT});
-    EXPECT_EQ(view->QueryHitPoint(DVASPECT_CONTENT, &bounds, {100, 10}, 0, &hit), S_OK);
-    EXPECT_EQ(hit, DWORD{HITRESULT_OUTSIDE});
-}
-
 TEST_F(Hosting, ReleasingTheLastReferenceDestroysTheForm)
 {
     ASSERT_EQ(control->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site.get(), 0, container, &site->position), S_OK);

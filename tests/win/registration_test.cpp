@@ -183,20 +183,6 @@ TEST_F(Registration, WithoutALoadableTypeLibraryOnlyTheControlsOwnEntriesAreWrit
     EXPECT_TRUE(ClassesRootKeyExists(kClassKey + "\\MiscStatus"));
 }
 
-TEST(KeyTreeDeletion, RemovesEveryLevel)
-{
-    const std::string root = "VLServiceAdapter.DeletionTest";
-    for (const char* key : {"\\a\\b\\c", "\\a\\d", "\\e"}) {
-        vl::UniqueRegKey handle;
-        ASSERT_EQ(::RegCreateKeyExA(HKEY_CLASSES_ROOT, (root + key).c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
-                                    handle.put(), nullptr),
-                  ERROR_SUCCESS);
-    }
-    EXPECT_EQ(vl::DeleteKeyTree(HKEY_CLASSES_ROOT, root), ERROR_SUCCESS);
-    EXPECT_FALSE(ClassesRootKeyExists(root));
-    EXPECT_EQ(vl::DeleteKeyTree(HKEY_CLASSES_ROOT, root), ERROR_FILE_NOT_FOUND);
-}
-
 // The module marks itself as self-registering, and carries the toolbox bitmap that row 11
 // points to.
 TEST(ModuleResources, VersionInformationAndToolboxBitmap)
