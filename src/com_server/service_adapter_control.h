@@ -212,6 +212,10 @@ protected:
 
 private:
     vl::EventConnectionPoint* EventSinks() override;
+    // One write of a property member: the property-change sinks' permission, `store`
+    // (returning HRESULT), their change notice (control_properties.cpp).
+    template <typename Store>
+    HRESULT WriteProperty(DISPID dispid, Store&& store);
     HRESULT ActivateInPlace(bool uiActivate);
     HRESULT ShowProperties();
     bool AmbientUserMode();
