@@ -9,7 +9,7 @@
 //   "Status=Starting"                        the parameters were understood
 //   "Status=Downloading&&&&Percent=<0-100>"  the kernel file is being fetched
 //   "Status=Installing"                      it is checked and put in place
-//   "Status=Done&&&&Version=<version>"       the kernel of that version is installed
+//   "Status=Done&&&&Version=<version>"       a kernel of at least that version is installed
 //   "Status=Failed&&&&Reason=<text>"         the present kernel is unchanged; the text says why
 // Exit code 0 when done, 1 when failed.
 #include <windows.h>
