@@ -3,9 +3,8 @@
 // ctest: RESOURCE_LOCK product_state
 #include <gtest/gtest.h>
 
-#include <thread>
-
 #include "support/adapter_fixture.h"
+#include "support/error_box_watcher.h"
 #include "support/event_recorder.h"
 #include "support/product_registry.h"
 #include "support/stand_in_kernel.h"
@@ -16,42 +15,6 @@ using namespace vl::test;
 namespace {
 
 const std::wstring kRegion = L"TW;Production";
-
-// The text of the error box with `caption` once it shows, after which it is closed; empty
-// when none showed within 10 s.
-class ErrorBoxWatcher {
-public:
-    explicit ErrorBoxWatcher(std::wstring caption)
-        : m_caption(std::move(caption)), m_thread([this] { Watch(); })
-    {
-    }
-    ~ErrorBoxWatcher() { m_thread.join(); }
-    std::wstring Text()
-    {
-        m_thread.join();
-        m_thread = std::thread([] {});
-        return m_text;
-    }
-
-private:
-    void Watch()
-    {
-        for (int attempt = 0; attempt < 200; ++attempt) {
-            if (HWND box = ::FindWindowW(L"#32770", m_caption.c_str())) {
-                wchar_t text[1024] = {};
-                ::GetDlgItemTextW(box, 0xFFFF, text, 1024);
-                m_text = text;
-                ::PostMessageW(box, WM_COMMAND, IDOK, 0);
-                return;
-            }
-            ::Sleep(50);
-        }
-    }
-
-    std::wstring m_caption;
-    std::wstring m_text;
-    std::thread m_thread;
-};
 
 class KernelAdapterTest : public AdapterTest {
 protected:

@@ -1,0 +1,191 @@
+// The updater download for real: the endpoint table's hosts answer from our patch server in
+// the test network. The module under test uses its shipped endpoint table.
+// ctest: RESOURCE_LOCK product_state
+// ctest-netns: --no-length-for VLUpdate_9_9_9_1.exe --short-body-for VLUpdate_9_9_9_2.exe
+#include <gtest/gtest.h>
+
+#include "support/adapter_fixture.h"
+#include "support/error_box_watcher.h"
+#include "support/patch_root.h"
+#include "support/temp_folder.h"
+#include "support/test_paths.h"
+#include "tables/portable/endpoint_table.h"
+#include "tables/portable/message_table.h"
+
+using namespace vl::test;
+
+namespace {
+
+const std::wstring kRegion = L"TW;Production";
+
+bool IsLegacySystem()
+{
+    OSVERSIONINFOA version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    return ::GetVersionExA(&version) && version.dwMajorVersion != 6;
+}
+
+std::wstring PatchUrl(const std::wstring& name)
+{
+    return vl::LookupEndpoint(kRegion, vl::kPatchBaseRole) + name;
+}
+
+std::wstring InstallPage()
+{
+    return vl::LookupEndpoint(kRegion, vl::kInstallPageRole);
+}
+
+class UpdaterDownloadTest : public AdapterTest {
+protected:
+    void SetUp() override
+    {
+        AdapterTest::SetUp();
+        ASSERT_FALSE(PatchRoot().empty()) << "runs in the test network only";
+        ASSERT_TRUE(CreateControl());
+        RecordShellStarts(false);
+    }
+
+    // Publishes a file of the build tree under `name` on the patch hosts.
+    void Publish(const std::wstring& buildFile, const std::wstring& name)
+    {
+        ASSERT_TRUE(PutPatchFile(PatchUrl(name), ReadFileBytes(BuildFile(buildFile))));
+    }
+
+    ULONG Initialize(const std::wstring& updaterVersion, const std::wstring& page)
+    {
+        vl::UniqueBstr updater{std::wstring_view(updaterVersion)};
+        control->SetUpdatorVersion(updater.get());
+        vl::UniqueBstr region{std::wstring_view(kRegion)}, required{std::wstring_view(L"1.0.0.10")},
+            site{std::wstring_view(page)};
+        ULONG result = 99;
+        EXPECT_EQ(control->Initialize2(region.get(), required.get(), nullptr, 0, site.get(), &result), S_OK);
+        return result;
+    }
+
+    std::wstring LocalUpdater() const { return HomeFolder() + L"\\VLUpdate.exe"; }
+};
+
+class LegacyUpdaterTest : public UpdaterDownloadTest {
+protected:
+    void SetUp() override
+    {
+        if (!IsLegacySystem()) GTEST_SKIP() << "runs in the legacy run below";
+        UpdaterDownloadTest::SetUp();
+    }
+};
+
+class ElevatingUpdaterTest : public UpdaterDownloadTest {
+protected:
+    void SetUp() override
+    {
+        if (IsLegacySystem()) GTEST_SKIP() << "runs on major version 6 only";
+        UpdaterDownloadTest::SetUp();
+    }
+};
+
+} // namespace
+
+TEST_F(ElevatingUpdaterTest, InstallPageDownloadsVerifiesAndStartsTheUpdaterElevated)
+{
+    Publish(L"signed/VLUpdate.exe", L"VLUpdate_2_0_1_7.exe");
+    EXPECT_EQ(Initialize(L"2.0.1.7", InstallPage()), static_cast<ULONG>(VLS_HAVE_TO_UPDATE));
+    EXPECT_EQ(ReadFileBytes(LocalUpdater()), ReadFileBytes(BuildFile(L"signed/VLUpdate.exe")));
+    ASSERT_EQ(RecordedStarts().size(), 1u);
+    EXPECT_EQ(RecordedStarts()[0].verb, L"runas");
+    EXPECT_EQ(RecordedStarts()[0].file, L"VLUpdate.exe");
+    EXPECT_EQ(RecordedStarts()[0].parameters, L"TW;Production 1.0.0.10");
+    const auto requests = PatchRequests();
+    ASSERT_GE(requests.size(), 2u);
+    const std::string& head = requests[requests.size() - 2];
+    const std::string& get = requests.back();
+    EXPECT_EQ(head.rfind("HEAD ", 0), 0u);
+    EXPECT_EQ(get.rfind("GET ", 0), 0u);
+    EXPECT_NE(get.find("/VLUpdate_2_0_1_7.exe"), std::string::npos);
+}
+
+TEST_F(ElevatingUpdaterTest, AnswerWithoutContentLengthFailsSilently)
+{
+    Publish(L"signed/VLUpdate.exe", L"VLUpdate_9_9_9_1.exe");
+    EXPECT_EQ(Initialize(L"9.9.9.1", InstallPage()), static_cast<ULONG>(VLS_FAIL));
+    EXPECT_TRUE(RecordedStarts().empty());
+    EXPECT_EQ(::GetFileAttributesW(LocalUpdater().c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(ElevatingUpdaterTest, ShortBodyFailsSilently)
+{
+    Publish(L"signed/VLUpdate.exe", L"VLUpdate_9_9_9_2.exe");
+    EXPECT_EQ(Initialize(L"9.9.9.2", InstallPage()), static_cast<ULONG>(VLS_FAIL));
+    EXPECT_TRUE(RecordedStarts().empty());
+    EXPECT_EQ(::GetFileAttributesW(LocalUpdater().c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(ElevatingUpdaterTest, MissingUpdaterOnTheServerShowsTheHeadError)
+{
+    ErrorBoxWatcher box(L"vorlink! ActiveX (VLServiceAdapterImpl:1867)");
+    EXPECT_EQ(Initialize(L"9.9.9.3", InstallPage()), static_cast<ULONG>(VLS_FAIL));
+    EXPECT_NE(box.Text().find(L"404"), std::wstring::npos);
+    EXPECT_TRUE(RecordedStarts().empty());
+}
+
+TEST_F(ElevatingUpdaterTest, DownloadedUpdaterWithABadSignatureIsRefused)
+{
+    Publish(L"tools/updater/VLUpdate.exe", L"VLUpdate_2_0_1_7.exe");
+    ErrorBoxWatcher box(L"vorlink! ActiveX (VLServiceAdapterImpl:1919)");
+    EXPECT_EQ(Initialize(L"2.0.1.7", InstallPage()), static_cast<ULONG>(VLS_FAIL));
+    EXPECT_EQ(box.Text(), vl::LookupMessageText(kRegion, vl::kSignatureErrorMessage) + L"\n(" + LocalUpdater() + L")");
+    EXPECT_TRUE(RecordedStarts().empty());
+    // The refused file stays where it was written.
+    EXPECT_NE(::GetFileAttributesW(LocalUpdater().c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST(LegacySystem, RunsTheLegacyCasesOnAnOlderWindows)
+{
+    if (IsLegacySystem()) GTEST_SKIP() << "this is the legacy run";
+    // Wine reports the version named for the program under AppDefaults.
+    const std::wstring key = L"Software\\Wine\\AppDefaults\\adapter_updater_test.exe";
+    HKEY appKey = nullptr;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &appKey,
+                                nullptr),
+              ERROR_SUCCESS);
+    const wchar_t version[] = L"winxp";
+    ::RegSetValueExW(appKey, L"Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version), sizeof version);
+    ::RegCloseKey(appKey);
+
+    wchar_t self[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring commandLine = L"\"" + std::wstring(self) + L"\" --gtest_filter=LegacyUpdaterTest.*";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                                 &process));
+    vl::UniqueHandle processHandle(process.hProcess), threadHandle(process.hThread);
+    EXPECT_EQ(::WaitForSingleObject(processHandle.get(), 180000), WAIT_OBJECT_0);
+    DWORD exitCode = 1;
+    ::GetExitCodeProcess(processHandle.get(), &exitCode);
+    EXPECT_EQ(exitCode, 0u);
+    ::RegDeleteKeyW(HKEY_CURRENT_USER, key.c_str());
+}
+
+TEST_F(LegacyUpdaterTest, LegacySystemDownloadsTheRequiredUpdaterForAnyPage)
+{
+    EXPECT_TRUE(adapter->IsLegacyOS());
+    ASSERT_TRUE(InstallIntoHome(L"signed/VLUpdate_2_0_1_6.exe", L"VLUpdate.exe"));
+    Publish(L"signed/VLUpdate.exe", L"VLUpdate_2_0_1_7.exe");
+    // The local 2.0.1.6 is older than required: a fresh copy is fetched, no page needed.
+    EXPECT_EQ(Initialize(L"2.0.1.7", L""), static_cast<ULONG>(VLS_HAVE_TO_UPDATE));
+    EXPECT_EQ(ReadFileBytes(LocalUpdater()), ReadFileBytes(BuildFile(L"signed/VLUpdate.exe")));
+    ASSERT_EQ(RecordedStarts().size(), 1u);
+    EXPECT_EQ(RecordedStarts()[0].verb, L"");
+    EXPECT_EQ(RecordedStarts()[0].file, L"VLUpdate.exe");
+}
+
+TEST_F(LegacyUpdaterTest, LegacySystemUsesARecentEnoughLocalUpdater)
+{
+    ASSERT_TRUE(InstallIntoHome(L"signed/VLUpdate.exe", L"VLUpdate.exe"));
+    const std::size_t requestsBefore = PatchRequests().size();
+    EXPECT_EQ(Initialize(L"2.0.1.7", L""), static_cast<ULONG>(VLS_HAVE_TO_UPDATE));
+    EXPECT_EQ(PatchRequests().size(), requestsBefore);
+    ASSERT_EQ(RecordedStarts().size(), 1u);
+    EXPECT_EQ(RecordedStarts()[0].verb, L"");
+}
