@@ -58,16 +58,24 @@ protected:
         return seen;
     }
 
+    // Publishes the 1.0.0.9 kernel as `name` in the region's patch folder.
+    static bool Publish(const std::wstring& name)
+    {
+        return PutPatchFile(PatchUrl(name), ReadFileBytes(BuildFile(L"tools/kernel/VLWidgetKernel_1_0_0_9.exe")));
+    }
+
+    static std::wstring Last(const std::vector<std::wstring>& progress)
+    {
+        return progress.empty() ? std::wstring() : progress.back();
+    }
+
     static std::wstring InstalledVersion() { return CVLWidgetUtility(L"test").GetKernelVersion(); }
 };
 
 TEST_F(StandInUpdaterHttp, FetchesTheKernelFromThePatchBaseOfTheRegion)
 {
-    const std::string kernel = ReadFileBytes(BuildFile(L"tools/kernel/VLWidgetKernel_1_0_0_9.exe"));
-    ASSERT_TRUE(PutPatchFile(PatchUrl(L"VLWidgetKernel_1_0_0_9.exe"), kernel));
-    const auto progress = Update(L"1.0.0.9");
-    ASSERT_FALSE(progress.empty());
-    EXPECT_EQ(progress.back(), L"Status=Done&&&&Version=1.0.0.9");
+    ASSERT_TRUE(Publish(L"VLWidgetKernel_1_0_0_9.exe"));
+    EXPECT_EQ(Last(Update(L"1.0.0.9")), L"Status=Done&&&&Version=1.0.0.9");
     EXPECT_EQ(InstalledVersion(), L"1.0.0.9");
     const auto requests = PatchRequests();
     EXPECT_TRUE(std::any_of(requests.begin(), requests.end(), [](const std::string& request) {
@@ -77,11 +85,9 @@ TEST_F(StandInUpdaterHttp, FetchesTheKernelFromThePatchBaseOfTheRegion)
 
 TEST_F(StandInUpdaterHttp, ReportsTheShareReceivedWhileItDownloads)
 {
-    const std::string kernel = ReadFileBytes(BuildFile(L"tools/kernel/VLWidgetKernel_1_0_0_9.exe"));
-    ASSERT_TRUE(PutPatchFile(PatchUrl(L"VLWidgetKernel_1_0_0_8.exe"), kernel));
+    ASSERT_TRUE(Publish(L"VLWidgetKernel_1_0_0_8.exe"));
     const auto progress = Update(L"1.0.0.8");
-    ASSERT_FALSE(progress.empty());
-    EXPECT_EQ(progress.back(), L"Status=Done&&&&Version=1.0.0.8");
+    EXPECT_EQ(Last(progress), L"Status=Done&&&&Version=1.0.0.8");
     int last = -1;
     int between = 0;
     for (const auto& text : progress) {
@@ -97,15 +103,11 @@ TEST_F(StandInUpdaterHttp, ReportsTheShareReceivedWhileItDownloads)
 
 TEST_F(StandInUpdaterHttp, FailsWithoutInstallingOnAShortOrMissingFile)
 {
-    ASSERT_TRUE(PutPatchFile(PatchUrl(L"VLWidgetKernel_1_0_0_7.exe"),
-                             ReadFileBytes(BuildFile(L"tools/kernel/VLWidgetKernel.exe"))));
-    auto progress = Update(L"1.0.0.7");
-    ASSERT_FALSE(progress.empty());
-    EXPECT_EQ(progress.back().rfind(L"Status=Failed&&&&Reason=", 0), 0u) << progress.back();
-
-    progress = Update(L"1.0.0.6");
-    ASSERT_FALSE(progress.empty());
-    EXPECT_EQ(progress.back(), L"Status=Failed&&&&Reason=HTTP status 404 for " + PatchUrl(L"VLWidgetKernel_1_0_0_6.exe"));
+    ASSERT_TRUE(Publish(L"VLWidgetKernel_1_0_0_7.exe"));
+    const std::wstring shortBody = Last(Update(L"1.0.0.7"));
+    EXPECT_EQ(shortBody.rfind(L"Status=Failed&&&&Reason=", 0), 0u) << shortBody;
+    EXPECT_EQ(Last(Update(L"1.0.0.6")),
+              L"Status=Failed&&&&Reason=HTTP status 404 for " + PatchUrl(L"VLWidgetKernel_1_0_0_6.exe"));
     EXPECT_EQ(InstalledVersion(), L"");
 }
 
