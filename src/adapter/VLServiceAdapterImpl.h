@@ -74,6 +74,8 @@ public:
     const std::wstring& PageAddress() const { return m_szClientSite; }
 
 private:
+    // A reference that keeps the object alive across calls that may run page script.
+    vl::ComPtr<IUnknown> KeepAlive() { return vl::ComPtr<IUnknown>(static_cast<IVLServiceAdapterX*>(this)); }
     void RegisterKernelServer();
     void SetReadPipeTimer(bool enabled);
     // The common part of Initialize and Initialize2, after the region is stored.

@@ -26,6 +26,8 @@ TVLServiceAdapterXImpl::RequestOutcome TVLServiceAdapterXImpl::RunRequest(int cm
                                                                           std::wstring& retData)
 {
     if (!IsKernelLinked()) return RequestOutcome::LinkDown;
+    // The page may release the control while the exchange lets messages run.
+    const auto keepAlive = KeepAlive();
     VL_LOG(logText);
     // A request that does not fit in one message is refused before anything is written.
     if (!vl::FormatKernelMessage(cmdId, 0, vl::WideToAnsi(params))) return RequestOutcome::Refused;

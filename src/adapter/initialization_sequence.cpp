@@ -90,6 +90,8 @@ std::optional<bool> TVLServiceAdapterXImpl::IsKernelUpdateNeeded(const std::wstr
 HRESULT TVLServiceAdapterXImpl::RunInitialization(const std::wstring& newerVersion, ULONG* dwResult)
 {
     *dwResult = VLS_FAIL;
+    // Error boxes run the message queue: the page may release the control meanwhile.
+    const auto keepAlive = KeepAlive();
     VL_LOG(L"checking widget kernel reversion.\n");
     const std::optional<bool> updateNeeded = IsKernelUpdateNeeded(newerVersion);
     // A required version that is not four numbers cannot be compared.

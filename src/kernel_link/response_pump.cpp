@@ -34,7 +34,7 @@ void TVLServiceAdapterXImpl::SetReadPipeTimer(bool enabled)
 void TVLServiceAdapterXImpl::OnReadPipeTimer()
 {
     // A page handler may release the control from inside the event.
-    vl::ComPtr<IUnknown> keepAlive(static_cast<IVLServiceAdapterX*>(this));
+    const auto keepAlive = KeepAlive();
     if (!m_keptMessages.empty()) {
         vl::KernelMessage message = std::move(m_keptMessages.front());
         m_keptMessages.pop_front();
@@ -93,7 +93,6 @@ void TVLServiceAdapterXImpl::KeepWaitingMessages()
 
 std::optional<std::wstring> TVLServiceAdapterXImpl::ExchangeRequest(int cmdId, const std::wstring& params)
 {
-    vl::ComPtr<IUnknown> keepAlive(static_cast<IVLServiceAdapterX*>(this));
     SetReadPipeTimer(false);
     // An answer that came after an earlier exchange gave up must not pass for the answer
     // to this request: whatever is waiting now goes to the pump.

@@ -1,6 +1,7 @@
 // The page host: its site objects in this process, and pagehost.exe run as a page would
 // be, first with objects that Wine itself provides, then with the control.
 // ctest: RESOURCE_LOCK product_state
+// ctest: RESOURCE_LOCK com_registration
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <olectl.h>
