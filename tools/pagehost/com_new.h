@@ -1,4 +1,4 @@
-// How the host makes and guards its own COM objects.
+// How the host makes its own COM objects; vl::Guarded (com_object.h) guards their methods.
 #pragma once
 
 #include <new>
@@ -14,19 +14,6 @@ template <typename T, typename... Args>
 ComPtr<T> NewComObject(Args&&... args)
 {
     return ComPtr<T>(new T(std::forward<Args>(args)...));
-}
-
-// The body of a COM method: no exception leaves it.
-template <typename Body>
-HRESULT Guarded(Body&& body) noexcept
-{
-    try {
-        return body();
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_UNEXPECTED;
-    }
 }
 
 } // namespace vl::pagehost
