@@ -25,7 +25,7 @@ target_link_libraries(vl_win PUBLIC vl_portable
 
 # Generated resources: a subfolder that makes a file the module's .rc files include appends
 # the file to VL_GENERATED_RESOURCES and its target to VL_GENERATED_TARGETS.
-foreach(dir tools/common tools/kernel tools/updater tools/linkdemo tools/typelib tools/formdef tools/pagehost tools/patch_server)
+foreach(dir tools/common tools/kernel tools/updater tools/linkdemo tools/typelib tools/formdef tools/pagehost tools/patch_server bench/win)
   if(EXISTS ${PROJECT_SOURCE_DIR}/${dir}/CMakeLists.txt)
     add_subdirectory(${dir})
   endif()
@@ -103,9 +103,20 @@ if(TARGET patch_http_test)
   target_link_libraries(patch_http_test PRIVATE ws2_32)
 endif()
 
+# A browser of ours that records how it was started, for the install page's start.
+add_executable(browser_stand_in WIN32 tests/win/programs/browser_stand_in.cpp)
+target_link_options(browser_stand_in PRIVATE -municode)
+add_dependencies(vl_test_inputs browser_stand_in)
+
 # The stand-in kernel and updater as the maker ships them: signed with the maker's certificate.
 foreach(program VLWidgetKernel VLWidgetKernel_1_0_0_9 VLUpdate VLUpdate_2_0_1_6)
   vl_signed_copy(TARGET ${program} CERT maker OUTPUT ${CMAKE_BINARY_DIR}/signed/${program}.exe)
   add_dependencies(vl_test_inputs sign_${program})
 endforeach()
 add_dependencies(vl_test_inputs VLServiceAdapter)
+
+# The demo run end to end: a page installs the kernel through the control and uses it, in
+# the test network (root, and the native tree's patch server).
+add_test(NAME demo_end_to_end COMMAND ${PROJECT_SOURCE_DIR}/tools/demo.sh ${CMAKE_BINARY_DIR})
+set_tests_properties(demo_end_to_end PROPERTIES RESOURCE_LOCK product_state TIMEOUT 600
+                     ENVIRONMENT VL_NATIVE_DIR=${VL_NATIVE_BUILD_DIR})

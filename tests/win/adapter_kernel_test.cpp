@@ -227,22 +227,3 @@ TEST_F(KernelAdapterTest, LocalUpdaterIsStartedForAMissingKernel)
     // Every initialization starts the updater's progress afresh.
     EXPECT_EQ(vl::ReadProductString(L"Progress"), L"");
 }
-
-TEST_F(KernelAdapterTest, OutdatedLocalUpdaterSendsTheUserToTheInstallPage)
-{
-    ASSERT_TRUE(InstallIntoHome(L"signed/VLUpdate_2_0_1_6.exe", L"VLUpdate.exe"));
-    ASSERT_TRUE(CreateControl());
-    RecordShellStarts(false);
-    vl::UniqueBstr updater{std::wstring_view(L"2.0.1.7")};
-    EXPECT_EQ(control->SetUpdatorVersion(updater.get()), S_OK);
-    ULONG result = 99;
-    EXPECT_EQ(Initialize2(L"1.0.0.10", result, L"http://games.example.net/play.aspx"), S_OK);
-    EXPECT_EQ(result, static_cast<ULONG>(VLS_HAVE_TO_UPDATE));
-    ASSERT_EQ(RecordedStarts().size(), 1u);
-    const ShellStart& start = RecordedStarts()[0];
-    EXPECT_EQ(start.verb, L"runas");
-    EXPECT_EQ(start.file, L"iexplore.exe");
-    EXPECT_EQ(start.directory, L"C:\\Program Files\\Internet Explorer");
-    EXPECT_NE(start.parameters.find(L"/vorlink_block/install.aspx"), std::wstring::npos);
-    EXPECT_EQ(start.show, SW_SHOWNORMAL); // another site than the portal's
-}

@@ -138,6 +138,61 @@ TEST_F(ElevatingUpdaterTest, DownloadedUpdaterWithABadSignatureIsRefused)
     EXPECT_NE(::GetFileAttributesW(LocalUpdater().c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
+// The platform's browser replaced, in this test's throwaway prefix, by one that records how
+// it was started.
+class BrowserStartTest : public ElevatingUpdaterTest {
+protected:
+    void SetUp() override
+    {
+        ElevatingUpdaterTest::SetUp();
+        if (IsSkipped()) return;
+        ASSERT_TRUE(::CopyFileW(BuildFile(L"browser_stand_in.exe").c_str(),
+                                L"C:\\Program Files\\Internet Explorer\\iexplore.exe", FALSE));
+        m_record = HomeFolder() + L"\\browser.txt";
+        ::SetEnvironmentVariableW(L"VL_BROWSER_RECORD", m_record.c_str());
+        RecordShellStarts(true);
+        ASSERT_TRUE(InstallIntoHome(L"signed/VLUpdate_2_0_1_6.exe", L"VLUpdate.exe"));
+    }
+
+    // The browser's command line and window state, once it has run.
+    std::wstring BrowserRecord()
+    {
+        PumpUntil([&] { return ::GetFileAttributesW(m_record.c_str()) != INVALID_FILE_ATTRIBUTES; }, 10000);
+        ::Sleep(200);
+        const std::string bytes = ReadFileBytes(m_record);
+        return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
+    }
+
+    // An address on the install page's own site.
+    static std::wstring PortalPage()
+    {
+        const std::wstring install = InstallPage();
+        return install.substr(0, install.find(L".com") + 4) + L"/games/play.aspx";
+    }
+
+private:
+    std::wstring m_record;
+};
+
+TEST_F(BrowserStartTest, PageOfAnotherSiteOpensTheInstallPageInAShownBrowser)
+{
+    EXPECT_EQ(Initialize(L"2.0.1.7", L"http://games.example.net/play.aspx"), static_cast<ULONG>(VLS_HAVE_TO_UPDATE));
+    const std::wstring record = BrowserRecord();
+    EXPECT_NE(record.find(InstallPage()), std::wstring::npos) << record;
+    EXPECT_EQ(record.substr(record.rfind(L'\n') + 1), L"1");
+    EXPECT_EQ(RecordedStarts().at(0).verb, L"runas");
+    EXPECT_EQ(RecordedStarts().at(0).file, L"iexplore.exe");
+    EXPECT_EQ(RecordedStarts().at(0).directory, L"C:\\Program Files\\Internet Explorer");
+}
+
+TEST_F(BrowserStartTest, PortalPageOpensTheInstallPageInAHiddenBrowser)
+{
+    EXPECT_EQ(Initialize(L"2.0.1.7", PortalPage()), static_cast<ULONG>(VLS_HAVE_TO_UPDATE));
+    const std::wstring record = BrowserRecord();
+    EXPECT_NE(record.find(InstallPage()), std::wstring::npos) << record;
+    EXPECT_EQ(record.substr(record.rfind(L'\n') + 1), L"0");
+}
+
 TEST(LegacySystem, RunsTheLegacyCasesOnAnOlderWindows)
 {
     if (IsLegacySystem()) GTEST_SKIP() << "this is the legacy run";
