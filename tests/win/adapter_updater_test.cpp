@@ -244,3 +244,13 @@ TEST_F(LegacyUpdaterTest, LegacySystemUsesARecentEnoughLocalUpdater)
     ASSERT_EQ(RecordedStarts().size(), 1u);
     EXPECT_EQ(RecordedStarts()[0].verb, L"");
 }
+
+TEST_F(LegacyUpdaterTest, LegacySystemStartsTheKernelWithoutElevation)
+{
+    ASSERT_TRUE(InstallIntoHome(L"signed/VLWidgetKernel.exe", L"VLWidgetKernel.exe"));
+    RecordShellStarts(true);
+    EXPECT_TRUE(adapter->StartWidgetKernel());
+    ASSERT_EQ(RecordedStarts().size(), 1u);
+    EXPECT_EQ(RecordedStarts()[0].verb, L"");
+    EXPECT_EQ(RecordedStarts()[0].file, L"VLWidgetKernel.exe");
+}
