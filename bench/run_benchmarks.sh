@@ -1,0 +1,255 @@
+#!/usr/bin/env bash
+# The benchmarks of the control, in one run. Called by `./run bench` as
+#   bench/run_benchmarks.sh <native build dir> <Windows build dir>
+# with WINEPREFIX and DISPLAY set (./run makes the prefix and the display). Runs every
+# benchmark program, prints one table with each figure beside the bound or reference it is
+# held against, and writes the table, the command and the date to bench/RESULTS.md.
+# Exit status 0 unless a benchmark did not run (a figure of the table is missing); the
+# figures themselves never fail the run.
+set -uo pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+NATIVE=${1:?usage: bench/run_benchmarks.sh <native build dir> <Windows build dir>}
+WIN=${2:?usage: bench/run_benchmarks.sh <native build dir> <Windows build dir>}
+WORK=$WIN/bench/run
+FIGURES=$WORK/figures.txt
+LOG=$WORK/benchmarks.log
+RESULTS=$ROOT/bench/RESULTS.md
+LOAD_RUNS=5          # control_load_bench runs, each in a fresh process
+PROGRAM_LIMIT=240    # seconds any one program may take
+
+mkdir -p "$WORK"
+: >"$FIGURES"
+: >"$LOG"
+FAILED=()
+
+log() { printf '== %s\n' "$*"; }
+winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
+
+# collect <key prefix> <command...>: runs a benchmark program, keeps its output in the log
+# and its "figure" lines (keys prefixed) in the figures file.
+collect() {
+  local prefix=$1 name status output=$WORK/output.txt
+  shift
+  name=$(basename "$1")
+  [ "$name" = wine_run.sh ] && name=$(basename "$2")
+  printf '\n$ %s\n' "$*" >>"$LOG"
+  # Into a file, not a pipe: a kernel that the program starts inherits its output and
+  # outlives it.
+  timeout --kill-after=10 "$PROGRAM_LIMIT" "$@" >"$output" 2>&1
+  status=$?
+  tr -d '\r' <"$output" | tee -a "$LOG" |
+    awk -v prefix="$prefix" '
+      $1 == "figure"  { print prefix $2, $3, $4 }
+      $1 == "missing" { print "    not measured: " $2 " (" substr($0, index($0, $3)) ")" > "/dev/stderr" }' \
+    >>"$FIGURES"
+  if [ "$status" -ne 0 ]; then
+    echo "    $name ended with status $status (log: $LOG)" >&2
+    FAILED+=("$name")
+  fi
+  return 0
+}
+
+wine_program() { collect "" "$WIN/wine_run.sh" "$@"; }
+
+product_state() {
+  "$WIN/wine_run.sh" "$WIN/bench/win/bench_state.exe" "$1" >>"$LOG" 2>&1 ||
+    { echo "    bench_state $1 failed" >&2; FAILED+=("bench_state $1"); }
+}
+
+for f in "$NATIVE/message_parse_bench" "$NATIVE/component_stream_bench" "$WIN/VLServiceAdapter.ocx" \
+         "$WIN/pagehost.exe" "$WIN/bench/win/bench_state.exe" "$WIN/bench/win/linked_control_bench.exe"; do
+  [ -e "$f" ] || { echo "bench: $f is missing; build first (./run build)" >&2; exit 1; }
+done
+
+STARTED=$(date -u '+%Y-%m-%d %H:%M UTC')
+LOAD_AT_START=$(cut -d' ' -f1-3 /proc/loadavg)
+SECONDS=0
+
+log "message parsing and component stream loading (native, clang -O2, no sanitizers)"
+collect "native." "$NATIVE/message_parse_bench"
+collect "native." "$NATIVE/component_stream_bench"
+log "the same, as the module's compiler builds them (MinGW -O2, under Wine)"
+collect "win." "$WIN/wine_run.sh" "$WIN/bench/win/message_parse_bench_win.exe"
+collect "win." "$WIN/wine_run.sh" "$WIN/bench/win/component_stream_bench_win.exe"
+
+log "raw pipe round trips: peer thread and stand-in kernel"
+product_state reset
+wine_program "$WIN/bench/win/pipe_round_trip_bench.exe"
+
+log "module load, instance creation and memory ($LOAD_RUNS fresh processes)"
+product_state reset
+for _ in $(seq "$LOAD_RUNS"); do wine_program "$WIN/bench/win/control_load_bench.exe"; done
+
+log "linked control, in process: handshake, requests, OnResult burst, 10 s idle"
+product_state install
+wine_program "$WIN/bench/win/linked_control_bench.exe"
+
+log "requests and OnResult through the page host (JScript page)"
+product_state install
+"$WIN/wine_run.sh" regsvr32 /s "$(winpath "$WIN/VLServiceAdapter.ocx")" >>"$LOG" 2>&1 ||
+  echo "    regsvr32 of the control failed" >&2
+wine_program "$WIN/pagehost.exe" --url "http://portal.test/bench.html" \
+  --script "$(winpath "$ROOT/bench/pages/request_bench.js")"
+product_state reset
+
+# ---------------------------------------------------------------------------------------
+# The table. A row: label, figure key, unit, reference label, reference (a number or a
+# figure key), and optionally a second figure shown in brackets (key, unit). A key that
+# appears several times (repeated runs) stands for the median of its values.
+rows() {
+  cat <<'EOF'
+section	Requests through the page host (JScript page, pagehost.exe)
+row	SaveData round trip, median	page.save.median	ms	100 ms polling step	100
+row	  against the raw pipe round trip, median	page.save.median	ms	raw pipe, median	pipe.raw.median
+row	SaveData round trip, 99th percentile	page.save.p99	ms	100 ms polling step	100
+row	  against the raw pipe round trip, 99th percentile	page.save.p99	ms	raw pipe, p99	pipe.raw.p99
+row	LoadData round trip, median	page.load.median	ms	100 ms polling step	100
+row	  against the raw pipe round trip, median	page.load.median	ms	raw pipe, median	pipe.raw.median
+row	LoadData round trip, 99th percentile	page.load.p99	ms	100 ms polling step	100
+row	  against the raw pipe round trip, 99th percentile	page.load.p99	ms	raw pipe, p99	pipe.raw.p99
+row	Round trips timed per request kind	page.save.count	requests	at least 200	200
+row	OnResult delivery of a 50-message burst	page.onresult.events_per_s	events/s	10 per s (one read per 100 ms tick)	10
+row	  first OnResult after SendCommand	page.onresult.first_ms	ms	100 ms polling step	100
+row	Initialize2 with the kernel started by it	page.initialize_ms	ms	10 s start + 12 s handshake limit	22000
+section	The physical floor: one message written and its answer read with the codec
+row	Raw pipe round trip (peer thread), median	pipe.raw.median	ms	100 ms polling step	100
+row	Raw pipe round trip (peer thread), 99th percentile	pipe.raw.p99	ms	100 ms polling step	100
+row	Stand-in kernel echo round trip, median	pipe.kernel.median	ms	raw pipe, median	pipe.raw.median
+row	Stand-in kernel echo round trip, 99th percentile	pipe.kernel.p99	ms	raw pipe, p99	pipe.raw.p99
+section	The control in process (direct calls, no script engine)
+row	Handshake: Initialize2 to VLS_OK, kernel running, median	handshake.median	ms	100 ms polling step	100
+row	Handshake, 99th percentile (10 links)	handshake.p99	ms	about 12 s handshake limit	12000
+row	SaveData round trip, median (50)	inproc.save.median	ms	100 ms polling step	100
+row	SaveData round trip, 99th percentile	inproc.save.p99	ms	100 ms polling step	100
+row	LoadData round trip, median (50)	inproc.load.median	ms	100 ms polling step	100
+row	LoadData round trip, 99th percentile	inproc.load.p99	ms	100 ms polling step	100
+row	OnResult delivery of a 50-message burst	inproc.onresult.events_per_s	events/s	10 per s (one read per 100 ms tick)	10
+row	CPU of the process with a linked idle control, 10 s	idle.linked.cpu_ms	ms	wall time	idle.linked.wall_ms
+row	  the same process before any instance, 10 s	idle.unlinked.cpu_ms	ms	wall time	idle.unlinked.wall_ms
+section	Module load and instances (median of 5 fresh processes)
+row	LoadLibrary of the .ocx	load.library_ms	ms	100 ms polling step (no stated bound)	100
+row	DllGetClassObject	load.class_object_ms	ms	100 ms polling step (no stated bound)	100
+row	First CreateInstance (form, window, control initialization)	load.first_instance_ms	ms	100 ms polling step (no stated bound)	100
+row	Load + class object + first instance	load.total_ms	ms	100 ms polling step (no stated bound)	100
+row	Further CreateInstance, median of 49	load.later_instance_ms	ms	first instance	load.first_instance_ms
+row	Private memory of 1 instance: heap blocks in use	memory.one.heap_kib	KiB	—	
+row	Private memory per instance with 50: heap blocks in use	memory.fifty.heap_kib	KiB	1 instance	memory.one.heap_kib
+row	Private memory of 1 instance: committed private regions	memory.one.committed_kib	KiB	—	
+row	Private memory per instance with 50: committed private regions	memory.fifty.committed_kib	KiB	1 instance	memory.one.committed_kib
+section	Native core (clang -O2, no sanitizers; Windows build under Wine in brackets)
+row	Message parse, typical messages	native.parse.typical.messages_per_s	msg/s	10 msg/s the pump reads	10	win.parse.typical.messages_per_s	msg/s
+row	Message parse, typical messages, bytes	native.parse.typical.mb_per_s	MB/s	pump ceiling 10 x 4,096 B/s	0.04096	win.parse.typical.mb_per_s	MB/s
+row	Message parse, 4,093-byte messages	native.parse.largest.messages_per_s	msg/s	10 msg/s the pump reads	10	win.parse.largest.messages_per_s	msg/s
+row	Message parse, 4,093-byte messages, bytes	native.parse.largest.mb_per_s	MB/s	pump ceiling 10 x 4,096 B/s	0.04096	win.parse.largest.mb_per_s	MB/s
+row	Form definition load (ReadComponentStream)	native.stream.form.load_us	us	first CreateInstance	load.first_instance_ms*1000	win.stream.form.load_us	us
+row	Form definition load, bytes	native.stream.form.mb_per_s	MB/s	—		win.stream.form.mb_per_s	MB/s
+row	Synthetic stream load (500 child records)	native.stream.synthetic.load_us	us	100 ms polling step	100000	win.stream.synthetic.load_us	us
+row	Synthetic stream load, bytes	native.stream.synthetic.mb_per_s	MB/s	—		win.stream.synthetic.mb_per_s	MB/s
+EOF
+}
+
+# Renders the rows against the figures; the keys without a figure go to $WORK/missing.txt.
+render_table() {
+  rows | awk -F'\t' -v figures="$FIGURES" -v missing="$WORK/missing.txt" '
+    function fmt(x,   a) {
+      a = x < 0 ? -x : x
+      if (a == 0) return "0"
+      if (a >= 1000000) return sprintf("%.3g", x)
+      if (a >= 100) return sprintf("%.0f", x)
+      if (a >= 10) return sprintf("%.1f", x)
+      if (a >= 0.01) return sprintf("%.3g", x)
+      return sprintf("%.2g", x)
+    }
+    function median(key,   n, i, j, t, v) {
+      n = split(values[key], v, " ")
+      for (i = 2; i <= n; i++) for (j = i; j > 1 && v[j - 1] + 0 > v[j] + 0; j--) { t = v[j]; v[j] = v[j - 1]; v[j - 1] = t }
+      return n % 2 ? v[(n + 1) / 2] : (v[n / 2] + v[n / 2 + 1]) / 2
+    }
+    function known(key) { return key in values }
+    # A reference: a number, or a figure key with an optional "*factor".
+    function reference(spec,   parts, k) {
+      if (spec ~ /^[0-9.]+$/) return spec + 0
+      split(spec, parts, "*"); k = parts[1]
+      if (!known(k)) return ""
+      return median(k) * (parts[2] == "" ? 1 : parts[2])
+    }
+    BEGIN {
+      while ((getline line < figures) > 0) {
+        split(line, f, " ")
+        values[f[1]] = (f[1] in values) ? values[f[1]] " " f[2] : f[2]
+      }
+      print "| Measure | Figure | Against | Ratio |"
+      print "|---|---:|---|---:|"
+    }
+    $1 == "section" { printf "| **%s** | | | |\n", $2; next }
+    $1 == "row" {
+      label = $2; key = $3; unit = $4; against = $5; ref = $6
+      if (!known(key)) {
+        print key > missing
+        printf "| %s | not measured | %s | |\n", label, against
+        next
+      }
+      x = median(key)
+      figure = fmt(x) " " unit
+      if ($7 != "") figure = figure (known($7) ? " (" fmt(median($7)) " " $8 ")" : " (Windows: not measured)")
+      if ($7 != "" && !known($7)) print $7 > missing
+      r = ref == "" ? "" : reference(ref)
+      if (ref != "" && r == "") print ref > missing
+      if (ref ~ /^[0-9.]+$/ || r == "") shown = against
+      else shown = against " " fmt(r) " " unit
+      ratio = (r == "" || r == 0) ? "—" : fmt(x / r)
+      printf "| %s | %s | %s | %s |\n", label, figure, shown, ratio
+    }'
+}
+
+: >"$WORK/missing.txt"
+TABLE=$(render_table)
+ELAPSED=$SECONDS
+COMMAND="./run bench"
+[ -n "${VL_BUILD_DIR:-}" ] && COMMAND="VL_BUILD_DIR=$VL_BUILD_DIR ./run bench"
+
+{
+  echo "# Benchmark results"
+  echo
+  echo "Produced by \`$COMMAND\` on $STARTED (the benchmarks took ${ELAPSED} s)."
+  echo "Machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'), $(nproc) cores,"
+  echo "load average $LOAD_AT_START at the start; $(wine --version 2>/dev/null), $(uname -sr)."
+  echo
+  echo "Ratio = figure / the quantity in \"Against\". Latencies are times of whole calls as the"
+  echo "caller sees them; the page host's are JScript \`Date\` readings (1 ms resolution)."
+  echo
+  echo "$TABLE"
+  echo
+  echo "Notes:"
+  echo "- The control polls: a request waits for its answer in passes of one read and a 100 ms"
+  echo "  sleep, the response pump reads one message per 100 ms tick. The raw pipe round trip is"
+  echo "  what the pipes themselves cost (peer thread answering at once, reader polling without"
+  echo "  pauses); the stand-in kernel serves its pipes every 10 ms."
+  echo "- The first OnResult comes on the second tick: the first tick hands on the kernel's"
+  echo "  registration answer (CmdID 6, no event), which the first request had put aside."
+  echo "- CPU time is the process's own (GetProcessTimes, which Wine counts in 10 ms ticks and"
+  echo "  only for the calling process, so the kernel's is not shown); each pipe call is also"
+  echo "  served by the wineserver, whose time is not counted."
+  echo "- Private memory per instance: the growth of the heaps' blocks in use (HeapWalk), and of"
+  echo "  the committed private regions (VirtualQuery), which a heap commits in larger steps."
+  echo "  Wine leaves PROCESS_MEMORY_COUNTERS_EX.PrivateUsage at 0; memory on Wine's Unix side"
+  echo "  (X11 client data, the wineserver's window records) is in neither."
+} >"$RESULTS.new"
+
+echo
+cat "$RESULTS.new"
+mv "$RESULTS.new" "$RESULTS"
+echo
+echo "written to $RESULTS (program output: $LOG)"
+
+status=0
+if [ -s "$WORK/missing.txt" ]; then
+  echo "bench: not measured: $(sort -u "$WORK/missing.txt" | tr '\n' ' ')" >&2
+  status=1
+fi
+if [ ${#FAILED[@]} -gt 0 ]; then
+  echo "bench: programs that failed: ${FAILED[*]}" >&2
+  status=1
+fi
+exit "$status"

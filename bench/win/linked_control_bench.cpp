@@ -1,0 +1,166 @@
+// linked_control_bench: the control linked to a responsive kernel, called directly as a
+// page's script engine would call it but without one. Needs the maker-signed stand-in
+// kernel in the home folder (bench_state install); starts it itself.
+//   - handshake: Initialize2 until VLS_OK with the kernel already running, a new instance
+//     each time;
+//   - requests: SaveData and LoadData round trips;
+//   - OnResult delivery: events per second of a burst the kernel sends (CmdID 100);
+//   - idle: CPU time of this process over 10 s with a linked control whose page does
+//     nothing, and over 10 s with the module loaded but no instance.
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "bench_report.h"
+#include "control_module.h"
+#include "process_measures.h"
+#include "support/event_recorder.h"
+#include "support/product_state.h"
+#include "support/stand_in_kernel.h"
+
+namespace {
+
+using vl::UniqueBstr;
+using vl::bench::PrintFigure;
+using vl::bench::PrintMissing;
+using vl::bench::Stopwatch;
+
+constexpr wchar_t kRegion[] = L"TW;Production";
+constexpr wchar_t kKernelVersion[] = L"1.0.0.10";
+constexpr int kHandshakes = 10;
+constexpr int kRequests = 50;
+constexpr ULONG kBurstCmd = 100;
+constexpr ULONG kBurstSerial = 4242;
+constexpr int kBurstCount = 50;
+constexpr DWORD kBurstLimitMs = 15000;
+constexpr DWORD kIdleMs = 10000;
+
+// Initialize2 as a page calls it; the result code, or nothing when the call failed.
+std::optional<ULONG> Initialize2(IVLServiceAdapterX* control)
+{
+    UniqueBstr region{std::wstring_view(kRegion)}, version{std::wstring_view(kKernelVersion)},
+        checksum{std::wstring_view(L"")}, site{std::wstring_view(L"")};
+    ULONG result = VLS_FAIL;
+    if (FAILED(control->Initialize2(region.get(), version.get(), checksum.get(), 30, site.get(), &result)))
+        return std::nullopt;
+    return result;
+}
+
+bool MeasureHandshakes(vl::bench::ControlModule& module)
+{
+    std::vector<double> samples;
+    for (int i = 0; i < kHandshakes; ++i) {
+        const auto control = module.CreateInstance();
+        if (!control) break;
+        const Stopwatch watch;
+        if (Initialize2(control.get()) != static_cast<ULONG>(VLS_OK)) break;
+        samples.push_back(watch.Milliseconds());
+    }
+    if (samples.size() != static_cast<std::size_t>(kHandshakes)) {
+        PrintMissing("handshake", "Initialize2 did not link");
+        return false;
+    }
+    vl::bench::PrintLatency("handshake", samples, "ms");
+    return true;
+}
+
+void MeasureRequests(IVLServiceAdapterX* control)
+{
+    std::vector<double> saves;
+    std::vector<double> loads;
+    const UniqueBstr key{std::wstring_view(L"bench")};
+    for (int i = 0; i < kRequests; ++i) {
+        const std::wstring text = L"value " + std::to_wstring(i);
+        const UniqueBstr value{std::wstring_view(text)};
+        ULONG result = VLS_FAIL;
+        Stopwatch watch;
+        if (control->SaveData(key.get(), value.get(), &result) != S_OK || result != VLS_OK) break;
+        saves.push_back(watch.Milliseconds());
+        UniqueBstr loaded;
+        watch.Restart();
+        if (control->LoadData(key.get(), loaded.put()) != S_OK || loaded.str() != text) break;
+        loads.push_back(watch.Milliseconds());
+    }
+    if (loads.size() != static_cast<std::size_t>(kRequests)) {
+        PrintMissing("inproc.requests", "a request failed after " + std::to_string(loads.size()) + " round trips");
+        return;
+    }
+    vl::bench::PrintLatency("inproc.save", saves, "ms");
+    vl::bench::PrintLatency("inproc.load", loads, "ms");
+}
+
+void MeasureBurst(IVLServiceAdapterX* control)
+{
+    vl::test::EventRecorder events;
+    if (!events.Connect(control)) {
+        PrintMissing("inproc.onresult", "the event sink was refused");
+        return;
+    }
+    std::vector<double> arrivals; // ms after the command
+    Stopwatch watch;
+    events.OnResult([&](const vl::test::RecordedEvent& event) {
+        if (event.cmd == kBurstCmd && event.serial == kBurstSerial) arrivals.push_back(watch.Milliseconds());
+    });
+    const UniqueBstr params{std::wstring_view(L"Count=" + std::to_wstring(kBurstCount))};
+    ULONG result = VLS_FAIL;
+    watch.Restart();
+    if (control->SendCommand(kBurstCmd, kBurstSerial, params.get(), &result) != S_OK || result != VLS_OK) {
+        PrintMissing("inproc.onresult", "SendCommand failed");
+        return;
+    }
+    while (arrivals.size() < static_cast<std::size_t>(kBurstCount) && watch.Milliseconds() < kBurstLimitMs)
+        vl::bench::RunMessageLoop(20);
+    events.Disconnect();
+    if (arrivals.size() < 2) {
+        PrintMissing("inproc.onresult", "the burst did not arrive");
+        return;
+    }
+    PrintFigure("inproc.onresult.first_ms", arrivals.front(), "ms");
+    PrintFigure("inproc.onresult.events", static_cast<double>(arrivals.size()), "events");
+    PrintFigure("inproc.onresult.events_per_s",
+                (arrivals.size() - 1) * 1000.0 / (arrivals.back() - arrivals.front()), "events/s");
+}
+
+// CPU time of this process over kIdleMs of a message loop that sleeps until a message comes.
+void MeasureIdle(const std::string& key)
+{
+    const double before = vl::bench::CpuMilliseconds(::GetCurrentProcess());
+    const Stopwatch watch;
+    vl::bench::RunMessageLoop(kIdleMs);
+    PrintFigure(key + ".wall_ms", watch.Milliseconds(), "ms");
+    PrintFigure(key + ".cpu_ms", vl::bench::CpuMilliseconds(::GetCurrentProcess()) - before, "ms");
+}
+
+int Run()
+{
+    vl::test::ChildProcess kernel(vl::test::HomeFolder() + L"\\VLWidgetKernel.exe", kRegion);
+    if (!kernel.Started() || !vl::test::WaitForKernelWindow(10000)) {
+        PrintMissing("linked", "the kernel in the home folder did not start (run bench_state install first)");
+        return 1;
+    }
+    vl::bench::ControlModule module;
+    if (!module.Load(vl::bench::BuiltModulePath())) {
+        PrintMissing("linked", module.Failure());
+        return 1;
+    }
+    MeasureIdle("idle.unlinked");
+    if (!MeasureHandshakes(module)) return 1;
+    const auto control = module.CreateInstance();
+    if (!control || Initialize2(control.get()) != static_cast<ULONG>(VLS_OK)) {
+        PrintMissing("linked", "Initialize2 did not link");
+        return 1;
+    }
+    MeasureRequests(control.get());
+    MeasureBurst(control.get());
+    MeasureIdle("idle.linked");
+    return 0;
+}
+
+} // namespace
+
+int main()
+{
+    return vl::bench::RunOnPageThread("linked", Run);
+}
