@@ -125,7 +125,7 @@ row	SaveData round trip, 99th percentile	inproc.save.p99	ms	100 ms polling step	
 row	LoadData round trip, median (50)	inproc.load.median	ms	100 ms polling step	100
 row	LoadData round trip, 99th percentile	inproc.load.p99	ms	100 ms polling step	100
 row	OnResult delivery of a 50-message burst	inproc.onresult.events_per_s	events/s	10 per s (one read per 100 ms tick)	10
-row	CPU of the process with a linked idle control, 10 s	idle.linked.cpu_ms	ms	wall time	idle.linked.wall_ms
+row	CPU of the process with a linked idle control, 10 s (counted in 10 ms ticks)	idle.linked.cpu_ms	ms	wall time	idle.linked.wall_ms
 row	  the same process before any instance, 10 s	idle.unlinked.cpu_ms	ms	wall time	idle.unlinked.wall_ms
 section	Module load and instances (median of 5 fresh processes)
 row	LoadLibrary of the .ocx	load.library_ms	ms	100 ms polling step (no stated bound)	100
