@@ -168,9 +168,9 @@ render_table() {
     }
     function known(key) { return key in values }
     # A reference: a number, or a figure key with an optional "*factor".
-    function reference(spec,   parts, k) {
-      if (spec ~ /^[0-9.]+$/) return spec + 0
-      split(spec, parts, "*"); k = parts[1]
+    function reference(bound,   parts, k) {
+      if (bound ~ /^[0-9.]+$/) return bound + 0
+      split(bound, parts, "*"); k = parts[1]
       if (!known(k)) return ""
       return median(k) * (parts[2] == "" ? 1 : parts[2])
     }
