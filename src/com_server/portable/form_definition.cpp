@@ -49,7 +49,7 @@ ComponentRecord BuildFormDefinition()
         Integer("TextHeight", 13),
     });
     // Left and Top of the two non-visual components are their design-time positions only.
-    form.children.push_back(Component("TIdHTTP", kPatchHttpName, {
+    form.children.push_back(Component("TWebGet", kPatchHttpName, {
         Identifier("OnWork", "m_PatchHttpWork"),
         Boolean("AllowCookies", true),
         Boolean("ProxyParams.BasicAuthentication", false),
