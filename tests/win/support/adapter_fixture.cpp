@@ -1,7 +1,6 @@
 #include "adapter_fixture.h"
 
-#include "test_control.h"
-#include "test_paths.h"
+#include "control_instance.h"
 
 namespace vl::test {
 
@@ -48,7 +47,6 @@ void FakeKernelWindow::Close()
 
 void AdapterTest::SetUp()
 {
-    UseBuiltModuleResources(BuildFile(L"VLServiceAdapter.ocx"));
     m_savedPlatform = Platform();
     RecordedStarts().clear();
     ResetProductState();
@@ -64,11 +62,9 @@ void AdapterTest::TearDown()
 
 bool AdapterTest::CreateControl()
 {
-    void* out = nullptr;
-    if (FAILED(vl::CreateComInstance<TVLServiceAdapterXImpl>(nullptr, IID_IVLServiceAdapterX, &out))) return false;
-    control = vl::ComPtr<IVLServiceAdapterX>::Adopt(static_cast<IVLServiceAdapterX*>(out));
+    control = NewControlInstance();
     adapter = static_cast<TVLServiceAdapterXImpl*>(control.get());
-    return true;
+    return static_cast<bool>(control);
 }
 
 bool AdapterTest::PumpEnabled() const
