@@ -235,8 +235,11 @@ rm -f "$RESULT" "$WORK/page.log" "$WORK/portal.log"
 sign_module
 [ -z "$failed" ] && publish_programs
 if [ -z "$failed" ]; then
+  # The kernel's download is paced (1 KiB every 3 ms, a few seconds on loopback) so that the
+  # page has the updater's progress to show.
   "$ROOT/tools/netns/run_in_netns.sh" --native-dir "$NATIVE" --wine-prefix "$PREFIX" \
-    --root "$PORTAL" --log "$WORK/portal.log" -- "$ROOT/tools/demo.sh" --in-network "$WIN" "$steps"
+    --root "$PORTAL" --log "$WORK/portal.log" --slow-for VLWidgetKernel_1_0_0_10.exe --slow-delay-ms 3 \
+    -- "$ROOT/tools/demo.sh" --in-network "$WIN" "$steps"
   { read -r steps && read -r page_steps && IFS= read -r failed; } <"$RESULT" 2>/dev/null ||
     failed="entering the private network"
 fi
