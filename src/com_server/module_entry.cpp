@@ -20,12 +20,14 @@ vl::ClassObjectEntry g_classObjects[] = {
 
 } // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
 {
     if (reason == DLL_PROCESS_ATTACH) {
         vl::Module().Init(instance);
         ::DisableThreadLibraryCalls(instance);
-    } else if (reason == DLL_PROCESS_DETACH) {
+    } else if (reason == DLL_PROCESS_DETACH && !reserved) {
+        // Only when the host frees the module: at process exit the libraries whose objects
+        // the clean-up releases may already be gone.
         vl::ReleaseClassObjects(g_classObjects);
         vl::Module().Term();
     }
