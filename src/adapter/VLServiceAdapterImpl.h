@@ -93,7 +93,9 @@ private:
     RequestOutcome RunRequest(int cmdId, const std::wstring& params, const wchar_t* logText, std::wstring& retData);
     // Takes what the kernel already sent into the kept messages, before a request is written.
     void KeepWaitingMessages();
-    void KeepMessage(int cmdId, int serialNum, std::wstring params);
+    // One read of the read pipe: 0 with `message` filled, or the codec's status.
+    long ReadKernelMessage(vl::KernelMessage& message);
+    void KeepMessage(vl::KernelMessage message);
 
     DWORD m_dwPipeID = 0;
     HWND m_hKernelWnd = nullptr;

@@ -73,9 +73,8 @@ bool TVLServiceAdapterXImpl::CreatePipeChannel()
 
     // The kernel's first message proves that it opened the pair; its content is not used.
     if (!Retry(L"    waiting for widget kernel response ...\n", [&] {
-            int cmdId = 0, serialNum = 0;
-            wchar_t params[vl::kPipeBufferSize];
-            return m_Codec.ReadPipeMessage(m_hReadPipe.get(), cmdId, serialNum, params, vl::kPipeBufferSize) == 0;
+            vl::KernelMessage first;
+            return ReadKernelMessage(first) == 0;
         })) {
         VL_LOG(L"    cannot received widget kernel response.\n");
         ClosePipes();

@@ -35,17 +35,16 @@ void TVLServiceAdapterXImpl::OnReadPipeTimer()
 {
     // A page handler may release the control from inside the event.
     const auto keepAlive = KeepAlive();
+    vl::KernelMessage message;
+    long status = 0;
     if (!m_keptMessages.empty()) {
-        vl::KernelMessage message = std::move(m_keptMessages.front());
+        message = std::move(m_keptMessages.front());
         m_keptMessages.pop_front();
-        OnKernelMessage(message.cmdId, message.serialNum, message.params);
-        return;
+    } else {
+        status = ReadKernelMessage(message);
     }
-    int cmdId = 0, serialNum = 0;
-    wchar_t params[vl::kPipeBufferSize];
-    const long status = m_Codec.ReadPipeMessage(m_hReadPipe.get(), cmdId, serialNum, params, vl::kPipeBufferSize);
     if (status == 0) {
-        OnKernelMessage(cmdId, serialNum, params);
+        OnKernelMessage(message.cmdId, message.serialNum, message.params);
     } else if (status == ERROR_BROKEN_PIPE) {
         ClosePipes();
         SetReadPipeTimer(false);
@@ -72,22 +71,28 @@ void TVLServiceAdapterXImpl::OnKernelMessage(int cmdId, int serialNum, const std
     }
 }
 
-void TVLServiceAdapterXImpl::KeepMessage(int cmdId, int serialNum, std::wstring params)
+long TVLServiceAdapterXImpl::ReadKernelMessage(vl::KernelMessage& message)
 {
-    if (m_keptMessages.size() < kMaxKeptMessages)
-        m_keptMessages.push_back(vl::KernelMessage{cmdId, serialNum, std::move(params)});
+    wchar_t params[vl::kPipeBufferSize];
+    const long status =
+        m_Codec.ReadPipeMessage(m_hReadPipe.get(), message.cmdId, message.serialNum, params, vl::kPipeBufferSize);
+    if (status == 0) message.params = params;
+    return status;
+}
+
+void TVLServiceAdapterXImpl::KeepMessage(vl::KernelMessage message)
+{
+    if (m_keptMessages.size() < kMaxKeptMessages) m_keptMessages.push_back(std::move(message));
 }
 
 void TVLServiceAdapterXImpl::KeepWaitingMessages()
 {
     for (int i = 0; i < kMaxReadsBeforeRequest && m_keptMessages.size() < kMaxKeptMessages; ++i) {
-        int cmdId = 0, serialNum = 0;
-        wchar_t params[vl::kPipeBufferSize];
-        const long status =
-            m_Codec.ReadPipeMessage(m_hReadPipe.get(), cmdId, serialNum, params, vl::kPipeBufferSize);
+        vl::KernelMessage message;
+        const long status = ReadKernelMessage(message);
         if (status == vl::kMalformedMessage) continue;
         if (status != 0) return;
-        KeepMessage(cmdId, serialNum, params);
+        KeepMessage(std::move(message));
     }
 }
 
@@ -102,15 +107,13 @@ std::optional<std::wstring> TVLServiceAdapterXImpl::ExchangeRequest(int cmdId, c
     std::optional<std::wstring> answer;
     for (int pass = 0; pass < kExchangePasses; ++pass) {
         VL_LOG(L"    waiting for response ...\n");
-        int readCmdId = 0, readSerialNum = 0;
-        wchar_t buffer[vl::kPipeBufferSize];
-        const long status =
-            m_Codec.ReadPipeMessage(m_hReadPipe.get(), readCmdId, readSerialNum, buffer, vl::kPipeBufferSize);
-        if (status == 0 && readCmdId == cmdId) {
-            answer = std::wstring(buffer);
+        vl::KernelMessage message;
+        const long status = ReadKernelMessage(message);
+        if (status == 0 && message.cmdId == cmdId) {
+            answer = std::move(message.params);
             break;
         }
-        if (status == 0) KeepMessage(readCmdId, readSerialNum, buffer);
+        if (status == 0) KeepMessage(std::move(message));
         if ((pass + 1) % kResendEvery == 0) m_Codec.WritePipeMessage(m_hWritePipe.get(), cmdId, 0, params);
         RunMessageQueue();
         ::Sleep(kPassPause);

@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 
+#include <filesystem>
 #include <vector>
 
 #include "support/win_handles.h"
@@ -13,33 +14,15 @@ namespace {
 
 void DeleteFolderContents(const std::wstring& folder)
 {
-    WIN32_FIND_DATAW entry;
-    vl::UniqueFindHandle search(::FindFirstFileW((folder + L"\\*").c_str(), &entry));
-    if (!search.valid()) return;
-    do {
-        const std::wstring name = entry.cFileName;
-        if (name == L"." || name == L"..") continue;
-        const std::wstring path = folder + L"\\" + name;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            DeleteFolderContents(path);
-            ::RemoveDirectoryW(path.c_str());
-        } else {
-            ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            ::DeleteFileW(path.c_str());
-        }
-    } while (::FindNextFileW(search.get(), &entry));
+    std::error_code ignored;
+    for (std::filesystem::directory_iterator entry(folder, ignored), end; entry != end; entry.increment(ignored))
+        std::filesystem::remove_all(entry->path(), ignored);
 }
 
 bool IsFolderEmpty(const std::wstring& folder)
 {
-    WIN32_FIND_DATAW entry;
-    vl::UniqueFindHandle search(::FindFirstFileW((folder + L"\\*").c_str(), &entry));
-    if (!search.valid()) return true;
-    do {
-        const std::wstring name = entry.cFileName;
-        if (name != L"." && name != L"..") return false;
-    } while (::FindNextFileW(search.get(), &entry));
-    return true;
+    std::error_code ignored;
+    return !std::filesystem::exists(folder, ignored) || std::filesystem::is_empty(folder, ignored);
 }
 
 BOOL CALLBACK CollectKernelProcess(HWND window, LPARAM context)
