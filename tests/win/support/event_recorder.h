@@ -1,4 +1,4 @@
-// An event sink of ours for the control's event interface: records every event it gets,
+// A page's sink for the control's event interface that records every event it gets,
 // and can run a handler inside OnResult (as a page script would).
 #pragma once
 
@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "com_server/Vlserviceadapter_tlb.h"
+#include "event_source.h"
 #include "support/win_handles.h"
 
 namespace vl::test {
@@ -36,8 +37,12 @@ public:
     void OnResult(std::function<void(const RecordedEvent&)> handler);
 
 private:
-    struct Sink;
-    Sink* m_sink;
+    void Record(DISPPARAMS* params);
+
+    std::vector<SinkCall> m_calls;
+    std::vector<RecordedEvent> m_events;
+    std::function<void(const RecordedEvent&)> m_onResult;
+    vl::ComPtr<ScriptedSink> m_sink;
     vl::ComPtr<IConnectionPoint> m_point;
     DWORD m_cookie = 0;
 };
