@@ -25,7 +25,7 @@ target_link_libraries(vl_win PUBLIC vl_portable
 
 # Generated resources: a subfolder that makes a file the module's .rc files include appends
 # the file to VL_GENERATED_RESOURCES and its target to VL_GENERATED_TARGETS.
-foreach(dir tools/common tools/kernel tools/updater tools/typelib tools/formdef tools/pagehost bench/win)
+foreach(dir tools/common tools/kernel tools/updater tools/typelib tools/formdef tools/pagehost tools/package bench/win)
   if(EXISTS ${PROJECT_SOURCE_DIR}/${dir}/CMakeLists.txt)
     add_subdirectory(${dir})
   endif()

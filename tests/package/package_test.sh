@@ -1,0 +1,119 @@
+#!/usr/bin/env bash
+# The deployable package as a portal and a browser meet it: made by
+# tools/package/make_package.sh from the Windows build tree, then checked
+#   - the cabinet holds exactly the module and its INF, and both signatures verify
+#     (osslsigncode, and the control's own publisher check on the extracted module);
+#   - in a throwaway Wine prefix of its own, the platform's cabinet extraction and INF
+#     installer (advpack's LaunchINFSection through rundll32) install and register the
+#     control: its ProgID resolves, its server is the installed file, a script host
+#     creates it;
+#   - the class identifier and the version in the INF and the page's tag are the module's;
+#   - the INF's uninstall removes what the install added (the type library's entries stay).
+#
+#   tests/package/package_test.sh <Windows build dir>
+#
+# The ctest package_install, with DISPLAY set. Root is not needed. Exit status 0 when every
+# check passed; what each step printed is kept in <win32>/package_test.
+set -uo pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+WIN=$(cd "${1:?usage: tests/package/package_test.sh <Windows build dir>}" && pwd)
+WORK=$WIN/package_test
+DIST=$WORK/dist
+EXTRACTED=$WORK/extracted
+PREFIX=$WORK/prefix
+PROGID=VLServiceAdapter.VLServiceAdapterX
+# shellcheck source=../../tools/package/test_signer.sh
+. "$ROOT/tools/package/test_signer.sh"
+
+failures=0
+check() { # <what> <command...>: one check, reported either way
+  local what=$1
+  shift
+  if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
+}
+same() { [ "$1" = "$2" ] || { echo "    '$1' is not '$2'"; return 1; }; }
+windows_path() { printf 'Z:%s' "$1" | tr / '\\'; }
+
+# Windows programs run in the throwaway prefix, each ended after $1 seconds at the latest.
+wine_in_prefix() {
+  local seconds=$1
+  shift
+  VL_WINEPREFIX=$PREFIX timeout -k 5 "$seconds" "$WIN/wine_run.sh" "$@" 2>>"$WORK/wine.log" | tr -d '\r'
+}
+stop_prefix() { WINEPREFIX=$PREFIX wineserver -k 2>/dev/null; WINEPREFIX=$PREFIX wineserver -w 2>/dev/null; }
+# The classes root as text, one line per value with its key in front: comparable as sets.
+classes_root() {
+  wine_in_prefix 120 reg export HKCR "$(windows_path "$WORK/classes.reg")" /y >/dev/null
+  iconv -f UTF-16LE -t UTF-8 "$WORK/classes.reg" | tr -d '\r' |
+    awk '/^\[/ { key = $0; print key; next } NF { print key $0 }' | sort
+}
+run_inf_section() { # <section>
+  wine_in_prefix 120 rundll32 advpack.dll,LaunchINFSection "$(windows_path "$EXTRACTED/VLServiceAdapter.inf"),$1,1" >/dev/null
+}
+
+[ -n "${DISPLAY:-}" ] || { echo "package_test: needs DISPLAY (./run ctest sets it)" >&2; exit 2; }
+stop_prefix
+rm -rf "$WORK"
+mkdir -p "$WORK"
+trap 'stop_prefix; rm -rf "$PREFIX"' EXIT
+
+echo "== making the package"
+env -u VL_SIGN_CERT -u VL_SIGN_KEY "$ROOT/tools/package/make_package.sh" "$WIN" "$DIST" >"$WORK/package.log" 2>&1 ||
+  { cat "$WORK/package.log"; echo "FAILED: make_package.sh"; exit 1; }
+sed 's/^/    /' "$WORK/package.log"
+check "the output says that the test certificate signed" grep -q "TEST maker certificate" "$WORK/package.log"
+inf_clsid=$(tr -d '\r' <"$DIST/VLServiceAdapter.inf" | sed -n 's/^clsid=//p')
+inf_version=$(tr -d '\r' <"$DIST/VLServiceAdapter.inf" | sed -n 's/^FileVersion=//p')
+tag_clsid=$(sed -n 's/.*classid="clsid:\([^"]*\)".*/{\1}/p' "$DIST/object-tag.html")
+tag_version=$(sed -n 's/.*codebase="VLServiceAdapter\.cab#version=\([^"]*\)".*/\1/p' "$DIST/object-tag.html")
+
+echo "== the cabinet and its signatures"
+check "the cabinet holds exactly the module and its INF" \
+  same "$(gcab --list "$DIST/VLServiceAdapter.cab" | sort | tr '\n' ' ')" "VLServiceAdapter.inf VLServiceAdapter.ocx "
+verify() { osslsigncode verify -CAfile "$WIN/$VL_TEST_SIGN_ROOT" -in "$1" >>"$WORK/verify.log" 2>&1; }
+check "the cabinet's signature verifies" verify "$DIST/VLServiceAdapter.cab"
+
+echo "== a throwaway prefix: extraction, the INF's install"
+VL_WINEPREFIX=$PREFIX "$WIN/wine_run.sh" wineboot -i >/dev/null 2>&1
+wine_in_prefix 120 extrac32 /Y /E /L "$(windows_path "$EXTRACTED")" "$(windows_path "$DIST/VLServiceAdapter.cab")" >/dev/null
+check "the platform extracts both files" same "$(ls "$EXTRACTED" | tr '\n' ' ')" "VLServiceAdapter.inf VLServiceAdapter.ocx "
+check "the extracted module's signature verifies" verify "$EXTRACTED/VLServiceAdapter.ocx"
+facts=$(wine_in_prefix 60 "$WIN/tools/package/module_facts.exe" "$(windows_path "$EXTRACTED/VLServiceAdapter.ocx")")
+check "the control's publisher check accepts the extracted module" grep -qx "maker_signature yes" <<<"$facts"
+
+system32=$PREFIX/drive_c/windows/system32
+ls "$system32" >"$WORK/system32.before"
+classes_root >"$WORK/classes.before"
+run_inf_section DefaultInstall
+check "the module is installed in the system folder" cmp -s "$EXTRACTED/VLServiceAdapter.ocx" "$system32/VLServiceAdapter.ocx"
+created=$(wine_in_prefix 120 cscript //nologo "$(windows_path "$ROOT/tests/package/create_control.js")")
+sed 's/^/    /' <<<"$created"
+said() { awk -v key="$1" '$1 == key { $1 = ""; sub(/^ /, ""); print }' <<<"$created"; }
+check "the ProgID names the module's class" same "$(said clsid)" "$(awk '$1 == "clsid" { print $2 }' <<<"$facts")"
+check "the class's server is the installed file" same "$(said server | tr '[:upper:]' '[:lower:]')" 'c:\windows\system32\vlserviceadapter.ocx'
+# The control's own version text against the installed file's version resource.
+created_and_answered() { [ -n "$(said GetVersion)" ] && same "$(said GetVersion)" "$(said FileVersion)"; }
+check "a script host creates the control" created_and_answered
+
+echo "== the INF and the tag say what the module says"
+check "INF clsid" same "$inf_clsid" "$(said clsid)"
+check "tag classid" same "$tag_clsid" "$(said clsid)"
+check "INF FileVersion" same "$inf_version" "$(said FileVersion | tr . ,)"
+check "tag version" same "$tag_version" "$(said FileVersion | tr . ,)"
+
+echo "== the INF's uninstall"
+run_inf_section DefaultUninstall
+classes_root >"$WORK/classes.after"
+check "the module file is gone" same "$(ls "$system32" | diff "$WORK/system32.before" -)" ""
+check "nothing of the install is left but the type library's entries" \
+  same "$(comm -13 "$WORK/classes.before" "$WORK/classes.after" | grep -v -E '^\[HKEY_CLASSES_ROOT\\(TypeLib|Interface)\\')" ""
+check "nothing that was there before is gone" same "$(comm -23 "$WORK/classes.before" "$WORK/classes.after")" ""
+
+echo
+if [ "$failures" -eq 0 ]; then
+  echo "package_test: PASSED"
+  exit 0
+fi
+echo "package_test: $failures check(s) FAILED (logs in $WORK)"
+exit 1
