@@ -13,6 +13,9 @@
 //   host.exit(code)   the page's exit code (1 tells the caller that a step failed)
 //   host.url          the page's own address
 // In a browser, host.print would write into the page and host.sleep be a window timer.
+//
+// In a real page the control comes from the object tag that `./run package` writes to
+// build/dist/object-tag.html, which also installs it from the signed cabinet.
 
 // The control's result codes (VLSRESULT).
 var VLS_OK = 0;

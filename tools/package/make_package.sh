@@ -99,8 +99,8 @@ echo "  $MODULE  $(bytes "$OUT/$MODULE") bytes (built $(bytes "$WIN/$MODULE") by
 echo "  $INF  $(bytes "$OUT/$INF") bytes"
 echo "  $CAB  $(bytes "$OUT/$CAB") bytes"
 echo "  $TAG"
-echo "signed by $(openssl x509 -in "$cert" -noout -subject -nameopt oneline,-space_eq 2>/dev/null ||
-                openssl x509 -inform der -in "$cert" -noout -subject -nameopt oneline,-space_eq)"
+subject() { openssl x509 -inform "$1" -in "$cert" -noout -subject -nameopt oneline,-space_eq 2>/dev/null; }
+echo "signed by $( (subject pem || subject der) | sed 's/^subject=//')"
 echo "the control's publisher check would accept it as the maker's: $(fact maker_signature)"
 if [ -n "$test_signer" ]; then
   echo "NOTE: signed with the TEST maker certificate of the build tree ($cert)."
