@@ -82,6 +82,10 @@ check "the extracted module's signature verifies" verify "$EXTRACTED/VLServiceAd
 facts=$(wine_in_prefix 60 "$WIN/tools/package/module_facts.exe" "$(windows_path "$EXTRACTED/VLServiceAdapter.ocx")")
 check "the control's publisher check accepts the extracted module" grep -qx "maker_signature yes" <<<"$facts"
 
+# Before the install no script host finds the control; the run also leaves the host's own
+# registrations in place before the classes root is read.
+check "before the install, a script host cannot create the control" \
+  same "$(wine_in_prefix 120 cscript //nologo "$(windows_path "$ROOT/tests/package/create_control.js")" | grep -c '^clsid ')" 0
 system32=$PREFIX/drive_c/windows/system32
 ls "$system32" >"$WORK/system32.before"
 classes_root >"$WORK/classes.before"
@@ -107,7 +111,7 @@ run_inf_section DefaultUninstall
 classes_root >"$WORK/classes.after"
 check "the module file is gone" same "$(ls "$system32" | diff "$WORK/system32.before" -)" ""
 check "nothing of the install is left but the type library's entries" \
-  same "$(comm -13 "$WORK/classes.before" "$WORK/classes.after" | grep -v -E '^\[HKEY_CLASSES_ROOT\\(TypeLib|Interface)\\')" ""
+  same "$(comm -13 "$WORK/classes.before" "$WORK/classes.after" | grep -v -i -E '^\[HKEY_CLASSES_ROOT\\(TypeLib|Interface)\\')" ""
 check "nothing that was there before is gone" same "$(comm -23 "$WORK/classes.before" "$WORK/classes.after")" ""
 
 echo
