@@ -19,7 +19,7 @@ TEST(UpdaterChoices, RemoteNameCarriesTheRequiredVersion)
     EXPECT_EQ(RemoteUpdaterName(L"2.0.1.7"), L"VLUpdate_2_0_1_7.exe");
 }
 
-TEST(UpdaterChoices, InstallPageIsFoundAnywhereCaseSensitively)
+TEST(UpdaterChoices, InstallPagePathIsCaseSensitive)
 {
     EXPECT_TRUE(IsInstallPage(L"http://www.vorlink.com/vorlink_block/install.aspx?x=1"));
     EXPECT_FALSE(IsInstallPage(L"http://www.vorlink.com/Vorlink_Block/Install.aspx"));

@@ -1,0 +1,182 @@
+// Which pages may use the control, the updater's site decisions, and the page text that
+// may reach a command line.
+#include "adapter/portable/command_line_text.h"
+#include "adapter/portable/updater_choices.h"
+#include "support/portable/portal_page.h"
+#include "tables/portable/endpoint_table.h"
+#include "tables/portable/portal_sites.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace vl;
+
+namespace {
+
+struct AddressCase {
+    const wchar_t* address;
+    bool portal;
+};
+
+const AddressCase kAddresses[] = {
+    // The portal's sites and subdomains, as browsers write them.
+    {L"http://www.vorlink.com/", true},
+    {L"https://tw.vorlink.com/vorlink_block/install.aspx?region=TW", true},
+    {L"HTTP://WWW.VORLINK.COM/Games", true},
+    {L"http://www.vorlink.com./", true},
+    {L"http://games.tw.vorlink.com/play.aspx#top", true},
+    {L"http://vorlink.com", true},
+    {L"http://dev2.vorlink.net/x", true},
+    {L"http://www.vorlink.com:80/", true},
+    {L"https://www.vorlink.com:443/", true},
+    {L"http://www.vorlink.com?x=1", true},
+    // The look-alikes every site lock must refuse.
+    {L"http://www.vorlink.com.evil.example/", false},
+    {L"http://evil.example/www.vorlink.com", false},
+    {L"http://www.vorlink.com@evil.example/", false},
+    {L"http://evil.example\\@www.vorlink.com/", false},
+    {L"http://www%2evorlink.com/", false},
+    {L"http://evil.example#@www.vorlink.com", false},
+    // IP literals, user information, other ports.
+    {L"http://203.0.113.20/", false},
+    {L"http://[::1]/", false},
+    {L"http://0x7f000001/", false},
+    {L"http://user@www.vorlink.com/", false},
+    {L"http://:@www.vorlink.com/", false},
+    {L"http://www.vorlink.com:8080/", false},
+    {L"https://www.vorlink.com:80/", false},
+    {L"http://tw.vorlink.com:8686/", false},
+    {L"http://www.vorlink.com:/", false},
+    {L"http://www.vorlink.com:99999/", false},
+    {L"http://www.vorlink.com:80@evil.example/", false},
+    // Other schemes, and no address at all.
+    {L"file:///C:/pages/portal.html", false},
+    {L"about:blank", false},
+    {L"javascript:alert(1)//www.vorlink.com", false},
+    {L"data:text/html,www.vorlink.com", false},
+    {L"mhtml:http://www.vorlink.com/page.mht", false},
+    {L"res://ieframe.dll/www.vorlink.com", false},
+    {L"ftp://www.vorlink.com/", false},
+    {L"", false},
+    // Our own look-alikes.
+    {L"http://evilvorlink.com/", false},
+    {L"http://vorlink.com.evil.example./", false},
+    {L"http://www.vorlink.co/", false},
+    {L"http://vorlink.net.evil.example/", false},
+    {L"http://www.vorlink.com\\evil.example/", false},
+    {L"http://www.vorlink.com\t.evil.example/", false},
+    {L"http://www.vorlink.com%00.evil.example/", false},
+    {L"http://www..vorlink.com/", false},
+    {L"http://.vorlink.com/", false},
+    {L"http:www.vorlink.com", false},
+    {L"http:\\\\www.vorlink.com\\", false},
+    {L" http://www.vorlink.com/", false},
+    {L"http://www.vorlink.\xFF43om/", false},   // a full-width letter
+    {L"http://www.vorlink.com\xFF0F.evil.example/", false}, // a full-width slash
+    {L"http://vorlink.com..", false},
+};
+
+} // namespace
+
+TEST(PortalPage, AllowsThePortalsSitesAndRefusesEverythingElse)
+{
+    for (const AddressCase& c : kAddresses) EXPECT_EQ(IsPortalPage(c.address), c.portal) << c.address;
+}
+
+TEST(PortalPage, SitesComeFromTheEndpointTable)
+{
+    const PortalSites& sites = GetPortalSites();
+    EXPECT_EQ(sites.domains, (std::vector<std::wstring>{L"vorlink.net", L"vorlink.com"}));
+    // Every row's install page is a portal page and the install page.
+    for (const wchar_t* region : {L"US", L"TW", L"HK", L"CN"})
+        for (const wchar_t* environment : {L"Develop", L"Alpha", L"Production", L"RT", L"Develop2.0"}) {
+            const std::wstring page = LookupEndpoint(std::wstring(region) + L";" + environment, kInstallPageRole);
+            if (!page.starts_with(L"http")) continue;
+            EXPECT_TRUE(IsInstallPage(page)) << page;
+        }
+    for (const std::wstring& host : sites.hosts) EXPECT_TRUE(IsPortalPage(L"https://" + host + L"/")) << host;
+}
+
+TEST(PortalPage, ParsedPartsAreLowerCaseWithoutTheTrailingDot)
+{
+    const auto address = ParseWebAddress(L"HTTPS://Games.VORLINK.com.:443/Play.aspx?a=/b#c");
+    ASSERT_TRUE(address);
+    EXPECT_EQ(address->scheme, L"https");
+    EXPECT_EQ(address->host, L"games.vorlink.com");
+    EXPECT_EQ(address->port, 443);
+    EXPECT_EQ(address->path, L"/Play.aspx");
+    EXPECT_FALSE(ParseWebAddress(L"http://" + std::wstring(64, L'a') + L".com/"));
+    EXPECT_TRUE(ParseWebAddress(L"http://" + std::wstring(63, L'a') + L".com/"));
+}
+
+TEST(UpdaterChoices, InstallPageIsTheInstallPathOnAPortalSite)
+{
+    EXPECT_FALSE(IsInstallPage(L"http://vorlink.com.evil.example/vorlink_block/install.aspx"));
+    EXPECT_FALSE(IsInstallPage(L"http://evil.example/vorlink_block/install.aspx"));
+    EXPECT_FALSE(IsInstallPage(L"http://evil.example/?next=http://tw.vorlink.com/vorlink_block/install.aspx"));
+    EXPECT_FALSE(IsInstallPage(L"http://tw.vorlink.com/games/?vorlink_block/install.aspx"));
+}
+
+TEST(UpdaterChoices, BrowserIsHiddenOnlyForAHostInTheInstallPagesDomain)
+{
+    const wchar_t* install = L"http://www.vorlink.com/vorlink_block/install.aspx";
+    EXPECT_EQ(InstallBrowserShowCommand(L"https://VORLINK.COM./", install), 0);
+    EXPECT_EQ(InstallBrowserShowCommand(L"http://vorlink.com.evil.example/", install), 1);
+    EXPECT_EQ(InstallBrowserShowCommand(L"http://evilvorlink.com/", install), 1);
+    EXPECT_EQ(InstallBrowserShowCommand(L"http://evil.example/www.vorlink.com", install), 1);
+}
+
+TEST(CommandLineText, RegionValuesOfTheTablesAndTheirFormPass)
+{
+    for (const wchar_t* region : {L"US", L"TW", L"HK", L"CN"})
+        for (const wchar_t* environment : {L"Develop", L"Alpha", L"Production", L"RT", L"Develop2.0"})
+            EXPECT_TRUE(IsAcceptedRegionValue(std::wstring(region) + L";" + environment));
+    const struct {
+        std::wstring value;
+        bool accepted;
+    } cases[] = {
+        {L"", true},
+        {L"XX;Other_1-2", true},
+        {std::wstring(64, L'a'), true},
+        {std::wstring(65, L'a'), false},
+        {L"TW;Production /regserver", false},
+        {L"TW;Production\" \"x", false},
+        {L"TW;Production\t", false},
+        {std::wstring(L"TW\0;Production", 14), false},
+        {L"TW;Production&&&&Key=x", false},
+        {L"TW;Production%TEMP%", false},
+        {L"TW;Prod\x00FCction", false},
+        {L"TW;Production\\..\\x", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(IsAcceptedRegionValue(c.value), c.accepted) << c.value;
+}
+
+TEST(CommandLineText, VersionsAreOneToFourNumbers)
+{
+    const struct {
+        std::wstring version;
+        bool accepted;
+    } cases[] = {
+        {L"1", true},
+        {L"1.0.0.10", true},
+        {L"0.0.0.0", true},
+        {L"123456789.1", true},
+        {L"1.0.10", true},
+        {L"", false},
+        {L"1.", false},
+        {L".1", false},
+        {L"1..0", false},
+        {L"1.0.0.0.0", false},
+        {L"1.0.0.10 /regserver", false},
+        {L"1.0.0.10\"", false},
+        {L"1,0", false},
+        {L"-1", false},
+        {L"+1", false},
+        {L" 1", false},
+        {L"1.0.0.1234567890", false},
+        {L"\xFF11", false}, // a full-width digit
+        {std::wstring(L"1\0.2", 4), false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(IsAcceptedVersionText(c.version), c.accepted) << c.version;
+}
