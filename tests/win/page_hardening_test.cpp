@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "support/adapter_fixture.h"
+#include "support/control_instance.h"
 #include "support/kernel_journal.h"
 #include "support/product_registry.h"
 #include "support/temp_folder.h"
