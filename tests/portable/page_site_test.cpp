@@ -8,18 +8,18 @@
 
 #include <gtest/gtest.h>
 
+#include "page_addresses.h"
+
 #include <string>
 
 using namespace vl;
 
 namespace {
 
-struct AddressCase {
-    const wchar_t* address;
-    bool portal;
-};
+using vl::test::PageAddressCase;
 
-const AddressCase kAddresses[] = {
+// Beyond the sampled pages.
+const PageAddressCase kAddresses[] = {
     // The portal's sites and subdomains, as browsers write them.
     {L"http://www.vorlink.com/", true},
     {L"https://tw.vorlink.com/vorlink_block/install.aspx?region=TW", true},
@@ -31,28 +31,17 @@ const AddressCase kAddresses[] = {
     {L"http://www.vorlink.com:80/", true},
     {L"https://www.vorlink.com:443/", true},
     {L"http://www.vorlink.com?x=1", true},
-    // The look-alikes every site lock must refuse.
-    {L"http://www.vorlink.com.evil.example/", false},
-    {L"http://evil.example/www.vorlink.com", false},
-    {L"http://www.vorlink.com@evil.example/", false},
-    {L"http://evil.example\\@www.vorlink.com/", false},
-    {L"http://www%2evorlink.com/", false},
-    {L"http://evil.example#@www.vorlink.com", false},
     // IP literals, user information, other ports.
-    {L"http://203.0.113.20/", false},
     {L"http://[::1]/", false},
     {L"http://0x7f000001/", false},
     {L"http://user@www.vorlink.com/", false},
     {L"http://:@www.vorlink.com/", false},
-    {L"http://www.vorlink.com:8080/", false},
     {L"https://www.vorlink.com:80/", false},
     {L"http://tw.vorlink.com:8686/", false},
     {L"http://www.vorlink.com:/", false},
     {L"http://www.vorlink.com:99999/", false},
     {L"http://www.vorlink.com:80@evil.example/", false},
     // Other schemes, and no address at all.
-    {L"file:///C:/pages/portal.html", false},
-    {L"about:blank", false},
     {L"javascript:alert(1)//www.vorlink.com", false},
     {L"data:text/html,www.vorlink.com", false},
     {L"mhtml:http://www.vorlink.com/page.mht", false},
@@ -81,7 +70,8 @@ const AddressCase kAddresses[] = {
 
 TEST(PortalPage, AllowsThePortalsSitesAndRefusesEverythingElse)
 {
-    for (const AddressCase& c : kAddresses) EXPECT_EQ(IsPortalPage(c.address), c.portal) << c.address;
+    for (const PageAddressCase& c : vl::test::kSampledPages) EXPECT_EQ(IsPortalPage(c.address), c.portal) << c.address;
+    for (const PageAddressCase& c : kAddresses) EXPECT_EQ(IsPortalPage(c.address), c.portal) << c.address;
 }
 
 TEST(PortalPage, SitesComeFromTheEndpointTable)

@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "../portable/page_addresses.h"
 #include "support/com_module.h"
 #include "support/kernel_journal.h"
 #include "support/product_registry.h"
@@ -45,27 +46,7 @@ const char kDeniedAnswers[] = "SetUpdatorVersion undefined\n"
                               "GetVersion Failure\n"
                               "Uninitialize undefined\n";
 
-struct PageCase {
-    const wchar_t* address;
-    bool allowed;
-};
-
-const PageCase kPages[] = {
-    {L"http://tw.vorlink.com/vorlink_block/install.aspx", true},
-    {L"HTTPS://Games.VORLINK.com./play.aspx", true},
-    {L"http://www.vorlink.com.evil.example/", false},
-    {L"http://evil.example/www.vorlink.com", false},
-    {L"http://www.vorlink.com@evil.example/", false},
-    {L"http://evil.example\\@www.vorlink.com/", false},
-    {L"http://www%2evorlink.com/", false},
-    {L"http://evil.example#@www.vorlink.com", false},
-    {L"http://203.0.113.20/", false},
-    {L"http://www.vorlink.com:8080/", false},
-    {L"file:///C:/pages/portal.html", false},
-    {L"about:blank", false},
-};
-
-class HostilePageTest : public ::testing::TestWithParam<PageCase> {
+class HostilePageTest : public ::testing::TestWithParam<PageAddressCase> {
 protected:
     static void SetUpTestSuite() { ASSERT_EQ(Regsvr32(ModulePath()), DWORD{0}); }
 
@@ -105,9 +86,9 @@ protected:
 
 TEST_P(HostilePageTest, PortalPagesUseEveryMethodOtherPagesNone)
 {
-    const PageCase& page = GetParam();
+    const PageAddressCase& page = GetParam();
     const std::string output = RunPage(page.address, true);
-    if (page.allowed) {
+    if (page.portal) {
         EXPECT_EQ(output, kAllowedAnswers);
         EXPECT_TRUE(KernelStarted());
         EXPECT_FALSE(journal.Messages().empty());
@@ -122,7 +103,7 @@ TEST_P(HostilePageTest, PortalPagesUseEveryMethodOtherPagesNone)
     EXPECT_EQ(::GetFileAttributesW((HomeFolder() + L"\\KernelStore.txt").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
-INSTANTIATE_TEST_SUITE_P(Pages, HostilePageTest, ::testing::ValuesIn(kPages));
+INSTANTIATE_TEST_SUITE_P(Pages, HostilePageTest, ::testing::ValuesIn(kSampledPages));
 
 TEST_F(HostilePageTest, TrustedLocalCallerOnAnyPageKeepsEveryMethod)
 {
