@@ -122,51 +122,24 @@ TEST(CommandLineText, RegionValuesOfTheTablesAndTheirFormPass)
     for (const wchar_t* region : {L"US", L"TW", L"HK", L"CN"})
         for (const wchar_t* environment : {L"Develop", L"Alpha", L"Production", L"RT", L"Develop2.0"})
             EXPECT_TRUE(IsAcceptedRegionValue(std::wstring(region) + L";" + environment));
-    const struct {
-        std::wstring value;
-        bool accepted;
-    } cases[] = {
-        {L"", true},
-        {L"XX;Other_1-2", true},
-        {std::wstring(64, L'a'), true},
-        {std::wstring(65, L'a'), false},
-        {L"TW;Production /regserver", false},
-        {L"TW;Production\" \"x", false},
-        {L"TW;Production\t", false},
-        {std::wstring(L"TW\0;Production", 14), false},
-        {L"TW;Production&&&&Key=x", false},
-        {L"TW;Production%TEMP%", false},
-        {L"TW;Prod\x00FCction", false},
-        {L"TW;Production\\..\\x", false},
-    };
-    for (const auto& c : cases) EXPECT_EQ(IsAcceptedRegionValue(c.value), c.accepted) << c.value;
+    for (const std::wstring& value : {std::wstring(), std::wstring(L"XX;Other_1-2"), std::wstring(64, L'a')})
+        EXPECT_TRUE(IsAcceptedRegionValue(value)) << value;
+    for (const std::wstring& value :
+         {std::wstring(65, L'a'), std::wstring(L"TW;Production /regserver"), std::wstring(L"TW;Production\" \"x"),
+          std::wstring(L"TW;Production\t"), std::wstring(L"TW\0;Production", 14), std::wstring(L"TW;Production&&&&K=x"),
+          std::wstring(L"TW;Production%TEMP%"), std::wstring(L"TW;Prod\x00FCction"), std::wstring(L"TW;P\\..\\x")})
+        EXPECT_FALSE(IsAcceptedRegionValue(value)) << value;
 }
 
 TEST(CommandLineText, VersionsAreOneToFourNumbers)
 {
-    const struct {
-        std::wstring version;
-        bool accepted;
-    } cases[] = {
-        {L"1", true},
-        {L"1.0.0.10", true},
-        {L"0.0.0.0", true},
-        {L"123456789.1", true},
-        {L"1.0.10", true},
-        {L"", false},
-        {L"1.", false},
-        {L".1", false},
-        {L"1..0", false},
-        {L"1.0.0.0.0", false},
-        {L"1.0.0.10 /regserver", false},
-        {L"1.0.0.10\"", false},
-        {L"1,0", false},
-        {L"-1", false},
-        {L"+1", false},
-        {L" 1", false},
-        {L"1.0.0.1234567890", false},
-        {L"\xFF11", false}, // a full-width digit
-        {std::wstring(L"1\0.2", 4), false},
-    };
-    for (const auto& c : cases) EXPECT_EQ(IsAcceptedVersionText(c.version), c.accepted) << c.version;
+    for (const wchar_t* version : {L"1", L"1.0.0.10", L"0.0.0.0", L"123456789.1", L"1.0.10"})
+        EXPECT_TRUE(IsAcceptedVersionText(version)) << version;
+    for (const std::wstring& version :
+         {std::wstring(), std::wstring(L"1."), std::wstring(L".1"), std::wstring(L"1..0"), std::wstring(L"1.0.0.0.0"),
+          std::wstring(L"1.0.0.10 /regserver"), std::wstring(L"1.0.0.10\""), std::wstring(L"1,0"), std::wstring(L"-1"),
+          std::wstring(L"+1"), std::wstring(L" 1"), std::wstring(L"1.0.0.1234567890"),
+          std::wstring(L"\xFF11"), // a full-width digit
+          std::wstring(L"1\0.2", 4)})
+        EXPECT_FALSE(IsAcceptedVersionText(version)) << version;
 }

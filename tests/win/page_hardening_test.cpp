@@ -5,9 +5,7 @@
 #include <gtest/gtest.h>
 #include <objsafe.h>
 
-#include <fstream>
 #include <iterator>
-#include <sstream>
 
 #include "support/adapter_fixture.h"
 #include "support/control_instance.h"
@@ -129,7 +127,7 @@ TEST_F(PageHardeningTest, KernelGetsTheRegionAsItsFirstArgumentAndNoForgedMessag
                                          L"CmdID=162&&&&SerialNum=0&&&&Params=Key=k&&&&Value=k"}));
 }
 
-TEST_F(PageHardeningTest, UntrustedCallersWithoutAPageAddressAreRefusedEverything)
+TEST_F(PageHardeningTest, UntrustedCallersWithoutAPageAddressAreRefused)
 {
     ASSERT_TRUE(vl::WriteProductString(L"Progress", L"Status=Done"));
     ASSERT_TRUE(InstallIntoHome(L"signed/VLWidgetKernel.exe", L"VLWidgetKernel.exe"));
@@ -147,44 +145,27 @@ TEST_F(PageHardeningTest, UntrustedCallersWithoutAPageAddressAreRefusedEverythin
     // Once told, the control stays careful: the page may still hold it.
     ASSERT_EQ(safety->SetInterfaceSafetyOptions(IID_IDispatch, INTERFACESAFE_FOR_UNTRUSTED_CALLER, 0), S_OK);
 
-    const vl::UniqueBstr region{std::wstring_view(kRegion)}, version{std::wstring_view(L"1.0.0.10")},
-        key{std::wstring_view(L"UpdateStatus")};
-    const ULONG denied = VLS_PERMISSION_DENIED;
+    // Every method is refused in the page host's suite; here a few without any address.
+    const vl::UniqueBstr region{std::wstring_view(kRegion)}, version{std::wstring_view(L"1.0.0.10")};
     ULONG result = 99;
-    EXPECT_EQ(control->SetUpdatorVersion(version.get()), S_OK);
     EXPECT_EQ(control->Initialize(region.get(), version.get(), nullptr, 0, &result), S_OK);
-    EXPECT_EQ(result, denied);
-    EXPECT_EQ(control->Initialize2(region.get(), version.get(), nullptr, 0, key.get(), &result), S_OK);
-    EXPECT_EQ(result, denied);
-    EXPECT_EQ(control->SaveData(key.get(), key.get(), &result), S_OK);
-    EXPECT_EQ(result, denied);
-    vl::UniqueBstr text;
-    EXPECT_EQ(control->LoadData(key.get(), text.put()), S_OK);
-    EXPECT_EQ(text.str(), L"Failure");
-    EXPECT_EQ(control->ClearData(key.get(), &result), S_OK);
-    EXPECT_EQ(result, denied);
-    EXPECT_EQ(control->CheckRegionInfo(&result), S_OK);
-    EXPECT_EQ(result, denied);
-    EXPECT_EQ(control->SendCommand(7, 0, key.get(), &result), S_OK);
-    EXPECT_EQ(result, denied);
+    EXPECT_EQ(result, static_cast<ULONG>(VLS_PERMISSION_DENIED));
+    EXPECT_EQ(control->SendCommand(7, 0, region.get(), &result), S_OK);
+    EXPECT_EQ(result, static_cast<ULONG>(VLS_PERMISSION_DENIED));
     EXPECT_EQ(control->GetActivexObjID(&result), S_OK);
     EXPECT_EQ(result, 0u);
+    vl::UniqueBstr text;
     EXPECT_EQ(control->GetVersion(text.put()), S_OK);
     EXPECT_EQ(text.str(), L"Failure");
-    const DWORD start = ::GetTickCount();
-    EXPECT_EQ(control->Uninitialize(), S_OK);
-    EXPECT_LT(::GetTickCount() - start, 1000u) << "a refused Uninitialize waits for nothing";
     vl::g_pWidgetLog = nullptr;
 
     EXPECT_EQ(vl::ReadProductString(L"Progress"), L"Status=Done");
     EXPECT_TRUE(RecordedStarts().empty());
     EXPECT_EQ(adapter->ReadPipe(), nullptr);
     // One line per refused call, naming the (missing) address.
-    std::ifstream file(folder.File(L"adapter.log").c_str());
-    std::stringstream lines;
-    lines << file.rdbuf();
+    const std::string lines = ReadFileBytes(folder.File(L"adapter.log"));
     std::size_t refusals = 0;
-    for (std::size_t at = 0; (at = lines.str().find("]: refused a call of the page [].", at)) != std::string::npos; ++at)
+    for (std::size_t at = 0; (at = lines.find("]: refused a call of the page [].\n", at)) != std::string::npos; ++at)
         ++refusals;
-    EXPECT_EQ(refusals, 11u) << lines.str();
+    EXPECT_EQ(refusals, 4u) << lines;
 }
