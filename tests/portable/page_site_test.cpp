@@ -100,23 +100,6 @@ TEST(PortalPage, ParsedPartsAreLowerCaseWithoutTheTrailingDot)
     EXPECT_TRUE(ParseWebAddress(L"http://" + std::wstring(63, L'a') + L".com/"));
 }
 
-TEST(UpdaterChoices, InstallPageIsTheInstallPathOnAPortalSite)
-{
-    EXPECT_FALSE(IsInstallPage(L"http://vorlink.com.evil.example/vorlink_block/install.aspx"));
-    EXPECT_FALSE(IsInstallPage(L"http://evil.example/vorlink_block/install.aspx"));
-    EXPECT_FALSE(IsInstallPage(L"http://evil.example/?next=http://tw.vorlink.com/vorlink_block/install.aspx"));
-    EXPECT_FALSE(IsInstallPage(L"http://tw.vorlink.com/games/?vorlink_block/install.aspx"));
-}
-
-TEST(UpdaterChoices, BrowserIsHiddenOnlyForAHostInTheInstallPagesDomain)
-{
-    const wchar_t* install = L"http://www.vorlink.com/vorlink_block/install.aspx";
-    EXPECT_EQ(InstallBrowserShowCommand(L"https://VORLINK.COM./", install), 0);
-    EXPECT_EQ(InstallBrowserShowCommand(L"http://vorlink.com.evil.example/", install), 1);
-    EXPECT_EQ(InstallBrowserShowCommand(L"http://evilvorlink.com/", install), 1);
-    EXPECT_EQ(InstallBrowserShowCommand(L"http://evil.example/www.vorlink.com", install), 1);
-}
-
 TEST(CommandLineText, RegionValuesOfTheTablesAndTheirFormPass)
 {
     for (const wchar_t* region : {L"US", L"TW", L"HK", L"CN"})
