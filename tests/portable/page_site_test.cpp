@@ -97,6 +97,7 @@ TEST(PortalPage, ParsedPartsAreLowerCaseWithoutTheTrailingDot)
     EXPECT_EQ(address->port, 443);
     EXPECT_EQ(address->path, L"/Play.aspx");
     EXPECT_FALSE(ParseWebAddress(L"http://" + std::wstring(64, L'a') + L".com/"));
+    EXPECT_FALSE(ParseWebAddress(L"http://w.0../")); // one trailing dot only
     EXPECT_TRUE(ParseWebAddress(L"http://" + std::wstring(63, L'a') + L".com/"));
 }
 

@@ -52,6 +52,8 @@ std::optional<std::wstring> ParseHost(std::wstring_view text)
         }
         host += Lower(c);
     }
+    // Only one trailing dot is the root's; a second leaves an empty label.
+    if (label == 0) return std::nullopt;
     return host;
 }
 
