@@ -145,7 +145,8 @@ run_page() {
   # The output goes to a file, not a pipe: the updater and the kernel inherit it and may
   # outlive the page. It is shown as it comes until the page has ended.
   : >"$WORK/page.out"
-  timeout -k 10 300 "$WIN/wine_run.sh" "$WIN/pagehost.exe" --url "$PAGE_URL" \
+  # Hosted as a browser hosts a web page: the control answers the portal's pages only.
+  timeout -k 10 300 "$WIN/wine_run.sh" "$WIN/pagehost.exe" --url "$PAGE_URL" --caller untrusted \
     --script "$(windows_path "$ROOT/tools/demo/portal_page.js")" >"$WORK/page.out" 2>&1 &
   local page=$!
   tail -n +1 -s 0.2 -f --pid="$page" "$WORK/page.out" | sed -u 's/\r$//; s/^/  | /; s/ *$//' &

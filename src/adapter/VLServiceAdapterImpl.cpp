@@ -1,6 +1,5 @@
 #include "adapter/VLServiceAdapterImpl.h"
 
-#include "adapter/automation_guard.h"
 #include "com_server/error_info.h"
 #include "com_server/event_proxy.h"
 #include "support/product_registry.h"
@@ -40,12 +39,14 @@ void TVLServiceAdapterXImpl::RegisterKernelServer()
     const std::wstring home = m_pUtility->GetHomeFolder();
     ::CreateDirectoryW(home.c_str(), nullptr);
     ::CreateDirectoryW((home + L"\\Log").c_str(), nullptr);
-    // The path is not quoted.
-    std::wstring commandLine = KernelPath() + L" /regserver";
+    // The program named in full and its path quoted: "My Vorlink" has a blank, and an
+    // unquoted path would have the system try "<Documents>\My.exe" first.
+    const std::wstring kernelPath = KernelPath();
+    std::wstring commandLine = L"\"" + kernelPath + L"\" /regserver";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+    if (::CreateProcessW(kernelPath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                          &process)) {
         // Not waited for: owning the handles only closes them.
         vl::UniqueHandle processHandle(process.hProcess), threadHandle(process.hThread);
@@ -55,18 +56,18 @@ void TVLServiceAdapterXImpl::RegisterKernelServer()
 HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::GetActivexObjID(ULONG* dwObjID)
 {
     if (!dwObjID) return E_POINTER;
-    *dwObjID = m_dwPipeID;
+    *dwObjID = IsCallerAllowed() ? m_dwPipeID : 0;
     return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::Uninitialize()
 {
-    return vl::GuardedMethod([&] { return ShutdownWidgetKernel(); });
+    return PageMethod([&] { return ShutdownWidgetKernel(); });
 }
 
 HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::SetUpdatorVersion(BSTR szVersion)
 {
-    return vl::GuardedMethod([&] {
+    return PageMethod([&] {
         m_szUpdatorVersion = vl::BstrText(szVersion);
         return S_OK;
     });
@@ -75,6 +76,10 @@ HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::SetUpdatorVersion(BSTR szVersi
 HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::GetVersion(BSTR* szVersion)
 {
     if (!szVersion) return E_POINTER;
+    if (!IsCallerAllowed()) {
+        vl::SetDeniedResult(szVersion);
+        return S_OK;
+    }
     *szVersion = ::SysAllocString(kControlVersion);
     return *szVersion ? S_OK : vl::ReportException(IID_IVLServiceAdapterX, L"Out of memory");
 }

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "adapter/automation_guard.h"
 #include "com_server/service_adapter_control.h"
 #include "com_server/service_adapter_form.h"
 #include "kernel_link/pipe_message_codec.h"
@@ -74,10 +75,34 @@ public:
     const std::wstring& PageAddress() const { return m_szClientSite; }
 
 private:
+    // Whether the page's script may use the control now (page_site.cpp); a refusal is
+    // logged with the page's address.
+    bool IsCallerAllowed() noexcept;
+    // The body of a page's method, run only when IsCallerAllowed: a refused call has no
+    // effect and answers the denied result. Nothing thrown leaves it.
+    template <typename Out, typename Body>
+    HRESULT PageMethod(Out* out, Body&& body)
+    {
+        return vl::GuardedMethod(out, [&] {
+            if (!IsCallerAllowed()) {
+                vl::SetDeniedResult(out);
+                return S_OK;
+            }
+            return body();
+        });
+    }
+    template <typename Body>
+    HRESULT PageMethod(Body&& body)
+    {
+        return vl::GuardedMethod([&] { return IsCallerAllowed() ? body() : S_OK; });
+    }
     // A reference that keeps the object alive across calls that may run page script.
     vl::ComPtr<IUnknown> KeepAlive() { return vl::ComPtr<IUnknown>(static_cast<IVLServiceAdapterX*>(this)); }
     void RegisterKernelServer();
     void SetReadPipeTimer(bool enabled);
+    // The argument check of Initialize and Initialize2, before anything is stored: both
+    // texts given, and fit for a command line, as the stored updater version.
+    bool AreArgumentsAccepted(BSTR szRegionVer, BSTR szNewerVersion) const;
     // The common part of Initialize and Initialize2, after the region is stored.
     HRESULT RunInitialization(const std::wstring& newerVersion, ULONG* dwResult);
     // True when the kernel must be updated; nothing when the required version is malformed.

@@ -8,13 +8,15 @@ AdapterPlatform& Platform()
     return platform;
 }
 
-void StartProgram(const std::wstring& verb, const std::wstring& file, const std::wstring& parameters,
+void StartProgram(const std::wstring& verb, const std::wstring& path, const std::wstring& parameters,
                   const std::wstring& directory, int showCommand)
 {
+    // Quoted, so that a blank in the path cannot split it into a program and arguments.
+    const std::wstring quoted = L"\"" + path + L"\"";
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
     info.lpVerb = verb.empty() ? nullptr : verb.c_str();
-    info.lpFile = file.c_str();
+    info.lpFile = quoted.c_str();
     info.lpParameters = parameters.c_str();
     info.lpDirectory = directory.c_str();
     info.nShow = showCommand;

@@ -17,10 +17,10 @@ struct AdapterPlatform {
 
 AdapterPlatform& Platform();
 
-// Starts a program through the shell: verb (empty for the default one), bare file name or
-// path, parameters, working directory and window state; no other flags. Like every
-// start of the control, the outcome is not examined.
-void StartProgram(const std::wstring& verb, const std::wstring& file, const std::wstring& parameters,
+// Starts a program through the shell: verb (empty for the default one), the program's
+// full path (handed over quoted), parameters, working directory and window state; no
+// other flags. Like every start of the control, the outcome is not examined.
+void StartProgram(const std::wstring& verb, const std::wstring& path, const std::wstring& parameters,
                   const std::wstring& directory, int showCommand);
 
 } // namespace vl

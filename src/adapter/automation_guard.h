@@ -19,6 +19,17 @@ inline void SetFailureResult(BSTR* out)
     *out = ::SysAllocString(L"Failure");
 }
 
+// What a page that may not use the control gets.
+inline void SetDeniedResult(ULONG* out)
+{
+    *out = VLS_PERMISSION_DENIED;
+}
+
+inline void SetDeniedResult(BSTR* out)
+{
+    SetFailureResult(out);
+}
+
 template <typename Out, typename Body>
 HRESULT GuardedMethod(Out* out, Body&& body)
 {

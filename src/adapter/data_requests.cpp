@@ -1,7 +1,6 @@
 // What a linked page asks of the kernel: save, load and clear values, check its region,
 // send commands; and the updater's progress, answered without the kernel.
 #include "adapter/VLServiceAdapterImpl.h"
-#include "adapter/automation_guard.h"
 #include "support/ansi_text.h"
 #include "support/product_registry.h"
 #include "support/widget_log.h"
@@ -19,6 +18,12 @@ std::wstring KeyParams(BSTR szKey)
     return L"Key=" + vl::BstrText(szKey);
 }
 
+// A NUL would end the message early and let the rest pass as a message of its own.
+bool HasNul(const std::wstring& text)
+{
+    return text.find(L'\0') != std::wstring::npos;
+}
+
 } // namespace
 
 TVLServiceAdapterXImpl::RequestOutcome TVLServiceAdapterXImpl::RunRequest(int cmdId, const std::wstring& params,
@@ -29,8 +34,9 @@ TVLServiceAdapterXImpl::RequestOutcome TVLServiceAdapterXImpl::RunRequest(int cm
     // The page may release the control while the exchange lets messages run.
     const auto keepAlive = KeepAlive();
     VL_LOG(logText);
-    // A request that does not fit in one message is refused before anything is written.
-    if (!vl::FormatKernelMessage(cmdId, 0, vl::WideToAnsi(params))) return RequestOutcome::Refused;
+    // A request that does not fit in one message, or would make two, is refused before
+    // anything is written.
+    if (HasNul(params) || !vl::FormatKernelMessage(cmdId, 0, vl::WideToAnsi(params))) return RequestOutcome::Refused;
     const auto answer = ExchangeRequest(cmdId, params);
     if (!answer) return RequestOutcome::Unanswered;
     retData = m_pUtility->GetKeyValue(*answer, L"RetData=");
@@ -39,7 +45,7 @@ TVLServiceAdapterXImpl::RequestOutcome TVLServiceAdapterXImpl::RunRequest(int cm
 
 HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::SaveData(BSTR szKey, BSTR szValue, ULONG* szResult)
 {
-    return vl::GuardedMethod(szResult, [&] {
+    return PageMethod(szResult, [&] {
         std::wstring retData;
         switch (RunRequest(kSaveData, KeyParams(szKey) + L"&&&&Value=" + vl::BstrText(szValue),
                            L"issue SaveData request\n", retData)) {
@@ -52,7 +58,7 @@ HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::SaveData(BSTR szKey, BSTR szVa
 
 HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::LoadData(BSTR szKey, BSTR* szValue)
 {
-    return vl::GuardedMethod(szValue, [&] {
+    return PageMethod(szValue, [&] {
         const std::wstring key = vl::BstrText(szKey);
         std::wstring value;
         HRESULT hr = S_OK;
@@ -73,7 +79,7 @@ HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::LoadData(BSTR szKey, BSTR* szV
 
 HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::ClearData(BSTR szKey, ULONG* dwResult)
 {
-    return vl::GuardedMethod(dwResult, [&] {
+    return PageMethod(dwResult, [&] {
         std::wstring retData;
         const auto outcome = RunRequest(kClearData, KeyParams(szKey), L"issue ClearData request\n", retData);
         *dwResult = outcome == RequestOutcome::Answered ? VLS_OK : VLS_FAIL;
@@ -83,7 +89,7 @@ HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::ClearData(BSTR szKey, ULONG* d
 
 HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::CheckRegionInfo(ULONG* dwResult)
 {
-    return vl::GuardedMethod(dwResult, [&] {
+    return PageMethod(dwResult, [&] {
         std::wstring retData;
         const auto outcome =
             RunRequest(kCheckRegion, L"Region=" + m_szRegionVer, L"issue CheckRegionInfo request\n", retData);
@@ -96,13 +102,16 @@ HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::CheckRegionInfo(ULONG* dwResul
 HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::SendCommand(ULONG dwCmd, ULONG dwSerialNum, BSTR szParams,
                                                               ULONG* dwResult)
 {
-    return vl::GuardedMethod(dwResult, [&] {
+    return PageMethod(dwResult, [&] {
         *dwResult = VLS_FAIL;
         if (!IsKernelLinked()) return S_OK;
         VL_LOG(L"issue SendCommand request\n");
-        // Only a command that does not fit is refused; other write failures show up as no answer.
-        if (m_Codec.WritePipeMessage(m_hWritePipe.get(), static_cast<int>(dwCmd), static_cast<int>(dwSerialNum),
-                                     vl::BstrText(szParams)) == ERROR_INSUFFICIENT_BUFFER)
+        // Only a command that does not fit in one message, or would make two, is refused;
+        // other write failures show up as no answer.
+        const std::wstring params = vl::BstrText(szParams);
+        if (HasNul(params) || m_Codec.WritePipeMessage(m_hWritePipe.get(), static_cast<int>(dwCmd),
+                                                       static_cast<int>(dwSerialNum),
+                                                       params) == ERROR_INSUFFICIENT_BUFFER)
             return S_OK;
         VL_LOG(L"    succeeded.\n");
         *dwResult = VLS_OK;

@@ -1,25 +1,9 @@
 // The page's first calls: record the region, compare the installed kernel's version with
 // the required one, then hand over to the updater or start the kernel and link to it.
-#include <mshtml.h>
-
 #include "adapter/VLServiceAdapterImpl.h"
-#include "adapter/automation_guard.h"
+#include "adapter/portable/command_line_text.h"
 #include "support/product_registry.h"
 #include "support/widget_log.h"
-
-std::wstring TVLServiceAdapterXImpl::ReadPageAddress()
-{
-    // Hosted outside an HTML document the page has no address.
-    vl::ComPtr<IOleClientSite> site;
-    GetClientSite(site.put());
-    vl::ComPtr<IOleContainer> container;
-    if (!site || FAILED(site->GetContainer(container.put()))) return {};
-    vl::ComPtr<IHTMLDocument2> document;
-    if (!container || FAILED(container.As(document))) return {};
-    vl::UniqueBstr url;
-    if (FAILED(document->get_URL(url.put()))) return {};
-    return url.str();
-}
 
 void TVLServiceAdapterXImpl::StoreRegion(const std::wstring& regionValue)
 {
@@ -29,15 +13,23 @@ void TVLServiceAdapterXImpl::StoreRegion(const std::wstring& regionValue)
     vl::DeleteProductValue(L"Progress");
 }
 
+bool TVLServiceAdapterXImpl::AreArgumentsAccepted(BSTR szRegionVer, BSTR szNewerVersion) const
+{
+    // The region and the versions end up on the command lines of programs started elevated.
+    return szRegionVer && szNewerVersion && vl::IsAcceptedRegionValue(vl::BstrText(szRegionVer)) &&
+           vl::IsAcceptedVersionText(vl::BstrText(szNewerVersion)) &&
+           (m_szUpdatorVersion.empty() || vl::IsAcceptedVersionText(m_szUpdatorVersion));
+}
+
 HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::Initialize(BSTR szRegionVer, BSTR szNewerVersion, BSTR,
                                                              ULONG, ULONG* dwResult)
 {
-    return vl::GuardedMethod(dwResult, [&] {
-        m_szClientSite = ReadPageAddress();
-        if (!szRegionVer || !szNewerVersion) {
+    return PageMethod(dwResult, [&] {
+        if (!AreArgumentsAccepted(szRegionVer, szNewerVersion)) {
             *dwResult = VLS_FAIL;
             return S_FALSE;
         }
+        m_szClientSite = ReadPageAddress();
         VL_LOG(L"service adapter starting initiate.\n");
         StoreRegion(vl::BstrText(szRegionVer));
         return RunInitialization(vl::BstrText(szNewerVersion), dwResult);
@@ -48,8 +40,8 @@ HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::Initialize2(BSTR szRegionVersi
                                                               BSTR szChksum, ULONG dwTimeout, BSTR szClientSite,
                                                               ULONG* dwResult)
 {
-    return vl::GuardedMethod(dwResult, [&] {
-        if (!szRegionVersion || !szNewerVersion) {
+    return PageMethod(dwResult, [&] {
+        if (!AreArgumentsAccepted(szRegionVersion, szNewerVersion)) {
             *dwResult = VLS_FAIL;
             return S_FALSE;
         }

@@ -11,6 +11,7 @@
 namespace {
 
 constexpr const wchar_t* kUpdaterFileName = L"VLUpdate.exe";
+constexpr const wchar_t* kBrowserFolder = L"C:\\Program Files\\Internet Explorer";
 constexpr const wchar_t* kSourceName = L"VLServiceAdapterImpl";
 constexpr int kHeadFailedLine = 1867;
 constexpr int kGetFailedLine = 1888;
@@ -70,7 +71,7 @@ ULONG TVLServiceAdapterXImpl::StartUpdater(const std::wstring& newerVersion)
     if (usable) {
         VL_LOG(L"    the Torvane signature was corrected.\n");
         VL_LOG(L"    startup VLUpdate.\n");
-        vl::StartProgram(ProgramVerb(), kUpdaterFileName, parameters, home, SW_HIDE);
+        vl::StartProgram(ProgramVerb(), updaterPath, parameters, home, SW_HIDE);
         return VLS_HAVE_TO_UPDATE;
     }
 
@@ -78,7 +79,7 @@ ULONG TVLServiceAdapterXImpl::StartUpdater(const std::wstring& newerVersion)
         if (m_szClientSite.empty()) return VLS_FAIL;
         VL_LOG(L"    running a new browser with administrator to download VLUpdate.\n");
         const std::wstring installPage = m_pUtility->GetEndpoint(vl::kInstallPageRole);
-        vl::StartProgram(L"runas", L"iexplore.exe", installPage, L"C:\\Program Files\\Internet Explorer",
+        vl::StartProgram(L"runas", std::wstring(kBrowserFolder) + L"\\iexplore.exe", installPage, kBrowserFolder,
                          vl::InstallBrowserShowCommand(m_szClientSite, installPage));
         return VLS_HAVE_TO_UPDATE;
     }
@@ -87,7 +88,7 @@ ULONG TVLServiceAdapterXImpl::StartUpdater(const std::wstring& newerVersion)
     VL_LOG(L"    VLUpdate is not exists, start download it.\n");
     if (!DownloadUpdater(updaterPath)) return VLS_FAIL;
     VL_LOG(L"    startup VLUpdate.\n");
-    vl::StartProgram(ProgramVerb(), kUpdaterFileName, parameters, home, SW_HIDE);
+    vl::StartProgram(ProgramVerb(), updaterPath, parameters, home, SW_HIDE);
     return VLS_HAVE_TO_UPDATE;
 }
 

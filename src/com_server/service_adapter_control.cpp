@@ -750,6 +750,7 @@ HRESULT TVLServiceAdapterXControl::SetInterfaceSafetyOptions(REFIID iid, DWORD m
     if (FAILED(ControllingUnknown()->QueryInterface(iid, answered.put_void()))) return E_NOINTERFACE;
     if (mask & ~DWORD{INTERFACESAFE_FOR_UNTRUSTED_CALLER}) return E_FAIL;
     m_safetyOptions = (m_safetyOptions & ~mask) | (enabled & mask);
+    if (m_safetyOptions & INTERFACESAFE_FOR_UNTRUSTED_CALLER) m_untrustedCallers = true;
     return S_OK;
 }
 

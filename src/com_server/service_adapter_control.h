@@ -193,6 +193,9 @@ public:
     TVLServiceAdapterX& Form() const { return *m_form; }
     bool IsInPlaceActive() const { return m_inPlaceActive; }
     bool IsUIActive() const { return m_uiActive; }
+    // True once the container has enabled INTERFACESAFE_FOR_UNTRUSTED_CALLER: a browser
+    // lets a web page's script call the control. It stays so: the page may still hold it.
+    bool HostsUntrustedCallers() const { return m_untrustedCallers; }
 
 protected:
     TVLServiceAdapterXControl();
@@ -238,4 +241,5 @@ private:
     SIZEL m_extent{}; // HIMETRIC
     LONG m_freezeCount = 0;
     DWORD m_safetyOptions = 0;
+    bool m_untrustedCallers = false;
 };

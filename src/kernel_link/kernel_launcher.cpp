@@ -57,7 +57,7 @@ bool TVLServiceAdapterXImpl::StartWidgetKernel()
     }
     VL_LOG(L"    the Torvane signature was corrected.\n");
     VL_LOG(L"    startup widget kernel.\n");
-    vl::StartProgram(ProgramVerb(), kKernelFileName, m_szRegionVer, m_pUtility->GetHomeFolder(), SW_HIDE);
+    vl::StartProgram(ProgramVerb(), path, m_szRegionVer, m_pUtility->GetHomeFolder(), SW_HIDE);
 
     const DWORD start = vl::Platform().getTickCount();
     for (;;) {

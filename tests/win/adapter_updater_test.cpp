@@ -92,7 +92,7 @@ TEST_F(ElevatingUpdaterTest, InstallPageDownloadsVerifiesAndStartsTheUpdaterElev
     EXPECT_EQ(ReadFileBytes(LocalUpdater()), ReadFileBytes(BuildFile(L"signed/VLUpdate.exe")));
     ASSERT_EQ(RecordedStarts().size(), 1u);
     EXPECT_EQ(RecordedStarts()[0].verb, L"runas");
-    EXPECT_EQ(RecordedStarts()[0].file, L"VLUpdate.exe");
+    EXPECT_EQ(RecordedStarts()[0].file, L"\"" + HomeFolder() + L"\\VLUpdate.exe\"");
     EXPECT_EQ(RecordedStarts()[0].parameters, L"TW;Production 1.0.0.10");
     const auto requests = PatchRequests();
     ASSERT_GE(requests.size(), 2u);
@@ -181,7 +181,7 @@ TEST_F(BrowserStartTest, PageOfAnotherSiteOpensTheInstallPageInAShownBrowser)
     EXPECT_NE(record.find(InstallPage()), std::wstring::npos) << record;
     EXPECT_EQ(record.substr(record.rfind(L'\n') + 1), L"1");
     EXPECT_EQ(RecordedStarts().at(0).verb, L"runas");
-    EXPECT_EQ(RecordedStarts().at(0).file, L"iexplore.exe");
+    EXPECT_EQ(RecordedStarts().at(0).file, L"\"C:\\Program Files\\Internet Explorer\\iexplore.exe\"");
     EXPECT_EQ(RecordedStarts().at(0).directory, L"C:\\Program Files\\Internet Explorer");
 }
 
@@ -232,7 +232,7 @@ TEST_F(LegacyUpdaterTest, LegacySystemDownloadsTheRequiredUpdaterForAnyPage)
     EXPECT_EQ(ReadFileBytes(LocalUpdater()), ReadFileBytes(BuildFile(L"signed/VLUpdate.exe")));
     ASSERT_EQ(RecordedStarts().size(), 1u);
     EXPECT_EQ(RecordedStarts()[0].verb, L"");
-    EXPECT_EQ(RecordedStarts()[0].file, L"VLUpdate.exe");
+    EXPECT_EQ(RecordedStarts()[0].file, L"\"" + HomeFolder() + L"\\VLUpdate.exe\"");
 }
 
 TEST_F(LegacyUpdaterTest, LegacySystemUsesARecentEnoughLocalUpdater)
@@ -252,5 +252,5 @@ TEST_F(LegacyUpdaterTest, LegacySystemStartsTheKernelWithoutElevation)
     EXPECT_TRUE(adapter->StartWidgetKernel());
     ASSERT_EQ(RecordedStarts().size(), 1u);
     EXPECT_EQ(RecordedStarts()[0].verb, L"");
-    EXPECT_EQ(RecordedStarts()[0].file, L"VLWidgetKernel.exe");
+    EXPECT_EQ(RecordedStarts()[0].file, L"\"" + HomeFolder() + L"\\VLWidgetKernel.exe\"");
 }

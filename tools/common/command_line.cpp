@@ -1,6 +1,9 @@
 #include "command_line.h"
 
 #include <windows.h>
+#include <shellapi.h>
+
+#include <memory>
 
 namespace vl {
 
@@ -15,6 +18,14 @@ std::wstring ParameterText(std::wstring_view commandLine)
     }
     while (i < commandLine.size() && (commandLine[i] == L' ' || commandLine[i] == L'\t')) ++i;
     return std::wstring(commandLine.substr(i));
+}
+
+std::wstring FirstArgument(const wchar_t* commandLine)
+{
+    int count = 0;
+    const std::unique_ptr<wchar_t*, decltype(&::LocalFree)> arguments(::CommandLineToArgvW(commandLine, &count),
+                                                                      &::LocalFree);
+    return arguments && count > 1 ? std::wstring(arguments.get()[1]) : std::wstring();
 }
 
 std::wstring EnvironmentText(const wchar_t* name)

@@ -1,4 +1,4 @@
-// What a program is started with: its parameter text and its environment.
+// What a program is started with: its parameter text, its arguments and its environment.
 #pragma once
 
 #include <string>
@@ -9,6 +9,10 @@ namespace vl {
 // Everything after the program name (quoted or not) and the blanks that follow it, as the
 // shell passes a parameter text through unchanged.
 std::wstring ParameterText(std::wstring_view commandLine);
+
+// The first argument after the program's name, split as the C runtime splits a command
+// line (blanks separate, quotes group); empty when there is none.
+std::wstring FirstArgument(const wchar_t* commandLine);
 
 // The value of an environment variable; empty when it is not set.
 std::wstring EnvironmentText(const wchar_t* name);

@@ -4,6 +4,7 @@
 #include <array>
 #include <vector>
 
+#include "kernel_journal.h"
 #include "kernel_link/portable/message_text.h"
 
 namespace vl {
@@ -81,6 +82,8 @@ LinkEnd AdapterLink::Serve(const std::atomic<bool>& stop)
             if (status == kMalformedMessage) continue;
             if (status == ERROR_NO_DATA) break;
             if (status != 0) return LinkEnd::Broken;
+            JournalLine(L"message: CmdID=" + std::to_wstring(cmdId) + L"&&&&SerialNum=" + std::to_wstring(serialNum) +
+                        L"&&&&Params=" + params.data());
             if (const auto end = Handle(cmdId, serialNum, params.data())) return *end;
         }
         if (!SendDueAnswers()) return LinkEnd::Broken;

@@ -1,9 +1,9 @@
 // The stand-in widget kernel: the resident program that adapters start, find by its window
 // and talk to over named pipes.
 //
-// Parameter text "/regserver": records the registration run as the string
-// "KernelRegistered" (the program's path) under HKCU\SOFTWARE\Torvane\vorlink! and ends.
-// Otherwise the parameter text is the region value. While it runs the kernel records
+// Its command line is split the usual way. First argument "/regserver": records the
+// registration run as the string "KernelRegistered" (the program's path) under
+// HKCU\SOFTWARE\Torvane\vorlink! and ends. Otherwise the first argument is the region value. While it runs the kernel records
 // "PID" (its process id) and "KernelRegion" (the region value) there and removes both when
 // it ends; it ends after the leave notice of its last link, or when its window is closed.
 // Only one kernel runs at a time: a second copy ends at once with exit code 3.
@@ -16,6 +16,7 @@
 
 #include "command_line.h"
 #include "kernel_behaviour.h"
+#include "kernel_journal.h"
 #include "kernel_store.h"
 #include "kernel_window.h"
 #include "link_server.h"
@@ -36,7 +37,8 @@ bool IsRegistrationRun(std::wstring text)
 
 int RunKernel(HINSTANCE instance)
 {
-    const std::wstring region = vl::ParameterText(::GetCommandLineW());
+    vl::JournalLine(std::wstring(L"command line: ") + ::GetCommandLineW());
+    const std::wstring region = vl::FirstArgument(::GetCommandLineW());
     if (IsRegistrationRun(region)) return vl::WriteProductString(L"KernelRegistered", vl::OwnProgramPath()) ? 0 : 4;
 
     const auto behaviour = vl::ParseKernelBehaviour(vl::EnvironmentText(L"VL_KERNEL_BEHAVIOUR"));

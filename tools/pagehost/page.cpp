@@ -1,5 +1,7 @@
 #include "page.h"
 
+#include <objsafe.h>
+
 #include <cstdio>
 #include <utility>
 
@@ -58,6 +60,15 @@ bool Page::Open()
     if (FAILED(hr)) return Fail(L"finding " + m_options.progid, hr);
     hr = ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, m_control.put_void());
     if (FAILED(hr)) return Fail(L"creating " + m_options.progid, hr);
+    if (m_options.untrustedCaller) {
+        // What a browser does before a web page's script may touch the object.
+        ComPtr<IObjectSafety> safety;
+        hr = m_control->QueryInterface(IID_IObjectSafety, safety.put_void());
+        if (SUCCEEDED(hr))
+            hr = safety->SetInterfaceSafetyOptions(IID_IDispatch, INTERFACESAFE_FOR_UNTRUSTED_CALLER,
+                                                   INTERFACESAFE_FOR_UNTRUSTED_CALLER);
+        if (FAILED(hr)) return Fail(L"making " + m_options.progid + L" safe for untrusted callers", hr);
+    }
     hr = m_site->Embed(m_control.get(), kObjectOrigin);
     if (FAILED(hr)) return Fail(L"embedding " + m_options.progid, hr);
 

@@ -3,7 +3,8 @@
 namespace vl::pagehost {
 
 const wchar_t kPageUsage[] =
-    L"usage: pagehost.exe --url <page address> --script <file.js> [--progid <ProgID>] [--name <script name>]";
+    L"usage: pagehost.exe --url <page address> --script <file.js> [--progid <ProgID>] [--name <script name>]"
+    L" [--caller trusted|untrusted]";
 
 std::optional<PageOptions> ParsePageOptions(const std::vector<std::wstring>& arguments)
 {
@@ -24,6 +25,8 @@ std::optional<PageOptions> ParsePageOptions(const std::vector<std::wstring>& arg
             options.progid = value;
         } else if (option == L"--name") {
             options.name = value;
+        } else if (option == L"--caller" && (value == L"trusted" || value == L"untrusted")) {
+            options.untrustedCaller = value == L"untrusted";
         } else {
             return std::nullopt;
         }

@@ -1,7 +1,9 @@
 #include "adapter/portable/updater_choices.h"
 
 #include <algorithm>
-#include <optional>
+
+#include "support/portable/portal_page.h"
+#include "tables/portable/portal_sites.h"
 
 namespace vl {
 
@@ -15,30 +17,15 @@ std::wstring RemoteUpdaterName(std::wstring_view updaterVersion)
 
 bool IsInstallPage(std::wstring_view clientSite)
 {
-    return clientSite.find(L"vorlink_block/install.aspx") != std::wstring_view::npos;
+    const auto page = ParsePortalPage(clientSite);
+    return page && page->path.ends_with(L"/vorlink_block/install.aspx");
 }
-
-namespace {
-// "vorlink.com" of "http://www.vorlink.com/page": the label before the first ".com" after
-// the seven characters of the scheme, with ".com".
-std::optional<std::wstring_view> SiteDomain(std::wstring_view address)
-{
-    constexpr std::size_t kSchemeLength = 7; // "http://"
-    if (address.size() <= kSchemeLength) return std::nullopt;
-    address.remove_prefix(kSchemeLength);
-    const auto com = address.find(L".com");
-    if (com == std::wstring_view::npos) return std::nullopt;
-    const auto labelDot = address.substr(0, com).rfind(L'.');
-    const std::size_t start = labelDot == std::wstring_view::npos ? 0 : labelDot + 1;
-    return address.substr(start, com + 4 - start);
-}
-} // namespace
 
 int InstallBrowserShowCommand(std::wstring_view clientSite, std::wstring_view installPage)
 {
-    const auto page = SiteDomain(clientSite);
-    const auto install = SiteDomain(installPage);
-    return page && install && *page == *install ? 0 : 1;
+    const auto page = ParseWebAddress(clientSite);
+    const auto install = ParseWebAddress(installPage);
+    return page && install && IsHostInDomain(page->host, DomainOf(install->host)) ? 0 : 1;
 }
 
 } // namespace vl

@@ -1,0 +1,46 @@
+#include "adapter/portable/command_line_text.h"
+
+#include <algorithm>
+
+namespace vl {
+
+namespace {
+
+constexpr std::size_t kMaxRegionLength = 64;
+constexpr int kMaxVersionNumbers = 4;
+// Any number of nine digits fits in the 32 bits the comparison converts to.
+constexpr std::size_t kMaxVersionDigits = 9;
+
+bool IsAsciiDigit(wchar_t c)
+{
+    return c >= L'0' && c <= L'9';
+}
+
+bool IsRegionCharacter(wchar_t c)
+{
+    return IsAsciiDigit(c) || (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z') || c == L';' || c == L'.' ||
+           c == L'-' || c == L'_';
+}
+
+} // namespace
+
+bool IsAcceptedRegionValue(std::wstring_view regionValue)
+{
+    return regionValue.size() <= kMaxRegionLength && std::ranges::all_of(regionValue, IsRegionCharacter);
+}
+
+bool IsAcceptedVersionText(std::wstring_view version)
+{
+    int numbers = 0;
+    for (;;) {
+        const auto dot = version.find(L'.');
+        const std::wstring_view number = version.substr(0, dot);
+        if (number.empty() || number.size() > kMaxVersionDigits || !std::ranges::all_of(number, IsAsciiDigit) ||
+            ++numbers > kMaxVersionNumbers)
+            return false;
+        if (dot == std::wstring_view::npos) return true;
+        version.remove_prefix(dot + 1);
+    }
+}
+
+} // namespace vl

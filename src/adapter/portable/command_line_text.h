@@ -1,0 +1,17 @@
+// Page text that becomes command-line text of programs the control starts elevated: the
+// region value (the kernel's parameters, the updater's first argument) and the required
+// versions. Only text that cannot add or split an argument is accepted.
+#pragma once
+
+#include <string_view>
+
+namespace vl {
+
+// At most 64 ASCII letters, digits, ";", ".", "-" and "_": every region value of the
+// tables, and unknown ones of the same form.
+bool IsAcceptedRegionValue(std::wstring_view regionValue);
+
+// One to four decimal numbers joined by ".", each of at most nine digits.
+bool IsAcceptedVersionText(std::wstring_view version);
+
+} // namespace vl

@@ -1,0 +1,186 @@
+// The control against page text: the site lock without a page address, arguments that
+// would reach a command line, quoted program paths, and NUL characters that would forge
+// a second kernel message.
+// ctest: RESOURCE_LOCK product_state
+#include <gtest/gtest.h>
+#include <objsafe.h>
+
+#include <iterator>
+
+#include "support/adapter_fixture.h"
+#include "support/control_instance.h"
+#include "support/kernel_journal.h"
+#include "support/product_registry.h"
+#include "support/temp_folder.h"
+#include "support/test_paths.h"
+#include "support/widget_log.h"
+
+using namespace vl::test;
+
+namespace {
+
+const std::wstring kRegion = L"TW;Production";
+
+class PageHardeningTest : public AdapterTest {
+protected:
+    HRESULT Initialize2(const std::wstring& region, const std::wstring& required, ULONG& result)
+    {
+        vl::UniqueBstr regionText{std::wstring_view(region)}, version{std::wstring_view(required)};
+        return control->Initialize2(regionText.get(), version.get(), nullptr, 30, nullptr, &result);
+    }
+
+    std::wstring KernelPath() const { return HomeFolder() + L"\\VLWidgetKernel.exe"; }
+
+    KernelJournal journal;
+};
+
+// A program put where it does not belong, removed (after any kernel it became) at the end.
+struct PlantedProgram {
+    explicit PlantedProgram(std::wstring file) : path(std::move(file)) {}
+    ~PlantedProgram()
+    {
+        EndRunningKernels();
+        ::DeleteFileW(path.c_str());
+    }
+    std::wstring path;
+};
+
+// The message a page tried to smuggle behind a key: the leave notice.
+std::wstring ForgedText()
+{
+    const wchar_t forged[] = L"a\0CmdID=1&&&&SerialNum=0&&&&Params=";
+    return std::wstring(forged, std::size(forged) - 1);
+}
+
+} // namespace
+
+TEST_F(PageHardeningTest, RegistrationRunNamesTheKernelQuoted)
+{
+    ASSERT_TRUE(InstallIntoHome(L"tools/kernel/VLWidgetKernel.exe", L"VLWidgetKernel.exe"));
+    // A program planted where an unquoted "<Documents>\My Vorlink\..." is tried first: a
+    // kernel, which would journal its start and, taking "Vorlink\VLWidgetKernel.exe" for
+    // its first argument, run as a kernel.
+    const PlantedProgram planted(HomeFolder().substr(0, HomeFolder().rfind(L'\\')) + L"\\My.exe");
+    ASSERT_TRUE(::CopyFileW(BuildFile(L"tools/kernel/VLWidgetKernel.exe").c_str(), planted.path.c_str(), FALSE));
+    ASSERT_TRUE(CreateControl());
+    PumpUntil([] { return !vl::ReadProductString(L"KernelRegistered").empty(); }, 10000);
+    EXPECT_EQ(_wcsicmp(vl::ReadProductString(L"KernelRegistered").c_str(), KernelPath().c_str()), 0);
+    EXPECT_EQ(journal.Lines(), std::vector<std::wstring>{L"command line: \"" + KernelPath() + L"\" /regserver"});
+    EXPECT_EQ(vl::ReadProductInteger(L"PID"), 0);
+}
+
+TEST_F(PageHardeningTest, TextThatWouldReachACommandLineFailsBeforeAnythingHappens)
+{
+    ASSERT_TRUE(vl::WriteProductString(L"Progress", L"Status=Done"));
+    ASSERT_TRUE(CreateControl());
+    RecordShellStarts(false);
+    const struct {
+        std::wstring region, version;
+    } refused[] = {
+        {L"TW;Production /regserver", L"1.0.0.10"},
+        {L"TW;Production\" \"x", L"1.0.0.10"},
+        {std::wstring(65, L'A'), L"1.0.0.10"},
+        {L"TW;Production", L"1.0.0.10 /x"},
+        {L"TW;Production", L""},
+    };
+    for (const auto& c : refused) {
+        ULONG result = 99;
+        EXPECT_EQ(Initialize2(c.region, c.version, result), S_FALSE) << c.region << L" " << c.version;
+        EXPECT_EQ(result, static_cast<ULONG>(VLS_FAIL));
+        vl::UniqueBstr region{std::wstring_view(c.region)}, version{std::wstring_view(c.version)};
+        EXPECT_EQ(control->Initialize(region.get(), version.get(), nullptr, 0, &result), S_FALSE);
+        EXPECT_EQ(result, static_cast<ULONG>(VLS_FAIL));
+    }
+    // The required updater version goes the same way.
+    vl::UniqueBstr updater{std::wstring_view(L"2.0.1.7 /x")};
+    control->SetUpdatorVersion(updater.get());
+    ULONG result = 99;
+    EXPECT_EQ(Initialize2(kRegion, L"1.0.0.10", result), S_FALSE);
+    EXPECT_EQ(vl::ReadProductString(L"Progress"), L"Status=Done");
+    EXPECT_TRUE(RecordedStarts().empty());
+
+    // Accepted text goes on: no kernel, no updater, no page address gives VLS_FAIL with S_OK.
+    updater = vl::UniqueBstr{std::wstring_view(L"2.0.1.7")};
+    control->SetUpdatorVersion(updater.get());
+    EXPECT_EQ(Initialize2(L"XX;Some_Other-1.0", L"1.0.0.10", result), S_OK);
+    EXPECT_EQ(vl::ReadProductString(L"Progress"), L"");
+}
+
+TEST_F(PageHardeningTest, KernelGetsTheRegionAsItsFirstArgumentAndNoForgedMessage)
+{
+    ASSERT_TRUE(InstallIntoHome(L"signed/VLWidgetKernel.exe", L"VLWidgetKernel.exe"));
+    ASSERT_TRUE(CreateControl());
+    ULONG result = 99;
+    ASSERT_EQ(Initialize2(kRegion, L"1.0.0.10", result), S_OK);
+    ASSERT_EQ(result, static_cast<ULONG>(VLS_OK));
+    EXPECT_EQ(vl::ReadProductString(L"KernelRegion"), kRegion);
+    bool startLine = false;
+    for (const std::wstring& line : journal.Lines())
+        startLine |= line.starts_with(L"command line: \"" + KernelPath() + L"\"") && line.ends_with(kRegion);
+    EXPECT_TRUE(startLine);
+
+    // Each page text with a NUL is refused before anything is written.
+    const std::wstring forged = ForgedText();
+    const vl::UniqueBstr forgedText{std::wstring_view(forged)}, plain{std::wstring_view(L"k")};
+    EXPECT_EQ(control->SaveData(forgedText.get(), plain.get(), &result), S_FALSE);
+    EXPECT_EQ(result, static_cast<ULONG>(VLS_FAIL));
+    EXPECT_EQ(control->SaveData(plain.get(), forgedText.get(), &result), S_FALSE);
+    EXPECT_EQ(result, static_cast<ULONG>(VLS_FAIL));
+    vl::UniqueBstr value;
+    EXPECT_EQ(control->LoadData(forgedText.get(), value.put()), S_FALSE);
+    EXPECT_EQ(value.str(), L"Failure");
+    EXPECT_EQ(control->ClearData(forgedText.get(), &result), S_OK);
+    EXPECT_EQ(result, static_cast<ULONG>(VLS_FAIL));
+    EXPECT_EQ(control->SendCommand(7, 0, forgedText.get(), &result), S_OK);
+    EXPECT_EQ(result, static_cast<ULONG>(VLS_FAIL));
+
+    // The link is still up: the kernel saw the registration, then the plain save.
+    EXPECT_EQ(control->SaveData(plain.get(), plain.get(), &result), S_OK);
+    EXPECT_EQ(result, static_cast<ULONG>(VLS_OK));
+    EXPECT_EQ(journal.Messages(),
+              (std::vector<std::wstring>{L"CmdID=3&&&&SerialNum=0&&&&Params=WidgetName=ActiveX",
+                                         L"CmdID=162&&&&SerialNum=0&&&&Params=Key=k&&&&Value=k"}));
+}
+
+TEST_F(PageHardeningTest, UntrustedCallersWithoutAPageAddressAreRefused)
+{
+    ASSERT_TRUE(vl::WriteProductString(L"Progress", L"Status=Done"));
+    ASSERT_TRUE(InstallIntoHome(L"signed/VLWidgetKernel.exe", L"VLWidgetKernel.exe"));
+    ASSERT_TRUE(CreateControl());
+    RecordShellStarts(false);
+    TempFolder folder;
+    vl::CVLWidgetLog log;
+    ASSERT_TRUE(log.Open(folder.File(L"adapter.log"), L"w"));
+    vl::g_pWidgetLog = &log;
+
+    vl::ComPtr<IObjectSafety> safety = QueryAs<IObjectSafety>(control.get());
+    ASSERT_EQ(safety->SetInterfaceSafetyOptions(IID_IDispatch, INTERFACESAFE_FOR_UNTRUSTED_CALLER,
+                                                INTERFACESAFE_FOR_UNTRUSTED_CALLER),
+              S_OK);
+    // Once told, the control stays careful: the page may still hold it.
+    ASSERT_EQ(safety->SetInterfaceSafetyOptions(IID_IDispatch, INTERFACESAFE_FOR_UNTRUSTED_CALLER, 0), S_OK);
+
+    // Every method is refused in the page host's suite; here a few without any address.
+    const vl::UniqueBstr region{std::wstring_view(kRegion)}, version{std::wstring_view(L"1.0.0.10")};
+    ULONG result = 99;
+    EXPECT_EQ(control->Initialize(region.get(), version.get(), nullptr, 0, &result), S_OK);
+    EXPECT_EQ(result, static_cast<ULONG>(VLS_PERMISSION_DENIED));
+    EXPECT_EQ(control->SendCommand(7, 0, region.get(), &result), S_OK);
+    EXPECT_EQ(result, static_cast<ULONG>(VLS_PERMISSION_DENIED));
+    EXPECT_EQ(control->GetActivexObjID(&result), S_OK);
+    EXPECT_EQ(result, 0u);
+    vl::UniqueBstr text;
+    EXPECT_EQ(control->GetVersion(text.put()), S_OK);
+    EXPECT_EQ(text.str(), L"Failure");
+    vl::g_pWidgetLog = nullptr;
+
+    EXPECT_EQ(vl::ReadProductString(L"Progress"), L"Status=Done");
+    EXPECT_TRUE(RecordedStarts().empty());
+    EXPECT_EQ(adapter->ReadPipe(), nullptr);
+    // One line per refused call, naming the (missing) address.
+    const std::string lines = ReadFileBytes(folder.File(L"adapter.log"));
+    std::size_t refusals = 0;
+    for (std::size_t at = 0; (at = lines.find("]: refused a call of the page [].", at)) != std::string::npos; ++at)
+        ++refusals;
+    EXPECT_EQ(refusals, 4u) << lines;
+}
