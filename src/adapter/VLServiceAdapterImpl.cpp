@@ -3,6 +3,7 @@
 #include "adapter/automation_guard.h"
 #include "com_server/error_info.h"
 #include "com_server/event_proxy.h"
+#include "kernel_link/kernel_launcher.h"
 #include "support/product_registry.h"
 #include "support/widget_log.h"
 
@@ -41,7 +42,7 @@ void TVLServiceAdapterXImpl::RegisterKernelServer()
     ::CreateDirectoryW(home.c_str(), nullptr);
     ::CreateDirectoryW((home + L"\\Log").c_str(), nullptr);
     // The path is not quoted.
-    std::wstring commandLine = KernelPath() + L" /regserver";
+    std::wstring commandLine = vl::KernelPath(*m_pUtility) + L" /regserver";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
@@ -55,7 +56,34 @@ void TVLServiceAdapterXImpl::RegisterKernelServer()
 HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::GetActivexObjID(ULONG* dwObjID)
 {
     if (!dwObjID) return E_POINTER;
-    *dwObjID = m_dwPipeID;
+    *dwObjID = m_Link.PipeId();
+    return S_OK;
+}
+
+HWND TVLServiceAdapterXImpl::FindKernelWindow()
+{
+    return vl::FindKernelWindow(*m_pUtility);
+}
+
+std::wstring TVLServiceAdapterXImpl::ProgramVerb() const
+{
+    return vl::ProgramVerb(m_bLegacyOS);
+}
+
+bool TVLServiceAdapterXImpl::StartWidgetKernel()
+{
+    m_hKernelWnd = vl::StartWidgetKernel(*m_pUtility, {m_szRegionVer, m_bLegacyOS, m_bVerifyPublisher});
+    return m_hKernelWnd != nullptr;
+}
+
+HRESULT TVLServiceAdapterXImpl::ShutdownWidgetKernel()
+{
+    constexpr int kLeaveNotice = 1;
+    SetReadPipeTimer(false);
+    m_Link.Send(kLeaveNotice, 0, L"");
+    vl::WaitForKernelToLeave(*m_pUtility);
+    m_hKernelWnd = FindKernelWindow();
+    ClosePipes();
     return S_OK;
 }
 

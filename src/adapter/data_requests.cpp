@@ -29,8 +29,10 @@ TVLServiceAdapterXImpl::RequestOutcome TVLServiceAdapterXImpl::RunRequest(int cm
     // The page may release the control while the exchange lets messages run.
     const auto keepAlive = KeepAlive();
     VL_LOG(logText);
-    // A request that does not fit in one message is refused before anything is written.
-    if (!vl::FormatKernelMessage(cmdId, 0, vl::WideToAnsi(params))) return RequestOutcome::Refused;
+    // A request that does not fit in one message is refused before anything is written, and
+    // so is one that would wait inside too many other waiting requests.
+    if (!vl::FormatKernelMessage(cmdId, 0, vl::WideToAnsi(params)) || !m_Link.MayExchange())
+        return RequestOutcome::Refused;
     const auto answer = ExchangeRequest(cmdId, params);
     if (!answer) return RequestOutcome::Unanswered;
     retData = m_pUtility->GetKeyValue(*answer, L"RetData=");
@@ -101,8 +103,8 @@ HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::SendCommand(ULONG dwCmd, ULONG
         if (!IsKernelLinked()) return S_OK;
         VL_LOG(L"issue SendCommand request\n");
         // Only a command that does not fit is refused; other write failures show up as no answer.
-        if (m_Codec.WritePipeMessage(m_hWritePipe.get(), static_cast<int>(dwCmd), static_cast<int>(dwSerialNum),
-                                     vl::BstrText(szParams)) == ERROR_INSUFFICIENT_BUFFER)
+        if (m_Link.Send(static_cast<int>(dwCmd), static_cast<int>(dwSerialNum), vl::BstrText(szParams)) ==
+            ERROR_INSUFFICIENT_BUFFER)
             return S_OK;
         VL_LOG(L"    succeeded.\n");
         *dwResult = VLS_OK;
