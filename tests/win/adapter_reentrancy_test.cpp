@@ -96,7 +96,8 @@ TEST_F(ReentrancyTest, RequestsNestEightDeepAndDeeperOnesFailWithoutWriting)
     ASSERT_EQ(requests.results.size(), static_cast<std::size_t>(kMostRequests));
     ASSERT_TRUE(peer->WaitReceived(1 + 8 * 5, 2000));
     for (int i = 0; i < kMostRequests; ++i) {
-        const std::string key = "k" + std::to_string(i);
+        std::string key = std::to_string(i);
+        key.insert(key.begin(), 'k');
         EXPECT_EQ(requests.results[i].first, S_FALSE) << key;
         EXPECT_EQ(requests.results[i].second, static_cast<ULONG>(VLS_FAIL)) << key;
         EXPECT_EQ(Copies(key), i < vl::KernelLink::kMaxExchangeDepth ? 5u : 0u) << key;
