@@ -52,8 +52,14 @@ void TVLServiceAdapterXImpl::OnReadPipeTimer()
             SetReadPipeTimer(false);
             return;
         }
-        if (status == 0) OnKernelMessage(message.cmdId, message.serialNum, message.params);
-        else if (status != vl::kMalformedMessage) return;
+        if (status == 0) {
+            OnKernelMessage(message.cmdId, message.serialNum, message.params);
+        } else if (status != vl::kMalformedMessage) {
+            // Woken as soon as bytes arrive, unless the page's own messages wait: then they
+            // go first, and the timer's next tick looks again.
+            if (status == ERROR_NO_DATA && !PageMessagesWaiting()) m_Link.WatchReadPipe();
+            return;
+        }
     }
     // More may be waiting; the page's own messages go first, and the timer's next tick
     // takes up the rest after them.

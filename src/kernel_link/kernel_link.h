@@ -62,8 +62,11 @@ public:
     // window messages meanwhile; the answer's parameter text, or nothing.
     std::optional<std::wstring> Exchange(int cmdId, const std::wstring& params);
     // The pump's next message: the kept ones first, then the read pipe. 0 with `message`
-    // set, or the read status (ERROR_NO_DATA: the pump is woken when bytes arrive).
+    // set, or the read status.
     long NextMessage(KernelMessage& message);
+    // After NextMessage found nothing: the pump's wake message is posted once when bytes
+    // arrive (or the kernel closes its end).
+    void WatchReadPipe();
     // One message on the write pipe: 0, ERROR_INSUFFICIENT_BUFFER for one that does not
     // fit (nothing written), or the write's error. A message cut by a failed write ends
     // the link: the kernel would read it glued to the next one.
@@ -83,8 +86,6 @@ private:
     void KeepMessage(KernelMessage message);
     void KeepWaitingMessages();
     void ReportDroppedMessages();
-    // Wakes the pump once when the read pipe's zero-byte read completes.
-    void WatchReadPipe();
     void StopWatching();
 
     IKernelLinkHost& m_host;

@@ -136,9 +136,7 @@ long KernelLink::NextMessage(KernelMessage& message)
         m_keptMessages.pop_front();
         return 0;
     }
-    const long status = ReadMessage(message);
-    if (status == ERROR_NO_DATA) WatchReadPipe();
-    return status;
+    return ReadMessage(message);
 }
 
 void KernelLink::WatchReadPipe()

@@ -19,25 +19,39 @@ namespace {
 
 constexpr UINT kWake = WM_APP + 7;
 
+int g_wakes = 0;
+
+LRESULT CALLBACK CountWakes(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == kWake) ++g_wakes;
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
 // The link's owner: a window that counts the pump's wakes, a switch, and a kernel window
 // that is always there.
 class TestHost : public vl::IKernelLinkHost {
 public:
     TestHost()
-        : m_window(::CreateWindowW(L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr))
     {
+        WNDCLASSW windowClass{};
+        windowClass.lpfnWndProc = CountWakes;
+        windowClass.hInstance = ::GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = L"KernelLinkTestHost";
+        ::RegisterClassW(&windowClass);
+        m_window.reset(::CreateWindowW(windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                       windowClass.hInstance, nullptr));
+        g_wakes = 0;
     }
     bool IsKernelWindowPresent() override { return true; }
     void SetPumpEnabled(bool enabled) override { pumpOn = enabled; }
     vl::WindowMessage PumpWakeMessage() override { return {m_window.get(), kWake, 0}; }
 
-    // Runs the queue until a wake has come, at most `ms`.
+    // Runs the queue until a wake has come, at most `ms`; takes it.
     bool WaitForWake(DWORD ms)
     {
-        return PumpUntil([&] {
-            MSG msg;
-            return ::PeekMessageW(&msg, m_window.get(), kWake, kWake, PM_REMOVE) != 0;
-        }, ms);
+        const bool woken = PumpUntil([] { return g_wakes > 0; }, ms);
+        g_wakes = 0;
+        return woken;
     }
 
     bool pumpOn = false;
@@ -71,8 +85,10 @@ protected:
             vl::KernelMessage message;
             const long status = link.NextMessage(message);
             if (status == 0) messages.push_back(message);
-            else if (status == ERROR_NO_DATA && !host.WaitForWake(ms)) break;
-            else if (status != ERROR_NO_DATA && status != vl::kMalformedMessage) break;
+            if (status == 0 || status == vl::kMalformedMessage) continue;
+            if (status != ERROR_NO_DATA) break;
+            link.WatchReadPipe();
+            if (!host.WaitForWake(ms)) break;
         }
         return messages;
     }
@@ -149,6 +165,7 @@ TEST_F(KernelLinkTest, PumpIsWokenWhenBytesArrive)
     // The kernel's first message went to the handshake: nothing waits.
     vl::KernelMessage message;
     ASSERT_EQ(link.NextMessage(message), ERROR_NO_DATA);
+    link.WatchReadPipe();
     peer->Send(2, 9, "done");
     ASSERT_TRUE(host.WaitForWake(2000));
     ASSERT_EQ(link.NextMessage(message), 0);
