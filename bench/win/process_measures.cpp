@@ -67,17 +67,52 @@ std::size_t HeapBytesInUse()
     return total;
 }
 
-void RunMessageLoop(DWORD ms)
+int RunMessageLoop(DWORD ms)
 {
     const DWORD start = ::GetTickCount();
+    int wakeUps = 0;
     for (DWORD elapsed = 0; elapsed < ms; elapsed = ::GetTickCount() - start) {
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - elapsed, QS_ALLINPUT);
+        if (::MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - elapsed, QS_ALLINPUT) == WAIT_OBJECT_0) ++wakeUps;
         MSG msg;
         while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             ::TranslateMessage(&msg);
             ::DispatchMessageW(&msg);
         }
     }
+    return wakeUps;
+}
+
+namespace {
+
+BOOL CALLBACK CountWindow(HWND window, LPARAM count)
+{
+    ++*reinterpret_cast<DWORD*>(count);
+    ::EnumChildWindows(window, CountWindow, count);
+    return TRUE;
+}
+
+DWORD ThreadWindows()
+{
+    DWORD count = 0;
+    ::EnumThreadWindows(::GetCurrentThreadId(), CountWindow, reinterpret_cast<LPARAM>(&count));
+    // Message-only windows are not enumerated with the others.
+    for (HWND window = nullptr; (window = ::FindWindowExW(HWND_MESSAGE, window, nullptr, nullptr));)
+        if (::GetWindowThreadProcessId(window, nullptr) == ::GetCurrentThreadId()) ++count;
+    return count;
+}
+
+} // namespace
+
+ProcessResources ReadProcessResources()
+{
+    ProcessResources resources;
+    ::GetProcessHandleCount(::GetCurrentProcess(), &resources.handles);
+    resources.windows = ThreadWindows();
+    resources.gdiObjects = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
+    resources.userObjects = ::GetGuiResources(::GetCurrentProcess(), GR_USEROBJECTS);
+    resources.committedBytes = CommittedPrivateBytes();
+    resources.heapBytes = HeapBytesInUse();
+    return resources;
 }
 
 } // namespace vl::bench
