@@ -96,7 +96,7 @@ bool KernelPipe::WaitForClient(DWORD deadline)
 
 long KernelPipe::WatchForBytes()
 {
-    ::ResetEvent(m_readyEvent.get());
+    // Starting a read resets its event.
     m_watch = OVERLAPPED{};
     m_watch.hEvent = m_readyEvent.get();
     char none = 0;
@@ -132,7 +132,6 @@ long KernelPipe::Read(KernelMessage& message)
         char buffer[kPipeBufferSize];
         OVERLAPPED overlapped{};
         overlapped.hEvent = m_ioEvent.get();
-        ::ResetEvent(overlapped.hEvent);
         DWORD read = 0;
         const DWORD wanted = std::min<DWORD>(*available, sizeof buffer);
         // The bytes are there: the read completes at once.
@@ -154,7 +153,6 @@ long KernelPipe::Write(const std::string& bytes, DWORD deadline, bool& cut)
     while (done < bytes.size()) {
         OVERLAPPED overlapped{};
         overlapped.hEvent = m_ioEvent.get();
-        ::ResetEvent(overlapped.hEvent);
         DWORD written = 0;
         long error = 0;
         const bool completed =

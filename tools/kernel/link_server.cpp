@@ -12,7 +12,7 @@ namespace {
 
 constexpr int kPipeIdNotice = 1325;
 // Nothing tells a client that a pipe has been created: the main pipe is looked for this often.
-constexpr DWORD kMainPipePollMs = 5;
+constexpr DWORD kMainPipePollMs = 2;
 // The adapter writes the notice as soon as the kernel has opened the main pipe; a client
 // that gets nothing for much longer gives the main pipe back.
 constexpr DWORD kNoticeWaitMs = 2000;
