@@ -91,6 +91,38 @@ BOOL CALLBACK CountWindow(HWND window, LPARAM count)
     return TRUE;
 }
 
+// The entries of this process in the system's handle table (GetProcessHandleCount reads 0
+// under Wine, the table does not).
+DWORD ProcessHandles()
+{
+    struct HandleEntry {
+        ULONG processId;
+        BYTE objectType;
+        BYTE flags;
+        USHORT value;
+        PVOID object;
+        ACCESS_MASK access;
+    };
+    using QuerySystemInformation = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+    constexpr ULONG kSystemHandleInformation = 16;
+    constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
+    const auto query = reinterpret_cast<QuerySystemInformation>(
+        ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation"));
+    if (!query) return 0;
+    std::vector<BYTE> table(1 << 16);
+    LONG status = 0;
+    while ((status = query(kSystemHandleInformation, table.data(), static_cast<ULONG>(table.size()), nullptr)) ==
+           kInfoLengthMismatch)
+        table.resize(table.size() * 2);
+    if (status != 0) return 0;
+    const ULONG count = *reinterpret_cast<const ULONG*>(table.data());
+    const auto* entries = reinterpret_cast<const HandleEntry*>(table.data() + sizeof(ULONG_PTR));
+    DWORD own = 0;
+    for (ULONG i = 0; i < count; ++i)
+        if (entries[i].processId == ::GetCurrentProcessId()) ++own;
+    return own;
+}
+
 DWORD ThreadWindows()
 {
     DWORD count = 0;
@@ -106,7 +138,7 @@ DWORD ThreadWindows()
 ProcessResources ReadProcessResources()
 {
     ProcessResources resources;
-    ::GetProcessHandleCount(::GetCurrentProcess(), &resources.handles);
+    resources.handles = ProcessHandles();
     resources.windows = ThreadWindows();
     resources.gdiObjects = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
     resources.userObjects = ::GetGuiResources(::GetCurrentProcess(), GR_USEROBJECTS);
