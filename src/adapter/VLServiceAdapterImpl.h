@@ -68,7 +68,6 @@ public:
     DWORD PipeId() const { return m_Link.PipeId(); }
     HANDLE ReadPipe() const { return m_Link.ReadPipe(); }
     HANDLE WritePipe() const { return m_Link.WritePipe(); }
-    const vl::KernelLink& Link() const { return m_Link; }
     bool IsLegacyOS() const { return m_bLegacyOS; }
     bool VerifiesPublisher() const { return m_bVerifyPublisher; }
     HWND KernelWindow() const { return m_hKernelWnd; }
