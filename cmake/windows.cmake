@@ -73,7 +73,7 @@ add_test(NAME portable_tests_win COMMAND portable_tests_win)
 # The control module.
 file(GLOB VL_MODULE_RESOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/com_server/resources/*.rc)
 add_library(VLServiceAdapter SHARED
-  ${PROJECT_SOURCE_DIR}/src/com_server/module_entry.cpp
+  ${PROJECT_SOURCE_DIR}/src/module/module_entry.cpp
   ${PROJECT_SOURCE_DIR}/src/com_server/VLServiceAdapter.def
   ${VL_MODULE_RESOURCES})
 set_target_properties(VLServiceAdapter PROPERTIES PREFIX "" SUFFIX ".ocx")

@@ -69,6 +69,7 @@ function measureBurst() {
     var first = burstArrivals[0], last = burstArrivals[burstArrivals.length - 1];
     figure("page.onresult.first_ms", first, "ms");
     figure("page.onresult.events", burstArrivals.length, "events");
+    figure("page.onresult.burst_ms", last, "ms");
     figure("page.onresult.events_per_s", (burstArrivals.length - 1) * 1000 / (last - first), "events/s");
 }
 

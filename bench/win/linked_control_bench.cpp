@@ -4,9 +4,12 @@
 //   - handshake: Initialize2 until VLS_OK with the kernel already running, a new instance
 //     each time;
 //   - requests: SaveData and LoadData round trips;
-//   - OnResult delivery: events per second of a burst the kernel sends (CmdID 100);
-//   - idle: CPU time of this process over 10 s with a linked control whose page does
-//     nothing, and over 10 s with the module loaded but no instance.
+//   - OnResult delivery: the first event after the command and the whole burst the kernel
+//     sends (CmdID 100);
+//   - idle: CPU time and wake-ups of this process over 10 s with a linked control whose
+//     page does nothing, and over 10 s with the module loaded but no instance;
+//   - soak: 20 linked controls, 1,000 requests each; the process's handles, windows, GDI
+//     and USER objects and private memory before and after the requests.
 #include <windows.h>
 
 #include <optional>
@@ -36,6 +39,8 @@ constexpr ULONG kBurstSerial = 4242;
 constexpr int kBurstCount = 50;
 constexpr DWORD kBurstLimitMs = 15000;
 constexpr DWORD kIdleMs = 10000;
+constexpr int kSoakControls = 20;
+constexpr int kSoakRequests = 1000;
 
 // Initialize2 as a page calls it; the result code, or nothing when the call failed.
 std::optional<ULONG> Initialize2(IVLServiceAdapterX* control)
@@ -119,18 +124,73 @@ void MeasureBurst(IVLServiceAdapterX* control)
     }
     PrintFigure("inproc.onresult.first_ms", arrivals.front(), "ms");
     PrintFigure("inproc.onresult.events", static_cast<double>(arrivals.size()), "events");
+    PrintFigure("inproc.onresult.burst_ms", arrivals.back(), "ms");
     PrintFigure("inproc.onresult.events_per_s",
                 (arrivals.size() - 1) * 1000.0 / (arrivals.back() - arrivals.front()), "events/s");
 }
 
-// CPU time of this process over kIdleMs of a message loop that sleeps until a message comes.
+// CPU time and wake-ups of this process over kIdleMs of a message loop that sleeps until a
+// message comes.
 void MeasureIdle(const std::string& key)
 {
     const double before = vl::bench::CpuMilliseconds(::GetCurrentProcess());
     const Stopwatch watch;
-    vl::bench::RunMessageLoop(kIdleMs);
+    const int wakeUps = vl::bench::RunMessageLoop(kIdleMs);
     PrintFigure(key + ".wall_ms", watch.Milliseconds(), "ms");
     PrintFigure(key + ".cpu_ms", vl::bench::CpuMilliseconds(::GetCurrentProcess()) - before, "ms");
+    PrintFigure(key + ".wakeups", wakeUps, "wake-ups");
+}
+
+void PrintResources(const std::string& key, const vl::bench::ProcessResources& resources)
+{
+    PrintFigure(key + ".handles", resources.handles, "handles");
+    PrintFigure(key + ".windows", resources.windows, "windows");
+    PrintFigure(key + ".gdi", resources.gdiObjects, "objects");
+    PrintFigure(key + ".user", resources.userObjects, "objects");
+    PrintFigure(key + ".committed_kib", static_cast<double>(resources.committedBytes) / 1024.0, "KiB");
+    PrintFigure(key + ".heap_kib", static_cast<double>(resources.heapBytes) / 1024.0, "KiB");
+}
+
+// Requests of every control in turn, so that each link is used while the others wait.
+bool SoakRequests(const std::vector<vl::ComPtr<IVLServiceAdapterX>>& controls, int rounds)
+{
+    const UniqueBstr key{std::wstring_view(L"soak")}, value{std::wstring_view(L"soak value")};
+    for (int round = 0; round < rounds; ++round) {
+        for (const auto& control : controls) {
+            ULONG result = VLS_FAIL;
+            if (control->SaveData(key.get(), value.get(), &result) != S_OK || result != VLS_OK) return false;
+        }
+    }
+    return true;
+}
+
+void MeasureSoak(vl::bench::ControlModule& module)
+{
+    std::vector<vl::ComPtr<IVLServiceAdapterX>> controls;
+    for (int i = 0; i < kSoakControls; ++i) {
+        auto control = module.CreateInstance();
+        if (!control || Initialize2(control.get()) != static_cast<ULONG>(VLS_OK)) {
+            PrintMissing("soak", "control " + std::to_string(i) + " did not link");
+            return;
+        }
+        controls.push_back(std::move(control));
+    }
+    // A first round settles what the process allocates once (caches, the wait threads).
+    if (!SoakRequests(controls, 10)) {
+        PrintMissing("soak", "a request failed");
+        return;
+    }
+    vl::bench::RunMessageLoop(200);
+    PrintResources("soak.before", vl::bench::ReadProcessResources());
+    const Stopwatch watch;
+    if (!SoakRequests(controls, kSoakRequests)) {
+        PrintMissing("soak", "a request failed");
+        return;
+    }
+    PrintFigure("soak.requests", kSoakControls * kSoakRequests, "requests");
+    PrintFigure("soak.seconds", watch.Seconds(), "s");
+    vl::bench::RunMessageLoop(200);
+    PrintResources("soak.after", vl::bench::ReadProcessResources());
 }
 
 int Run()
@@ -155,6 +215,7 @@ int Run()
     MeasureRequests(control.get());
     MeasureBurst(control.get());
     MeasureIdle("idle.linked");
+    MeasureSoak(module);
     return 0;
 }
 

@@ -67,17 +67,84 @@ std::size_t HeapBytesInUse()
     return total;
 }
 
-void RunMessageLoop(DWORD ms)
+int RunMessageLoop(DWORD ms)
 {
     const DWORD start = ::GetTickCount();
+    int wakeUps = 0;
     for (DWORD elapsed = 0; elapsed < ms; elapsed = ::GetTickCount() - start) {
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - elapsed, QS_ALLINPUT);
+        if (::MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - elapsed, QS_ALLINPUT) == WAIT_OBJECT_0) ++wakeUps;
         MSG msg;
         while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             ::TranslateMessage(&msg);
             ::DispatchMessageW(&msg);
         }
     }
+    return wakeUps;
+}
+
+namespace {
+
+BOOL CALLBACK CountWindow(HWND window, LPARAM count)
+{
+    ++*reinterpret_cast<DWORD*>(count);
+    ::EnumChildWindows(window, CountWindow, count);
+    return TRUE;
+}
+
+// The entries of this process in the system's handle table (GetProcessHandleCount reads 0
+// under Wine, the table does not).
+DWORD ProcessHandles()
+{
+    struct HandleEntry {
+        ULONG processId;
+        BYTE objectType;
+        BYTE flags;
+        USHORT value;
+        PVOID object;
+        ACCESS_MASK access;
+    };
+    using QuerySystemInformation = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+    constexpr ULONG kSystemHandleInformation = 16;
+    constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
+    const auto query = reinterpret_cast<QuerySystemInformation>(
+        ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation"));
+    if (!query) return 0;
+    std::vector<BYTE> table(1 << 16);
+    LONG status = 0;
+    while ((status = query(kSystemHandleInformation, table.data(), static_cast<ULONG>(table.size()), nullptr)) ==
+           kInfoLengthMismatch)
+        table.resize(table.size() * 2);
+    if (status != 0) return 0;
+    const ULONG count = *reinterpret_cast<const ULONG*>(table.data());
+    const auto* entries = reinterpret_cast<const HandleEntry*>(table.data() + sizeof(ULONG_PTR));
+    DWORD own = 0;
+    for (ULONG i = 0; i < count; ++i)
+        if (entries[i].processId == ::GetCurrentProcessId()) ++own;
+    return own;
+}
+
+DWORD ThreadWindows()
+{
+    DWORD count = 0;
+    ::EnumThreadWindows(::GetCurrentThreadId(), CountWindow, reinterpret_cast<LPARAM>(&count));
+    // Message-only windows are not enumerated with the others.
+    for (HWND window = nullptr; (window = ::FindWindowExW(HWND_MESSAGE, window, nullptr, nullptr));)
+        if (::GetWindowThreadProcessId(window, nullptr) == ::GetCurrentThreadId()) ++count;
+    return count;
+}
+
+} // namespace
+
+ProcessResources ReadProcessResources()
+{
+    ProcessResources resources;
+    resources.handles = ProcessHandles();
+    resources.windows = ThreadWindows();
+    resources.gdiObjects = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
+    resources.userObjects = ::GetGuiResources(::GetCurrentProcess(), GR_USEROBJECTS);
+    resources.committedBytes = CommittedPrivateBytes();
+    resources.heapBytes = HeapBytesInUse();
+    return resources;
 }
 
 } // namespace vl::bench

@@ -21,7 +21,20 @@ std::size_t CommittedPrivateBytes();
 // Bytes of the blocks in use on every heap of this process.
 std::size_t HeapBytesInUse();
 
-// Dispatches the thread's messages for `ms` milliseconds, blocked while none is waiting.
-void RunMessageLoop(DWORD ms);
+// Dispatches the thread's messages for `ms` milliseconds, blocked while none is waiting;
+// how often the thread woke up.
+int RunMessageLoop(DWORD ms);
+
+// What the process holds of the system: handles, windows of the calling thread (message-only
+// ones included), GDI and USER objects, and private memory.
+struct ProcessResources {
+    DWORD handles = 0;
+    DWORD windows = 0;
+    DWORD gdiObjects = 0;
+    DWORD userObjects = 0;
+    std::size_t committedBytes = 0;
+    std::size_t heapBytes = 0;
+};
+ProcessResources ReadProcessResources();
 
 } // namespace vl::bench

@@ -2,6 +2,7 @@
 
 #include "com_server/error_info.h"
 #include "com_server/event_proxy.h"
+#include "kernel_link/kernel_launcher.h"
 #include "support/product_registry.h"
 #include "support/widget_log.h"
 
@@ -41,7 +42,7 @@ void TVLServiceAdapterXImpl::RegisterKernelServer()
     ::CreateDirectoryW((home + L"\\Log").c_str(), nullptr);
     // The program named in full and its path quoted: "My Vorlink" has a blank, and an
     // unquoted path would have the system try "<Documents>\My.exe" first.
-    const std::wstring kernelPath = KernelPath();
+    const std::wstring kernelPath = vl::KernelPath(*m_pUtility);
     std::wstring commandLine = L"\"" + kernelPath + L"\" /regserver";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -56,7 +57,34 @@ void TVLServiceAdapterXImpl::RegisterKernelServer()
 HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::GetActivexObjID(ULONG* dwObjID)
 {
     if (!dwObjID) return E_POINTER;
-    *dwObjID = IsCallerAllowed() ? m_dwPipeID : 0;
+    *dwObjID = IsCallerAllowed() ? m_Link.PipeId() : 0;
+    return S_OK;
+}
+
+HWND TVLServiceAdapterXImpl::FindKernelWindow()
+{
+    return vl::FindKernelWindow(*m_pUtility);
+}
+
+std::wstring TVLServiceAdapterXImpl::ProgramVerb() const
+{
+    return vl::ProgramVerb(m_bLegacyOS);
+}
+
+bool TVLServiceAdapterXImpl::StartWidgetKernel()
+{
+    m_hKernelWnd = vl::StartWidgetKernel(*m_pUtility, {m_szRegionVer, m_bLegacyOS, m_bVerifyPublisher});
+    return m_hKernelWnd != nullptr;
+}
+
+HRESULT TVLServiceAdapterXImpl::ShutdownWidgetKernel()
+{
+    constexpr int kLeaveNotice = 1;
+    SetReadPipeTimer(false);
+    m_Link.Send(kLeaveNotice, 0, L"");
+    vl::WaitForKernelToLeave(*m_pUtility);
+    m_hKernelWnd = FindKernelWindow();
+    ClosePipes();
     return S_OK;
 }
 

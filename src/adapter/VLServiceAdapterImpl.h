@@ -1,26 +1,26 @@
 // The object behind the automation interface: the link to the widget kernel, the region
 // value and page address, the updater settings and the utility object that the page's
-// calls share. Its operations are spread over the files of their subsystem: the kernel
-// link in kernel_link/, initialization, requests and updater here in adapter/.
+// calls share. The link itself lives in kernel_link/; the operations here that carry its
+// names hand over to it. Initialization, requests, the response pump's dispatch and the
+// updater are in adapter/.
 #pragma once
 
 #include <windows.h>
 
-#include <cstdint>
-#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "adapter/automation_guard.h"
 #include "com_server/service_adapter_control.h"
 #include "com_server/service_adapter_form.h"
-#include "kernel_link/pipe_message_codec.h"
+#include "kernel_link/kernel_link.h"
 #include "support/widget_utility.h"
 #include "support/win_handles.h"
 
-class TVLServiceAdapterXImpl final : public TVLServiceAdapterXControl, public IReadPipeTimerHandler {
+class TVLServiceAdapterXImpl final : public TVLServiceAdapterXControl,
+                                     public IReadPipeTimerHandler,
+                                     private vl::IKernelLinkHost {
 public:
     TVLServiceAdapterXImpl();
     ~TVLServiceAdapterXImpl() override;
@@ -44,13 +44,13 @@ public:
     HRESULT InitializeControl() override;
 
     // Kernel link: pipe channel and handshake.
-    bool CreatePipeChannel();
-    bool RegisterToWidgetKernel();
-    bool IsKernelLinked();
-    void ClosePipes();
+    bool CreatePipeChannel() { return m_Link.Handshake(); }
+    bool RegisterToWidgetKernel() { return m_Link.Register(); }
+    bool IsKernelLinked() { return m_Link.IsLinked(); }
+    void ClosePipes() { m_Link.Close(); }
 
     // Kernel link: response pump and request exchange.
-    // One tick of the form's m_ReadPipeTimer.
+    // One tick of the form's m_ReadPipeTimer, or a wake when kernel bytes arrived.
     void OnReadPipeTimer() override;
     void OnKernelMessage(int cmdId, int serialNum, const std::wstring& params);
     // The answer's parameter text, or nothing when no answer came.
@@ -66,9 +66,9 @@ public:
     bool DownloadUpdater(const std::wstring& updaterPath);
 
     // State the tests look at.
-    DWORD PipeId() const { return m_dwPipeID; }
-    HANDLE ReadPipe() const { return m_hReadPipe.get(); }
-    HANDLE WritePipe() const { return m_hWritePipe.get(); }
+    DWORD PipeId() const { return m_Link.PipeId(); }
+    HANDLE ReadPipe() const { return m_Link.ReadPipe(); }
+    HANDLE WritePipe() const { return m_Link.WritePipe(); }
     bool IsLegacyOS() const { return m_bLegacyOS; }
     bool VerifiesPublisher() const { return m_bVerifyPublisher; }
     HWND KernelWindow() const { return m_hKernelWnd; }
@@ -103,26 +103,26 @@ private:
     // The argument check of Initialize and Initialize2, before anything is stored: both
     // texts given, and fit for a command line, as the stored updater version.
     bool AreArgumentsAccepted(BSTR szRegionVer, BSTR szNewerVersion) const;
+    bool IsReadPipeTimerOn() const;
+
+    // vl::IKernelLinkHost
+    bool IsKernelWindowPresent() override { return FindKernelWindow() != nullptr; }
+    void SetPumpEnabled(bool enabled) override { SetReadPipeTimer(enabled); }
+    vl::WindowMessage PumpWakeMessage() override;
+
     // The common part of Initialize and Initialize2, after the region is stored.
     HRESULT RunInitialization(const std::wstring& newerVersion, ULONG* dwResult);
     // True when the kernel must be updated; nothing when the required version is malformed.
     std::optional<bool> IsKernelUpdateNeeded(const std::wstring& newerVersion);
     void StoreRegion(const std::wstring& regionValue);
     std::wstring ReadPageAddress();
-    std::wstring KernelPath() const;
     std::wstring UpdaterPath() const;
     bool IsLocalUpdaterUsable(const std::wstring& updaterPath);
     std::wstring ProgramVerb() const;
     // Runs a waiting request: link check, log line, exchange; the answer's "RetData=".
     enum class RequestOutcome { LinkDown, Refused, Unanswered, Answered };
     RequestOutcome RunRequest(int cmdId, const std::wstring& params, const wchar_t* logText, std::wstring& retData);
-    // Takes what the kernel already sent into the kept messages, before a request is written.
-    void KeepWaitingMessages();
-    // One read of the read pipe: 0 with `message` filled, or the codec's status.
-    long ReadKernelMessage(vl::KernelMessage& message);
-    void KeepMessage(vl::KernelMessage message);
 
-    DWORD m_dwPipeID = 0;
     HWND m_hKernelWnd = nullptr;
     std::wstring m_szRegionVer;
     std::wstring m_szUpdatorVersion;
@@ -130,15 +130,7 @@ private:
     TVLServiceAdapterX* m_pForm = nullptr;
     bool m_bLegacyOS = true;
     bool m_bVerifyPublisher = true;
-    vl::UniqueHandle m_hReadPipe;
-    vl::UniqueHandle m_hWritePipe;
-    vl::CVLPipeMessageCodec m_Codec;
     std::unique_ptr<vl::CVLWidgetUtility> m_pUtility;
-
-    // Kernel messages read while a request waited for its answer, or already waiting when it
-    // began; the pump handles them in arrival order before it reads the pipe again.
-    std::deque<vl::KernelMessage> m_keptMessages;
-    // A second Initialize opens a new pair and leaves the earlier one open: the kernel may
-    // still hold it. Its handles are kept here and closed with the adapter.
-    std::vector<vl::UniqueHandle> m_earlierPipes;
+    // The pipe pair, the pipe number and the kept messages.
+    vl::KernelLink m_Link{*this};
 };

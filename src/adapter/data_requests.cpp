@@ -35,8 +35,9 @@ TVLServiceAdapterXImpl::RequestOutcome TVLServiceAdapterXImpl::RunRequest(int cm
     const auto keepAlive = KeepAlive();
     VL_LOG(logText);
     // A request that does not fit in one message, or would make two, is refused before
-    // anything is written.
-    if (HasNul(params) || !vl::FormatKernelMessage(cmdId, 0, vl::WideToAnsi(params))) return RequestOutcome::Refused;
+    // anything is written, and so is one that would wait inside too many other waiting requests.
+    if (HasNul(params) || !vl::FormatKernelMessage(cmdId, 0, vl::WideToAnsi(params)) || !m_Link.MayExchange())
+        return RequestOutcome::Refused;
     const auto answer = ExchangeRequest(cmdId, params);
     if (!answer) return RequestOutcome::Unanswered;
     retData = m_pUtility->GetKeyValue(*answer, L"RetData=");
@@ -109,9 +110,8 @@ HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::SendCommand(ULONG dwCmd, ULONG
         // Only a command that does not fit in one message, or would make two, is refused;
         // other write failures show up as no answer.
         const std::wstring params = vl::BstrText(szParams);
-        if (HasNul(params) || m_Codec.WritePipeMessage(m_hWritePipe.get(), static_cast<int>(dwCmd),
-                                                       static_cast<int>(dwSerialNum),
-                                                       params) == ERROR_INSUFFICIENT_BUFFER)
+        if (HasNul(params) ||
+            m_Link.Send(static_cast<int>(dwCmd), static_cast<int>(dwSerialNum), params) == ERROR_INSUFFICIENT_BUFFER)
             return S_OK;
         VL_LOG(L"    succeeded.\n");
         *dwResult = VLS_OK;

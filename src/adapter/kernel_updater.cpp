@@ -1,8 +1,8 @@
 // Handing an outdated kernel to the updater: the local VLUpdate.exe when it will do, a
 // fresh copy over HTTP otherwise, or the portal's install page in an elevated browser.
 #include "adapter/VLServiceAdapterImpl.h"
-#include "adapter/adapter_platform.h"
 #include "adapter/portable/updater_choices.h"
+#include "support/platform_calls.h"
 #include "support/widget_log.h"
 #include "tables/portable/endpoint_table.h"
 #include "tables/portable/message_table.h"

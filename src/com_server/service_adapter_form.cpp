@@ -494,6 +494,7 @@ LRESULT TVLServiceAdapterX::HandleMessage(UINT message, WPARAM wParam, LPARAM lP
     case WM_GETDLGCODE:
         return DLGC_WANTALLKEYS | DLGC_WANTCHARS;
     case WM_TIMER:
+    case vl::FormTimer::kTickMessage:
         if (m_ReadPipeTimer.HandleTimerMessage(wParam)) return 0;
         break;
     case WM_ACTIVATE:

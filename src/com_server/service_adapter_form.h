@@ -17,8 +17,8 @@
 #include <optional>
 #include <string>
 
-#include "com_server/form_timer.h"
-#include "com_server/patch_http.h"
+#include "support/form_timer.h"
+#include "support/patch_http.h"
 #include "com_server/portable/component_stream.h"
 #include "com_server/portable/form_properties.h"
 #include "support/win_handles.h"

@@ -1,10 +1,10 @@
-// Starting the widget kernel and waiting for its window; telling it that the adapter
-// leaves and waiting until it has gone.
-#include "adapter/VLServiceAdapterImpl.h"
-#include "adapter/adapter_platform.h"
-#include "com_server/service_adapter_form.h"
+#include "kernel_link/kernel_launcher.h"
+
+#include "support/platform_calls.h"
 #include "support/widget_log.h"
 #include "tables/portable/message_table.h"
+
+namespace vl {
 
 namespace {
 
@@ -16,80 +16,74 @@ constexpr DWORD kShutdownPoll = 100;
 constexpr DWORD kPauseAfterProcessEnd = 1500;
 constexpr DWORD kPauseAfterWindowGone = 3000;
 constexpr int kSignatureErrorLine = 2121;
-constexpr int kLeaveNotice = 1;
 
 // The execute record the kernel is started with is the platform's 60-byte one.
 static_assert(sizeof(SHELLEXECUTEINFOW) == 60);
 
 } // namespace
 
-HWND TVLServiceAdapterXImpl::FindKernelWindow()
+HWND FindKernelWindow(const CVLWidgetUtility& utility)
 {
-    const std::wstring title = m_pUtility->GetMessageText(vl::kKernelWindowTitleMessage);
+    const std::wstring title = utility.GetMessageText(kKernelWindowTitleMessage);
     return ::FindWindowW(L"TMainForm", title.empty() ? nullptr : title.c_str());
 }
 
-std::wstring TVLServiceAdapterXImpl::KernelPath() const
+std::wstring KernelPath(const CVLWidgetUtility& utility)
 {
-    return m_pUtility->GetHomeFolder() + L"\\" + kKernelFileName;
+    return utility.GetHomeFolder() + L"\\" + kKernelFileName;
 }
 
-std::wstring TVLServiceAdapterXImpl::ProgramVerb() const
+std::wstring ProgramVerb(bool legacyOS)
 {
-    return m_bLegacyOS ? L"" : L"runas";
+    return legacyOS ? L"" : L"runas";
 }
 
-bool TVLServiceAdapterXImpl::StartWidgetKernel()
+HWND StartWidgetKernel(CVLWidgetUtility& utility, const KernelStart& start)
 {
     VL_LOG(L"starting create widget kernel process.\n");
-    m_hKernelWnd = FindKernelWindow();
-    if (m_hKernelWnd) {
+    if (HWND window = FindKernelWindow(utility)) {
         VL_LOG(L"    widget kernel is running, return.\n");
-        return true;
+        return window;
     }
-    const std::wstring path = KernelPath();
+    const std::wstring path = KernelPath(utility);
     VL_LOG(L"    checking Torvane signature of widget kernel.\n");
-    if (m_bVerifyPublisher && !m_pUtility->VerifyPublisher(path)) {
-        m_pUtility->ShowErrorBox(m_pUtility->GetMessageText(vl::kSignatureErrorMessage) + L"\n(" + path + L")",
-                                 L"VLServiceAdapterImpl", kSignatureErrorLine);
+    if (start.verifyPublisher && !utility.VerifyPublisher(path)) {
+        utility.ShowErrorBox(utility.GetMessageText(kSignatureErrorMessage) + L"\n(" + path + L")",
+                             L"VLServiceAdapterImpl", kSignatureErrorLine);
         VL_LOG(L"    the Torvane signature was failed.\n");
-        return false;
+        return nullptr;
     }
     VL_LOG(L"    the Torvane signature was corrected.\n");
     VL_LOG(L"    startup widget kernel.\n");
-    vl::StartProgram(ProgramVerb(), path, m_szRegionVer, m_pUtility->GetHomeFolder(), SW_HIDE);
+    StartProgram(ProgramVerb(start.legacyOS), path, start.regionValue, utility.GetHomeFolder(), SW_HIDE);
 
-    const DWORD start = vl::Platform().getTickCount();
+    const DWORD begin = Platform().getTickCount();
     for (;;) {
-        m_hKernelWnd = FindKernelWindow();
-        if (m_hKernelWnd) return true;
+        if (HWND window = FindKernelWindow(utility)) return window;
         // Unsigned difference: a wrap of the tick counter does no harm.
-        if (vl::Platform().getTickCount() - start >= kKernelStartLimit) {
+        if (Platform().getTickCount() - begin >= kKernelStartLimit) {
             VL_LOG(L"    widget kernel startup failure, reture false.\n");
-            return false;
+            return nullptr;
         }
         ::Sleep(kKernelStartPoll);
     }
 }
 
-HRESULT TVLServiceAdapterXImpl::ShutdownWidgetKernel()
+void WaitForKernelToLeave(CVLWidgetUtility& utility)
 {
-    SetReadPipeTimer(false);
-    m_Codec.WritePipeMessage(m_hWritePipe.get(), kLeaveNotice, 0, L"");
-    const DWORD pid = static_cast<DWORD>(m_pUtility->ReadRegInteger(L"PID"));
+    const DWORD pid = static_cast<DWORD>(utility.ReadRegInteger(L"PID"));
     for (int pass = 0; pass < kShutdownPasses; ++pass) {
         if (pid == 0) {
-            m_hKernelWnd = FindKernelWindow();
-            if (!m_hKernelWnd) {
+            if (!FindKernelWindow(utility)) {
                 ::Sleep(kPauseAfterWindowGone);
-                break;
+                return;
             }
         } else if (::GetProcessVersion(pid) == 0) {
             ::Sleep(kPauseAfterProcessEnd);
-            break;
+            return;
         }
         ::Sleep(kShutdownPoll);
     }
-    ClosePipes();
-    return S_OK;
 }
+
+} // namespace vl

@@ -1,114 +1,156 @@
-// The adapter's private pipe pair to the widget kernel: the handshake through the main
-// pipe, the registration, the link check and the closing of the pair.
-#include "adapter/VLServiceAdapterImpl.h"
-#include "adapter/adapter_platform.h"
+// The link's pipe pair: the handshake through the main pipe, the registration, the link
+// check, single messages and the closing of the pair.
+#include "kernel_link/kernel_link.h"
+#include "kernel_link/pipe_message_codec.h"
 #include "kernel_link/portable/pipe_names.h"
+#include "support/platform_calls.h"
 #include "support/widget_log.h"
+
+namespace vl {
 
 namespace {
 
-constexpr int kAttemptsPerPhase = 40;
-constexpr DWORD kAttemptPause = 100;
-
-// Runs `attempt` up to 40 times, 100 ms apart (also after the last failure), logging
-// `text` before each try.
-template <typename Attempt>
-bool Retry(const wchar_t* text, Attempt attempt)
-{
-    for (int i = 0; i < kAttemptsPerPhase; ++i) {
-        VL_LOG(text);
-        if (attempt()) return true;
-        ::Sleep(kAttemptPause);
-    }
-    return false;
-}
+// Each phase of the handshake gives up after this long.
+constexpr DWORD kPhaseLimit = 4000;
+// Another adapter holds the main pipe only for the moment of its own notice.
+constexpr DWORD kMainPipeRetry = 10;
+constexpr int kPipeIdNotice = 1325;
+constexpr int kRegistration = 3;
 
 } // namespace
 
-bool TVLServiceAdapterXImpl::CreatePipeChannel()
+KernelLink::KernelLink(IKernelLinkHost& host) : m_host(host) {}
+
+KernelLink::~KernelLink()
+{
+    // The pipes close with their owners; the wait that wakes the pump goes first.
+    StopWatching();
+}
+
+bool KernelLink::Handshake()
 {
     VL_LOG(L"starting create pipe process.\n");
-    // A pair still open from an earlier link stays open; it is closed with the adapter.
-    for (vl::UniqueHandle* pipe : {&m_hReadPipe, &m_hWritePipe})
-        if (pipe->valid()) m_earlierPipes.push_back(std::move(*pipe));
-
-    m_dwPipeID = vl::Platform().getTickCount();
-
-    VL_LOG(L"    creating read pipe ...\n");
-    m_hReadPipe.reset(vl::CreateKernelPipe(vl::ReadPipeName(m_dwPipeID), PIPE_ACCESS_INBOUND));
-    if (!m_hReadPipe.valid()) {
-        VL_LOG(L"    create read pipe failure.\n");
-        ClosePipes();
-        return false;
-    }
-    VL_LOG(L"    creating write pipe ...\n");
-    m_hWritePipe.reset(vl::CreateKernelPipe(vl::WritePipeName(m_dwPipeID), PIPE_ACCESS_OUTBOUND));
-    if (!m_hWritePipe.valid()) {
-        VL_LOG(L"    create write pipe failure.\n");
-        ClosePipes();
-        return false;
-    }
-
-    vl::UniqueHandle mainPipe;
-    if (!Retry(L"    creating main pipe for issue my pipe name ...\n", [&] {
-            mainPipe.reset(vl::CreateKernelPipe(vl::kKernelMainPipeName, PIPE_ACCESS_OUTBOUND));
-            return mainPipe.valid();
-        })) {
-        VL_LOG(L"    create main pipe failure.\n");
-        ClosePipes();
-        return false;
-    }
-    const bool noticeWritten = Retry(L"    issue my pipe name to widget kernel ...\n", [&] {
-        return m_Codec.WritePipeMessage(mainPipe.get(), 1325, 0, vl::PipeIdNotice(m_dwPipeID)) == 0;
-    });
-    // The kernel reads the notice from its own end; once it closes that end the next
-    // adapter can offer the main pipe.
-    m_Codec.ForgetPipe(mainPipe.get());
-    mainPipe.reset();
-    if (!noticeWritten) {
-        VL_LOG(L"    write my pipe name information to output pipe failure.\n");
-        ClosePipes();
-        return false;
-    }
-
-    // The kernel's first message proves that it opened the pair; its content is not used.
-    if (!Retry(L"    waiting for widget kernel response ...\n", [&] {
-            vl::KernelMessage first;
-            return ReadKernelMessage(first) == 0;
-        })) {
-        VL_LOG(L"    cannot received widget kernel response.\n");
-        ClosePipes();
+    StopWatching();
+    // A pair still open from an earlier link stays open; it is closed with the link.
+    for (auto* pipe : {&m_read, &m_write})
+        if (*pipe) m_earlierPipes.push_back(std::move(*pipe));
+    m_keptMessages.clear();
+    m_droppedMessages = 0;
+    ++m_pairGeneration;
+    m_dwPipeID = Platform().getTickCount();
+    if (!OpenPair() || !AnnouncePair() || !AwaitFirstMessage()) {
+        Close();
         return false;
     }
     VL_LOG(L"    read/write pipe create succeeded.\n");
-    SetReadPipeTimer(true);
+    m_host.SetPumpEnabled(true);
     return true;
 }
 
-bool TVLServiceAdapterXImpl::RegisterToWidgetKernel()
+bool KernelLink::OpenPair()
 {
-    VL_LOG(L"register to widget kernel.\n");
-    if (m_Codec.WritePipeMessage(m_hWritePipe.get(), 3, 0, L"WidgetName=ActiveX") != 0) {
-        VL_LOG(L"    write information to pipe failure.\n");
-        VL_LOG(L"    register error.\n");
-        ClosePipes();
+    VL_LOG(L"    creating read pipe ...\n");
+    m_read = KernelPipe::CreateServerEnd(ReadPipeName(m_dwPipeID), PIPE_ACCESS_INBOUND, true);
+    if (!m_read) {
+        VL_LOG(L"    create read pipe failure.\n");
+        return false;
+    }
+    VL_LOG(L"    creating write pipe ...\n");
+    m_write = KernelPipe::CreateServerEnd(WritePipeName(m_dwPipeID), PIPE_ACCESS_OUTBOUND, true);
+    if (!m_write) {
+        VL_LOG(L"    create write pipe failure.\n");
         return false;
     }
     return true;
 }
 
-bool TVLServiceAdapterXImpl::IsKernelLinked()
+bool KernelLink::AnnouncePair()
 {
-    if (!m_hReadPipe.valid() || !m_hWritePipe.valid()) return false;
-    if (FindKernelWindow()) return true;
-    ClosePipes();
+    VL_LOG(L"    creating main pipe for issue my pipe name ...\n");
+    const DWORD mainPipeDeadline = ::GetTickCount() + kPhaseLimit;
+    std::unique_ptr<KernelPipe> mainPipe;
+    while (!(mainPipe = KernelPipe::CreateServerEnd(kKernelMainPipeName, PIPE_ACCESS_OUTBOUND, false))) {
+        if (TimeLeft(mainPipeDeadline) == 0) {
+            VL_LOG(L"    create main pipe failure.\n");
+            return false;
+        }
+        ::Sleep(kMainPipeRetry);
+    }
+    VL_LOG(L"    issue my pipe name to widget kernel ...\n");
+    const DWORD noticeDeadline = ::GetTickCount() + kPhaseLimit;
+    bool cut = false;
+    if (!mainPipe->WaitForClient(noticeDeadline) ||
+        mainPipe->WriteMessage(kPipeIdNotice, 0, PipeIdNotice(m_dwPipeID), noticeDeadline, cut) != 0) {
+        VL_LOG(L"    write my pipe name information to output pipe failure.\n");
+        return false;
+    }
+    // The kernel reads the notice from its own end; once it closes that end the next
+    // adapter can offer the main pipe.
+    return true;
+}
+
+bool KernelLink::AwaitFirstMessage()
+{
+    VL_LOG(L"    waiting for widget kernel response ...\n");
+    const DWORD deadline = ::GetTickCount() + kPhaseLimit;
+    // The kernel's first message proves that it opened the pair; its content is not used.
+    if (m_read->WaitForClient(deadline) && m_write->WaitForClient(deadline)) {
+        for (;;) {
+            KernelMessage first;
+            const long status = m_read->Read(first);
+            if (status == 0) return true;
+            if (status != ERROR_NO_DATA && status != kMalformedMessage) break;
+            if (TimeLeft(deadline) == 0) break;
+            if (status == ERROR_NO_DATA &&
+                ::WaitForSingleObject(m_read->ReadyEvent(), TimeLeft(deadline)) != WAIT_OBJECT_0)
+                break;
+        }
+    }
+    VL_LOG(L"    cannot received widget kernel response.\n");
     return false;
 }
 
-void TVLServiceAdapterXImpl::ClosePipes()
+bool KernelLink::Register()
 {
-    for (vl::UniqueHandle* pipe : {&m_hReadPipe, &m_hWritePipe}) {
-        m_Codec.ForgetPipe(pipe->get());
-        pipe->reset();
+    VL_LOG(L"register to widget kernel.\n");
+    if (Send(kRegistration, 0, L"WidgetName=ActiveX") != 0) {
+        VL_LOG(L"    write information to pipe failure.\n");
+        VL_LOG(L"    register error.\n");
+        Close();
+        return false;
     }
+    return true;
 }
+
+bool KernelLink::IsLinked()
+{
+    if (!m_read || !m_write) return false;
+    if (m_host.IsKernelWindowPresent()) return true;
+    Close();
+    return false;
+}
+
+void KernelLink::Close()
+{
+    StopWatching();
+    m_read.reset();
+    m_write.reset();
+    m_keptMessages.clear();
+    ++m_pairGeneration;
+}
+
+long KernelLink::Send(int cmdId, int serialNum, const std::wstring& params)
+{
+    return SendBy(cmdId, serialNum, params, ::GetTickCount() + kRequestDeadline);
+}
+
+long KernelLink::SendBy(int cmdId, int serialNum, const std::wstring& params, DWORD deadline)
+{
+    if (!m_write) return ERROR_INVALID_HANDLE;
+    bool cut = false;
+    const long status = m_write->WriteMessage(cmdId, serialNum, params, deadline, cut);
+    if (cut) Close();
+    return status;
+}
+
+} // namespace vl

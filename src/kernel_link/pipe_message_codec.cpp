@@ -13,6 +13,14 @@ HANDLE CreateKernelPipe(const std::wstring& name, DWORD openMode)
                               kPipeBufferSize, kPipeBufferSize, 0, nullptr);
 }
 
+long DecodeKernelMessage(const std::string& ansiText, KernelMessage& message)
+{
+    auto parsed = ParseKernelMessage(AnsiToWide(ansiText));
+    if (!parsed) return kMalformedMessage;
+    message = std::move(*parsed);
+    return 0;
+}
+
 long CVLPipeMessageCodec::WritePipeMessage(HANDLE pipe, int cmdId, int serialNum, const std::wstring& params)
 {
     const auto text = FormatKernelMessage(cmdId, serialNum, WideToAnsi(params));
@@ -42,13 +50,13 @@ long CVLPipeMessageCodec::ReadPipeMessage(HANDLE pipe, int& cmdId, int& serialNu
         text = framer.Next();
         if (!text) return ERROR_NO_DATA;
     }
-    const auto message = ParseKernelMessage(AnsiToWide(*text));
-    if (!message) return kMalformedMessage;
-    cmdId = message->cmdId;
-    serialNum = message->serialNum;
+    KernelMessage message;
+    if (DecodeKernelMessage(*text, message) != 0) return kMalformedMessage;
+    cmdId = message.cmdId;
+    serialNum = message.serialNum;
     if (params && capacity) {
-        const std::size_t count = std::min(message->params.size(), capacity - 1);
-        std::wmemcpy(params, message->params.data(), count);
+        const std::size_t count = std::min(message.params.size(), capacity - 1);
+        std::wmemcpy(params, message.params.data(), count);
     }
     return 0;
 }

@@ -13,6 +13,9 @@ namespace vl {
 // Read result for bytes that did not hold a CmdID and a SerialNum.
 inline constexpr long kMalformedMessage = -1;
 
+// The message in `ansiText` (without its NUL): 0 with `message` set, or kMalformedMessage.
+long DecodeKernelMessage(const std::string& ansiText, KernelMessage& message);
+
 // One server end of a kernel pipe: byte stream, non-blocking, one instance, 4 KiB buffers.
 // The invalid-handle value on failure.
 HANDLE CreateKernelPipe(const std::wstring& name, DWORD openMode);

@@ -7,9 +7,9 @@
 #include <new>
 #include <optional>
 
-#include "kernel_link/portable/message_text.h"
 #include "support/error_box.h"
 #include "support/portable/home_folder.h"
+#include "support/portable/key_value.h"
 #include "support/product_registry.h"
 #include "support/publisher_check.h"
 #include "tables/portable/endpoint_table.h"

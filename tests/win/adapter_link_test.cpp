@@ -5,6 +5,7 @@
 
 #include <thread>
 
+#include "kernel_link/pipe_message_codec.h"
 #include "kernel_link/portable/pipe_names.h"
 #include "support/adapter_fixture.h"
 #include "support/event_recorder.h"

@@ -2,7 +2,7 @@
 // winsock2.h must come before windows.h.
 #include <winsock2.h>
 
-#include "com_server/patch_http.h"
+#include "support/patch_http.h"
 
 #include <gtest/gtest.h>
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "kernel_journal.h"
+#include "kernel_link/pipe_message_codec.h"
 #include "kernel_link/portable/message_text.h"
 
 namespace vl {
@@ -24,7 +25,9 @@ constexpr int kBurstCommand = 100;
 constexpr int kCloseCommand = 101;
 
 constexpr int kMaxBurst = 200;
-constexpr DWORD kPollMs = 10;
+// An adapter that reads nothing for this long has gone.
+constexpr DWORD kWriteWaitMs = 5000;
+constexpr int kFloodPerPass = 20;
 // How long a close notice waits for the adapter's answer before the link is dropped anyway.
 constexpr DWORD kCloseAnswerWaitMs = 2000;
 
@@ -58,43 +61,55 @@ std::wstring OkOrFail(bool ok)
 
 } // namespace
 
-AdapterLink::AdapterLink(UniqueHandle toAdapter, UniqueHandle fromAdapter, const KernelBehaviour& behaviour,
-                       std::wstring region, KernelStore& store)
+AdapterLink::AdapterLink(std::unique_ptr<KernelPipe> toAdapter, std::unique_ptr<KernelPipe> fromAdapter,
+                         const KernelBehaviour& behaviour, std::wstring region, KernelStore& store)
     : m_toAdapter(std::move(toAdapter)), m_fromAdapter(std::move(fromAdapter)), m_behaviour(behaviour),
       m_region(std::move(region)), m_store(store)
 {
 }
 
-LinkEnd AdapterLink::Serve(const std::atomic<bool>& stop)
+LinkEnd AdapterLink::Serve(HANDLE stopEvent)
 {
     const DWORD start = ::GetTickCount();
     if (m_behaviour.firstMessage && !Send(kGreeting, 0, L"Kernel=Hello&&&&Region=" + m_region))
         return LinkEnd::Broken;
     if (!SendBurst(0, m_behaviour.burstCount)) return LinkEnd::Broken;
     bool closeNoticeDue = m_behaviour.closeAfterMs.has_value();
-    std::vector<wchar_t> params(kPipeBufferSize);
-    while (!stop) {
+    for (;;) {
         for (;;) {
-            int cmdId = 0;
-            int serialNum = 0;
-            const long status =
-                m_codec.ReadPipeMessage(m_fromAdapter.get(), cmdId, serialNum, params.data(), params.size());
+            KernelMessage message;
+            const long status = m_fromAdapter->Read(message);
             if (status == kMalformedMessage) continue;
             if (status == ERROR_NO_DATA) break;
             if (status != 0) return LinkEnd::Broken;
-            JournalLine(L"message: CmdID=" + std::to_wstring(cmdId) + L"&&&&SerialNum=" + std::to_wstring(serialNum) +
-                        L"&&&&Params=" + params.data());
-            if (const auto end = Handle(cmdId, serialNum, params.data())) return *end;
+            JournalLine(L"message: CmdID=" + std::to_wstring(message.cmdId) + L"&&&&SerialNum=" +
+                        std::to_wstring(message.serialNum) + L"&&&&Params=" + message.params);
+            if (const auto end = Handle(message.cmdId, message.serialNum, message.params)) return *end;
         }
-        if (!SendDueAnswers()) return LinkEnd::Broken;
+        if (!SendDueAnswers() || !SendFlood()) return LinkEnd::Broken;
         if (closeNoticeDue && ::GetTickCount() - start >= *m_behaviour.closeAfterMs) {
             closeNoticeDue = false;
             if (!StartClosing()) return LinkEnd::Broken;
         }
         if (m_closingSince && ::GetTickCount() - *m_closingSince >= kCloseAnswerWaitMs) return LinkEnd::Closed;
-        ::Sleep(kPollMs);
+        const HANDLE events[] = {m_fromAdapter->ReadyEvent(), stopEvent};
+        if (::WaitForMultipleObjects(2, events, FALSE, IdleTime(start, closeNoticeDue)) == WAIT_OBJECT_0 + 1)
+            return LinkEnd::Stopped;
     }
-    return LinkEnd::Stopped;
+}
+
+DWORD AdapterLink::IdleTime(DWORD start, bool closeNoticeDue) const
+{
+    if (m_floodSent < m_behaviour.floodCount) return 0;
+    DWORD idle = INFINITE;
+    auto until = [&](DWORD since, DWORD after) {
+        const DWORD passed = ::GetTickCount() - since;
+        idle = std::min(idle, passed >= after ? 0 : after - passed);
+    };
+    if (!m_pending.empty()) until(m_pending.front().receivedAt, m_behaviour.answerDelayMs);
+    if (closeNoticeDue) until(start, *m_behaviour.closeAfterMs);
+    if (m_closingSince) until(*m_closingSince, kCloseAnswerWaitMs);
+    return idle;
 }
 
 std::optional<LinkEnd> AdapterLink::Handle(int cmdId, int serialNum, const std::wstring& params)
@@ -159,6 +174,21 @@ bool AdapterLink::SendBurst(int serialNum, int count)
     return true;
 }
 
+bool AdapterLink::SendFlood()
+{
+    const std::string notMessage("no message here", 16); // NUL included
+    const std::string runWithoutNul(kPipeBufferSize, 'x');
+    for (int i = 0; i < kFloodPerPass && m_floodSent < m_behaviour.floodCount; ++i) {
+        const int number = ++m_floodSent;
+        if (!Send(kBurstCommand, 0,
+                  L"Flood=" + std::to_wstring(number) + L"&&&&Count=" + std::to_wstring(m_behaviour.floodCount)))
+            return false;
+        if (number % 10 == 0 && !SendRaw(notMessage)) return false;
+        if (number % 100 == 0 && !SendRaw(runWithoutNul)) return false;
+    }
+    return true;
+}
+
 bool AdapterLink::StartClosing()
 {
     if (!m_closingSince) m_closingSince = ::GetTickCount();
@@ -167,7 +197,14 @@ bool AdapterLink::StartClosing()
 
 bool AdapterLink::Send(int cmdId, int serialNum, const std::wstring& params)
 {
-    return m_codec.WritePipeMessage(m_toAdapter.get(), cmdId, serialNum, params) == 0;
+    bool cut = false;
+    return m_toAdapter->WriteMessage(cmdId, serialNum, params, ::GetTickCount() + kWriteWaitMs, cut) == 0;
+}
+
+bool AdapterLink::SendRaw(const std::string& bytes)
+{
+    bool cut = false;
+    return m_toAdapter->Write(bytes, ::GetTickCount() + kWriteWaitMs, cut) == 0;
 }
 
 } // namespace vl

@@ -10,20 +10,21 @@
 // n at most 200) with the request's SerialNum; 101 makes the kernel close the link with its
 // close notice 167 "Closing"; every other CmdID is echoed: the same CmdID, SerialNum and
 // parameters come back. The first message of a link is 5 "Kernel=Hello&&&&Region=<region>".
+// The link waits on its reading end and on the kernel's stop event; it wakes on its own only
+// for answers and notices that are due.
 #pragma once
 
 #include <windows.h>
 
-#include <atomic>
 #include <deque>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
 
 #include "kernel_behaviour.h"
-#include "kernel_link/pipe_message_codec.h"
+#include "kernel_link/kernel_pipe.h"
 #include "kernel_store.h"
-#include "support/win_handles.h"
 
 namespace vl {
 
@@ -36,11 +37,11 @@ enum class LinkEnd {
 
 class AdapterLink {
 public:
-    AdapterLink(UniqueHandle toAdapter, UniqueHandle fromAdapter, const KernelBehaviour& behaviour,
-               std::wstring region, KernelStore& store);
+    AdapterLink(std::unique_ptr<KernelPipe> toAdapter, std::unique_ptr<KernelPipe> fromAdapter,
+                const KernelBehaviour& behaviour, std::wstring region, KernelStore& store);
 
-    // Serves the link until it ends or `stop` is set.
-    LinkEnd Serve(const std::atomic<bool>& stop);
+    // Serves the link until it ends or `stopEvent` is set.
+    LinkEnd Serve(HANDLE stopEvent);
 
 private:
     // How the link ends because of the message, or nothing while it goes on.
@@ -49,6 +50,11 @@ private:
     std::wstring Perform(int cmdId, const std::wstring& params);
     bool SendDueAnswers();
     bool SendBurst(int serialNum, int count);
+    // Sends the next few messages of a hostile flood.
+    bool SendFlood();
+    // Until the next answer or notice is due; INFINITE when none is.
+    DWORD IdleTime(DWORD start, bool closeNoticeDue) const;
+    bool SendRaw(const std::string& bytes);
     bool StartClosing();
     bool Send(int cmdId, int serialNum, const std::wstring& params);
 
@@ -58,13 +64,13 @@ private:
         std::wstring params;
     };
 
-    UniqueHandle m_toAdapter;
-    UniqueHandle m_fromAdapter;
+    std::unique_ptr<KernelPipe> m_toAdapter;
+    std::unique_ptr<KernelPipe> m_fromAdapter;
     const KernelBehaviour& m_behaviour;
     std::wstring m_region;
     KernelStore& m_store;
-    CVLPipeMessageCodec m_codec;
     std::deque<PendingAnswer> m_pending;
+    int m_floodSent = 0;
     std::set<std::wstring> m_firstCopies;
     std::optional<DWORD> m_closingSince;
 };

@@ -34,6 +34,7 @@ bool ApplyWord(std::wstring_view word, KernelBehaviour& behaviour)
     else if (name == L"burst") behaviour.burstCount = static_cast<int>(*number);
     else if (name == L"close_after") behaviour.closeAfterMs = *number;
     else if (name == L"window_delay") behaviour.windowDelayMs = *number;
+    else if (name == L"hostile") behaviour.floodCount = static_cast<int>(*number);
     else return false;
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "kernel_link/pipe_message_codec.h"
 #include "kernel_link/portable/message_text.h"
 #include "kernel_link/portable/pipe_names.h"
 
@@ -10,27 +11,18 @@ namespace vl {
 namespace {
 
 constexpr int kPipeIdNotice = 1325;
-constexpr DWORD kMainPipePollMs = 20;
-// The adapter writes the notice within 100 ms of the connection; a client that gets
-// nothing for much longer gives the main pipe back.
+// Nothing tells a client that a pipe has been created: the main pipe is looked for this often.
+constexpr DWORD kMainPipePollMs = 2;
+// The adapter writes the notice as soon as the kernel has opened the main pipe; a client
+// that gets nothing for much longer gives the main pipe back.
 constexpr DWORD kNoticeWaitMs = 2000;
-
-// A client end; a reading end is switched to non-blocking reads so that it can be polled.
-UniqueHandle OpenPipeEnd(const std::wstring& name, DWORD access)
-{
-    const bool reading = (access & GENERIC_READ) != 0;
-    UniqueHandle pipe(::CreateFileW(name.c_str(), access | (reading ? FILE_WRITE_ATTRIBUTES : 0), 0, nullptr,
-                                    OPEN_EXISTING, 0, nullptr));
-    DWORD mode = PIPE_READMODE_BYTE | PIPE_NOWAIT;
-    if (pipe && reading && !::SetNamedPipeHandleState(pipe.get(), &mode, nullptr, nullptr)) pipe.reset();
-    return pipe;
-}
 
 } // namespace
 
 LinkServer::LinkServer(const KernelBehaviour& behaviour, std::wstring region, KernelStore& store,
                        HANDLE quitEvent)
-    : m_behaviour(behaviour), m_region(std::move(region)), m_store(store), m_quitEvent(quitEvent)
+    : m_behaviour(behaviour), m_region(std::move(region)), m_store(store), m_quitEvent(quitEvent),
+      m_stopEvent(::CreateEventW(nullptr, TRUE, FALSE, nullptr))
 {
 }
 
@@ -57,23 +49,22 @@ void LinkServer::Start()
 
 void LinkServer::Stop()
 {
-    m_stop = true;
+    ::SetEvent(m_stopEvent.get());
     if (m_acceptor.joinable()) m_acceptor.join();
 }
 
 void LinkServer::AcceptLinks()
 {
-    while (!m_stop) {
+    while (::WaitForSingleObject(m_stopEvent.get(), 0) == WAIT_TIMEOUT) {
         JoinLinks(true);
-        UniqueHandle mainPipe = OpenPipeEnd(kKernelMainPipeName, GENERIC_READ);
+        auto mainPipe = KernelPipe::OpenClientEnd(kKernelMainPipeName, GENERIC_READ);
         if (!mainPipe) {
-            ::Sleep(kMainPipePollMs);
+            ::WaitForSingleObject(m_stopEvent.get(), kMainPipePollMs);
             continue;
         }
         // Counted from now, so that a last leave notice during this handshake does not end the kernel.
         ++m_openLinks;
-        const auto pipeId = ReceivePipeId(mainPipe.get());
-        m_mainPipeCodec.ForgetPipe(mainPipe.get());
+        const auto pipeId = ReceivePipeId(*mainPipe);
         mainPipe.reset(); // frees the main pipe for the next adapter
         std::unique_ptr<AdapterLink> link = pipeId ? OpenLink(*pipeId) : nullptr;
         if (!link) {
@@ -89,30 +80,30 @@ void LinkServer::AcceptLinks()
     }
 }
 
-std::optional<std::uint32_t> LinkServer::ReceivePipeId(HANDLE mainPipe)
+std::optional<std::uint32_t> LinkServer::ReceivePipeId(KernelPipe& mainPipe)
 {
-    std::vector<wchar_t> params(kPipeBufferSize);
-    const DWORD start = ::GetTickCount();
-    while (!m_stop && ::GetTickCount() - start < kNoticeWaitMs) {
-        int cmdId = 0;
-        int serialNum = 0;
-        const long status = m_mainPipeCodec.ReadPipeMessage(mainPipe, cmdId, serialNum, params.data(), params.size());
-        if (status == 0 && cmdId == kPipeIdNotice) {
-            const std::wstring id = GetKeyValue(params.data(), L"PipeID");
+    const DWORD deadline = ::GetTickCount() + kNoticeWaitMs;
+    for (;;) {
+        KernelMessage message;
+        const long status = mainPipe.Read(message);
+        if (status == 0 && message.cmdId == kPipeIdNotice) {
+            const std::wstring id = GetKeyValue(message.params, L"PipeID");
             if (id.empty() || !std::all_of(id.begin(), id.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; }))
                 return std::nullopt;
             return static_cast<std::uint32_t>(ParseLeadingInteger(id));
         }
         if (status != 0 && status != ERROR_NO_DATA && status != kMalformedMessage) return std::nullopt;
-        ::Sleep(kMainPipePollMs / 2);
+        const HANDLE events[] = {mainPipe.ReadyEvent(), m_stopEvent.get()};
+        if (status == ERROR_NO_DATA &&
+            ::WaitForMultipleObjects(2, events, FALSE, TimeLeft(deadline)) != WAIT_OBJECT_0)
+            return std::nullopt;
     }
-    return std::nullopt;
 }
 
 std::unique_ptr<AdapterLink> LinkServer::OpenLink(std::uint32_t pipeId)
 {
-    UniqueHandle toAdapter = OpenPipeEnd(ReadPipeName(pipeId), GENERIC_WRITE);
-    UniqueHandle fromAdapter = OpenPipeEnd(WritePipeName(pipeId), GENERIC_READ);
+    auto toAdapter = KernelPipe::OpenClientEnd(ReadPipeName(pipeId), GENERIC_WRITE);
+    auto fromAdapter = KernelPipe::OpenClientEnd(WritePipeName(pipeId), GENERIC_READ);
     if (!toAdapter || !fromAdapter) return nullptr;
     return std::make_unique<AdapterLink>(std::move(toAdapter), std::move(fromAdapter), m_behaviour, m_region,
                                          m_store);
@@ -122,7 +113,7 @@ void LinkServer::ServeLink(std::unique_ptr<AdapterLink> link) noexcept
 {
     LinkEnd end = LinkEnd::Broken;
     try {
-        end = link->Serve(m_stop);
+        end = link->Serve(m_stopEvent.get());
     } catch (...) {
         // Counted as a link whose adapter went away.
     }

@@ -38,7 +38,7 @@ private:
     };
 
     void AcceptLinks();
-    std::optional<std::uint32_t> ReceivePipeId(HANDLE mainPipe);
+    std::optional<std::uint32_t> ReceivePipeId(KernelPipe& mainPipe);
     std::unique_ptr<AdapterLink> OpenLink(std::uint32_t pipeId);
     void ServeLink(std::unique_ptr<AdapterLink> link) noexcept;
     // Counts a link, or with nothing a handshake that came to nothing, as ended; the kernel
@@ -50,8 +50,7 @@ private:
     std::wstring m_region;
     KernelStore& m_store;
     HANDLE m_quitEvent;
-    CVLPipeMessageCodec m_mainPipeCodec;
-    std::atomic<bool> m_stop{false};
+    UniqueHandle m_stopEvent;
     std::thread m_acceptor;
     std::vector<LinkThread> m_links; // touched by the acceptor thread only
     std::atomic<int> m_openLinks{0}; // handshakes under way included

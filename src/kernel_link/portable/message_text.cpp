@@ -5,7 +5,6 @@
 namespace vl {
 
 namespace {
-constexpr std::wstring_view kSeparator = L"&&&&";
 constexpr std::wstring_view kParamsKey = L"Params=";
 } // namespace
 
@@ -20,18 +19,6 @@ std::optional<std::string> FormatKernelMessage(std::int32_t cmdId, std::int32_t 
     std::string text(head, static_cast<std::size_t>(headLength));
     text.append(ansiParams);
     return text;
-}
-
-std::wstring GetKeyValue(std::wstring_view text, std::wstring_view key)
-{
-    std::wstring field(key);
-    if (field.empty() || field.back() != L'=') field.push_back(L'=');
-    const auto at = text.find(field);
-    if (at == std::wstring_view::npos) return {};
-    std::wstring_view rest = text.substr(at + field.size());
-    const auto end = rest.find(kSeparator);
-    if (end != std::wstring_view::npos) rest = rest.substr(0, end);
-    return std::wstring(rest);
 }
 
 std::int32_t ParseLeadingInteger(std::wstring_view text)

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "support/portable/key_value.h"
+
 namespace vl {
 
 // One read from a pipe, and the buffer a message is formatted into.
@@ -20,10 +22,6 @@ inline constexpr std::size_t kMaxMessageTextBytes = 4093;
 // kMaxMessageTextBytes: a message is never cut.
 std::optional<std::string> FormatKernelMessage(std::int32_t cmdId, std::int32_t serialNum,
                                                std::string_view ansiParams);
-
-// Value of the field `key` ("=" appended when missing) in `text`: the first occurrence
-// anywhere, up to the next "&&&&". Empty when absent.
-std::wstring GetKeyValue(std::wstring_view text, std::wstring_view key);
 
 // Leading white space, one optional sign, decimal digits up to the first other
 // character; no digits give 0; the value wraps modulo 2^32.

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "adapter/VLServiceAdapterImpl.h"
-#include "adapter/adapter_platform.h"
+#include "support/platform_calls.h"
 #include "com_server/com_object.h"
 #include "com_server/service_adapter_form.h"
 #include "product_state.h"

@@ -78,7 +78,7 @@ void PeerKernel::Run()
     vl::MessageFramer framer;
     while (!m_stop) {
         std::string bytes;
-        if (m_fromAdapter == INVALID_HANDLE_VALUE || !ReadAvailable(m_fromAdapter, bytes)) {
+        if (!m_reading || m_fromAdapter == INVALID_HANDLE_VALUE || !ReadAvailable(m_fromAdapter, bytes)) {
             ::Sleep(10);
             continue;
         }

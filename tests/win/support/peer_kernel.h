@@ -47,6 +47,8 @@ public:
 
     // Closes the peer's ends of the pair: the adapter's next read finds a broken pipe.
     void ClosePair();
+    // A peer that stops reading lets the adapter's write pipe fill up.
+    void SetReading(bool reading) { m_reading = reading; }
 
 private:
     void Run();
@@ -54,6 +56,7 @@ private:
     PeerOptions m_options;
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_linked{false};
+    std::atomic<bool> m_reading{true};
     std::atomic<std::uint32_t> m_pipeId{0};
     mutable std::mutex m_mutex;
     std::string m_notice;

@@ -1,4 +1,4 @@
-#include "com_server/patch_http.h"
+#include "support/patch_http.h"
 
 #include <wininet.h>
 

@@ -1,4 +1,4 @@
-// The platform calls through which the adapter reads the clock and starts programs.
+// The platform calls through which the control reads the clock and starts programs.
 // Production uses the real calls; tests put their own in place to choose a pipe number
 // or to watch which program is started with which verb.
 #pragma once

@@ -1,4 +1,4 @@
-#include "adapter/adapter_platform.h"
+#include "support/platform_calls.h"
 
 namespace vl {
 

@@ -1,4 +1,4 @@
-#include "com_server/form_timer.h"
+#include "support/form_timer.h"
 
 namespace vl {
 

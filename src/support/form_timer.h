@@ -1,11 +1,14 @@
 // A window timer: WM_TIMER messages to its owner's window, handed back to the timer by the
 // window's procedure. Its settings survive the window: a timer enabled while its owner has
-// no window starts with the next one.
+// no window starts with the next one. A tick can also be asked for at once, from any
+// thread, by posting its tick message.
 #pragma once
 
 #include <windows.h>
 
 #include <functional>
+
+#include "support/window_message.h"
 
 namespace vl {
 
@@ -24,6 +27,11 @@ public:
 
     // Called from the owner's window procedure for each of the timer's WM_TIMER messages.
     std::function<void()> OnTimer;
+
+    // The message that asks for a tick now; the owner's window procedure hands it, like each
+    // WM_TIMER, to HandleTimerMessage. A tick asked for while the timer is off does nothing.
+    static constexpr UINT kTickMessage = WM_APP + 0x54;
+    WindowMessage TickMessage() const { return {m_window, kTickMessage, m_id}; }
 
     // The owner's window procedure hands each WM_TIMER to this; true when it was ours.
     bool HandleTimerMessage(WPARAM id);

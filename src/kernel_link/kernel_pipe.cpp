@@ -1,0 +1,180 @@
+#include "kernel_link/kernel_pipe.h"
+
+#include <algorithm>
+
+#include "kernel_link/pipe_message_codec.h"
+#include "support/ansi_text.h"
+#include "support/user_only_security.h"
+
+namespace vl {
+
+namespace {
+
+UniqueHandle ManualResetEvent()
+{
+    return UniqueHandle(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+}
+
+// Bytes waiting in the pipe, or nothing when the pipe cannot be looked at (broken).
+std::optional<DWORD> WaitingBytes(HANDLE pipe, long& error)
+{
+    DWORD available = 0;
+    if (::PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr)) return available;
+    error = static_cast<long>(::GetLastError());
+    return std::nullopt;
+}
+
+} // namespace
+
+DWORD TimeLeft(DWORD deadline)
+{
+    const auto left = static_cast<LONG>(deadline - ::GetTickCount());
+    return left > 0 ? static_cast<DWORD>(left) : 0;
+}
+
+std::unique_ptr<KernelPipe> KernelPipe::CreateServerEnd(const std::wstring& name, DWORD openMode, bool firstInstance)
+{
+    UserOnlySecurity security;
+    if (!security.Attributes()) return nullptr;
+    const DWORD flags = FILE_FLAG_OVERLAPPED | (firstInstance ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0);
+    UniqueHandle pipe(::CreateNamedPipeW(name.c_str(), openMode | flags,
+                                         PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS,
+                                         1, kPipeBufferSize, kPipeBufferSize, 0, security.Attributes()));
+    if (!pipe) return nullptr;
+    return std::make_unique<KernelPipe>(std::move(pipe));
+}
+
+std::unique_ptr<KernelPipe> KernelPipe::OpenClientEnd(const std::wstring& name, DWORD access)
+{
+    // Reading the pipe's state (PeekNamedPipe) needs the attributes as well.
+    UniqueHandle pipe(::CreateFileW(name.c_str(), access | FILE_READ_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_OVERLAPPED, nullptr));
+    if (!pipe) return nullptr;
+    return std::make_unique<KernelPipe>(std::move(pipe));
+}
+
+KernelPipe::KernelPipe(UniqueHandle handle)
+    : m_handle(std::move(handle)), m_readyEvent(ManualResetEvent()), m_ioEvent(ManualResetEvent())
+{
+    m_watch.hEvent = m_readyEvent.get();
+}
+
+KernelPipe::~KernelPipe()
+{
+    if (m_watching) {
+        ::CancelIoEx(m_handle.get(), &m_watch);
+        DWORD ignored = 0;
+        ::GetOverlappedResult(m_handle.get(), &m_watch, &ignored, TRUE);
+    }
+}
+
+bool KernelPipe::Complete(BOOL started, OVERLAPPED& overlapped, DWORD waitMs, DWORD& transferred, long& error)
+{
+    if (!started) {
+        error = static_cast<long>(::GetLastError());
+        if (error != ERROR_IO_PENDING) return false;
+        if (::WaitForSingleObject(overlapped.hEvent, waitMs) != WAIT_OBJECT_0)
+            ::CancelIoEx(m_handle.get(), &overlapped);
+    }
+    if (::GetOverlappedResult(m_handle.get(), &overlapped, &transferred, TRUE)) return true;
+    error = static_cast<long>(::GetLastError());
+    if (error == ERROR_OPERATION_ABORTED) error = WAIT_TIMEOUT;
+    return false;
+}
+
+bool KernelPipe::WaitForClient(DWORD deadline)
+{
+    OVERLAPPED overlapped{};
+    overlapped.hEvent = m_ioEvent.get();
+    ::ResetEvent(overlapped.hEvent);
+    DWORD ignored = 0;
+    long error = 0;
+    if (Complete(::ConnectNamedPipe(m_handle.get(), &overlapped), overlapped, TimeLeft(deadline), ignored, error))
+        return true;
+    return error == ERROR_PIPE_CONNECTED || error == ERROR_NO_DATA;
+}
+
+long KernelPipe::WatchForBytes()
+{
+    // Starting a read resets its event.
+    m_watch = OVERLAPPED{};
+    m_watch.hEvent = m_readyEvent.get();
+    char none = 0;
+    if (::ReadFile(m_handle.get(), &none, 0, nullptr, &m_watch)) {
+        ::SetEvent(m_readyEvent.get());
+        return 0;
+    }
+    const auto error = static_cast<long>(::GetLastError());
+    if (error != ERROR_IO_PENDING) return error;
+    m_watching = true;
+    return 0;
+}
+
+long KernelPipe::Read(KernelMessage& message)
+{
+    for (;;) {
+        if (auto text = m_framer.Next()) return DecodeKernelMessage(*text, message);
+        if (m_watching) {
+            if (!HasOverlappedIoCompleted(&m_watch)) return ERROR_NO_DATA;
+            m_watching = false;
+            DWORD ignored = 0;
+            if (!::GetOverlappedResult(m_handle.get(), &m_watch, &ignored, FALSE))
+                return static_cast<long>(::GetLastError());
+        }
+        long error = 0;
+        const auto available = WaitingBytes(m_handle.get(), error);
+        if (!available) return error;
+        if (*available == 0) {
+            if (const long watchError = WatchForBytes()) return watchError;
+            if (m_watching) return ERROR_NO_DATA;
+            continue; // bytes came meanwhile
+        }
+        char buffer[kPipeBufferSize];
+        OVERLAPPED overlapped{};
+        overlapped.hEvent = m_ioEvent.get();
+        DWORD read = 0;
+        const DWORD wanted = std::min<DWORD>(*available, sizeof buffer);
+        // The bytes are there: the read completes at once.
+        if (!Complete(::ReadFile(m_handle.get(), buffer, wanted, nullptr, &overlapped), overlapped, INFINITE, read,
+                      error))
+            return error;
+        m_framer.Append(buffer, read);
+        if (read > 0 && buffer[read - 1] != '\0') {
+            const auto more = WaitingBytes(m_handle.get(), error);
+            if (more && *more == 0) m_framer.Append("", 1);
+        }
+    }
+}
+
+long KernelPipe::Write(const std::string& bytes, DWORD deadline, bool& cut)
+{
+    cut = false;
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        OVERLAPPED overlapped{};
+        overlapped.hEvent = m_ioEvent.get();
+        DWORD written = 0;
+        long error = 0;
+        const bool completed =
+            Complete(::WriteFile(m_handle.get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done),
+                                 nullptr, &overlapped),
+                     overlapped, TimeLeft(deadline), written, error);
+        done += written;
+        if (!completed || (written == 0 && TimeLeft(deadline) == 0)) {
+            cut = done > 0 && done < bytes.size();
+            return completed ? WAIT_TIMEOUT : error;
+        }
+    }
+    return 0;
+}
+
+long KernelPipe::WriteMessage(int cmdId, int serialNum, const std::wstring& params, DWORD deadline, bool& cut)
+{
+    cut = false;
+    auto text = FormatKernelMessage(cmdId, serialNum, WideToAnsi(params));
+    if (!text) return ERROR_INSUFFICIENT_BUFFER;
+    text->push_back('\0');
+    return Write(*text, deadline, cut);
+}
+
+} // namespace vl

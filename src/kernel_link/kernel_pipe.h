@@ -1,0 +1,75 @@
+// One end of a kernel pipe opened for overlapped I/O, so that the thread can wait on it
+// instead of polling: the adapter's private server ends, and the stand-in kernel's client
+// ends. While nothing is waiting to be read, a zero-byte read is outstanding; it completes
+// when bytes arrive or the other end closes and so signals ReadyEvent. The bytes themselves
+// are read afterwards by an ordinary read into the framer, so framing and waiting stay apart.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "kernel_link/portable/message_text.h"
+#include "support/win_handles.h"
+
+namespace vl {
+
+class KernelPipe {
+public:
+    // A server end of the adapter: byte stream, one instance, 4 KiB buffers, only the
+    // current user may open it, no remote client; `firstInstance` fails the creation when
+    // the name exists already. Null on failure.
+    static std::unique_ptr<KernelPipe> CreateServerEnd(const std::wstring& name, DWORD openMode, bool firstInstance);
+    // A client end of an existing pipe (GENERIC_READ or GENERIC_WRITE). Null on failure.
+    static std::unique_ptr<KernelPipe> OpenClientEnd(const std::wstring& name, DWORD access);
+
+    explicit KernelPipe(UniqueHandle handle);
+    // Outstanding I/O is cancelled and waited for before the buffers go.
+    ~KernelPipe();
+    KernelPipe(const KernelPipe&) = delete;
+    KernelPipe& operator=(const KernelPipe&) = delete;
+
+    HANDLE Handle() const { return m_handle.get(); }
+
+    // Server end: waits until a client has opened the pipe, at most until the tick count
+    // `deadline`. A client that opened and closed again counts as connected: its end shows
+    // up as a broken pipe on the first read or write.
+    bool WaitForClient(DWORD deadline);
+
+    // Signalled while bytes, or the end of the pipe, wait to be read; valid after a Read
+    // that returned ERROR_NO_DATA.
+    HANDLE ReadyEvent() const { return m_readyEvent.get(); }
+
+    // The next message: 0 with `message` set; ERROR_NO_DATA when no whole message waits;
+    // the error code of the pipe (109 broken, 536 not connected); or kMalformedMessage.
+    // Bytes that end a read without a NUL, with nothing more waiting in the pipe, are one
+    // message; when more is waiting they are joined with it.
+    long Read(KernelMessage& message);
+
+    // Writes `bytes` whole, waiting at most until `deadline`: 0 or the error code (258 when
+    // the deadline passed). `cut` tells that part of the bytes went out before the write
+    // failed: the stream then holds half a message and must not be used any more.
+    long Write(const std::string& bytes, DWORD deadline, bool& cut);
+    // Formats and writes a message with its NUL; ERROR_INSUFFICIENT_BUFFER when it does not
+    // fit, and nothing is written.
+    long WriteMessage(int cmdId, int serialNum, const std::wstring& params, DWORD deadline, bool& cut);
+
+private:
+    // Starts the zero-byte read; 0 when it is outstanding or found bytes at once.
+    long WatchForBytes();
+    // Runs one overlapped operation to its end, cancelling it after `waitMs`.
+    bool Complete(BOOL started, OVERLAPPED& overlapped, DWORD waitMs, DWORD& transferred, long& error);
+
+    UniqueHandle m_handle;
+    UniqueHandle m_readyEvent;
+    UniqueHandle m_ioEvent;
+    OVERLAPPED m_watch{};
+    bool m_watching = false;
+    MessageFramer m_framer;
+};
+
+// Milliseconds left until the tick count `deadline`; 0 once it has passed.
+DWORD TimeLeft(DWORD deadline);
+
+} // namespace vl

@@ -1,0 +1,258 @@
+// The kernel link on its own, against a kernel played by the test: no control, no form.
+// ctest: RESOURCE_LOCK product_state
+#include <gtest/gtest.h>
+
+#include <aclapi.h>
+
+#include <thread>
+
+#include "kernel_link/kernel_link.h"
+#include "kernel_link/pipe_message_codec.h"
+#include "kernel_link/portable/pipe_names.h"
+#include "support/peer_kernel.h"
+#include "support/platform_calls.h"
+#include "support/product_state.h"
+
+using namespace vl::test;
+
+namespace {
+
+constexpr UINT kWake = WM_APP + 7;
+
+int g_wakes = 0;
+
+LRESULT CALLBACK CountWakes(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == kWake) ++g_wakes;
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+// The link's owner: a window that counts the pump's wakes, a switch, and a kernel window
+// that is always there.
+class TestHost : public vl::IKernelLinkHost {
+public:
+    TestHost()
+    {
+        WNDCLASSW windowClass{};
+        windowClass.lpfnWndProc = CountWakes;
+        windowClass.hInstance = ::GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = L"KernelLinkTestHost";
+        ::RegisterClassW(&windowClass);
+        m_window.reset(::CreateWindowW(windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                       windowClass.hInstance, nullptr));
+        g_wakes = 0;
+    }
+    bool IsKernelWindowPresent() override { return true; }
+    void SetPumpEnabled(bool enabled) override { pumpOn = enabled; }
+    vl::WindowMessage PumpWakeMessage() override { return {m_window.get(), kWake, 0}; }
+
+    // Runs the queue until a wake has come, at most `ms`; takes it.
+    bool WaitForWake(DWORD ms)
+    {
+        const bool woken = PumpUntil([] { return g_wakes > 0; }, ms);
+        g_wakes = 0;
+        return woken;
+    }
+
+    bool pumpOn = false;
+
+private:
+    vl::UniqueWindow m_window;
+};
+
+class KernelLinkTest : public ::testing::Test {
+protected:
+    void SetUp() override { ResetProductState(); }
+    void TearDown() override
+    {
+        peer.reset();
+        vl::Platform() = m_savedPlatform;
+    }
+
+    void Link(PeerOptions options = {})
+    {
+        peer = std::make_unique<PeerKernel>(std::move(options));
+        ASSERT_TRUE(link.Handshake());
+        ASSERT_TRUE(link.Register());
+        ASSERT_TRUE(peer->WaitReceived(1, 2000));
+    }
+
+    // Every message the pump would get now, waiting for each at most `ms`.
+    std::vector<vl::KernelMessage> Drain(std::size_t count, DWORD ms)
+    {
+        std::vector<vl::KernelMessage> messages;
+        while (messages.size() < count) {
+            vl::KernelMessage message;
+            const long status = link.NextMessage(message);
+            if (status == 0) messages.push_back(message);
+            if (status == 0 || status == vl::kMalformedMessage) continue;
+            if (status != ERROR_NO_DATA) break;
+            link.WatchReadPipe();
+            if (!host.WaitForWake(ms)) break;
+        }
+        return messages;
+    }
+
+    TestHost host;
+    vl::KernelLink link{host};
+    std::unique_ptr<PeerKernel> peer;
+
+private:
+    vl::AdapterPlatform m_savedPlatform = vl::Platform();
+};
+
+constexpr DWORD kTick = 123456789;
+
+DWORD WINAPI FixedTick()
+{
+    return kTick;
+}
+
+void AnswerSaveAfterAnUnrelatedMessage(PeerKernel& peer, const vl::KernelMessage& message)
+{
+    if (message.cmdId != 162) return;
+    peer.Send(2, 4, "meanwhile");
+    peer.Send(162, 0, "RetData=OK");
+}
+
+} // namespace
+
+TEST_F(KernelLinkTest, HandshakeLinksRegistersAndSwitchesThePumpOn)
+{
+    Link();
+    EXPECT_TRUE(host.pumpOn);
+    EXPECT_EQ(peer->PipeId(), link.PipeId());
+    EXPECT_EQ(peer->Received().at(0), "CmdID=3&&&&SerialNum=0&&&&Params=WidgetName=ActiveX");
+    EXPECT_TRUE(link.IsLinked());
+}
+
+TEST_F(KernelLinkTest, ExchangeTakesItsAnswerAndKeepsTheRestForThePump)
+{
+    PeerOptions options;
+    options.onMessage = AnswerSaveAfterAnUnrelatedMessage;
+    Link(options);
+    EXPECT_EQ(link.Exchange(162, L"Key=k&&&&Value=v"), std::optional<std::wstring>(L"RetData=OK"));
+    EXPECT_TRUE(host.pumpOn);
+    const auto kept = Drain(1, 1000);
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(kept[0].params, L"meanwhile");
+}
+
+TEST_F(KernelLinkTest, KeptMessagesGoWithTheirPair)
+{
+    PeerOptions options;
+    options.onMessage = AnswerSaveAfterAnUnrelatedMessage;
+    Link(options);
+    ASSERT_TRUE(link.Exchange(162, L"Key=k&&&&Value=v"));
+    ASSERT_EQ(link.KeptMessages(), 1u);
+    link.Close();
+    EXPECT_EQ(link.KeptMessages(), 0u);
+
+    // A new handshake starts without what the earlier pair left, too.
+    Link(options);
+    ASSERT_TRUE(link.Exchange(162, L"Key=k&&&&Value=v"));
+    ASSERT_EQ(link.KeptMessages(), 1u);
+    peer = std::make_unique<PeerKernel>();
+    ASSERT_TRUE(link.Handshake());
+    EXPECT_EQ(link.KeptMessages(), 0u);
+    vl::KernelMessage message;
+    EXPECT_EQ(link.NextMessage(message), ERROR_NO_DATA);
+}
+
+TEST_F(KernelLinkTest, PumpIsWokenWhenBytesArrive)
+{
+    Link();
+    // The kernel's first message went to the handshake: nothing waits.
+    vl::KernelMessage message;
+    ASSERT_EQ(link.NextMessage(message), ERROR_NO_DATA);
+    link.WatchReadPipe();
+    peer->Send(2, 9, "done");
+    ASSERT_TRUE(host.WaitForWake(2000));
+    ASSERT_EQ(link.NextMessage(message), 0);
+    EXPECT_EQ(message.cmdId, 2);
+    EXPECT_EQ(message.params, L"done");
+}
+
+TEST_F(KernelLinkTest, ReadsEndingWithoutANulAreWholeMessagesUnlessMoreIsWaiting)
+{
+    Link();
+    const std::string longText = "CmdID=2&&&&SerialNum=1&&&&Params=" + std::string(3950, 'a');
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::vector<std::wstring> params;
+    } cases[] = {
+        {"no NUL, nothing after it", "CmdID=2&&&&SerialNum=1&&&&Params=tail", {L"tail"}},
+        {"a read's end inside the second message",
+         longText + std::string(1, '\0') + "CmdID=2&&&&SerialNum=2&&&&Params=" + std::string(200, 'b') +
+             std::string(1, '\0'),
+         {std::wstring(3950, L'a'), std::wstring(200, L'b')}},
+    };
+    for (const auto& c : cases) {
+        // More than the pipe holds: the peer's write waits for the link's reads.
+        std::thread sender([&] { EXPECT_TRUE(peer->SendRaw(c.bytes)) << c.name; });
+        const auto messages = Drain(c.params.size(), 2000);
+        sender.join();
+        ASSERT_EQ(messages.size(), c.params.size()) << c.name;
+        for (std::size_t i = 0; i < messages.size(); ++i) EXPECT_EQ(messages[i].params, c.params[i]) << c.name;
+    }
+}
+
+TEST_F(KernelLinkTest, WriteIntoAFullPipeFailsAtTheDeadlineWithoutHalfAMessage)
+{
+    Link();
+    peer->SetReading(false);
+    const std::wstring params(4000, L'p');
+    long status = 0;
+    int sent = 0;
+    while ((status = link.Send(2, sent, params)) == 0 && sent < 10) ++sent;
+    EXPECT_EQ(status, WAIT_TIMEOUT);
+    peer->SetReading(true);
+    ASSERT_TRUE(peer->WaitReceived(1 + static_cast<std::size_t>(sent), 2000));
+    ::Sleep(100);
+    const auto received = peer->Received();
+    ASSERT_EQ(received.size(), 1u + static_cast<std::size_t>(sent));
+    for (std::size_t i = 1; i < received.size(); ++i)
+        EXPECT_EQ(received[i], vl::FormatKernelMessage(2, static_cast<int>(i - 1), std::string(4000, 'p')));
+}
+
+TEST_F(KernelLinkTest, ThePairIsForTheCurrentUserOnly)
+{
+    Link();
+    vl::UniqueHandle token;
+    ASSERT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.put()));
+    BYTE userBuffer[256];
+    DWORD size = 0;
+    ASSERT_TRUE(::GetTokenInformation(token.get(), TokenUser, userBuffer, sizeof userBuffer, &size));
+    PSID user = reinterpret_cast<TOKEN_USER*>(userBuffer)->User.Sid;
+    for (HANDLE pipe : {link.ReadPipe(), link.WritePipe()}) {
+        PACL dacl = nullptr;
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        ASSERT_EQ(::GetSecurityInfo(pipe, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
+                                    nullptr, &descriptor),
+                  ERROR_SUCCESS);
+        ASSERT_NE(dacl, nullptr);
+        EXPECT_EQ(dacl->AceCount, 1);
+        void* ace = nullptr;
+        ASSERT_TRUE(::GetAce(dacl, 0, &ace));
+        const auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
+        EXPECT_EQ(allowed->Header.AceType, ACCESS_ALLOWED_ACE_TYPE);
+        EXPECT_TRUE(::EqualSid(const_cast<DWORD*>(&allowed->SidStart), user));
+        ::LocalFree(descriptor);
+    }
+}
+
+TEST_F(KernelLinkTest, ASquattedPairNameFailsTheHandshakeAndLeavesNothingOpen)
+{
+    vl::Platform().getTickCount = FixedTick;
+    for (const auto& name : {vl::ReadPipeName(kTick), vl::WritePipeName(kTick)}) {
+        vl::UniqueHandle squatter(vl::CreateKernelPipe(name, PIPE_ACCESS_DUPLEX));
+        ASSERT_TRUE(squatter.valid());
+        peer = std::make_unique<PeerKernel>();
+        EXPECT_FALSE(link.Handshake());
+        EXPECT_EQ(link.ReadPipe(), nullptr);
+        EXPECT_EQ(link.WritePipe(), nullptr);
+        EXPECT_FALSE(host.pumpOn);
+        peer.reset();
+    }
+}
