@@ -123,8 +123,8 @@ public:
     // Persistence: the form's record with the properties that differ from the
     // definition's values, without child records.
     vl::ComponentRecord SaveRecord() const;
-    // Sets each property the record names; on failure nothing changes and the message
-    // says which property failed.
+    // Sets each property the record names (what the form does not have is passed over);
+    // on failure nothing changes and the message says which property failed.
     std::optional<std::wstring> LoadProperties(const vl::ComponentRecord& record);
 
     // Ambient properties of the container: followed while ParentColor / ParentFont is set
