@@ -230,7 +230,7 @@ std::optional<std::wstring> TVLServiceAdapterX::ApplyDefinition(const vl::Compon
 
 TVLServiceAdapterX::~TVLServiceAdapterX()
 {
-    Raise(OnDestroy);
+    RaiseDestroy();
     m_ReadPipeTimer.SetWindow(nullptr);
     if (HWND window = m_window.release()) {
         // Whatever the window still says on its way out is no longer the form's business.
@@ -444,6 +444,11 @@ void TVLServiceAdapterX::m_ReadPipeTimerTimer(vl::FormTimer&)
 void TVLServiceAdapterX::Raise(const std::function<void()>& hook)
 {
     CallHook(hook);
+}
+
+void TVLServiceAdapterX::RaiseDestroy()
+{
+    Raise(std::exchange(OnDestroy, nullptr));
 }
 
 void TVLServiceAdapterX::SetActive(bool active)
