@@ -14,6 +14,7 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "com_server/VLServiceAdapter_contract.inc"
@@ -187,20 +188,14 @@ std::string Generate(const std::map<std::string, std::string>& texts)
             for (const Constant& c : e.constants) out << "| `" << c.name << "` | " << c.value << " |\n";
     out << "\n## Site lock\n\n" << texts.at("Site lock") << "\n";
 
-    out << "## Methods\n\n";
-    for (const Member& m : kMembers) {
-        if (m.kind != Kind::Method) continue;
-        out << "### " << m.name << "\n\n`" << Call(m) << "` (DISPID " << m.dispid << ")\n\n";
-        WriteParameters(out, m);
-        out << texts.at(std::string(m.name)) << "\n";
-    }
-
-    out << "## Events\n\n";
-    for (const Member& m : kMembers) {
-        if (m.kind != Kind::Event) continue;
-        out << "### " << m.name << "\n\n`" << Call(m) << "` (DISPID " << m.dispid << ")\n\n";
-        WriteParameters(out, m);
-        out << texts.at(std::string(m.name)) << "\n";
+    for (const auto& [kind, heading] : {std::pair{Kind::Method, "Methods"}, std::pair{Kind::Event, "Events"}}) {
+        out << "## " << heading << "\n\n";
+        for (const Member& m : kMembers) {
+            if (m.kind != kind) continue;
+            out << "### " << m.name << "\n\n`" << Call(m) << "` (DISPID " << m.dispid << ")\n\n";
+            WriteParameters(out, m);
+            out << texts.at(std::string(m.name)) << "\n";
+        }
     }
 
     out << "## Properties\n\n" << texts.at("Properties") << "\n";
