@@ -4,11 +4,13 @@
 // and makes its folders, and a system without a documents folder gets no kernel at all.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <shlobj.h>
 
 #include <string>
 
 #include "support/adapter_fixture.h"
 #include "support/product_registry.h"
+#include "support/test_paths.h"
 
 using namespace vl::test;
 
@@ -137,6 +139,9 @@ TEST_F(HomeTest, WithoutADocumentsFolderThereIsNoKernel)
     ULONG result = 99;
     {
         NoDocumentsFolder noDocuments;
+        wchar_t documents[MAX_PATH] = {};
+        ASSERT_FALSE(::SHGetSpecialFolderPathW(nullptr, documents, CSIDL_PERSONAL, TRUE))
+            << "the shell still knows a documents folder";
         ASSERT_TRUE(CreateControl());
         result = Initialize2(control.get(), &hr);
         control.reset();

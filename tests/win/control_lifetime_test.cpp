@@ -9,16 +9,24 @@
 #include <malloc.h>
 #include <olectl.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "support/adapter_fixture.h"
 #include "support/event_source.h"
 #include "support/peer_kernel.h"
+
+void* operator new(std::size_t size)
+{
+    if (void* block = std::malloc(size ? size : 1)) return block;
+    throw std::bad_alloc();
+}
 
 void operator delete(void* block) noexcept
 {
@@ -34,12 +42,27 @@ void operator delete(void* block, std::size_t) noexcept
 
 namespace {
 
+// A use after free crashes: the program ends at once saying so, instead of waiting for a
+// debugger.
+LONG WINAPI EndOnCrash(EXCEPTION_POINTERS* info)
+{
+    std::fprintf(stderr, "crash: exception 0x%08lX at %p\n", info->ExceptionRecord->ExceptionCode,
+                 info->ExceptionRecord->ExceptionAddress);
+    std::fflush(stderr);
+    ::TerminateProcess(::GetCurrentProcess(), 3);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+const LPTOP_LEVEL_EXCEPTION_FILTER g_previousFilter = ::SetUnhandledExceptionFilter(EndOnCrash);
+
 using vl::ComPtr;
 using vl::test::PeerKernel;
 using vl::test::ScriptedSink;
 using vl::test::SinkCall;
 
 constexpr DISPID kOnDestroy = 205;
+// Stand for the two calls a property-change sink gets in the cases below.
+constexpr DISPID kRequestEdit = -1000;
+constexpr DISPID kChanged = -1001;
 
 class PropertySink final : public vl::ComObjectImpl<PropertySink, IPropertyNotifySink> {
 public:
@@ -49,8 +72,13 @@ public:
         if (onChanged) onChanged();
         return S_OK;
     }
-    STDMETHODIMP OnRequestEdit(DISPID) override { return S_OK; }
+    STDMETHODIMP OnRequestEdit(DISPID) override
+    {
+        if (onRequestEdit) onRequestEdit();
+        return S_OK;
+    }
     std::function<void()> onChanged;
+    std::function<void()> onRequestEdit;
 };
 
 class ControlLifetime : public vl::test::AdapterTest {
@@ -152,7 +180,8 @@ protected:
             if (log.back().dispid == c.event) drop();
             return S_OK;
         };
-        if (c.event == DISPID_UNKNOWN) properties->onChanged = drop;
+        if (c.event == kRequestEdit) properties->onRequestEdit = drop;
+        if (c.event == kChanged) properties->onChanged = drop;
         TVLServiceAdapterXImpl& target = *adapter;
         c.raise(*this, target);
         vl::test::PumpUntil([&] { return dropped; }, 3000);
@@ -166,6 +195,11 @@ TEST_F(LastReleaseInsideAnEvent, NothingIsTouchedAfterwards)
 {
     vl::test::FakeKernelWindow kernelWindow;
     std::unique_ptr<PeerKernel> peer;
+    // Called on the control without a reference of the caller's: the sink holds the last.
+    const auto changeCaption = [](ControlLifetime&, TVLServiceAdapterXImpl& adapter) {
+        vl::UniqueBstr caption{std::wstring_view(L"changed")};
+        EXPECT_EQ(adapter.put_Caption(caption.get()), S_OK);
+    };
     const LastReleaseCase cases[] = {
         {"OnResult during a tick of the response pump", 211,
          [&](ControlLifetime&, TVLServiceAdapterXImpl& adapter) {
@@ -183,11 +217,8 @@ TEST_F(LastReleaseInsideAnEvent, NothingIsTouchedAfterwards)
          [](ControlLifetime&, TVLServiceAdapterXImpl& adapter) {
              ::SendMessageW(adapter.Form().Window(), WM_CHAR, 'a', 0);
          }},
-        {"a property notification", DISPID_UNKNOWN,
-         [](ControlLifetime&, TVLServiceAdapterXImpl& adapter) {
-             vl::UniqueBstr caption{std::wstring_view(L"changed")};
-             EXPECT_EQ(adapter.put_Caption(caption.get()), S_OK);
-         }},
+        {"a property change request", kRequestEdit, changeCaption},
+        {"a property change notice", kChanged, changeCaption},
     };
     for (const LastReleaseCase& c : cases) Run(c);
 }
