@@ -16,7 +16,7 @@ class ControlElement final : public ComObjectImpl<ControlElement, IDispatch> {
 public:
     using Interfaces = InterfaceList<Interface<IDispatch>>;
 
-    // E_NOINTERFACE when the object is not scriptable.
+    // E_NOINTERFACE when the object is not scriptable (it has no IDispatch).
     HRESULT Attach(IUnknown* object);
     void Remove() { m_object.reset(); }
 

@@ -67,13 +67,16 @@ bool Page::Open()
     const ComPtr<EventSink> sink = NewComObject<EventSink>(m_script);
     m_events.Connect(m_control.get(), static_cast<IDispatch*>(sink.get()));
     m_propertyNotices.Connect(m_control.get(), static_cast<IDispatch*>(sink.get()), IID_IPropertyNotifySink);
+    // A scriptable object is reached through its element, another one as it is.
+    ComPtr<IUnknown> item = m_control;
     m_element = NewComObject<ControlElement>();
-    hr = m_element->Attach(m_control.get());
-    if (FAILED(hr)) return Fail(L"scripting " + m_options.progid, hr);
+    if (SUCCEEDED(m_element->Attach(m_control.get())))
+        item = ComPtr<IUnknown>(static_cast<IDispatch*>(m_element.get()));
+    else
+        m_element.reset();
 
     std::vector<ScriptHost::NamedItem> items;
-    items.push_back({m_options.name, ComPtr<IUnknown>(static_cast<IDispatch*>(m_element.get())),
-                     SCRIPTITEM_ISVISIBLE | SCRIPTITEM_ISSOURCE});
+    items.push_back({m_options.name, item, SCRIPTITEM_ISVISIBLE | SCRIPTITEM_ISSOURCE});
     items.push_back({L"host", ComPtr<IUnknown>(static_cast<IDispatch*>(m_host.get())), SCRIPTITEM_ISVISIBLE});
     hr = m_script->Start(std::move(items));
     if (FAILED(hr)) return Fail(L"starting the JScript engine", hr);
