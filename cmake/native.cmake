@@ -43,3 +43,12 @@ target_compile_options(patch_server PRIVATE -Wall -Wextra)
 target_link_libraries(patch_server PRIVATE Threads::Threads)
 add_executable(endpoint_hosts_dump tools/netns/endpoint_hosts_dump.cpp)
 target_link_libraries(endpoint_hosts_dump PRIVATE vl_portable)
+
+# The page authors' reference, written from the automation contract and the texts of
+# tools/reference; the test holds the checked-in copy to what they give.
+add_executable(reference_gen tools/reference/reference_gen.cpp)
+target_include_directories(reference_gen PRIVATE ${PROJECT_SOURCE_DIR}/src)
+target_compile_options(reference_gen PRIVATE -Wall -Wextra)
+add_test(NAME page_reference_current
+         COMMAND reference_gen --check ${PROJECT_SOURCE_DIR}/tools/reference/member_texts.md
+                 ${PROJECT_SOURCE_DIR}/docs/page_reference.md)

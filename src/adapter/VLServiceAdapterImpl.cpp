@@ -31,6 +31,7 @@ HRESULT TVLServiceAdapterXImpl::InitializeControl()
     OSVERSIONINFOA version{};
     version.dwOSVersionInfoSize = sizeof version;
     m_bLegacyOS = !(::GetVersionExA(&version) && version.dwMajorVersion == 6);
+    vl::CreateProductKey();
     m_bVerifyPublisher = vl::ReadProductString(L"envver") != L"Develop";
     return S_OK;
 }
@@ -38,6 +39,8 @@ HRESULT TVLServiceAdapterXImpl::InitializeControl()
 void TVLServiceAdapterXImpl::RegisterKernelServer()
 {
     const std::wstring home = m_pUtility->GetHomeFolder();
+    // Without a documents folder there is no home: nothing to create or register.
+    if (home.empty()) return;
     ::CreateDirectoryW(home.c_str(), nullptr);
     ::CreateDirectoryW((home + L"\\Log").c_str(), nullptr);
     // The program named in full and its path quoted: "My Vorlink" has a blank, and an

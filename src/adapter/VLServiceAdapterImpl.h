@@ -112,7 +112,8 @@ private:
 
     // The common part of Initialize and Initialize2, after the region is stored.
     HRESULT RunInitialization(const std::wstring& newerVersion, ULONG* dwResult);
-    // True when the kernel must be updated; nothing when the required version is malformed.
+    // True when the kernel must be updated; nothing when there is no home folder or the
+    // required version is malformed.
     std::optional<bool> IsKernelUpdateNeeded(const std::wstring& newerVersion);
     void StoreRegion(const std::wstring& regionValue);
     std::wstring ReadPageAddress();

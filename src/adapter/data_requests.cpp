@@ -64,6 +64,7 @@ HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::LoadData(BSTR szKey, BSTR* szV
         std::wstring value;
         HRESULT hr = S_OK;
         if (key == L"UpdateStatus") {
+            vl::CreateProductKey();
             value = vl::ReadProductString(L"Progress");
             if (value.empty()) value = L"Status=Waiting";
         } else {

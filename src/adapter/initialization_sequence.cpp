@@ -10,6 +10,7 @@ void TVLServiceAdapterXImpl::StoreRegion(const std::wstring& regionValue)
     m_szRegionVer = regionValue;
     m_pUtility->SetRegionValue(regionValue);
     // A fresh update attempt starts from "Status=Waiting".
+    vl::CreateProductKey();
     vl::DeleteProductValue(L"Progress");
 }
 
@@ -60,6 +61,11 @@ HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::Initialize2(BSTR szRegionVersi
 std::optional<bool> TVLServiceAdapterXImpl::IsKernelUpdateNeeded(const std::wstring& newerVersion)
 {
     const std::wstring installed = m_pUtility->GetKernelVersion();
+    // The version read has looked for the documents folder once more.
+    if (m_pUtility->GetHomeFolder().empty()) {
+        VL_LOG(L"    there is no home folder.\n");
+        return std::nullopt;
+    }
     VL_LOG(L"    the older version is [%s]\n", installed.c_str());
     if (installed.empty()) {
         VL_LOG(L"    have to update the newer widget kernel.\n");
@@ -86,7 +92,7 @@ HRESULT TVLServiceAdapterXImpl::RunInitialization(const std::wstring& newerVersi
     const auto keepAlive = KeepAlive();
     VL_LOG(L"checking widget kernel reversion.\n");
     const std::optional<bool> updateNeeded = IsKernelUpdateNeeded(newerVersion);
-    // A required version that is not four numbers cannot be compared.
+    // No home folder, or a required version that is not four numbers: nothing to decide on.
     if (!updateNeeded) return S_FALSE;
     if (*updateNeeded) {
         m_hKernelWnd = FindKernelWindow();

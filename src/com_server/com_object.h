@@ -6,13 +6,17 @@
 //     using Interfaces = vl::InterfaceList<vl::Interface<IFoo>, vl::Interface<IBar>, ...>;
 // The first entry is the object's identity IUnknown. An interface reachable through more
 // than one base names the base to go through: vl::Interface<IOleWindow, IOleInPlaceObject>.
-// The object may offer `HRESULT FinalConstruct()`, run once it holds its first reference.
+// The object may offer `HRESULT FinalConstruct()`, run once it holds its first reference,
+// and `void FinalRelease()`, run when the last reference is gone, before the destructor,
+// while the whole object still stands; references taken and dropped inside it do not
+// bring the count to zero a second time.
 // The most derived class may be final: nothing derives from it to complete it.
 #pragma once
 
 #include <windows.h>
 #include <unknwn.h>
 
+#include <climits>
 #include <new>
 #include <utility>
 
@@ -69,6 +73,7 @@ public:
     STDMETHODIMP_(ULONG) Release() override { return m_outer ? m_outer->Release() : InternalRelease(); }
 
     HRESULT FinalConstruct() { return S_OK; }
+    void FinalRelease() {}
 
     // The interfaces of the object's own list, whoever controls its lifetime.
     HRESULT InternalQueryInterface(REFIID iid, void** out)
@@ -99,7 +104,11 @@ private:
     ULONG InternalRelease()
     {
         const LONG refs = ::InterlockedDecrement(&m_refs);
-        if (refs == 0) delete this;
+        if (refs == 0) {
+            m_refs = kReleasing;
+            static_cast<Self*>(this)->FinalRelease();
+            delete this;
+        }
         return static_cast<ULONG>(refs);
     }
 
@@ -123,6 +132,9 @@ private:
     private:
         ComObjectImpl& m_object;
     };
+
+    // The count while the object goes away: far from zero either way.
+    static constexpr LONG kReleasing = LONG_MAX / 2;
 
     volatile LONG m_refs = 0;
     IUnknown* m_outer = nullptr;

@@ -97,6 +97,26 @@ ConnectionPoint::ConnectionPoint(REFIID iid, IConnectionPointContainer* containe
 {
 }
 
+STDMETHODIMP ConnectionPoint::QueryInterface(REFIID iid, void** out)
+{
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (!::IsEqualIID(iid, IID_IUnknown) && !::IsEqualIID(iid, IID_IConnectionPoint)) return E_NOINTERFACE;
+    *out = static_cast<IConnectionPoint*>(this);
+    AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP_(ULONG) ConnectionPoint::AddRef()
+{
+    return m_container->AddRef();
+}
+
+STDMETHODIMP_(ULONG) ConnectionPoint::Release()
+{
+    return m_container->Release();
+}
+
 STDMETHODIMP ConnectionPoint::GetConnectionInterface(IID* iid)
 {
     if (!iid) return E_POINTER;
@@ -108,7 +128,6 @@ STDMETHODIMP ConnectionPoint::GetConnectionPointContainer(IConnectionPointContai
 {
     if (!container) return E_POINTER;
     *container = m_container;
-    if (!m_container) return E_UNEXPECTED;
     m_container->AddRef();
     return S_OK;
 }
@@ -158,7 +177,6 @@ STDMETHODIMP ConnectionPoint::EnumConnections(IEnumConnections** connections)
 
 void ConnectionPoint::Disconnect()
 {
-    m_container = nullptr;
     // A sink's last release may call back into the point; the slots are looked up anew.
     for (std::size_t i = 0; i < Slots().size(); ++i) Slot released = std::move(Slots()[i]);
 }
@@ -221,23 +239,23 @@ ConnectionPoint::Slot* PropertyNotifyConnectionPoint::SlotOf(DWORD cookie)
 }
 
 ConnectionPoints::ConnectionPoints(IConnectionPointContainer* container)
-    : m_events(new EventConnectionPoint(container)), m_propertyNotify(new PropertyNotifyConnectionPoint(container))
+    : m_events(container), m_propertyNotify(container)
 {
 }
 
-ConnectionPoints::~ConnectionPoints()
+void ConnectionPoints::Disconnect()
 {
-    m_events->Disconnect();
-    m_propertyNotify->Disconnect();
+    m_events.Disconnect();
+    m_propertyNotify.Disconnect();
 }
 
 HRESULT ConnectionPoints::FindConnectionPoint(REFIID iid, IConnectionPoint** point)
 {
     if (!point) return E_POINTER;
     *point = nullptr;
-    if (::IsEqualIID(iid, DIID_IVLServiceAdapterXEvents)) return ComPtr<IConnectionPoint>(m_events.get()).CopyTo(point);
+    if (::IsEqualIID(iid, DIID_IVLServiceAdapterXEvents)) return ComPtr<IConnectionPoint>(&m_events).CopyTo(point);
     if (::IsEqualIID(iid, IID_IPropertyNotifySink))
-        return ComPtr<IConnectionPoint>(m_propertyNotify.get()).CopyTo(point);
+        return ComPtr<IConnectionPoint>(&m_propertyNotify).CopyTo(point);
     return CONNECT_E_NOCONNECTION;
 }
 
@@ -247,8 +265,8 @@ HRESULT ConnectionPoints::EnumConnectionPoints(IEnumConnectionPoints** points)
     *points = nullptr;
     try {
         auto held = std::make_shared<std::vector<ComPtr<IConnectionPoint>>>();
-        held->emplace_back(m_events.get());
-        held->emplace_back(m_propertyNotify.get());
+        held->emplace_back(&m_events);
+        held->emplace_back(&m_propertyNotify);
         return PointEnumerator::Make(std::move(held), 0, points);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;

@@ -3,10 +3,9 @@
 // the slot's address) and the property-notification connection point (IPropertyNotifySink,
 // a growing array, the cookie is the sink pointer).
 //
-// Each point is a COM object of its own. It keeps a plain pointer to the control's
-// IConnectionPointContainer (the control owns the points, so counting it would keep both
-// alive for ever) and hands out a counted one; the control detaches the points when it
-// goes away.
+// Each point is an object of its own identity whose references count on the control, as
+// those of the control's other interfaces do: a point handed out keeps its control alive,
+// and the control owns and destroys its points.
 #pragma once
 
 #include <windows.h>
@@ -22,9 +21,14 @@
 
 namespace vl {
 
-class ConnectionPoint : public ComObjectImpl<ConnectionPoint, IConnectionPoint> {
+class ConnectionPoint : public IConnectionPoint {
 public:
-    using Interfaces = InterfaceList<Interface<IConnectionPoint>>;
+    ConnectionPoint(const ConnectionPoint&) = delete;
+    ConnectionPoint& operator=(const ConnectionPoint&) = delete;
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
+    STDMETHODIMP_(ULONG) AddRef() override;
+    STDMETHODIMP_(ULONG) Release() override;
 
     STDMETHODIMP GetConnectionInterface(IID* iid) override;
     STDMETHODIMP GetConnectionPointContainer(IConnectionPointContainer** container) override;
@@ -32,12 +36,13 @@ public:
     STDMETHODIMP Unadvise(DWORD cookie) override;
     STDMETHODIMP EnumConnections(IEnumConnections** connections) override;
 
-    // The control is going away: the sinks still connected are released and the
-    // container is no longer handed out.
+    // The control is going away: the sinks still connected are released.
     void Disconnect();
 
 protected:
+    // `container` is the control's, which owns the point; its count is the point's.
     ConnectionPoint(REFIID iid, IConnectionPointContainer* container);
+    virtual ~ConnectionPoint() = default;
 
     using Slot = ComPtr<IUnknown>;
     virtual std::span<Slot> Slots() = 0;
@@ -93,10 +98,7 @@ private:
 class ConnectionPoints {
 public:
     // `container` is the control's own IConnectionPointContainer; it is not counted.
-    // Throws std::bad_alloc when the points cannot be made.
     explicit ConnectionPoints(IConnectionPointContainer* container);
-    // Disconnects both points.
-    ~ConnectionPoints();
     ConnectionPoints(const ConnectionPoints&) = delete;
     ConnectionPoints& operator=(const ConnectionPoints&) = delete;
 
@@ -104,12 +106,14 @@ public:
     // The event connection point first, then the property-notification one.
     HRESULT EnumConnectionPoints(IEnumConnectionPoints** points);
 
-    EventConnectionPoint& Events() { return *m_events.get(); }
-    PropertyNotifyConnectionPoint& PropertyNotify() { return *m_propertyNotify.get(); }
+    EventConnectionPoint& Events() { return m_events; }
+    PropertyNotifyConnectionPoint& PropertyNotify() { return m_propertyNotify; }
+    // Releases the sinks of both points.
+    void Disconnect();
 
 private:
-    ComPtr<EventConnectionPoint> m_events;
-    ComPtr<PropertyNotifyConnectionPoint> m_propertyNotify;
+    EventConnectionPoint m_events;
+    PropertyNotifyConnectionPoint m_propertyNotify;
 };
 
 } // namespace vl

@@ -170,6 +170,8 @@ template <typename Store>
 HRESULT TVLServiceAdapterXControl::WriteProperty(DISPID dispid, Store&& store)
 {
     return vl::ReportingExceptions(IID_IVLServiceAdapterX, [&] {
+        // A sink may let go of the control's last reference while it is asked.
+        const ComPtr<IUnknown> keepAlive(ControllingUnknown());
         IConnectionPointContainer& container = *this;
         bool vetoed = false;
         ForEachPropertySink(container, [&](IPropertyNotifySink& sink) {

@@ -75,9 +75,6 @@ TVLServiceAdapterXControl::TVLServiceAdapterXControl()
 
 TVLServiceAdapterXControl::~TVLServiceAdapterXControl()
 {
-    // Sinks go first: destroying the form raises its last events, and no page may receive
-    // them from a half-destroyed instance.
-    std::exchange(m_connectionPoints, nullptr).reset();
     m_viewSink.reset();
     m_oleAdviseHolder.reset();
     m_dataAdviseHolder.reset();
@@ -103,6 +100,15 @@ HRESULT TVLServiceAdapterXControl::FinalConstruct()
         m_extent = PixelsToHimetric(size.right, size.bottom);
         return InitializeControl();
     });
+}
+
+// The page hears the form's OnDestroy while its sinks are still connected and the whole
+// instance stands; then the sinks are let go, before anything of the instance is taken
+// down. A construction that failed may have left either missing.
+void TVLServiceAdapterXControl::FinalRelease()
+{
+    if (m_form) m_form->RaiseDestroy();
+    if (m_connectionPoints) m_connectionPoints->Disconnect();
 }
 
 // ---------------------------------------------------------------------------------------

@@ -46,6 +46,8 @@ public:
     // InitializeControl. A failure (or an exception, reported as error information)
     // destroys the new instance.
     HRESULT FinalConstruct();
+    // The last reference is gone: raises the form's OnDestroy, then releases the sinks.
+    void FinalRelease();
 
     // --- IOleObject
     STDMETHODIMP SetClientSite(IOleClientSite* site) override;

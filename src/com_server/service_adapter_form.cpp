@@ -151,6 +151,12 @@ std::optional<std::wstring> TextOf(const vl::ComponentRecord* record, std::strin
     return vl::AnsiToWide(*text);
 }
 
+// Wide strings of a component stream hold UTF-16, as wchar_t does here.
+std::string AnsiFromStream(std::u16string_view text)
+{
+    return vl::WideToAnsi(std::wstring_view(reinterpret_cast<const wchar_t*>(text.data()), text.size()));
+}
+
 // An exception from a hook must not leave the window procedure; the form carries on.
 template <typename Hook, typename... Args>
 void CallHook(const Hook& hook, Args&... args)
@@ -205,7 +211,7 @@ std::unique_ptr<TVLServiceAdapterX> TVLServiceAdapterX::Create(HINSTANCE resourc
 
 std::optional<std::wstring> TVLServiceAdapterX::ApplyDefinition(const vl::ComponentRecord& definition)
 {
-    if (auto problem = vl::ApplyFormProperties(definition, m_properties))
+    if (auto problem = vl::ApplyFormProperties(definition, m_properties, AnsiFromStream))
         return L"The form definition does not fit the form: " + vl::AnsiToWide(*problem);
     m_defaults = m_properties;
 
@@ -224,7 +230,7 @@ std::optional<std::wstring> TVLServiceAdapterX::ApplyDefinition(const vl::Compon
 
 TVLServiceAdapterX::~TVLServiceAdapterX()
 {
-    Raise(OnDestroy);
+    RaiseDestroy();
     m_ReadPipeTimer.SetWindow(nullptr);
     if (HWND window = m_window.release()) {
         // Whatever the window still says on its way out is no longer the form's business.
@@ -405,11 +411,8 @@ vl::ComponentRecord TVLServiceAdapterX::SaveRecord() const
 
 std::optional<std::wstring> TVLServiceAdapterX::LoadProperties(const vl::ComponentRecord& record)
 {
-    if (!record.children.empty())
-        return L"The stream holds the component " + vl::AnsiToWide(record.children.front().name) +
-               L", which the form does not load";
     vl::FormProperties next = m_properties;
-    if (auto problem = vl::ApplyFormProperties(record, next)) return vl::AnsiToWide(*problem);
+    if (auto problem = vl::ApplyFormProperties(record, next, AnsiFromStream)) return vl::AnsiToWide(*problem);
     ApplyProperties(next);
     return std::nullopt;
 }
@@ -441,6 +444,11 @@ void TVLServiceAdapterX::m_ReadPipeTimerTimer(vl::FormTimer&)
 void TVLServiceAdapterX::Raise(const std::function<void()>& hook)
 {
     CallHook(hook);
+}
+
+void TVLServiceAdapterX::RaiseDestroy()
+{
+    Raise(std::exchange(OnDestroy, nullptr));
 }
 
 void TVLServiceAdapterX::SetActive(bool active)

@@ -37,10 +37,13 @@ public:
     // the reason in `error` when the definition is missing or unreadable or the window
     // cannot be made. Raises OnCreate, which then still runs ActiveFormCreate.
     static std::unique_ptr<TVLServiceAdapterX> Create(HINSTANCE resourceModule, std::wstring& error);
-    // Raises OnDestroy, then destroys the window.
+    // Raises OnDestroy unless RaiseDestroy did, then destroys the window.
     ~TVLServiceAdapterX();
     TVLServiceAdapterX(const TVLServiceAdapterX&) = delete;
     TVLServiceAdapterX& operator=(const TVLServiceAdapterX&) = delete;
+
+    // Raises OnDestroy now, while its receivers are still there; once only.
+    void RaiseDestroy();
 
     // The form's window; made again if something destroyed it (a container that was
     // destroyed while the form was its child takes the form's window with it).
@@ -123,8 +126,8 @@ public:
     // Persistence: the form's record with the properties that differ from the
     // definition's values, without child records.
     vl::ComponentRecord SaveRecord() const;
-    // Sets each property the record names; on failure nothing changes and the message
-    // says which property failed.
+    // Sets each property the record names (what the form does not have is passed over);
+    // on failure nothing changes and the message says which property failed.
     std::optional<std::wstring> LoadProperties(const vl::ComponentRecord& record);
 
     // Ambient properties of the container: followed while ParentColor / ParentFont is set

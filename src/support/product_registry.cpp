@@ -15,20 +15,30 @@ UniqueRegKey OpenProductKey(REGSAM access)
     return key;
 }
 
-bool SetProductValue(std::wstring_view valueName, DWORD type, const void* data, DWORD size)
+UniqueRegKey OpenOrCreateProductKey(REGSAM access)
 {
     UniqueRegKey key;
-    if (::RegCreateKeyExW(HKEY_CURRENT_USER, kProductKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE,
-                          nullptr, key.put(), nullptr) != ERROR_SUCCESS) {
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER, kProductKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr,
+                          key.put(), nullptr) != ERROR_SUCCESS)
         key.release();
-        return false;
-    }
+    return key;
+}
+
+bool SetProductValue(std::wstring_view valueName, DWORD type, const void* data, DWORD size)
+{
+    const UniqueRegKey key = OpenOrCreateProductKey(KEY_SET_VALUE);
+    if (!key) return false;
     const std::wstring name(valueName);
     return ::RegSetValueExW(key.get(), name.c_str(), 0, type, static_cast<const BYTE*>(data), size) ==
            ERROR_SUCCESS;
 }
 
 } // namespace
+
+bool CreateProductKey()
+{
+    return static_cast<bool>(OpenOrCreateProductKey(KEY_QUERY_VALUE));
+}
 
 int ReadProductInteger(std::wstring_view valueName)
 {

@@ -14,6 +14,10 @@ int ReadProductInteger(std::wstring_view valueName);
 // A REG_SZ or REG_EXPAND_SZ value (not expanded); empty otherwise.
 std::wstring ReadProductString(std::wstring_view valueName);
 
+// Creates the key when it is missing, where the control first uses it; true when it
+// exists afterwards.
+bool CreateProductKey();
+
 // The key is created when missing. True when stored.
 bool WriteProductInteger(std::wstring_view valueName, int value);
 bool WriteProductString(std::wstring_view valueName, std::wstring_view value);

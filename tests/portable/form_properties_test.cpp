@@ -11,10 +11,18 @@ using namespace vl;
 
 namespace {
 
+// Stands in for the code page: characters up to 0xFF are kept, others become '?'.
+std::string Latin1(std::u16string_view text)
+{
+    std::string ansi;
+    for (char16_t c : text) ansi += c <= 0xFF ? static_cast<char>(c) : '?';
+    return ansi;
+}
+
 FormProperties FromDefinition()
 {
     FormProperties properties;
-    const auto problem = ApplyFormProperties(BuildFormDefinition(), properties);
+    const auto problem = ApplyFormProperties(BuildFormDefinition(), properties, Latin1);
     EXPECT_FALSE(problem) << *problem;
     return properties;
 }
@@ -32,7 +40,7 @@ ComponentRecord Record(std::vector<PropertyEntry> entries, std::string className
 std::optional<std::string> ApplyOne(std::string name, PropertyValue value, FormProperties* result = nullptr)
 {
     FormProperties properties = FromDefinition();
-    auto problem = ApplyFormProperties(Record({{std::move(name), std::move(value)}}), properties);
+    auto problem = ApplyFormProperties(Record({{std::move(name), std::move(value)}}), properties, Latin1);
     if (result) *result = properties;
     return problem;
 }
@@ -104,7 +112,7 @@ TEST(FormProperties, EveryPropertySavedLoadsBackThroughTheStream)
     const auto parsed = ReadComponentStream(*bytes);
     ASSERT_TRUE(parsed) << parsed.Error().Text();
     FormProperties loaded = defaults;
-    const auto problem = ApplyFormProperties(parsed->root, loaded);
+    const auto problem = ApplyFormProperties(parsed->root, loaded, Latin1);
     ASSERT_FALSE(problem) << *problem;
     EXPECT_EQ(loaded, changed);
 
@@ -141,14 +149,9 @@ TEST(FormProperties, IdentifiersAreReadWithoutRegardToCase)
     EXPECT_EQ(p.font.style, kFontBold | kFontItalic);
 }
 
-TEST(FormProperties, UnknownPropertiesAndValuesOfTheWrongTypeAreRefused)
+TEST(FormProperties, ValuesOfTheWrongTypeAreRefused)
 {
-    auto refused = ApplyOne("ClientWidth", PropertyValue::Integer(5));
-    ASSERT_TRUE(refused);
-    EXPECT_NE(refused->find("ClientWidth"), std::string::npos);
-    EXPECT_NE(refused->find("does not exist"), std::string::npos);
-
-    refused = ApplyOne("Width", PropertyValue::String("5"));
+    auto refused = ApplyOne("Width", PropertyValue::String("5"));
     ASSERT_TRUE(refused);
     EXPECT_NE(refused->find("Width"), std::string::npos);
     EXPECT_NE(refused->find("Invalid property value"), std::string::npos);
@@ -161,9 +164,31 @@ TEST(FormProperties, UnknownPropertiesAndValuesOfTheWrongTypeAreRefused)
     EXPECT_TRUE(ApplyOne("PrintScale", PropertyValue::Integer(300)));
     EXPECT_TRUE(ApplyOne("AxBorderStyle", PropertyValue::Identifier("afbWavy")));
     EXPECT_TRUE(ApplyOne("OnCreate", PropertyValue::Identifier("SomeOtherHandler")));
+    EXPECT_TRUE(ApplyOne("Width", PropertyValue::WideString(u"5")));
+}
 
-    FormProperties p;
-    EXPECT_TRUE(ApplyFormProperties(Record({}, "TForm1"), p));
+// What another writer of the format may add: names in any case, wide text, properties the
+// form does not have, another class name, child records.
+TEST(FormProperties, WhatOtherWritersAddIsReadOrPassedOver)
+{
+    ComponentRecord record = Record({{"CAPTION", PropertyValue::WideString(u"Caf\u00E9 \u4E2D")},
+                                     {"font.name", PropertyValue::WideString(u"Arial")},
+                                     {"HelpFile", PropertyValue::LongString("help.hlp")},
+                                     {"ClientWidth", PropertyValue::Integer(5)},
+                                     {"Designer", PropertyValue::List({PropertyValue::Integer(1)})},
+                                     {"onCreate", PropertyValue::Identifier("activeformcreate")},
+                                     {"width", PropertyValue::Integer(200)}},
+                                    "TForm1");
+    record.children.push_back(Record({{"Bogus", PropertyValue::Integer(1)}}, "TButton"));
+    FormProperties p = FromDefinition();
+    const auto problem = ApplyFormProperties(record, p, Latin1);
+    ASSERT_FALSE(problem) << *problem;
+    EXPECT_EQ(p.caption, "Caf\xE9 ?");
+    EXPECT_EQ(p.font.name, "Arial");
+    EXPECT_EQ(p.helpFile, "help.hlp");
+    EXPECT_EQ(p.onCreate, "ActiveFormCreate");
+    EXPECT_EQ(p.width, 200);
+    EXPECT_EQ(SaveFormProperties(p, FromDefinition()).properties.size(), 4u) << "nothing else changed";
 }
 
 TEST(FormProperties, FontSizeFollowsHeightAndPixelsPerInch)

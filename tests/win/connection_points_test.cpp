@@ -284,22 +284,32 @@ TEST_F(ConnectionPointsTest, SinksChangedDuringRaisingAreSeenWhenTheirSlotIsReac
     EXPECT_EQ(CalledSinks(), (std::vector<int>{4, 5, 3, 6}));
 }
 
-TEST(ConnectionPointsLifetime, TheControlReleasesItsSinksAndThePointsForgetIt)
+// A point handed out counts on its control, as the control's own interfaces do.
+TEST(ConnectionPointsLifetime, APointKeepsItsControlAndTheControlReleasesItsSinks)
 {
     std::vector<SinkCall> log;
     ComPtr<ScriptedSink> sink(new ScriptedSink(1, log));
     const ULONG before = sink->References();
     ComPtr<IConnectionPoint> events;
+    IConnectionPointContainer* identity = nullptr;
     {
         ComPtr<TestEventSource> control(new TestEventSource);
+        identity = control.get();
         ASSERT_EQ(control->FindConnectionPoint(DIID_IVLServiceAdapterXEvents, events.put()), S_OK);
         DWORD cookie = 0;
         ASSERT_EQ(events->Advise(static_cast<IDispatch*>(sink.get()), &cookie), S_OK);
     }
-    EXPECT_EQ(sink->References(), before);
     ComPtr<IConnectionPointContainer> container;
-    EXPECT_EQ(events->GetConnectionPointContainer(container.put()), E_UNEXPECTED);
-    EXPECT_FALSE(container);
+    ASSERT_EQ(events->GetConnectionPointContainer(container.put()), S_OK);
+    EXPECT_EQ(container.get(), identity);
+    ComPtr<IUnknown> point;
+    ASSERT_EQ(events->QueryInterface(IID_IUnknown, point.put_void()), S_OK);
+    EXPECT_EQ(point.get(), static_cast<IUnknown*>(events.get())) << "a point is an object of its own";
+    EXPECT_GT(sink->References(), before) << "still connected";
+    point.reset();
+    container.reset();
+    events.reset();
+    EXPECT_EQ(sink->References(), before);
 }
 
 } // namespace

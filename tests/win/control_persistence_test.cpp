@@ -72,9 +72,9 @@ std::string ShortString(const std::string& text)
 }
 
 // A form record with these entries, in the stream format.
-std::string FormStream(std::vector<vl::PropertyEntry> entries, const char* className = vl::kFormClassName)
+std::string FormStream(std::vector<vl::PropertyEntry> entries)
 {
-    const vl::ComponentRecord record{{}, className, vl::kFormName, std::move(entries), {}};
+    const vl::ComponentRecord record{{}, vl::kFormClassName, vl::kFormName, std::move(entries), {}};
     const auto bytes = vl::WriteComponentStream(record);
     EXPECT_TRUE(bytes);
     return bytes ? Bytes(*bytes) : std::string();
@@ -226,11 +226,11 @@ TEST_F(ControlPersistence, MalformedStreamsAreReportedAndChangeNothing)
         {"empty", ""},
         {"truncated", valid.substr(0, valid.size() - 3)},
         {"wrong signature", "TPF1" + valid.substr(4)},
-        {"unknown property", FormStream({{"Caption", vl::PropertyValue::String("changed")},
-                                         {"NoSuchProperty", vl::PropertyValue::Integer(1)}})},
+        {"unknown value type", header + ShortString("Caption") + "\x0f" + std::string(2, '\0')},
         {"wrong value type", FormStream({{"BorderWidth", vl::PropertyValue::Integer(9)},
                                          {"Caption", vl::PropertyValue::Integer(5)}})},
-        {"other class", FormStream({{"BorderWidth", vl::PropertyValue::Integer(9)}}, "TForm1")},
+        {"colour without a name", FormStream({{"BorderWidth", vl::PropertyValue::Integer(9)},
+                                              {"Color", vl::PropertyValue::Identifier("clNoSuchColour")}})},
         {"huge length", hugeLength},
         {"beyond the limit", overLimit},
     };

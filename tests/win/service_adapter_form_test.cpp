@@ -372,15 +372,15 @@ TEST_F(FormTest, MalformedRecordsAreRefusedAndChangeNothing)
     const vl::FormProperties before = form->Properties();
     const auto caption = vl::PropertyEntry{"Caption", vl::PropertyValue::String("first")};
 
-    auto problem = form->LoadProperties(FormRecord({caption, {"Bogus", vl::PropertyValue::Integer(1)}}));
+    auto problem = form->LoadProperties(FormRecord({caption, {"Color", vl::PropertyValue::Identifier("clBogus")}}));
     ASSERT_TRUE(problem);
-    EXPECT_NE(problem->find(L"Bogus"), std::wstring::npos);
+    EXPECT_NE(problem->find(L"Color"), std::wstring::npos);
 
     problem = form->LoadProperties(FormRecord({caption, {"Width", vl::PropertyValue::String("wide")}}));
     ASSERT_TRUE(problem);
     EXPECT_NE(problem->find(L"Width"), std::wstring::npos);
 
-    auto withChild = FormRecord({caption});
+    auto withChild = FormRecord({caption, {"Visible", vl::PropertyValue::Integer(1)}});
     withChild.children.push_back(FormRecord({}, "TTimer"));
     EXPECT_TRUE(form->LoadProperties(withChild));
 

@@ -119,13 +119,26 @@ HRESULT EventSink::Raise(DISPID id, const DISPPARAMS& params, VARIANT* result)
     return S_OK;
 }
 
-HRESULT EventConnection::Connect(IUnknown* source, IUnknown* sink)
+STDMETHODIMP EventSink::OnChanged(DISPID id)
+{
+    return Guarded([&] {
+        VARIANTARG argument;
+        V_VT(&argument) = VT_I4;
+        V_I4(&argument) = id;
+        DISPPARAMS params{&argument, nullptr, 1, 0};
+        UniqueVariant ignored;
+        m_script->CallFunction(L"OnChanged", params, ignored.put());
+        return S_OK;
+    });
+}
+
+HRESULT EventConnection::Connect(IUnknown* source, IUnknown* sink, REFIID iid)
 {
     ComPtr<IConnectionPointContainer> container;
     if (!source || FAILED(source->QueryInterface(IID_IConnectionPointContainer, container.put_void())))
         return CONNECT_E_NOCONNECTION;
     ComPtr<IConnectionPoint> point;
-    HRESULT hr = container->FindConnectionPoint(DIID_IVLServiceAdapterXEvents, point.put());
+    HRESULT hr = container->FindConnectionPoint(iid, point.put());
     if (FAILED(hr)) return hr;
     DWORD cookie = 0;
     hr = point->Advise(sink, &cookie);

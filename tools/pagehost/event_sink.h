@@ -5,6 +5,9 @@
 // Unsigned and small integers reach the script as numbers. An event that hands over a
 // reference (OnKeyPress's key) takes the handler's return value, when it returns one,
 // as the new value behind the reference.
+// The same sink hears the object's property-change notices: the script's function
+//     function OnChanged(dispid) { ... }
+// is called for each change (requests to change are granted).
 // This, not the engine's own binding of "function control::OnResult()", is how events
 // reach the page: Wine's JScript binds such functions only to objects that offer
 // IBindEventHandler, which controls do not, and fails the whole script otherwise.
@@ -21,7 +24,7 @@
 
 namespace vl::pagehost {
 
-class EventSink final : public ComObjectImpl<EventSink, TypelessDispatch<>> {
+class EventSink final : public ComObjectImpl<EventSink, TypelessDispatch<>, IPropertyNotifySink> {
 public:
     // The control's event interface answers with the sink's IDispatch.
     struct EventInterface {
@@ -38,12 +41,14 @@ public:
             return true;
         }
     };
-    using Interfaces = InterfaceList<Interface<IDispatch>, EventInterface>;
+    using Interfaces = InterfaceList<Interface<IDispatch>, EventInterface, Interface<IPropertyNotifySink>>;
 
     explicit EventSink(ComPtr<ScriptHost> script);
 
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
                         UINT*) override;
+    STDMETHODIMP OnChanged(DISPID id) override;
+    STDMETHODIMP OnRequestEdit(DISPID) override { return S_OK; }
 
 private:
     HRESULT Raise(DISPID id, const DISPPARAMS& params, VARIANT* result);
@@ -59,9 +64,9 @@ public:
     EventConnection(const EventConnection&) = delete;
     EventConnection& operator=(const EventConnection&) = delete;
 
-    // Connects `sink` to the connection point of `source` for the control's event
-    // interface; CONNECT_E_NOCONNECTION when the object raises no such events.
-    HRESULT Connect(IUnknown* source, IUnknown* sink);
+    // Connects `sink` to the connection point of `source` for `iid` (the control's event
+    // interface unless said); CONNECT_E_NOCONNECTION when the object has no such point.
+    HRESULT Connect(IUnknown* source, IUnknown* sink, REFIID iid = DIID_IVLServiceAdapterXEvents);
     void Disconnect();
 
 private:

@@ -7,6 +7,9 @@
 //   host.env(name)       an environment variable, null when it is not set
 //   host.window          the page's window handle, as a number
 //   host.controlWindow   the control's window handle while it is active in place, else 0
+//   host.removeControl() takes the control off the page, as a page removes its <object>:
+//                        the page's handlers are disconnected and every reference of the
+//                        page goes; the script's name for it answers nothing afterwards
 #pragma once
 
 #include <windows.h>
@@ -26,6 +29,7 @@ public:
     virtual void Exit(int code) = 0;
     virtual HWND Window() const = 0;
     virtual HWND ControlWindow() const = 0;
+    virtual void RemoveControl() = 0;
 
 protected:
     ~HostServices() = default;

@@ -77,9 +77,17 @@ bool Page::Open()
     // An object that raises no events is still a usable object.
     const ComPtr<EventSink> sink = NewComObject<EventSink>(m_script);
     m_events.Connect(m_control.get(), static_cast<IDispatch*>(sink.get()));
+    m_propertyNotices.Connect(m_control.get(), static_cast<IDispatch*>(sink.get()), IID_IPropertyNotifySink);
+    // A scriptable object is reached through its element, another one as it is.
+    ComPtr<IUnknown> item = m_control;
+    m_element = NewComObject<ControlElement>();
+    if (SUCCEEDED(m_element->Attach(m_control.get())))
+        item = ComPtr<IUnknown>(static_cast<IDispatch*>(m_element.get()));
+    else
+        m_element.reset();
 
     std::vector<ScriptHost::NamedItem> items;
-    items.push_back({m_options.name, m_control, SCRIPTITEM_ISVISIBLE | SCRIPTITEM_ISSOURCE});
+    items.push_back({m_options.name, item, SCRIPTITEM_ISVISIBLE | SCRIPTITEM_ISSOURCE});
     items.push_back({L"host", ComPtr<IUnknown>(static_cast<IDispatch*>(m_host.get())), SCRIPTITEM_ISVISIBLE});
     hr = m_script->Start(std::move(items));
     if (FAILED(hr)) return Fail(L"starting the JScript engine", hr);
@@ -103,9 +111,10 @@ void Page::Close()
 {
     if (m_host) m_host->Detach();
     m_events.Disconnect();
+    m_propertyNotices.Disconnect();
     if (m_script) m_script->Close();
-    if (m_site) m_site->Unembed();
-    m_control.reset();
+    RemoveControl();
+    m_element.reset();
     m_script.reset();
     m_host.reset();
     m_site.reset();
@@ -126,6 +135,15 @@ void Page::Exit(int code)
 HWND Page::Window() const
 {
     return m_window.Handle();
+}
+
+void Page::RemoveControl()
+{
+    m_events.Disconnect();
+    m_propertyNotices.Disconnect();
+    if (m_site) m_site->Unembed();
+    if (m_element) m_element->Remove();
+    m_control.reset();
 }
 
 HWND Page::ControlWindow() const

@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "control_element.h"
 #include "control_site.h"
 #include "event_sink.h"
 #include "host_object.h"
@@ -48,15 +49,19 @@ private:
     void Exit(int code) override;
     HWND Window() const override;
     HWND ControlWindow() const override;
+    void RemoveControl() override;
 
     const PageOptions m_options;
     HostWindow m_window;
     ComPtr<PageFrame> m_frame;
     ComPtr<ControlSite> m_site;
     ComPtr<IUnknown> m_control;
+    // What the script knows by the object's name.
+    ComPtr<ControlElement> m_element;
     ComPtr<ScriptHost> m_script;
     ComPtr<HostObject> m_host;
     EventConnection m_events;
+    EventConnection m_propertyNotices;
     int m_exitCode = 0;
 };
 

@@ -4,13 +4,14 @@
 //
 //   patch_server --root DIR [--port N] [--address A] [--log FILE] [--ready-file FILE]
 //                [--no-length-for NAME] [--short-body-for NAME] [--slow-for NAME]
-//                [--slow-delay-ms N]
+//                [--slow-delay-ms N] [--head-only-for NAME]
 //
 // NAME is a request path ("/vorlink05/VLUpdate.exe") or its last segment ("VLUpdate.exe");
 // the fault options may be repeated. Faults:
 //   --no-length-for   answers without Content-Length (the body of a GET ends at the close)
 //   --short-body-for  GET announces the whole file and sends the first half, then closes
 //   --slow-for        sends the body in blocks of 1 KiB, --slow-delay-ms apart (default 100)
+//   --head-only-for   HEAD answers as for any file, GET answers 500 Internal Server Error
 // The log gets one line per request: method, path as requested, host ("-" when none).
 // Serves until killed.
 #include <arpa/inet.h>
@@ -56,6 +57,7 @@ struct Options {
     std::string readyPath;
     std::set<std::string> noLength;
     std::set<std::string> shortBody;
+    std::set<std::string> headOnly;
     std::set<std::string> slow;
     int slowDelayMs = 100;
 };
@@ -126,7 +128,7 @@ private:
                  "patch_server: %s\n"
                  "usage: patch_server --root DIR [--port N] [--address A] [--log FILE] [--ready-file FILE]\n"
                  "                    [--no-length-for NAME] [--short-body-for NAME] [--slow-for NAME]\n"
-                 "                    [--slow-delay-ms N]\n",
+                 "                    [--slow-delay-ms N] [--head-only-for NAME]\n",
                  problem);
     std::exit(2);
 }
@@ -154,6 +156,7 @@ Options ParseOptions(int argc, char** argv)
         else if (option == "--ready-file") options.readyPath = value;
         else if (option == "--no-length-for") options.noLength.insert(value);
         else if (option == "--short-body-for") options.shortBody.insert(value);
+        else if (option == "--head-only-for") options.headOnly.insert(value);
         else if (option == "--slow-for") options.slow.insert(value);
         else if (option == "--slow-delay-ms") options.slowDelayMs = ParseNumber(value, 0, 60000);
         else Usage("unknown option");
@@ -308,6 +311,11 @@ void Serve(int fd, const Options& options, RequestLog& log)
     const std::optional<std::string> body = ReadWholeFile(options.root + *path);
     if (!body) {
         SendText(fd, "404 Not Found", !head, "Not Found\n");
+        return;
+    }
+
+    if (!head && Matches(options.headOnly, *path)) {
+        SendText(fd, "500 Internal Server Error", true, "Internal Server Error\n");
         return;
     }
 

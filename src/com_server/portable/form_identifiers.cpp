@@ -92,15 +92,14 @@ constexpr Named<std::uint8_t> kCharsets[] = {
     {"OEM_CHARSET", 255},
 };
 
-// Identifiers are compared as the stream readers of this format always did: ignoring case.
+} // namespace
+
 bool SameIdentifier(std::string_view a, std::string_view b)
 {
     auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
     return a.size() == b.size() &&
            std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
 }
-
-} // namespace
 
 std::optional<std::size_t> IndexOfIdentifier(std::span<const std::string_view> names, std::string_view identifier)
 {

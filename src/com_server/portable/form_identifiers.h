@@ -23,6 +23,10 @@ inline constexpr std::string_view kPrintScaleNames[] = {"poNone", "poProportiona
 inline constexpr std::string_view kPopupModeNames[] = {"pmNone", "pmAuto", "pmExplicit"};
 inline constexpr std::string_view kFontStyleNames[] = {"fsBold", "fsItalic", "fsUnderline", "fsStrikeOut"};
 
+// Identifiers and property names of component streams are compared without regard to
+// case (ASCII letters only), as the stream readers of this format always did.
+bool SameIdentifier(std::string_view a, std::string_view b);
+
 // The position of `identifier` in `names`, compared without regard to case.
 std::optional<std::size_t> IndexOfIdentifier(std::span<const std::string_view> names, std::string_view identifier);
 

@@ -160,8 +160,8 @@ struct HandlerCodec {
             return true;
         }
         const auto name = value.AsIdentifier();
-        if (!name || *name != kFormCreateHandler) return false;
-        field = std::string(*name);
+        if (!name || !SameIdentifier(*name, kFormCreateHandler)) return false;
+        field = kFormCreateHandler;
         return true;
     }
 };
@@ -227,7 +227,7 @@ const std::vector<PropertyBinding>& Bindings()
 const PropertyBinding* FindBinding(std::string_view name)
 {
     for (const auto& binding : Bindings())
-        if (binding.name == name) return &binding;
+        if (SameIdentifier(binding.name, name)) return &binding;
     return nullptr;
 }
 
@@ -244,14 +244,15 @@ void FontAttributes::SetSize(std::int32_t points, std::int32_t pixelsPerInch)
     height = -MulDivRounded(points, pixelsPerInch, 72);
 }
 
-std::optional<std::string> ApplyFormProperties(const ComponentRecord& record, FormProperties& properties)
+std::optional<std::string> ApplyFormProperties(const ComponentRecord& record, FormProperties& properties,
+                                               const AnsiFromWide& toAnsi)
 {
-    if (record.className != kFormClassName)
-        return "The stream holds a " + record.className + ", not a " + kFormClassName;
     for (const auto& entry : record.properties) {
         const PropertyBinding* binding = FindBinding(entry.name);
-        if (!binding) return "Error reading " + record.name + "." + entry.name + ": Property does not exist";
-        if (!binding->decode(entry.value, properties))
+        if (!binding) continue;
+        const auto wide = entry.value.AsWideString();
+        const PropertyValue value = wide ? PropertyValue::Text(toAnsi(*wide)) : entry.value;
+        if (!binding->decode(value, properties))
             return "Error reading " + record.name + "." + entry.name + ": Invalid property value";
     }
     return std::nullopt;

@@ -4,8 +4,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "com_server/portable/component_stream.h"
 #include "com_server/portable/form_identifiers.h"
@@ -75,11 +77,16 @@ struct FormProperties {
     bool operator==(const FormProperties&) const = default;
 };
 
-// Sets each property that the record's entries name, in order; child records are not
-// looked at. A record of another class, a name that is no
-// property of the form, or a value of a type the property cannot take, stops it with a
+// Turns a wide string of the stream into the form's ANSI text; the caller knows the code page.
+using AnsiFromWide = std::function<std::string(std::u16string_view)>;
+
+// Sets each property that the record's entries name, in order, matching names without
+// regard to case. What another writer of the format may add is passed over: the record's
+// class name, entries that name no property of the form, and child records. Text may be
+// stored as a wide string. A value of a type its property cannot take stops it with a
 // message; `properties` may then hold the entries before the failing one.
-std::optional<std::string> ApplyFormProperties(const ComponentRecord& record, FormProperties& properties);
+std::optional<std::string> ApplyFormProperties(const ComponentRecord& record, FormProperties& properties,
+                                               const AnsiFromWide& toAnsi);
 
 // The form's record (class name, form name) with the properties whose values differ
 // from `defaults`, and no child records.

@@ -1,0 +1,158 @@
+// ctest: RESOURCE_LOCK product_state
+// What the control does with the product's registry key and its home folder: the key is
+// made where the control first uses it, a new control registers the installed kernel
+// and makes its folders, and a system without a documents folder gets no kernel at all.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <shlobj.h>
+
+#include <string>
+
+#include "support/adapter_fixture.h"
+#include "support/product_registry.h"
+#include "support/test_paths.h"
+
+using namespace vl::test;
+
+namespace {
+
+constexpr wchar_t kShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+
+bool ProductKeyExists()
+{
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, vl::kProductKeyPath, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    ::RegCloseKey(key);
+    return true;
+}
+
+bool Exists(const std::wstring& path)
+{
+    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The registration run of the stand-in kernel leaves its own path under the product key.
+std::wstring RegisteredKernel(DWORD waitMs)
+{
+    std::wstring value;
+    PumpUntil([&] { return !(value = vl::ReadProductString(L"KernelRegistered")).empty(); }, waitMs);
+    return value;
+}
+
+ULONG Initialize2(IVLServiceAdapterX* control, HRESULT* hr = nullptr)
+{
+    vl::UniqueBstr region{std::wstring_view(L"TW;Production")}, version{std::wstring_view(L"1.0.0.10")};
+    ULONG result = 99;
+    const HRESULT status = control->Initialize2(region.get(), version.get(), nullptr, 0, nullptr, &result);
+    if (hr) *hr = status;
+    return result;
+}
+
+// The shell reports no documents folder while this lives: its folder names a drive that
+// does not exist. The current folder is a drive root that the test may write to.
+class NoDocumentsFolder {
+public:
+    NoDocumentsFolder()
+    {
+        wchar_t current[MAX_PATH] = {};
+        ::GetCurrentDirectoryW(MAX_PATH, current);
+        m_current = current;
+        ::SetCurrentDirectoryW(L"C:\\");
+        ::RegCreateKeyExW(HKEY_CURRENT_USER, kShellFolders, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr,
+                          &m_key, nullptr);
+        DWORD size = sizeof(m_saved);
+        m_hadValue = ::RegQueryValueExW(m_key, L"Personal", nullptr, &m_type, reinterpret_cast<BYTE*>(m_saved),
+                                        &size) == ERROR_SUCCESS;
+        m_savedSize = size;
+        const wchar_t missing[] = L"Q:\\no such drive\\Documents";
+        ::RegSetValueExW(m_key, L"Personal", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(missing),
+                         sizeof missing);
+    }
+    ~NoDocumentsFolder()
+    {
+        if (m_hadValue)
+            ::RegSetValueExW(m_key, L"Personal", 0, m_type, reinterpret_cast<const BYTE*>(m_saved), m_savedSize);
+        else
+            ::RegDeleteValueW(m_key, L"Personal");
+        ::RegCloseKey(m_key);
+        ::SetCurrentDirectoryW(m_current.c_str());
+    }
+    NoDocumentsFolder(const NoDocumentsFolder&) = delete;
+    NoDocumentsFolder& operator=(const NoDocumentsFolder&) = delete;
+
+private:
+    std::wstring m_current;
+    HKEY m_key = nullptr;
+    bool m_hadValue = false;
+    DWORD m_type = REG_EXPAND_SZ;
+    wchar_t m_saved[MAX_PATH] = {};
+    DWORD m_savedSize = 0;
+};
+
+using HomeTest = AdapterTest;
+
+TEST_F(HomeTest, TheProductKeyIsMadeWhereTheControlFirstUsesIt)
+{
+    auto deleteKey = [] {
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, vl::kProductKeyPath);
+        ::RegDeleteKeyW(HKEY_CURRENT_USER, vl::kProductKeyPath);
+        return !ProductKeyExists();
+    };
+    RecordShellStarts(false);
+    ASSERT_TRUE(deleteKey());
+    ASSERT_TRUE(CreateControl());
+    EXPECT_TRUE(ProductKeyExists()) << "control initialization";
+
+    ASSERT_TRUE(deleteKey());
+    vl::UniqueBstr key{std::wstring_view(L"UpdateStatus")}, value;
+    EXPECT_EQ(control->LoadData(key.get(), value.put()), S_OK);
+    EXPECT_TRUE(ProductKeyExists()) << "LoadData(\"UpdateStatus\")";
+
+    // No kernel and no page address: on major version 6 nothing is started.
+    ASSERT_TRUE(deleteKey());
+    EXPECT_EQ(Initialize2(control.get()), static_cast<ULONG>(VLS_FAIL));
+    EXPECT_TRUE(ProductKeyExists()) << "Initialize2";
+}
+
+TEST_F(HomeTest, ANewControlMakesItsFoldersAndRegistersTheInstalledKernel)
+{
+    const std::wstring home = HomeFolder();
+    ASSERT_TRUE(::RemoveDirectoryW(home.c_str()));
+    ASSERT_TRUE(CreateControl());
+    EXPECT_TRUE(Exists(home));
+    EXPECT_TRUE(Exists(home + L"\\Log"));
+    EXPECT_EQ(RegisteredKernel(2000), L"") << "no kernel installed: the run fails quietly";
+
+    control.reset();
+    ASSERT_TRUE(InstallIntoHome(L"signed/VLWidgetKernel.exe", L"VLWidgetKernel.exe"));
+    ASSERT_TRUE(CreateControl());
+    EXPECT_EQ(RegisteredKernel(10000), home + L"\\VLWidgetKernel.exe");
+}
+
+TEST_F(HomeTest, WithoutADocumentsFolderThereIsNoKernel)
+{
+    // Where a control without a home would look: the root of the current drive.
+    const std::wstring rootKernel = L"C:\\VLWidgetKernel.exe";
+    ASSERT_TRUE(::CopyFileW(BuildFile(L"signed/VLWidgetKernel.exe").c_str(), rootKernel.c_str(), FALSE));
+    RecordShellStarts(false);
+    HRESULT hr = S_OK;
+    ULONG result = 99;
+    {
+        NoDocumentsFolder noDocuments;
+        wchar_t documents[MAX_PATH] = {};
+        ASSERT_FALSE(::SHGetSpecialFolderPathW(nullptr, documents, CSIDL_PERSONAL, TRUE))
+            << "the shell still knows a documents folder";
+        ASSERT_TRUE(CreateControl());
+        result = Initialize2(control.get(), &hr);
+        control.reset();
+    }
+    EXPECT_EQ(result, static_cast<ULONG>(VLS_FAIL));
+    EXPECT_EQ(hr, S_FALSE);
+    EXPECT_TRUE(RecordedStarts().empty());
+    EXPECT_EQ(RegisteredKernel(2000), L"");
+    EXPECT_FALSE(Exists(L"C:\\Log"));
+    ::DeleteFileW(rootKernel.c_str());
+    ::RemoveDirectoryW(L"C:\\Log");
+}
+
+} // namespace

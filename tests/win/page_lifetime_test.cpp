@@ -1,0 +1,65 @@
+// ctest: RESOURCE_LOCK product_state
+// ctest: RESOURCE_LOCK com_registration
+// A page that takes the control off from inside each kind of event the control raises:
+// OnResult during a tick of the response pump, an event of the form, a property change
+// notice. pagehost.exe runs with Wine's heap checking, so memory the control touched after
+// its release would show; a crash or a script error fails the run as well.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+#include "support/com_module.h"
+#include "support/product_state.h"
+#include "support/test_paths.h"
+
+using namespace vl::test;
+
+namespace {
+
+class PageRemovesTheControl : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ASSERT_EQ(Regsvr32(ModulePath()), DWORD{0}); }
+    void SetUp() override { ResetProductState(); }
+    void TearDown() override { ResetProductState(); }
+
+    // Runs the page `script` of the build's pages; its output, standard error included.
+    std::string RunPage(const std::wstring& script)
+    {
+        wchar_t saved[256] = {};
+        const DWORD savedLength = ::GetEnvironmentVariableW(L"WINEDEBUG", saved, 256);
+        ::SetEnvironmentVariableW(L"WINEDEBUG", L"warn+heap");
+        std::string output;
+        const auto exitCode =
+            RunProgram(L"\"" + BuildFile(L"pagehost.exe") + L"\" --url http://portal.test/page.html --script \"" +
+                           BuildFile(L"pages/" + script) + L"\"",
+                       &output, 60000);
+        ::SetEnvironmentVariableW(L"WINEDEBUG", savedLength > 0 && savedLength < 256 ? saved : nullptr);
+        EXPECT_EQ(exitCode, std::optional<DWORD>(0)) << output;
+        EXPECT_EQ(output.find(":heap:"), std::string::npos) << output;
+        return output;
+    }
+};
+
+TEST_F(PageRemovesTheControl, InsideAnEventOfItsForm)
+{
+    EXPECT_NE(RunPage(L"remove_in_paint.js").find("removed in OnPaint\n"), std::string::npos);
+}
+
+TEST_F(PageRemovesTheControl, InsideAPropertyChangeNotice)
+{
+    const std::string output = RunPage(L"remove_in_change.js");
+    EXPECT_NE(output.find("changed -518\nchanges 1\n"), std::string::npos) << output;
+}
+
+TEST_F(PageRemovesTheControl, InsideOnResultDuringAPumpTick)
+{
+    ASSERT_TRUE(InstallIntoHome(L"signed/VLWidgetKernel.exe", L"VLWidgetKernel.exe"));
+    const std::string output = RunPage(L"remove_in_result.js");
+    EXPECT_NE(output.find("Initialize2 0\nSendCommand 0\nOnResult 2 7 Hello=1\nremoved in OnResult\n"),
+              std::string::npos)
+        << output;
+}
+
+} // namespace
