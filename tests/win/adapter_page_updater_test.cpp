@@ -94,13 +94,15 @@ TEST_F(PageUpdaterTest, InitializeDecidesWithTheAddressOfItsDocument)
 {
     Publish(L"signed/VLUpdate.exe", L"VLUpdate.exe");
     const std::wstring install = InstallPage();
+    const std::wstring updater = L"\"" + LocalUpdater() + L"\"";
     const struct {
         const wchar_t* page;
         ULONG result;
-        const wchar_t* started; // file, or null for nothing
+        const wchar_t* started; // quoted program path, or null for nothing
     } cases[] = {
-        {L"http://games.example.net/play.aspx", VLS_HAVE_TO_UPDATE, L"iexplore.exe"},
-        {install.c_str(), VLS_HAVE_TO_UPDATE, L"VLUpdate.exe"},
+        {L"http://games.example.net/play.aspx", VLS_HAVE_TO_UPDATE,
+         L"\"C:\\Program Files\\Internet Explorer\\iexplore.exe\""},
+        {install.c_str(), VLS_HAVE_TO_UPDATE, updater.c_str()},
         {nullptr, VLS_FAIL, nullptr},
     };
     for (const auto& c : cases) {
@@ -132,7 +134,7 @@ TEST_F(PageUpdaterTest, DevelopmentSettingStartsAnUnsignedLocalUpdater)
     log.Close();
     EXPECT_EQ(result, static_cast<ULONG>(VLS_HAVE_TO_UPDATE));
     ASSERT_EQ(RecordedStarts().size(), 1u);
-    EXPECT_EQ(RecordedStarts()[0].file, L"VLUpdate.exe");
+    EXPECT_EQ(RecordedStarts()[0].file, L"\"" + LocalUpdater() + L"\"");
     const std::string steps = ReadFileBytes(folder.File(L"steps.log"));
     std::size_t corrected = 0;
     for (auto at = steps.find("the Torvane signature was corrected."); at != std::string::npos;
