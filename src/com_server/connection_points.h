@@ -1,7 +1,8 @@
 // The control's two connection points and the container side that finds and lists them:
 // the event connection point (IVLServiceAdapterXEvents, five fixed slots, the cookie is
 // the slot's address) and the property-notification connection point (IPropertyNotifySink,
-// a growing array, the cookie is the sink pointer).
+// a growing array, the cookie is the sink pointer). On 64-bit, where neither fits a 32-bit
+// cookie, both points' cookies are slot numbers from 1.
 //
 // Each point is a COM object of its own. It keeps a plain pointer to the control's
 // IConnectionPointContainer (the control owns the points, so counting it would keep both
