@@ -12,7 +12,7 @@ namespace vl::pagehost {
 
 namespace {
 
-enum MemberId : DISPID { kPrint = 1, kSleep, kPump, kExit, kUrl, kEnv, kWindow, kControlWindow };
+enum MemberId : DISPID { kPrint = 1, kSleep, kPump, kExit, kUrl, kEnv, kWindow, kControlWindow, kControlModule };
 
 struct Member {
     std::wstring_view name;
@@ -31,6 +31,7 @@ constexpr Member kMembers[] = {
     {L"env", kEnv, DISPATCH_METHOD, 1, 1},
     {L"window", kWindow, DISPATCH_PROPERTYGET, 0, 0},
     {L"controlWindow", kControlWindow, DISPATCH_PROPERTYGET, 0, 0},
+    {L"controlModule", kControlModule, DISPATCH_PROPERTYGET, 0, 0},
 };
 
 const Member* FindMember(DISPID id)
@@ -199,6 +200,9 @@ HRESULT HostObject::Call(DISPID id, const DISPPARAMS& params, VARIANT* result, U
         if (!m_services) return E_UNEXPECTED;
         SetNumber(result, HandleToLong(id == kWindow ? m_services->Window() : m_services->ControlWindow()));
         return S_OK;
+    case kControlModule:
+        if (!m_services) return E_UNEXPECTED;
+        return SetText(result, m_services->ControlModule());
     default:
         return DISP_E_MEMBERNOTFOUND;
     }

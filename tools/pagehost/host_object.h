@@ -7,6 +7,8 @@
 //   host.env(name)       an environment variable, null when it is not set
 //   host.window          the page's window handle, as a number
 //   host.controlWindow   the control's window handle while it is active in place, else 0
+//   host.controlModule   the file of the module whose code serves the control (a proxy's
+//                        is the platform's COM library), "" without a control
 #pragma once
 
 #include <windows.h>
@@ -26,6 +28,7 @@ public:
     virtual void Exit(int code) = 0;
     virtual HWND Window() const = 0;
     virtual HWND ControlWindow() const = 0;
+    virtual std::wstring ControlModule() const = 0;
 
 protected:
     ~HostServices() = default;

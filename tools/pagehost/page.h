@@ -48,6 +48,7 @@ private:
     void Exit(int code) override;
     HWND Window() const override;
     HWND ControlWindow() const override;
+    std::wstring ControlModule() const override;
 
     const PageOptions m_options;
     HostWindow m_window;
