@@ -85,17 +85,17 @@ private:
 using ConnectionEnumerator = SnapshotEnumerator<IEnumConnections, CONNECTDATA, HeldConnection>;
 using PointEnumerator = SnapshotEnumerator<IEnumConnectionPoints, IConnectionPoint*, ComPtr<IConnectionPoint>>;
 
-DWORD AddressCookie(const void* address)
-{
-    return static_cast<DWORD>(reinterpret_cast<UINT_PTR>(address));
-}
-
 #ifdef _WIN64
 // A 32-bit cookie cannot carry a 64-bit address: the 64-bit module's cookies are slot
 // numbers, counted from 1 so that 0 stays "no connection".
 DWORD SlotNumberCookie(std::span<const ComPtr<IUnknown>> slots, const ComPtr<IUnknown>& slot)
 {
     return static_cast<DWORD>(&slot - slots.data()) + 1;
+}
+#else
+DWORD AddressCookie(const void* address)
+{
+    return static_cast<DWORD>(reinterpret_cast<UINT_PTR>(address));
 }
 #endif
 
