@@ -39,9 +39,9 @@ target_link_libraries(vl_win PUBLIC vl_portable
 
 # Generated resources: a subfolder that makes a file the module's .rc files include appends
 # the file to VL_GENERATED_RESOURCES and its target to VL_GENERATED_TARGETS.
-set(vl_tool_dirs tools/common tools/typelib tools/formdef tools/pagehost)
+set(vl_tool_dirs tools/common tools/typelib tools/formdef tools/pagehost bench/win)
 if(NOT VL_TWIN)
-  list(APPEND vl_tool_dirs tools/kernel tools/updater tools/package bench/win)
+  list(APPEND vl_tool_dirs tools/kernel tools/updater tools/package)
 endif()
 foreach(dir ${vl_tool_dirs})
   if(EXISTS ${PROJECT_SOURCE_DIR}/${dir}/CMakeLists.txt)
