@@ -35,7 +35,12 @@ add_library(vl_win STATIC ${VL_WIN_SOURCES})
 target_include_directories(vl_win PUBLIC ${PROJECT_SOURCE_DIR}/src ${CMAKE_BINARY_DIR}/generated)
 target_compile_definitions(vl_win PUBLIC VL_PUBLISHER_SERIAL=L"${VL_PUBLISHER_SERIAL}")
 target_link_libraries(vl_win PUBLIC vl_portable
-  ole32 oleaut32 uuid shell32 shlwapi user32 gdi32 advapi32 crypt32 wintrust wininet version comctl32 olepro32)
+  ole32 oleaut32 uuid shell32 shlwapi user32 gdi32 advapi32 crypt32 wintrust wininet version comctl32)
+if(NOT VL_TWIN)
+  # Its import library holds the undecorated entry names that the module's .def aliases;
+  # x86_64 MinGW has none (and needs none: 64-bit names carry no @n).
+  target_link_libraries(vl_win PUBLIC olepro32)
+endif()
 
 # Generated resources: a subfolder that makes a file the module's .rc files include appends
 # the file to VL_GENERATED_RESOURCES and its target to VL_GENERATED_TARGETS.
