@@ -12,16 +12,12 @@ add_dependencies(vl_test_inputs vl_stand_in_programs)
 # The WoW64 suite: what redirection and a 64-bit system can change for the 32-bit module:
 # registration through the 32-bit regsvr32 and script host (the registry's 32-bit view),
 # the home folder, product key and system folders, the kernel's start through the shell and
-# the link, the updater's download in the test network, and the demo. A test shares a lock
-# with its twin so that the two never change the same registration at once.
+# the link, the updater's download in the test network, and the demo. Their locks
+# (product_state, com_registration) keep them apart from their twins in the one prefix.
 set(VL_WOW64_SUITE registration_test com_server_test widget_utility_test adapter_kernel_test
     adapter_link_test adapter_updater_test)
 foreach(name ${VL_WOW64_SUITE})
   vl_add_win_test(wow64_${name} ${PROJECT_SOURCE_DIR}/tests/win/${name}.cpp ${VL_WIN32_BUILD_DIR}/${name}.exe)
-  set_property(TEST wow64_${name} APPEND PROPERTY RESOURCE_LOCK ${name})
-  if(TEST ${name})
-    set_property(TEST ${name} APPEND PROPERTY RESOURCE_LOCK ${name})
-  endif()
 endforeach()
 add_test(NAME wow64_demo_end_to_end COMMAND ${PROJECT_SOURCE_DIR}/tools/demo.sh ${VL_WIN32_BUILD_DIR})
 set_tests_properties(wow64_demo_end_to_end PROPERTIES RESOURCE_LOCK product_state TIMEOUT 600
@@ -38,5 +34,4 @@ foreach(src ${VL_TWIN_TESTS})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/win)
   target_compile_definitions(${name} PRIVATE VL_WIN32_BINARY_DIR="${VL_WIN32_BUILD_DIR}")
   vl_add_win_test(${name} ${src} ${name})
-  set_property(TEST ${name} PROPERTY RUN_SERIAL TRUE)
 endforeach()
