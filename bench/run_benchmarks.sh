@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The benchmarks of the control, in one run. Called by `./run bench` as
-#   bench/run_benchmarks.sh <native build dir> <Windows build dir>
+#   bench/run_benchmarks.sh <native build dir> <Windows build dir> [<64-bit twin's build dir>]
 # with WINEPREFIX and DISPLAY set (./run makes the prefix and the display). Runs every
 # benchmark program, prints one table with each figure beside the bound or reference it is
 # held against, and writes the table, the command and the date to bench/RESULTS.md.
@@ -11,6 +11,7 @@ set -uo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 NATIVE=${1:?usage: bench/run_benchmarks.sh <native build dir> <Windows build dir>}
 WIN=${2:?usage: bench/run_benchmarks.sh <native build dir> <Windows build dir>}
+WIN64=${3:-} # the twin's figures, in its 64-bit prefix, when given
 WORK=$WIN/bench/run
 FIGURES=$WORK/figures.txt
 LOG=$WORK/benchmarks.log
@@ -52,9 +53,10 @@ collect() {
 
 wine_program() { collect "" "$WIN/wine_run.sh" "$@"; }
 
+# product_state <build dir> reset|install: the product state in that tree's prefix.
 product_state() {
-  "$WIN/wine_run.sh" "$WIN/bench/win/bench_state.exe" "$1" >>"$LOG" 2>&1 ||
-    { echo "    bench_state $1 failed" >&2; FAILED+=("bench_state $1"); }
+  "$1/wine_run.sh" "$1/bench/win/bench_state.exe" "$2" >>"$LOG" 2>&1 ||
+    { echo "    bench_state $2 in $1 failed" >&2; FAILED+=("bench_state $2"); }
 }
 
 for f in "$NATIVE/message_parse_bench" "$NATIVE/component_stream_bench" "$WIN/VLServiceAdapter.ocx" \
@@ -74,24 +76,39 @@ collect "win." "$WIN/wine_run.sh" "$WIN/bench/win/message_parse_bench_win.exe"
 collect "win." "$WIN/wine_run.sh" "$WIN/bench/win/component_stream_bench_win.exe"
 
 log "raw pipe round trips: peer thread and stand-in kernel"
-product_state reset
+product_state "$WIN" reset
 wine_program "$WIN/bench/win/pipe_round_trip_bench.exe"
 
 log "module load, instance creation and memory ($LOAD_RUNS fresh processes)"
-product_state reset
+product_state "$WIN" reset
 for _ in $(seq "$LOAD_RUNS"); do wine_program "$WIN/bench/win/control_load_bench.exe"; done
 
 log "linked control, in process: handshake, requests, OnResult burst, 10 s idle"
-product_state install
+product_state "$WIN" install
 wine_program "$WIN/bench/win/linked_control_bench.exe"
 
 log "requests and OnResult through the page host (JScript page)"
-product_state install
+product_state "$WIN" install
 "$WIN/wine_run.sh" regsvr32 /s "$(winpath "$WIN/VLServiceAdapter.ocx")" >>"$LOG" 2>&1 ||
   echo "    regsvr32 of the control failed" >&2
 wine_program "$WIN/pagehost.exe" --url "http://portal.test/bench.html" \
   --script "$(winpath "$ROOT/bench/pages/request_bench.js")"
-product_state reset
+product_state "$WIN" reset
+
+if [ -n "$WIN64" ]; then
+  log "the 64-bit twin in the 64-bit prefix: handshake and requests, in process and in a page"
+  win32_prefix=${VL_WINEPREFIX:-}
+  export VL_WINEPREFIX=$WIN64/wineprefix
+  product_state "$WIN64" install
+  collect "twin." "$WIN64/wine_run.sh" "$WIN64/bench/win/linked_control_bench.exe"
+  product_state "$WIN64" install
+  "$WIN64/wine_run.sh" regsvr32 /s "$(winpath "$WIN64/VLServiceAdapter.ocx")" >>"$LOG" 2>&1 ||
+    echo "    regsvr32 of the twin failed" >&2
+  collect "twin." "$WIN64/wine_run.sh" "$WIN64/pagehost.exe" --url "http://portal.test/bench.html" \
+    --script "$(winpath "$ROOT/bench/pages/request_bench.js")"
+  product_state "$WIN64" reset
+  export VL_WINEPREFIX=$win32_prefix
+fi
 
 # ---------------------------------------------------------------------------------------
 # The table. A row: label, figure key, unit, reference label, reference (a number or a
@@ -161,6 +178,19 @@ row	Form definition load (ReadComponentStream)	native.stream.form.load_us	us	fir
 row	Form definition load, bytes	native.stream.form.mb_per_s	MB/s	—		win.stream.form.mb_per_s	MB/s
 row	Synthetic stream load (500 child records)	native.stream.synthetic.load_us	us	100 ms polling step	100000	win.stream.synthetic.load_us	us
 row	Synthetic stream load, bytes	native.stream.synthetic.mb_per_s	MB/s	—		win.stream.synthetic.mb_per_s	MB/s
+EOF
+  [ -n "$WIN64" ] || return 0
+  cat <<'EOF'
+section	The 64-bit twin in the 64-bit prefix, against the 32-bit module in its own prefix
+row	Handshake: Initialize2 to VLS_OK, kernel running, median	twin.handshake.median	ms	32-bit module	handshake.median
+row	Handshake, 99th percentile (10 links)	twin.handshake.p99	ms	32-bit module	handshake.p99
+row	SaveData round trip in process, median	twin.inproc.save.median	ms	32-bit module	inproc.save.median
+row	LoadData round trip in process, median	twin.inproc.load.median	ms	32-bit module	inproc.load.median
+row	OnResult delivery of a 50-message burst, in process	twin.inproc.onresult.events_per_s	events/s	32-bit module	inproc.onresult.events_per_s
+row	SaveData round trip through the page host, median	twin.page.save.median	ms	32-bit module	page.save.median
+row	LoadData round trip through the page host, median	twin.page.load.median	ms	32-bit module	page.load.median
+row	OnResult delivery of a 50-message burst, page host	twin.page.onresult.events_per_s	events/s	32-bit module	page.onresult.events_per_s
+row	Initialize2 with the kernel started by it, page host	twin.page.initialize_ms	ms	32-bit module	page.initialize_ms
 EOF
 }
 

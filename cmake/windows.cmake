@@ -4,6 +4,20 @@ add_compile_options(-Wall -Wextra -Wno-cast-function-type)
 # The C++ runtime is linked in: the module and the programs import system DLLs only.
 add_link_options(-static -static-libgcc -static-libstdc++)
 
+# The 64-bit twin of the module builds in a tree of its own (CMAKE_SIZEOF_VOID_P 8) from the
+# same sources. The stand-in kernel and updater stay 32-bit: the twin's tree takes them, and
+# the 32-bit programs of its WoW64 suite, from the 32-bit tree.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(VL_TWIN ON)
+  set(VL_WINEARCH win64)
+  set(VL_WIN32_BUILD_DIR ${CMAKE_BINARY_DIR}/../win32 CACHE PATH
+      "32-bit build tree: the stand-in programs and the tests of the WoW64 suite")
+  get_filename_component(VL_WIN32_BUILD_DIR ${VL_WIN32_BUILD_DIR} ABSOLUTE)
+else()
+  set(VL_TWIN OFF)
+  set(VL_WINEARCH win32)
+endif()
+
 set(VL_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
 configure_file(${PROJECT_SOURCE_DIR}/cmake/wine_run.sh.in ${CMAKE_BINARY_DIR}/wine_run.sh
                @ONLY FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
@@ -21,11 +35,20 @@ add_library(vl_win STATIC ${VL_WIN_SOURCES})
 target_include_directories(vl_win PUBLIC ${PROJECT_SOURCE_DIR}/src ${CMAKE_BINARY_DIR}/generated)
 target_compile_definitions(vl_win PUBLIC VL_PUBLISHER_SERIAL=L"${VL_PUBLISHER_SERIAL}")
 target_link_libraries(vl_win PUBLIC vl_portable
-  ole32 oleaut32 uuid shell32 shlwapi user32 gdi32 advapi32 crypt32 wintrust wininet version comctl32 olepro32)
+  ole32 oleaut32 uuid shell32 shlwapi user32 gdi32 advapi32 crypt32 wintrust wininet version comctl32)
+if(NOT VL_TWIN)
+  # Its import library holds the undecorated entry names that the module's .def aliases;
+  # x86_64 MinGW has none (and needs none: 64-bit names carry no @n).
+  target_link_libraries(vl_win PUBLIC olepro32)
+endif()
 
 # Generated resources: a subfolder that makes a file the module's .rc files include appends
 # the file to VL_GENERATED_RESOURCES and its target to VL_GENERATED_TARGETS.
-foreach(dir tools/common tools/kernel tools/updater tools/typelib tools/formdef tools/pagehost tools/package bench/win)
+set(vl_tool_dirs tools/common tools/typelib tools/formdef tools/pagehost bench/win)
+if(NOT VL_TWIN)
+  list(APPEND vl_tool_dirs tools/kernel tools/updater tools/package)
+endif()
+foreach(dir ${vl_tool_dirs})
   if(EXISTS ${PROJECT_SOURCE_DIR}/${dir}/CMakeLists.txt)
     add_subdirectory(${dir})
   endif()
@@ -42,17 +65,19 @@ target_link_libraries(vl_test_support PUBLIC vl_win GTest::gtest GTest::gmock)
 target_compile_definitions(vl_test_support PUBLIC VL_BINARY_DIR="${CMAKE_BINARY_DIR}")
 # What the tests use besides their own code: the module, the stand-in programs, signed copies.
 add_custom_target(vl_test_inputs)
-foreach(src ${VL_WIN_TESTS})
-  get_filename_component(name ${src} NAME_WE)
-  add_executable(${name} ${src})
-  add_dependencies(${name} vl_test_inputs)
-  target_link_libraries(${name} PRIVATE vl_test_support)
-  # A file with a line "// ctest-netns: <patch_server options>" runs in the test network.
+
+# vl_add_win_test(<name> <test source> <program>): the test <name> runs <program> (a target
+# of this tree or a Windows program's path) as the source's marker lines ask. A line
+# "// ctest-netns: <patch_server options>" makes it run in the test network.
+function(vl_add_win_test name src program)
+  if(TARGET ${program})
+    set(program $<TARGET_FILE:${program}>)
+  endif()
   file(STRINGS ${src} netns REGEX "^// ctest-netns:")
   if(netns)
-    vl_add_netns_test(${name} "${netns}")
+    vl_add_netns_test(${name} "${netns}" ${CMAKE_BINARY_DIR}/wine_run.sh ${program})
   else()
-    add_test(NAME ${name} COMMAND ${name})
+    add_test(NAME ${name} COMMAND ${CMAKE_BINARY_DIR}/wine_run.sh ${program})
   endif()
   file(STRINGS ${src} props REGEX "^// ctest: ")
   foreach(p ${props})
@@ -62,6 +87,22 @@ foreach(src ${VL_WIN_TESTS})
     set_property(TEST ${name} APPEND PROPERTY ${key} ${value})
   endforeach()
   set_property(TEST ${name} PROPERTY TIMEOUT 600)
+endfunction()
+
+# The twin's suite: the tests whose code 64-bit can change. Left out are the tests of the
+# 32-bit stand-in programs and the downloads of the test network (the twin shares the
+# platform's HTTP client and the 32-bit updater with the module).
+set(VL_32BIT_ONLY_TESTS stand_in_kernel_test stand_in_updater_test stand_in_updater_http_test
+    adapter_updater_test patch_download_test)
+foreach(src ${VL_WIN_TESTS})
+  get_filename_component(name ${src} NAME_WE)
+  if(VL_TWIN AND name IN_LIST VL_32BIT_ONLY_TESTS)
+    continue()
+  endif()
+  add_executable(${name} ${src})
+  add_dependencies(${name} vl_test_inputs)
+  target_link_libraries(${name} PRIVATE vl_test_support)
+  vl_add_win_test(${name} ${src} ${name})
 endforeach()
 
 # The portable tests run under Wine too: the core is compiled both ways.
@@ -72,14 +113,23 @@ add_test(NAME portable_tests_win COMMAND portable_tests_win)
 
 # The control module.
 file(GLOB VL_MODULE_RESOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/com_server/resources/*.rc)
+set(vl_module_def ${PROJECT_SOURCE_DIR}/src/com_server/VLServiceAdapter.def)
+if(VL_TWIN)
+  # 64-bit symbols carry no @n: the twin exports the same names without the aliases.
+  file(READ ${vl_module_def} def)
+  string(REGEX REPLACE " = [A-Za-z]+@[0-9]+" "" def "${def}")
+  string(REGEX REPLACE "[ ]*;[^\n]*\n" "" def "${def}")
+  set(vl_module_def ${CMAKE_BINARY_DIR}/generated/VLServiceAdapter.def)
+  file(CONFIGURE OUTPUT ${vl_module_def} CONTENT "${def}")
+endif()
 add_library(VLServiceAdapter SHARED
-  ${PROJECT_SOURCE_DIR}/src/module/module_entry.cpp
-  ${PROJECT_SOURCE_DIR}/src/com_server/VLServiceAdapter.def
-  ${VL_MODULE_RESOURCES})
+  ${PROJECT_SOURCE_DIR}/src/module/module_entry.cpp ${vl_module_def} ${VL_MODULE_RESOURCES})
 set_target_properties(VLServiceAdapter PROPERTIES PREFIX "" SUFFIX ".ocx")
 target_link_libraries(VLServiceAdapter PRIVATE vl_win)
-# The .def file names the exports undecorated; their stdcall symbols carry @n.
-target_link_options(VLServiceAdapter PRIVATE -Wl,--enable-stdcall-fixup)
+if(NOT VL_TWIN)
+  # The .def file names the exports undecorated; their stdcall symbols carry @n.
+  target_link_options(VLServiceAdapter PRIVATE -Wl,--enable-stdcall-fixup)
+endif()
 target_include_directories(VLServiceAdapter PRIVATE ${CMAKE_BINARY_DIR}/generated)
 get_property(vl_generated_files GLOBAL PROPERTY VL_GENERATED_RESOURCES)
 get_property(vl_generated_targets GLOBAL PROPERTY VL_GENERATED_TARGETS)
@@ -108,12 +158,17 @@ add_executable(browser_stand_in WIN32 tests/win/programs/browser_stand_in.cpp)
 target_link_options(browser_stand_in PRIVATE -municode)
 add_dependencies(vl_test_inputs browser_stand_in)
 
+add_dependencies(vl_test_inputs VLServiceAdapter)
+if(VL_TWIN)
+  include(cmake/twin_suites.cmake)
+  return()
+endif()
+
 # The stand-in kernel and updater as the maker ships them: signed with the maker's certificate.
 foreach(program VLWidgetKernel VLWidgetKernel_1_0_0_9 VLUpdate VLUpdate_2_0_1_6)
   vl_signed_copy(TARGET ${program} CERT maker OUTPUT ${CMAKE_BINARY_DIR}/signed/${program}.exe)
   add_dependencies(vl_test_inputs sign_${program})
 endforeach()
-add_dependencies(vl_test_inputs VLServiceAdapter)
 
 # The demo run end to end: a page installs the kernel through the control and uses it, in
 # the test network (root, and the native tree's patch server).

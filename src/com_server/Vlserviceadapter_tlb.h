@@ -21,6 +21,13 @@ inline constexpr IID DIID_IVLServiceAdapterXEvents = VL_GUID(VL_DIID_EVENTS);
 inline constexpr CLSID CLSID_VLServiceAdapterX = VL_GUID(VL_CLSID_CONTROL);
 inline constexpr WORD kLibraryMajorVersion = 1;
 inline constexpr WORD kLibraryMinorVersion = 0;
+// The library describes the module's own platform: the 64-bit twin's is registered as the
+// win64 entry beside the 32-bit module's win32 entry of the same version.
+#ifdef _WIN64
+inline constexpr SYSKIND kLibrarySysKind = SYS_WIN64;
+#else
+inline constexpr SYSKIND kLibrarySysKind = SYS_WIN32;
+#endif
 
 // Enumerations.
 #define VL_CONST(name, value) name = value

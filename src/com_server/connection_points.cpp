@@ -85,10 +85,19 @@ private:
 using ConnectionEnumerator = SnapshotEnumerator<IEnumConnections, CONNECTDATA, HeldConnection>;
 using PointEnumerator = SnapshotEnumerator<IEnumConnectionPoints, IConnectionPoint*, ComPtr<IConnectionPoint>>;
 
+#ifdef _WIN64
+// A 32-bit cookie cannot carry a 64-bit address: the 64-bit module's cookies are slot
+// numbers, counted from 1 so that 0 stays "no connection".
+DWORD SlotNumberCookie(std::span<const ComPtr<IUnknown>> slots, const ComPtr<IUnknown>& slot)
+{
+    return static_cast<DWORD>(&slot - slots.data()) + 1;
+}
+#else
 DWORD AddressCookie(const void* address)
 {
     return static_cast<DWORD>(reinterpret_cast<UINT_PTR>(address));
 }
+#endif
 
 } // namespace
 
@@ -195,7 +204,11 @@ ComPtr<IDispatch> EventConnectionPoint::SinkAt(std::size_t slot) const
 
 DWORD EventConnectionPoint::CookieOf(const Slot& slot) const
 {
+#ifdef _WIN64
+    return SlotNumberCookie(m_slots, slot);
+#else
     return AddressCookie(&slot);
+#endif
 }
 
 ConnectionPoint::Slot* EventConnectionPoint::EmptySlot()
@@ -207,7 +220,7 @@ ConnectionPoint::Slot* EventConnectionPoint::EmptySlot()
 ConnectionPoint::Slot* EventConnectionPoint::SlotOf(DWORD cookie)
 {
     for (Slot& slot : m_slots)
-        if (AddressCookie(&slot) == cookie) return &slot;
+        if (CookieOf(slot) == cookie) return &slot;
     return nullptr;
 }
 
@@ -218,7 +231,11 @@ PropertyNotifyConnectionPoint::PropertyNotifyConnectionPoint(IConnectionPointCon
 
 DWORD PropertyNotifyConnectionPoint::CookieOf(const Slot& slot) const
 {
+#ifdef _WIN64
+    return SlotNumberCookie(m_slots, slot);
+#else
     return AddressCookie(slot.get());
+#endif
 }
 
 ConnectionPoint::Slot* PropertyNotifyConnectionPoint::EmptySlot()
@@ -233,8 +250,9 @@ ConnectionPoint::Slot* PropertyNotifyConnectionPoint::EmptySlot()
 ConnectionPoint::Slot* PropertyNotifyConnectionPoint::SlotOf(DWORD cookie)
 {
     if (cookie == 0) return nullptr;
+    // Only an occupied slot: on 64-bit an emptied slot keeps its number.
     for (Slot& slot : m_slots)
-        if (CookieOf(slot) == cookie) return &slot;
+        if (slot && CookieOf(slot) == cookie) return &slot;
     return nullptr;
 }
 

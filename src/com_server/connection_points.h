@@ -1,7 +1,8 @@
 // The control's two connection points and the container side that finds and lists them:
 // the event connection point (IVLServiceAdapterXEvents, five fixed slots, the cookie is
 // the slot's address) and the property-notification connection point (IPropertyNotifySink,
-// a growing array, the cookie is the sink pointer).
+// a growing array, the cookie is the sink pointer). On 64-bit, where neither fits a 32-bit
+// cookie, both points' cookies are slot numbers from 1.
 //
 // Each point is an object of its own identity whose references count on the control, as
 // those of the control's other interfaces do: a point handed out keeps its control alive,

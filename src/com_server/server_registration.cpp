@@ -109,12 +109,30 @@ HRESULT RegisterControl(const std::string& path)
     return hr;
 }
 
+// On 64-bit Windows each bitness has a class key of its own (the registry's 32-bit and
+// 64-bit views) but both share the ProgID key: true when the module of the other bitness
+// still registers the class. Never on 32-bit Windows, which has one view.
+bool OtherViewRegistersClass(const std::string& classKey)
+{
+#ifdef _WIN64
+    const REGSAM otherView = KEY_WOW64_32KEY;
+#else
+    const REGSAM otherView = KEY_WOW64_64KEY;
+    BOOL wow64 = FALSE;
+    if (!::IsWow64Process(::GetCurrentProcess(), &wow64) || !wow64) return false;
+#endif
+    UniqueRegKey key;
+    return ::RegOpenKeyExA(HKEY_CLASSES_ROOT, classKey.c_str(), 0, KEY_READ | otherView, key.put()) == ERROR_SUCCESS;
+}
+
 void UnregisterControl(const std::string& path)
 {
     LibraryFacts facts{};
     if (FAILED(ReadLibrary(path, facts))) return;
-    DeleteKeyTree(HKEY_CLASSES_ROOT, "CLSID\\" + GuidText(CLSID_VLServiceAdapterX));
-    DeleteKeyTree(HKEY_CLASSES_ROOT, kProgId);
+    const std::string classKey = "CLSID\\" + GuidText(CLSID_VLServiceAdapterX);
+    DeleteKeyTree(HKEY_CLASSES_ROOT, classKey);
+    // The other bitness's module still needs the shared ProgID to be created by name.
+    if (!OtherViewRegistersClass(classKey)) DeleteKeyTree(HKEY_CLASSES_ROOT, kProgId);
 }
 
 // The library registered for the module as a whole, with its help directory.

@@ -17,8 +17,9 @@ constexpr DWORD kPauseAfterProcessEnd = 1500;
 constexpr DWORD kPauseAfterWindowGone = 3000;
 constexpr int kSignatureErrorLine = 2121;
 
-// The execute record the kernel is started with is the platform's 60-byte one.
-static_assert(sizeof(SHELLEXECUTEINFOW) == 60);
+// The execute record the kernel is started with is the platform's 60-byte one (112 bytes
+// in the 64-bit module).
+static_assert(sizeof(SHELLEXECUTEINFOW) == (sizeof(void*) == 8 ? 112 : 60));
 
 } // namespace
 

@@ -96,7 +96,12 @@ TEST_F(ConnectionPointsTest, UnadviseOfTheEventPointAcceptsOnlyItsSlots)
     EXPECT_EQ(sink->References(), before);
     EXPECT_EQ(events->Unadvise(cookie), S_OK) << "an emptied slot is still a slot";
     EXPECT_EQ(events->Unadvise(0), CONNECT_E_NOCONNECTION);
+#ifdef _WIN64
+    EXPECT_EQ(cookie, 1u) << "a 64-bit cookie is the slot's number";
+    EXPECT_EQ(events->Unadvise(6), CONNECT_E_NOCONNECTION);
+#else
     EXPECT_EQ(events->Unadvise(cookie + 1), CONNECT_E_NOCONNECTION);
+#endif
 }
 
 TEST_F(ConnectionPointsTest, AdviseChecksItsArgumentsAndTheSinksInterface)
@@ -151,8 +156,12 @@ TEST_F(ConnectionPointsTest, PropertyNotifyPointGrowsReusesSlotsAndUsesTheSinkAs
         sinks.emplace_back(new NotifySink);
         DWORD cookie = 0;
         ASSERT_EQ(notify->Advise(sinks.back().get(), &cookie), S_OK);
+#ifdef _WIN64
+        EXPECT_EQ(cookie, static_cast<DWORD>(i + 1)) << "a 64-bit cookie is the slot's number";
+#else
         EXPECT_EQ(cookie, static_cast<DWORD>(reinterpret_cast<UINT_PTR>(
                               static_cast<IPropertyNotifySink*>(sinks.back().get()))));
+#endif
         cookies.push_back(cookie);
     }
     ASSERT_EQ(notify->Unadvise(cookies[2]), S_OK);

@@ -112,7 +112,8 @@ TEST_F(Registration, WritesEveryEntry)
     EXPECT_EQ(size, 4u);
 
     // The type library, registered for the module with its folder as help directory.
-    EXPECT_TRUE(ClassesRootKeyExists(kTypeLibKey + "\\1.0\\0\\win32"));
+    // The entry of the module's own platform: the 64-bit twin's library is registered as win64.
+    EXPECT_TRUE(ClassesRootKeyExists(kTypeLibKey + "\\1.0\\0\\" + (sizeof(void*) == 8 ? "win64" : "win32")));
     EXPECT_TRUE(ClassesRootKeyExists("Interface\\" + vl::test::RegistryGuid(IID_IVLServiceAdapterX)));
     const auto helpDir = ClassesRootString(kTypeLibKey + "\\1.0\\HELPDIR");
     ASSERT_TRUE(helpDir);
@@ -128,8 +129,20 @@ TEST_F(Registration, RegisteringTwiceLeavesTheSameEntries)
     EXPECT_EQ(first.size(), 25u); // 11 keys below the two, 14 values
 }
 
+// On 64-bit Windows the module of the other bitness shares the ProgID key and keeps it while
+// it registers the class (tests/win64): here this module is the only one.
+void RemoveOtherBitnessClass()
+{
+    vl::UniqueRegKey classes;
+    const REGSAM otherView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+    if (::RegOpenKeyExA(HKEY_CLASSES_ROOT, "CLSID", 0, KEY_READ | KEY_WRITE | otherView, classes.put()) ==
+        ERROR_SUCCESS)
+        vl::DeleteKeyTree(classes.get(), kClsid);
+}
+
 TEST_F(Registration, UnregisteringKeepsTheTypeLibrary)
 {
+    RemoveOtherBitnessClass();
     ASSERT_EQ(Regsvr32(vl::test::ModulePath()), DWORD{0});
     ASSERT_EQ(Regsvr32(vl::test::ModulePath(), true), DWORD{0});
     EXPECT_FALSE(ClassesRootKeyExists(kClassKey));

@@ -358,7 +358,11 @@ TEST_F(TypeLibraryTest, LibraryHeader)
     EXPECT_EQ(attr->wMajorVerNum, 1);
     EXPECT_EQ(attr->wMinorVerNum, 0);
     EXPECT_EQ(attr->lcid, 0u);
+    #ifdef _WIN64
+    EXPECT_EQ(attr->syskind, SYS_WIN64);
+#else
     EXPECT_EQ(attr->syskind, SYS_WIN32);
+#endif
     // The loader adds that the library came from a file.
     EXPECT_EQ(attr->wLibFlags & ~LIBFLAG_FHASDISKIMAGE, LIBFLAG_FCONTROL);
     s_library->ReleaseTLibAttr(attr);

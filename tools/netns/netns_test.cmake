@@ -8,7 +8,10 @@
 set(VL_NATIVE_BUILD_DIR ${CMAKE_BINARY_DIR}/../native CACHE PATH
     "Native build tree that holds patch_server and endpoint_hosts_dump")
 
+# vl_add_netns_test(<name> <markers> <command>...): the test <name> runs the command (a
+# Windows program under this tree's wine_run.sh) in the network.
 function(vl_add_netns_test name markers)
+  set(program ${ARGN})
   set(options)
   foreach(marker ${markers})
     string(REGEX REPLACE "^// ctest-netns:" "" line "${marker}")
@@ -20,7 +23,7 @@ function(vl_add_netns_test name markers)
            COMMAND ${PROJECT_SOURCE_DIR}/tools/netns/run_in_netns.sh
                    --native-dir ${VL_NATIVE_BUILD_DIR} --wine-prefix ${VL_WINEPREFIX}
                    --root ${root} --log ${root}.log ${options}
-                   -- ${CMAKE_BINARY_DIR}/wine_run.sh $<TARGET_FILE:${name}>)
+                   -- ${program})
   string(REPLACE "/" "\\" windows_root "Z:${root}")
   set_property(TEST ${name} PROPERTY ENVIRONMENT "VL_PATCH_ROOT=${windows_root}" "VL_PATCH_LOG=${windows_root}.log")
 endfunction()

@@ -12,7 +12,9 @@ namespace vl::pagehost {
 
 namespace {
 
-enum MemberId : DISPID { kPrint = 1, kSleep, kPump, kExit, kUrl, kEnv, kWindow, kControlWindow, kRemoveControl };
+enum MemberId : DISPID {
+    kPrint = 1, kSleep, kPump, kExit, kUrl, kEnv, kWindow, kControlWindow, kRemoveControl, kControlModule
+};
 
 struct Member {
     std::wstring_view name;
@@ -32,6 +34,7 @@ constexpr Member kMembers[] = {
     {L"window", kWindow, DISPATCH_PROPERTYGET, 0, 0},
     {L"controlWindow", kControlWindow, DISPATCH_PROPERTYGET, 0, 0},
     {L"removeControl", kRemoveControl, DISPATCH_METHOD, 0, 0},
+    {L"controlModule", kControlModule, DISPATCH_PROPERTYGET, 0, 0},
 };
 
 const Member* FindMember(DISPID id)
@@ -204,6 +207,9 @@ HRESULT HostObject::Call(DISPID id, const DISPPARAMS& params, VARIANT* result, U
         if (!m_services) return E_UNEXPECTED;
         m_services->RemoveControl();
         return S_OK;
+    case kControlModule:
+        if (!m_services) return E_UNEXPECTED;
+        return SetText(result, m_services->ControlModule());
     default:
         return DISP_E_MEMBERNOTFOUND;
     }

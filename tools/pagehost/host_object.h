@@ -10,6 +10,8 @@
 //   host.removeControl() takes the control off the page, as a page removes its <object>:
 //                        the page's handlers are disconnected and every reference of the
 //                        page goes; the script's name for it answers nothing afterwards
+//   host.controlModule   the file of the module whose code serves the control (a proxy's
+//                        is the platform's COM library), "" without a control
 #pragma once
 
 #include <windows.h>
@@ -30,6 +32,7 @@ public:
     virtual HWND Window() const = 0;
     virtual HWND ControlWindow() const = 0;
     virtual void RemoveControl() = 0;
+    virtual std::wstring ControlModule() const = 0;
 
 protected:
     ~HostServices() = default;

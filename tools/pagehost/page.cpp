@@ -151,4 +151,22 @@ HWND Page::ControlWindow() const
     return m_site ? m_site->ControlWindow() : nullptr;
 }
 
+std::wstring Page::ControlModule() const
+{
+    if (!m_control) return {};
+    // The object's first interface table lies in the code that serves it.
+    const auto table = *reinterpret_cast<const wchar_t* const*>(m_control.get());
+    HMODULE module = nullptr;
+    if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                              table, &module))
+        return {};
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = ::GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) return {};
+        if (length < path.size()) return path.substr(0, length);
+        path.resize(path.size() * 2);
+    }
+}
+
 } // namespace vl::pagehost

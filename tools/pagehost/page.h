@@ -50,6 +50,7 @@ private:
     HWND Window() const override;
     HWND ControlWindow() const override;
     void RemoveControl() override;
+    std::wstring ControlModule() const override;
 
     const PageOptions m_options;
     HostWindow m_window;

@@ -134,7 +134,7 @@ private:
 
 LibraryWriter::LibraryWriter(const std::wstring& path)
 {
-    Check(::CreateTypeLib2(SYS_WIN32, path.c_str(), m_library.put()), "CreateTypeLib2");
+    Check(::CreateTypeLib2(kLibrarySysKind, path.c_str(), m_library.put()), "CreateTypeLib2");
     Check(::LoadRegTypeLib(IID_StdOle, 2, 0, LOCALE_NEUTRAL, m_stdole.put()), "LoadRegTypeLib(stdole2)");
     Check(m_stdole->GetTypeInfoOfGuid(IID_IDispatch, m_dispatch.put()), "stdole2 IDispatch");
 }
