@@ -3,6 +3,7 @@
 #include "adapter/VLServiceAdapterImpl.h"
 #include "adapter/adapter_platform.h"
 #include "com_server/service_adapter_form.h"
+#include "support/held_program_file.h"
 #include "support/widget_log.h"
 #include "tables/portable/message_table.h"
 
@@ -48,8 +49,10 @@ bool TVLServiceAdapterXImpl::StartWidgetKernel()
         return true;
     }
     const std::wstring path = KernelPath();
+    // Held from the check until the start: nobody can swap the file in between.
+    vl::HeldProgramFile kernel(path);
     VL_LOG(L"    checking Torvane signature of widget kernel.\n");
-    if (m_bVerifyPublisher && !m_pUtility->VerifyPublisher(path)) {
+    if (m_bVerifyPublisher && !(kernel.Held() && m_pUtility->VerifyPublisher(path))) {
         m_pUtility->ShowErrorBox(m_pUtility->GetMessageText(vl::kSignatureErrorMessage) + L"\n(" + path + L")",
                                  L"VLServiceAdapterImpl", kSignatureErrorLine);
         VL_LOG(L"    the Torvane signature was failed.\n");
@@ -57,7 +60,8 @@ bool TVLServiceAdapterXImpl::StartWidgetKernel()
     }
     VL_LOG(L"    the Torvane signature was corrected.\n");
     VL_LOG(L"    startup widget kernel.\n");
-    vl::StartProgram(ProgramVerb(), kKernelFileName, m_szRegionVer, m_pUtility->GetHomeFolder(), SW_HIDE);
+    vl::StartProgram(ProgramVerb(), kernel.QuotedPath(), m_szRegionVer, m_pUtility->GetHomeFolder(), SW_HIDE);
+    kernel.Release();
 
     const DWORD start = vl::Platform().getTickCount();
     for (;;) {

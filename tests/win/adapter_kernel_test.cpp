@@ -1,6 +1,7 @@
 // The adapter with the stand-in kernel: starting it (publisher check, verb, wait for its
 // window), the whole initialization, requests, results and shutdown.
 // ctest: RESOURCE_LOCK product_state
+// ctest-trust: test root
 #include <gtest/gtest.h>
 
 #include "support/adapter_fixture.h"
@@ -59,7 +60,7 @@ TEST_F(KernelAdapterTest, DevelopmentSettingStartsAnUnsignedKernelElevated)
     ASSERT_EQ(RecordedStarts().size(), 1u);
     const ShellStart& start = RecordedStarts()[0];
     EXPECT_EQ(start.verb, L"runas");
-    EXPECT_EQ(start.file, L"VLWidgetKernel.exe");
+    EXPECT_EQ(start.file, L"\"" + HomeFolder() + L"\\VLWidgetKernel.exe\"");
     EXPECT_EQ(start.directory, HomeFolder());
     EXPECT_EQ(start.show, SW_HIDE);
 }
@@ -180,7 +181,7 @@ TEST_F(KernelAdapterTest, VersionsAreComparedAsNumbers)
     EXPECT_EQ(Initialize2(L"1.0.0.9", result), S_OK);
     EXPECT_EQ(result, static_cast<ULONG>(VLS_OK));
     ASSERT_EQ(RecordedStarts().size(), 1u);
-    EXPECT_EQ(RecordedStarts()[0].file, L"VLWidgetKernel.exe");
+    EXPECT_EQ(RecordedStarts()[0].file, L"\"" + HomeFolder() + L"\\VLWidgetKernel.exe\"");
     EXPECT_EQ(RecordedStarts()[0].parameters, kRegion);
 }
 
@@ -220,7 +221,7 @@ TEST_F(KernelAdapterTest, LocalUpdaterIsStartedForAMissingKernel)
     EXPECT_EQ(result, static_cast<ULONG>(VLS_HAVE_TO_UPDATE));
     ASSERT_EQ(RecordedStarts().size(), 1u);
     EXPECT_EQ(RecordedStarts()[0].verb, L"runas");
-    EXPECT_EQ(RecordedStarts()[0].file, L"VLUpdate.exe");
+    EXPECT_EQ(RecordedStarts()[0].file, L"\"" + HomeFolder() + L"\\VLUpdate.exe\"");
     EXPECT_EQ(RecordedStarts()[0].parameters, L"TW;Production 1.0.0.10");
     EXPECT_EQ(RecordedStarts()[0].directory, HomeFolder());
     EXPECT_EQ(RecordedStarts()[0].show, SW_HIDE);
