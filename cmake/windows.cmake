@@ -102,7 +102,7 @@ endforeach()
 # A small program with a version resource, and copies of it signed with each test
 # certificate, for the tests of file versions and of the publisher check.
 add_executable(sign_sample tests/win/programs/sign_sample.cpp tests/win/programs/sign_sample.rc)
-foreach(cert maker maker_expired other_serial other_name forged)
+foreach(cert maker maker_expired other_serial other_name forged forged_issued)
   vl_signed_copy(TARGET sign_sample CERT ${cert} OUTPUT ${CMAKE_BINARY_DIR}/sign_sample_${cert}.exe)
   add_dependencies(vl_test_inputs sign_sign_sample_${cert})
 endforeach()

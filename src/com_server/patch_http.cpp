@@ -207,3 +207,5 @@ void PatchHttp::ReadBody(HttpResult& result, DWORD started)
         }
     }
 }
+
+} // namespace vl

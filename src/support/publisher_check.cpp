@@ -79,6 +79,11 @@ bool ChainsToTrustedRoot(PCCERT_CONTEXT certificate, HCERTSTORE signatureStore)
     if (!::CertGetCertificateChain(nullptr, certificate, nullptr, signatureStore, &parameters, 0, nullptr, &rawChain))
         return false;
     const UniqueCertChain chain(rawChain);
+    // Wine's policy check passes a partial chain, one whose issuer is nowhere to be found:
+    // the chain's own status must be clean as well, apart from the validity periods.
+    constexpr DWORD kTimeErrors =
+        CERT_TRUST_IS_NOT_TIME_VALID | CERT_TRUST_IS_NOT_TIME_NESTED | CERT_TRUST_CTL_IS_NOT_TIME_VALID;
+    if (chain.get()->TrustStatus.dwErrorStatus & ~kTimeErrors) return false;
 
     CERT_CHAIN_POLICY_PARA policy = {};
     policy.cbSize = sizeof policy;

@@ -110,8 +110,10 @@ TEST_F(ProgramStartTest, TheCheckedFileCannotBeSwappedBeforeItStarts)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        ASSERT_TRUE(InstallIntoHome(c.installed, c.name));
+        // Installed after the control's creation: its registration run of the kernel would
+        // hold the file too.
         ASSERT_TRUE(CreateControl());
+        ASSERT_TRUE(InstallIntoHome(c.installed, c.name));
         g_target = HomeFolder() + L"\\" + c.name;
         RecordedStarts().clear();
         vl::Platform().shellExecuteEx = InterferingShellExecuteEx;
@@ -124,7 +126,7 @@ TEST_F(ProgramStartTest, TheCheckedFileCannotBeSwappedBeforeItStarts)
         EXPECT_EQ(g_interference.remove, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
         EXPECT_TRUE(g_interference.readable) << "starting a program needs no more than reading it";
         // Let go once started.
-        EXPECT_TRUE(::DeleteFileW(g_target.c_str()));
+        EXPECT_TRUE(::DeleteFileW(g_target.c_str())) << ::GetLastError();
         control.reset();
     }
 }

@@ -25,6 +25,8 @@ TEST(PublisherCheck, AcceptsOnlyTheMakersCertificateChainedToATrustedRoot)
         {L"sign_sample_maker_expired.exe", true},
         // The maker's serial and name in a certificate of one's own.
         {L"sign_sample_forged.exe", false},
+        // ... or in one issued by an authority of one's own, which nobody trusts.
+        {L"sign_sample_forged_issued.exe", false},
         {L"sign_sample_other_serial.exe", false},
         {L"sign_sample_other_name.exe", false},
         {L"sign_sample.exe", false},
