@@ -80,6 +80,17 @@ void PatchHttp::Disconnect()
     m_connection.reset();
 }
 
+// Windows hands a session's timeouts down to its requests; Wine takes those for sending and
+// receiving only from the request itself. Both are given them.
+void PatchHttp::SetTimeouts(HINTERNET handle) const
+{
+    for (const DWORD option :
+         {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT}) {
+        DWORD timeout = m_settings.silenceTimeoutMs;
+        ::InternetSetOptionW(handle, option, &timeout, sizeof timeout);
+    }
+}
+
 HttpResult PatchHttp::Head(const std::wstring& url)
 {
     return Send(url, L"HEAD", false);
@@ -118,12 +129,7 @@ HttpResult PatchHttp::Send(const std::wstring& url, const wchar_t* verb, bool re
             result.error = LastErrorText();
             return result;
         }
-        // The connections and requests of the session inherit its timeouts.
-        for (const DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
-                                   INTERNET_OPTION_RECEIVE_TIMEOUT}) {
-            DWORD timeout = m_settings.silenceTimeoutMs;
-            ::InternetSetOptionW(m_session.get(), option, &timeout, sizeof timeout);
-        }
+        SetTimeouts(m_session.get());
     }
     m_connection.reset(
         ::InternetConnectW(m_session.get(), host, parts.nPort, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
@@ -143,6 +149,7 @@ HttpResult PatchHttp::Send(const std::wstring& url, const wchar_t* verb, bool re
         result.error = LastErrorText();
         return result;
     }
+    SetTimeouts(m_request.get());
     const std::wstring headers = L"Accept: " + m_settings.accept + L"\r\n";
     if (!::HttpSendRequestW(m_request.get(), headers.c_str(), static_cast<DWORD>(headers.size()), nullptr, 0)) {
         result.error = LastErrorText();

@@ -72,6 +72,7 @@ public:
 
 private:
     HttpResult Send(const std::wstring& url, const wchar_t* verb, bool readBody);
+    void SetTimeouts(HINTERNET handle) const;
     // `started` is the tick count at which the request began.
     void ReadBody(HttpResult& result, DWORD started);
 
