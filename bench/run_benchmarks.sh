@@ -241,6 +241,8 @@ COMMAND="./run bench"
   echo "  the committed private regions (VirtualQuery), which a heap commits in larger steps."
   echo "  Wine leaves PROCESS_MEMORY_COUNTERS_EX.PrivateUsage at 0; memory on Wine's Unix side"
   echo "  (X11 client data, the wineserver's window records) is in neither."
+  # The figures of the last long fuzzing run (./run fuzz) stay as they were.
+  [ -f "$RESULTS" ] && sed -n '/^## Long fuzzing run/,$p' "$RESULTS" | sed '1s/^/\n/'
 } >"$RESULTS.new"
 
 echo
