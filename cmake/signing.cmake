@@ -7,12 +7,17 @@ set(VL_PUBLISHER_SERIAL "3f 1c 77 a2 90 4e 5b 12 c8 6d 0e 9a 41 b7 25 e3 " CACHE
 set(VL_CERT_DIR ${CMAKE_BINARY_DIR}/certs)
 string(REPLACE " " "" vl_serial_hex "${VL_PUBLISHER_SERIAL}")
 add_custom_command(OUTPUT ${VL_CERT_DIR}/maker.crt
+  BYPRODUCTS ${VL_CERT_DIR}/test_root.crt
   COMMAND ${PROJECT_SOURCE_DIR}/cmake/make_test_certs.sh ${VL_CERT_DIR} ${vl_serial_hex}
   DEPENDS ${PROJECT_SOURCE_DIR}/cmake/make_test_certs.sh
   COMMENT "Making test code-signing certificates")
 add_custom_target(vl_test_certs DEPENDS ${VL_CERT_DIR}/maker.crt)
 
-# vl_signed_copy(TARGET <exe target> CERT <maker|other_serial|other_name> OUTPUT <file>)
+# The test root that issued the chained certificates; tests and the demo trust it through
+# tools/trust/with_test_root.sh.
+set(VL_TEST_ROOT_CERT ${VL_CERT_DIR}/test_root.crt)
+
+# vl_signed_copy(TARGET <exe target> CERT <a certificate of make_test_certs.sh> OUTPUT <file>)
 function(vl_signed_copy)
   cmake_parse_arguments(A "" "TARGET;CERT;OUTPUT" "" ${ARGN})
   add_custom_command(OUTPUT ${A_OUTPUT}

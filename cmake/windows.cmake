@@ -57,6 +57,10 @@ endforeach()
 # One test executable per file of tests/win; a file that uses the machine-wide kernel
 # main pipe or the product's registry key and home folder says so with a line
 #   // ctest: RESOURCE_LOCK product_state
+# and a file whose signed programs must pass the publisher check, which wants a chain to a
+# trusted root, with a line
+#   // ctest-trust: test root
+# (tests in the test network always trust it).
 include(tools/netns/netns_test.cmake)
 file(GLOB VL_WIN_TESTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/win/*_test.cpp)
 file(GLOB VL_WIN_TEST_SUPPORT CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/win/support/*.cpp)
@@ -74,8 +78,13 @@ function(vl_add_win_test name src program)
     set(program $<TARGET_FILE:${program}>)
   endif()
   file(STRINGS ${src} netns REGEX "^// ctest-netns:")
+  file(STRINGS ${src} trust REGEX "^// ctest-trust: test root$")
   if(netns)
     vl_add_netns_test(${name} "${netns}" ${CMAKE_BINARY_DIR}/wine_run.sh ${program})
+  elseif(trust)
+    add_test(NAME ${name}
+             COMMAND ${PROJECT_SOURCE_DIR}/tools/trust/with_test_root.sh ${VL_TEST_ROOT_CERT}
+                     -- ${CMAKE_BINARY_DIR}/wine_run.sh ${program})
   else()
     add_test(NAME ${name} COMMAND ${CMAKE_BINARY_DIR}/wine_run.sh ${program})
   endif()
@@ -143,7 +152,7 @@ endforeach()
 # A small program with a version resource, and copies of it signed with each test
 # certificate, for the tests of file versions and of the publisher check.
 add_executable(sign_sample tests/win/programs/sign_sample.cpp tests/win/programs/sign_sample.rc)
-foreach(cert maker other_serial other_name)
+foreach(cert maker maker_expired other_serial other_name forged forged_issued)
   vl_signed_copy(TARGET sign_sample CERT ${cert} OUTPUT ${CMAKE_BINARY_DIR}/sign_sample_${cert}.exe)
   add_dependencies(vl_test_inputs sign_sign_sample_${cert})
 endforeach()

@@ -76,7 +76,7 @@ sign_module() {
   local certs=$WIN/certs
   "$ROOT/cmake/sign.sh" "$certs" maker "$WIN/VLServiceAdapter.ocx" "$WORK/VLServiceAdapter.ocx" ||
     { fail "signing failed"; return; }
-  if ! osslsigncode verify -CAfile "$certs/maker.crt" -in "$WORK/VLServiceAdapter.ocx" >"$WORK/verify.log" 2>&1; then
+  if ! osslsigncode verify -CAfile "$certs/test_root.crt" -in "$WORK/VLServiceAdapter.ocx" >"$WORK/verify.log" 2>&1; then
     fail "the signature does not verify (see $WORK/verify.log)"
     return
   fi
@@ -226,8 +226,8 @@ echo "== vorlink! service adapter: a portal page installs the widget kernel and 
 echo "   the page runs in pagehost.exe under Wine; the portal's hosts are served from"
 echo "   $PORTAL inside a private network"
 
-for f in "$WIN/VLServiceAdapter.ocx" "$WIN/pagehost.exe" "$WIN/certs/maker.crt" "$WIN/signed/VLUpdate.exe" \
-         "$WIN/signed/VLWidgetKernel.exe" "$NATIVE/patch_server"; do
+for f in "$WIN/VLServiceAdapter.ocx" "$WIN/pagehost.exe" "$WIN/certs/maker.crt" "$WIN/certs/test_root.crt" \
+         "$WIN/signed/VLUpdate.exe" "$WIN/signed/VLWidgetKernel.exe" "$NATIVE/patch_server"; do
   [ -f "$f" ] || { echo "demo: $f is missing; build first (./run build)" >&2; exit 1; }
 done
 mkdir -p "$WORK"
@@ -238,8 +238,9 @@ sign_module
 if [ -z "$failed" ]; then
   # The kernel's download is paced (1 KiB every 3 ms, a few seconds on loopback) so that the
   # page has the updater's progress to show.
+  # The programs' publisher check wants the maker's chain to end at a trusted root.
   "$ROOT/tools/netns/run_in_netns.sh" --native-dir "$NATIVE" --wine-prefix "$PREFIX" \
-    --root "$PORTAL" --log "$WORK/portal.log" --slow-for VLWidgetKernel_1_0_0_10.exe --slow-delay-ms 3 \
+    --test-root "$WIN/certs/test_root.crt" --root "$PORTAL" --log "$WORK/portal.log" --slow-for VLWidgetKernel_1_0_0_10.exe --slow-delay-ms 3 \
     -- "$ROOT/tools/demo.sh" --in-network "$WIN" "$steps"
   { read -r steps && read -r page_steps && IFS= read -r failed; } <"$RESULT" 2>/dev/null ||
     failed="entering the private network"

@@ -15,6 +15,7 @@
 #include "com_server/service_adapter_control.h"
 #include "com_server/service_adapter_form.h"
 #include "kernel_link/kernel_link.h"
+#include "support/held_program_file.h"
 #include "support/widget_utility.h"
 #include "support/win_handles.h"
 
@@ -63,7 +64,9 @@ public:
 
     // Updater.
     ULONG StartUpdater(const std::wstring& newerVersion);
-    bool DownloadUpdater(const std::wstring& updaterPath);
+    // On success `updater` holds the file that passed the check (or, with the check
+    // switched off, whatever could be held), until it has been started.
+    bool DownloadUpdater(const std::wstring& updaterPath, vl::HeldProgramFile& updater);
 
     // State the tests look at.
     DWORD PipeId() const { return m_Link.PipeId(); }

@@ -3,10 +3,10 @@
 #include "adapter/VLServiceAdapterImpl.h"
 #include "adapter/portable/updater_choices.h"
 #include "support/platform_calls.h"
+#include "support/held_program_file.h"
 #include "support/widget_log.h"
 #include "tables/portable/endpoint_table.h"
 #include "tables/portable/message_table.h"
-
 
 namespace {
 
@@ -58,12 +58,14 @@ ULONG TVLServiceAdapterXImpl::StartUpdater(const std::wstring& newerVersion)
     VL_LOG(L"    widget kernel reversion = %s\n", newerVersion.c_str());
     VL_LOG(L"    check whether VLUpdate is existing.\n");
 
+    // Held from the checks of its version and publisher until it has started.
+    vl::HeldProgramFile updater(updaterPath);
     bool usable = IsLocalUpdaterUsable(updaterPath);
     if (usable) {
         VL_LOG(L"    VLUpdate is existing, checking the Torvane signature.\n");
         if (!m_bVerifyPublisher) {
             VL_LOG(L"    the Torvane signature was corrected.\n");
-        } else if (!m_pUtility->VerifyPublisher(updaterPath)) {
+        } else if (!(updater.Held() && m_pUtility->VerifyPublisher(updaterPath))) {
             VL_LOG(L"    the Torvane signature was failed.\n");
             usable = false;
         }
@@ -71,9 +73,10 @@ ULONG TVLServiceAdapterXImpl::StartUpdater(const std::wstring& newerVersion)
     if (usable) {
         VL_LOG(L"    the Torvane signature was corrected.\n");
         VL_LOG(L"    startup VLUpdate.\n");
-        vl::StartProgram(ProgramVerb(), updaterPath, parameters, home, SW_HIDE);
+        vl::StartProgram(ProgramVerb(), updater.Path(), parameters, home, SW_HIDE);
         return VLS_HAVE_TO_UPDATE;
     }
+    updater.Release();
 
     if (!m_bLegacyOS && !vl::IsInstallPage(m_szClientSite)) {
         if (m_szClientSite.empty()) return VLS_FAIL;
@@ -86,13 +89,13 @@ ULONG TVLServiceAdapterXImpl::StartUpdater(const std::wstring& newerVersion)
 
     // Legacy systems, and the install page itself, fetch the updater here.
     VL_LOG(L"    VLUpdate is not exists, start download it.\n");
-    if (!DownloadUpdater(updaterPath)) return VLS_FAIL;
+    if (!DownloadUpdater(updaterPath, updater)) return VLS_FAIL;
     VL_LOG(L"    startup VLUpdate.\n");
-    vl::StartProgram(ProgramVerb(), updaterPath, parameters, home, SW_HIDE);
+    vl::StartProgram(ProgramVerb(), updater.Path(), parameters, home, SW_HIDE);
     return VLS_HAVE_TO_UPDATE;
 }
 
-bool TVLServiceAdapterXImpl::DownloadUpdater(const std::wstring& updaterPath)
+bool TVLServiceAdapterXImpl::DownloadUpdater(const std::wstring& updaterPath, vl::HeldProgramFile& updater)
 {
     const std::wstring address = m_pUtility->GetEndpoint(vl::kPatchBaseRole) + vl::RemoteUpdaterName(m_szUpdatorVersion);
     auto& http = m_pForm->m_PatchHttp;
@@ -119,7 +122,10 @@ bool TVLServiceAdapterXImpl::DownloadUpdater(const std::wstring& updaterPath)
         m_pUtility->ShowErrorBox(writeError, kSourceName, kSaveFailedLine);
 
     VL_LOG(L"    download file succeeded, starting check signature.\n");
-    if (m_bVerifyPublisher && !m_pUtility->VerifyPublisher(updaterPath)) {
+    updater = vl::HeldProgramFile(updaterPath);
+    if (m_bVerifyPublisher && !(updater.Held() && m_pUtility->VerifyPublisher(updaterPath))) {
+        // Not left behind for a later run to find.
+        updater.Discard();
         m_pUtility->ShowErrorBox(m_pUtility->GetMessageText(vl::kSignatureErrorMessage) + L"\n(" + updaterPath + L")",
                                  kSourceName, kSignatureFailedLine);
         VL_LOG(L"    the Torvane signature was failed.\n");

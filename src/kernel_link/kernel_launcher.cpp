@@ -1,5 +1,6 @@
 #include "kernel_link/kernel_launcher.h"
 
+#include "support/held_program_file.h"
 #include "support/platform_calls.h"
 #include "support/widget_log.h"
 #include "tables/portable/message_table.h"
@@ -47,8 +48,10 @@ HWND StartWidgetKernel(CVLWidgetUtility& utility, const KernelStart& start)
         return window;
     }
     const std::wstring path = KernelPath(utility);
+    // Held from the check until the start: nobody can swap the file in between.
+    HeldProgramFile kernel(path);
     VL_LOG(L"    checking Torvane signature of widget kernel.\n");
-    if (start.verifyPublisher && !utility.VerifyPublisher(path)) {
+    if (start.verifyPublisher && !(kernel.Held() && utility.VerifyPublisher(path))) {
         utility.ShowErrorBox(utility.GetMessageText(kSignatureErrorMessage) + L"\n(" + path + L")",
                              L"VLServiceAdapterImpl", kSignatureErrorLine);
         VL_LOG(L"    the Torvane signature was failed.\n");
@@ -56,7 +59,8 @@ HWND StartWidgetKernel(CVLWidgetUtility& utility, const KernelStart& start)
     }
     VL_LOG(L"    the Torvane signature was corrected.\n");
     VL_LOG(L"    startup widget kernel.\n");
-    StartProgram(ProgramVerb(start.legacyOS), path, start.regionValue, utility.GetHomeFolder(), SW_HIDE);
+    StartProgram(ProgramVerb(start.legacyOS), kernel.Path(), start.regionValue, utility.GetHomeFolder(), SW_HIDE);
+    kernel.Release();
 
     const DWORD begin = Platform().getTickCount();
     for (;;) {

@@ -5,6 +5,8 @@
 #include <string>
 #include <utility>
 
+#include "support/portable/shown_text.h"
+
 namespace vl {
 
 namespace {
@@ -34,10 +36,16 @@ std::wstring LastErrorText()
 
 std::wstring QueryText(HINTERNET request, DWORD info)
 {
-    wchar_t buffer[256] = {};
-    DWORD size = sizeof(buffer);
-    if (!::HttpQueryInfoW(request, info, buffer, &size, nullptr)) return {};
-    return std::wstring(buffer, size / sizeof(wchar_t));
+    std::wstring text(256, L'\0');
+    DWORD size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+    if (!::HttpQueryInfoW(request, info, text.data(), &size, nullptr)) {
+        // Longer than the buffer: WinINet holds it already and says how long it is.
+        if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER) return {};
+        text.assign(size / sizeof(wchar_t) + 1, L'\0');
+        if (!::HttpQueryInfoW(request, info, text.data(), &size, nullptr)) return {};
+    }
+    text.resize(size / sizeof(wchar_t));
+    return text;
 }
 
 std::optional<std::int64_t> QueryContentLength(HINTERNET request)
@@ -72,6 +80,17 @@ void PatchHttp::Disconnect()
     m_connection.reset();
 }
 
+// Windows hands a session's timeouts down to its requests; Wine takes those for sending and
+// receiving only from the request itself. Both are given them.
+void PatchHttp::SetTimeouts(HINTERNET handle) const
+{
+    for (const DWORD option :
+         {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT}) {
+        DWORD timeout = m_settings.silenceTimeoutMs;
+        ::InternetSetOptionW(handle, option, &timeout, sizeof timeout);
+    }
+}
+
 HttpResult PatchHttp::Head(const std::wstring& url)
 {
     return Send(url, L"HEAD", false);
@@ -85,6 +104,7 @@ HttpResult PatchHttp::Get(const std::wstring& url)
 HttpResult PatchHttp::Send(const std::wstring& url, const wchar_t* verb, bool readBody)
 {
     Disconnect();
+    const DWORD started = ::GetTickCount();
     HttpResult result;
 
     wchar_t host[INTERNET_MAX_HOST_NAME_LENGTH] = {};
@@ -109,6 +129,7 @@ HttpResult PatchHttp::Send(const std::wstring& url, const wchar_t* verb, bool re
             result.error = LastErrorText();
             return result;
         }
+        SetTimeouts(m_session.get());
     }
     m_connection.reset(
         ::InternetConnectW(m_session.get(), host, parts.nPort, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
@@ -116,8 +137,10 @@ HttpResult PatchHttp::Send(const std::wstring& url, const wchar_t* verb, bool re
         result.error = LastErrorText();
         return result;
     }
+    // A redirection is an answer like any other: the file is fetched from the address
+    // asked for or not at all.
     DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE |
-                  INTERNET_FLAG_NO_UI;
+                  INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_AUTO_REDIRECT;
     if (parts.nScheme == INTERNET_SCHEME_HTTPS) flags |= INTERNET_FLAG_SECURE;
     if (!m_settings.allowCookies) flags |= INTERNET_FLAG_NO_COOKIES;
     m_request.reset(
@@ -126,6 +149,7 @@ HttpResult PatchHttp::Send(const std::wstring& url, const wchar_t* verb, bool re
         result.error = LastErrorText();
         return result;
     }
+    SetTimeouts(m_request.get());
     const std::wstring headers = L"Accept: " + m_settings.accept + L"\r\n";
     if (!::HttpSendRequestW(m_request.get(), headers.c_str(), static_cast<DWORD>(headers.size()), nullptr, 0)) {
         result.error = LastErrorText();
@@ -141,30 +165,53 @@ HttpResult PatchHttp::Send(const std::wstring& url, const wchar_t* verb, bool re
     }
     result.status = status;
     result.contentLength = QueryContentLength(m_request.get());
-    if (status >= 400) {
-        // As the status line reads: "HTTP/1.1 404 Not Found".
-        result.error = QueryText(m_request.get(), HTTP_QUERY_VERSION) + L" " + std::to_wstring(status) + L" " +
-                       QueryText(m_request.get(), HTTP_QUERY_STATUS_TEXT);
+    if (status >= 300) {
+        // As the status line reads, "HTTP/1.1 404 Not Found", but fit to be shown.
+        result.error = ShownText(QueryText(m_request.get(), HTTP_QUERY_VERSION) + L" " + std::to_wstring(status) +
+                                     L" " + QueryText(m_request.get(), HTTP_QUERY_STATUS_TEXT),
+                                 kMaxStatusLineLength);
         return result;
     }
-    if (readBody) ReadBody(result);
+    if (!readBody) return result;
+    if (result.contentLength && *result.contentLength > m_settings.maxBodyBytes) {
+        result.error = L"The server announces " + std::to_wstring(*result.contentLength) + L" bytes, more than " +
+                       std::to_wstring(m_settings.maxBodyBytes) + L" allowed";
+        return result;
+    }
+    ReadBody(result, started);
     return result;
 }
 
-void PatchHttp::ReadBody(HttpResult& result)
+void PatchHttp::ReadBody(HttpResult& result, DWORD started)
 {
     // The count restarts with every transfer, so a reader never sees the previous one's.
     if (OnWork) OnWork(*this, WorkMode::Read, 0);
     std::uint8_t block[kReadBlock];
     for (;;) {
+        // A read returns only when its block is full; asking first what has arrived keeps
+        // every wait within the receive timeout and lets the time limit be checked.
+        DWORD available = 0;
+        if (!::InternetQueryDataAvailable(m_request.get(), &available, 0, 0)) {
+            result.error = LastErrorText();
+            return;
+        }
         DWORD read = 0;
-        if (!::InternetReadFile(m_request.get(), block, sizeof(block), &read)) {
+        if (available != 0 &&
+            !::InternetReadFile(m_request.get(), block, available < kReadBlock ? available : kReadBlock, &read)) {
             result.error = LastErrorText();
             return;
         }
         if (read == 0) return;
+        if (static_cast<std::int64_t>(result.body.size() + read) > m_settings.maxBodyBytes) {
+            result.error = L"The answer is longer than " + std::to_wstring(m_settings.maxBodyBytes) + L" bytes";
+            return;
+        }
         result.body.insert(result.body.end(), block, block + read);
         if (OnWork) OnWork(*this, WorkMode::Read, static_cast<std::int64_t>(result.body.size()));
+        if (::GetTickCount() - started >= m_settings.transferTimeLimitMs) {
+            result.error = L"The transfer took longer than " + std::to_wstring(m_settings.transferTimeLimitMs) + L" ms";
+            return;
+        }
     }
 }
 

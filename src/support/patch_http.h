@@ -15,17 +15,30 @@
 
 namespace vl {
 
+inline constexpr std::size_t kMaxStatusLineLength = 160;
+
 enum class WorkMode { Read, Write };
 
 struct HttpClientSettings {
     std::wstring userAgent = L"Mozilla/3.0 (compatible; Indy Library)";
     std::wstring accept = L"text/html, */*";
     bool allowCookies = true;
+
+    // Bounds of a transfer, so that no server can exhaust the page's memory or hold its
+    // thread for good. The updater is under 1 MiB.
+    std::int64_t maxBodyBytes = 64 * 1024 * 1024;
+    // Connecting, sending and each wait for more of the answer.
+    DWORD silenceTimeoutMs = 30 * 1000;
+    // A whole transfer, against a server that trickles just fast enough never to be silent
+    // that long: 1 MiB within it needs 28 kbit/s.
+    DWORD transferTimeLimitMs = 5 * 60 * 1000;
 };
 
 // The outcome of one request. `error` is empty on success; otherwise it is the text of
-// the failure ("HTTP/1.1 404 Not Found" for an error status, the system's text for a
-// failed connection) and the other members hold what was known by then.
+// the failure ("HTTP/1.1 404 Not Found" for an error status or a redirection, the system's
+// text for a failed connection or a timeout, or the bound a transfer passed) and the other
+// members hold what was known by then. Text from the server in it is cut to
+// kMaxStatusLineLength characters and stripped of control characters.
 struct HttpResult {
     std::wstring error;
     DWORD status = 0;
@@ -48,7 +61,9 @@ public:
     // a GET starts, then after every block.
     std::function<void(PatchHttp& sender, WorkMode mode, std::int64_t workCount)> OnWork;
 
-    // Both close any open connection first. A status of 400 or more is a failure.
+    // Both close any open connection first. A status of 300 or more is a failure:
+    // redirections are not followed. A GET fails before it reads the body when the server
+    // announces more than maxBodyBytes, and stops reading a body that grows beyond it.
     HttpResult Head(const std::wstring& url);
     HttpResult Get(const std::wstring& url);
 
@@ -57,7 +72,9 @@ public:
 
 private:
     HttpResult Send(const std::wstring& url, const wchar_t* verb, bool readBody);
-    void ReadBody(HttpResult& result);
+    void SetTimeouts(HINTERNET handle) const;
+    // `started` is the tick count at which the request began.
+    void ReadBody(HttpResult& result, DWORD started);
 
     HttpClientSettings m_settings;
     UniqueInternetHandle m_session;

@@ -146,6 +146,14 @@ struct CertContextTraits {
 };
 using UniqueCertContext = UniqueResource<CertContextTraits>;
 
+struct CertChainTraits {
+    using Type = PCCERT_CHAIN_CONTEXT;
+    static Type Empty() { return nullptr; }
+    static bool IsValid(Type h) { return h != nullptr; }
+    static void Close(Type h) { ::CertFreeCertificateChain(h); }
+};
+using UniqueCertChain = UniqueResource<CertChainTraits>;
+
 // A module loaded with LoadLibrary or LoadLibraryEx.
 struct ModuleTraits {
     using Type = HMODULE;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -202,6 +203,11 @@ TEST(FormProperties, FontSizeFollowsHeightAndPixelsPerInch)
     EXPECT_EQ(font.height, -17);
     EXPECT_EQ(font.Size(120), 10);
     EXPECT_EQ(font.Size(0), 0);
+    // The extremes a loaded record may hold stay within 32 bits.
+    font.height = INT32_MIN;
+    EXPECT_EQ(font.Size(72), INT32_MAX);
+    font.SetSize(INT32_MIN, 72);
+    EXPECT_EQ(font.height, INT32_MAX);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The adapter with the stand-in kernel: starting it (publisher check, verb, wait for its
 // window), the whole initialization, requests, results and shutdown.
 // ctest: RESOURCE_LOCK product_state
+// ctest-trust: test root
 #include <gtest/gtest.h>
 
 #include "support/adapter_fixture.h"

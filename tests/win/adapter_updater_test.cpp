@@ -92,7 +92,7 @@ TEST_F(ElevatingUpdaterTest, InstallPageDownloadsVerifiesAndStartsTheUpdaterElev
     EXPECT_EQ(ReadFileBytes(LocalUpdater()), ReadFileBytes(BuildFile(L"signed/VLUpdate.exe")));
     ASSERT_EQ(RecordedStarts().size(), 1u);
     EXPECT_EQ(RecordedStarts()[0].verb, L"runas");
-    EXPECT_EQ(RecordedStarts()[0].file, L"\"" + HomeFolder() + L"\\VLUpdate.exe\"");
+    EXPECT_EQ(RecordedStarts()[0].file, L"\"" + LocalUpdater() + L"\"");
     EXPECT_EQ(RecordedStarts()[0].parameters, L"TW;Production 1.0.0.10");
     const auto requests = PatchRequests();
     ASSERT_GE(requests.size(), 2u);
@@ -127,15 +127,19 @@ TEST_F(ElevatingUpdaterTest, MissingUpdaterOnTheServerShowsTheHeadError)
     EXPECT_TRUE(RecordedStarts().empty());
 }
 
-TEST_F(ElevatingUpdaterTest, DownloadedUpdaterWithABadSignatureIsRefused)
+TEST_F(ElevatingUpdaterTest, DownloadedUpdaterWithABadSignatureIsRefusedAndDeleted)
 {
-    Publish(L"tools/updater/VLUpdate.exe", L"VLUpdate_2_0_1_7.exe");
-    ErrorBoxWatcher box(L"vorlink! ActiveX (VLServiceAdapterImpl:1919)");
-    EXPECT_EQ(Initialize(L"2.0.1.7", InstallPage()), static_cast<ULONG>(VLS_FAIL));
-    EXPECT_EQ(box.Text(), vl::LookupMessageText(kRegion, vl::kSignatureErrorMessage) + L"\n(" + LocalUpdater() + L")");
-    EXPECT_TRUE(RecordedStarts().empty());
-    // The refused file stays where it was written.
-    EXPECT_NE(::GetFileAttributesW(LocalUpdater().c_str()), INVALID_FILE_ATTRIBUTES);
+    // Unsigned, and signed with a self-made certificate that carries the maker's serial and name.
+    for (const wchar_t* published : {L"tools/updater/VLUpdate.exe", L"sign_sample_forged.exe"}) {
+        Publish(published, L"VLUpdate_2_0_1_7.exe");
+        ErrorBoxWatcher box(L"vorlink! ActiveX (VLServiceAdapterImpl:1919)");
+        EXPECT_EQ(Initialize(L"2.0.1.7", InstallPage()), static_cast<ULONG>(VLS_FAIL)) << published;
+        EXPECT_EQ(box.Text(),
+                  vl::LookupMessageText(kRegion, vl::kSignatureErrorMessage) + L"\n(" + LocalUpdater() + L")");
+        EXPECT_TRUE(RecordedStarts().empty());
+        // Not left for a later run to find.
+        EXPECT_EQ(::GetFileAttributesW(LocalUpdater().c_str()), INVALID_FILE_ATTRIBUTES) << published;
+    }
 }
 
 // The platform's browser replaced, in this test's throwaway prefix, by one that records how
@@ -232,7 +236,7 @@ TEST_F(LegacyUpdaterTest, LegacySystemDownloadsTheRequiredUpdaterForAnyPage)
     EXPECT_EQ(ReadFileBytes(LocalUpdater()), ReadFileBytes(BuildFile(L"signed/VLUpdate.exe")));
     ASSERT_EQ(RecordedStarts().size(), 1u);
     EXPECT_EQ(RecordedStarts()[0].verb, L"");
-    EXPECT_EQ(RecordedStarts()[0].file, L"\"" + HomeFolder() + L"\\VLUpdate.exe\"");
+    EXPECT_EQ(RecordedStarts()[0].file, L"\"" + LocalUpdater() + L"\"");
 }
 
 TEST_F(LegacyUpdaterTest, LegacySystemUsesARecentEnoughLocalUpdater)

@@ -1,3 +1,6 @@
+// The test root that issued the maker's test certificate is trusted; a self-signed
+// certificate with the maker's serial and name is not, under the very same trust.
+// ctest-trust: test root
 #include "support/publisher_check.h"
 
 #include <gtest/gtest.h>
@@ -11,16 +14,24 @@ using vl::test::ReadFileBytes;
 using vl::test::TempFolder;
 using vl::test::WriteFileBytes;
 
-TEST(PublisherCheck, AcceptsAFileSignedWithTheMakersCertificate)
+TEST(PublisherCheck, AcceptsOnlyTheMakersCertificateChainedToATrustedRoot)
 {
-    EXPECT_TRUE(VerifyPublisherSignature(BuildFile(L"sign_sample_maker.exe")));
-}
-
-TEST(PublisherCheck, RejectsAnotherSerialAnotherNameAndUnsignedFiles)
-{
-    EXPECT_FALSE(VerifyPublisherSignature(BuildFile(L"sign_sample_other_serial.exe")));
-    EXPECT_FALSE(VerifyPublisherSignature(BuildFile(L"sign_sample_other_name.exe")));
-    EXPECT_FALSE(VerifyPublisherSignature(BuildFile(L"sign_sample.exe")));
+    const struct {
+        const wchar_t* file;
+        bool accepted;
+    } cases[] = {
+        {L"sign_sample_maker.exe", true},
+        // Older releases keep starting after their certificate has expired.
+        {L"sign_sample_maker_expired.exe", true},
+        // The maker's serial and name in a certificate of one's own.
+        {L"sign_sample_forged.exe", false},
+        // ... or in one issued by an authority of one's own, which nobody trusts.
+        {L"sign_sample_forged_issued.exe", false},
+        {L"sign_sample_other_serial.exe", false},
+        {L"sign_sample_other_name.exe", false},
+        {L"sign_sample.exe", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(VerifyPublisherSignature(BuildFile(c.file)), c.accepted) << c.file;
 }
 
 TEST(PublisherCheck, RejectsAnEmptyPathAMissingFileAndAFileThatIsNoProgram)

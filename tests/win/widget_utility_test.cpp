@@ -1,4 +1,5 @@
 // ctest: RESOURCE_LOCK product_state
+// ctest-trust: test root
 #include "support/widget_utility.h"
 
 #include <gtest/gtest.h>

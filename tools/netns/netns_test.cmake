@@ -2,7 +2,7 @@
 # run_in_netns.sh, with the patch server behind every host. Such a test file carries
 #   // ctest-netns: <patch_server options>
 # and finds the folder the server serves in VL_PATCH_ROOT and the request log in
-# VL_PATCH_LOG, both as Z: paths.
+# VL_PATCH_LOG, both as Z: paths. The test root of the test certificates is trusted.
 
 # ./run builds the native tree beside the Windows tree.
 set(VL_NATIVE_BUILD_DIR ${CMAKE_BINARY_DIR}/../native CACHE PATH
@@ -22,7 +22,7 @@ function(vl_add_netns_test name markers)
   add_test(NAME ${name}
            COMMAND ${PROJECT_SOURCE_DIR}/tools/netns/run_in_netns.sh
                    --native-dir ${VL_NATIVE_BUILD_DIR} --wine-prefix ${VL_WINEPREFIX}
-                   --root ${root} --log ${root}.log ${options}
+                   --test-root ${VL_TEST_ROOT_CERT} --root ${root} --log ${root}.log ${options}
                    -- ${program})
   string(REPLACE "/" "\\" windows_root "Z:${root}")
   set_property(TEST ${name} PROPERTY ENVIRONMENT "VL_PATCH_ROOT=${windows_root}" "VL_PATCH_LOG=${windows_root}.log")

@@ -2,10 +2,12 @@
 # Runs a command in a private network and mount namespace in which every host of the
 # endpoint table resolves to 127.0.0.1, where our patch server answers on port 80.
 #
-#   run_in_netns.sh [--native-dir DIR] [--wine-prefix PREFIX] --root DIR [patch_server options] -- command [args...]
+#   run_in_netns.sh [--native-dir DIR] [--wine-prefix PREFIX] [--test-root CERT] --root DIR [patch_server options] -- command [args...]
 #
 # --native-dir  the native build tree holding patch_server and endpoint_hosts_dump
 #               (default: $VL_NATIVE_DIR)
+# --test-root   a root certificate (PEM) that the command's Wine programs trust, through
+#               tools/trust/with_test_root.sh (default: $VL_TEST_ROOT; none when empty)
 # --wine-prefix gives the command's Wine programs a wineserver of their own inside the
 #               namespace, on a throwaway layer over PREFIX (changes are discarded). Needed:
 #               Wine creates every socket in the wineserver, so programs talking to a
@@ -26,6 +28,7 @@ fi
 unset VL_NETNS_INSIDE
 
 native=${VL_NATIVE_DIR:-}
+test_root=${VL_TEST_ROOT:-}
 prefix=
 root=
 server_args=()
@@ -34,6 +37,7 @@ while [ $# -gt 0 ]; do
     --) shift; break ;;
     --native-dir) native=${2:?}; shift 2 ;;
     --wine-prefix) prefix=${2:?}; shift 2 ;;
+    --test-root) test_root=${2:?}; shift 2 ;;
     --root) root=${2:?}; server_args+=("$1" "$2"); shift 2 ;;
     --*) [ $# -ge 2 ] || usage; server_args+=("$1" "$2"); shift 2 ;;
     *) usage ;;
@@ -88,6 +92,8 @@ for _ in $(seq 100); do
 done
 [ -e "$scratch/ready" ] || { echo "run_in_netns.sh: patch_server is not ready" >&2; exit 2; }
 
+trust=()
+[ -n "$test_root" ] && trust=("$(dirname "$0")/../trust/with_test_root.sh" "$test_root" --)
 status=0
-"$@" || status=$?
+"${trust[@]}" "$@" || status=$?
 exit "$status"

@@ -4,14 +4,22 @@
 //
 //   patch_server --root DIR [--port N] [--address A] [--log FILE] [--ready-file FILE]
 //                [--no-length-for NAME] [--short-body-for NAME] [--slow-for NAME]
-//                [--slow-delay-ms N] [--head-only-for NAME]
+//                [--slow-delay-ms N] [--head-only-for NAME] [--huge-length-for NAME]
+//                [--trickle-for NAME] [--trickle-delay-ms N] [--redirect-for NAME]
+//                [--hostile-reason-for NAME]
 //
 // NAME is a request path ("/vorlink05/VLUpdate.exe") or its last segment ("VLUpdate.exe");
 // the fault options may be repeated. Faults:
-//   --no-length-for   answers without Content-Length (the body of a GET ends at the close)
-//   --short-body-for  GET announces the whole file and sends the first half, then closes
-//   --slow-for        sends the body in blocks of 1 KiB, --slow-delay-ms apart (default 100)
-//   --head-only-for   HEAD answers as for any file, GET answers 500 Internal Server Error
+//   --no-length-for      answers without Content-Length (the body of a GET ends at the close)
+//   --short-body-for     GET announces the whole file and sends the first half, then closes
+//   --slow-for           sends the body in blocks of 1 KiB, --slow-delay-ms apart (default 100)
+//   --head-only-for      HEAD answers as for any file, GET answers 500 Internal Server Error
+//   --huge-length-for    announces a Content-Length of 1 TiB, then sends the file and closes
+//   --trickle-for        sends the body one byte at a time, --trickle-delay-ms apart
+//                        (default 1000)
+//   --redirect-for       answers "302 Found" with Location "/moved" + the path, on this host
+//   --hostile-reason-for answers status 500 with a reason text of 4,000 characters that holds
+//                        control characters (escape sequences, bell, backspace, DEL)
 // The log gets one line per request: method, path as requested, host ("-" when none).
 // Serves until killed.
 #include <arpa/inet.h>
@@ -26,6 +34,7 @@
 #include <cctype>
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -48,6 +57,8 @@ constexpr std::size_t kMaxHeaderBytes = 16 * 1024;
 constexpr int kMaxConnections = 8;
 constexpr int kReceiveTimeoutSeconds = 10;
 constexpr std::size_t kSlowBlockBytes = 1024;
+constexpr std::uint64_t kHugeLength = 1ull << 40;
+constexpr std::size_t kHostileReasonBytes = 4000;
 
 struct Options {
     std::string root;
@@ -60,6 +71,11 @@ struct Options {
     std::set<std::string> headOnly;
     std::set<std::string> slow;
     int slowDelayMs = 100;
+    std::set<std::string> hugeLength;
+    std::set<std::string> trickle;
+    int trickleDelayMs = 1000;
+    std::set<std::string> redirect;
+    std::set<std::string> hostileReason;
 };
 
 struct Request {
@@ -128,7 +144,9 @@ private:
                  "patch_server: %s\n"
                  "usage: patch_server --root DIR [--port N] [--address A] [--log FILE] [--ready-file FILE]\n"
                  "                    [--no-length-for NAME] [--short-body-for NAME] [--slow-for NAME]\n"
-                 "                    [--slow-delay-ms N] [--head-only-for NAME]\n",
+                 "                    [--slow-delay-ms N] [--head-only-for NAME] [--huge-length-for NAME]\n"
+                 "                    [--trickle-for NAME] [--trickle-delay-ms N] [--redirect-for NAME]\n"
+                 "                    [--hostile-reason-for NAME]\n",
                  problem);
     std::exit(2);
 }
@@ -159,6 +177,11 @@ Options ParseOptions(int argc, char** argv)
         else if (option == "--head-only-for") options.headOnly.insert(value);
         else if (option == "--slow-for") options.slow.insert(value);
         else if (option == "--slow-delay-ms") options.slowDelayMs = ParseNumber(value, 0, 60000);
+        else if (option == "--huge-length-for") options.hugeLength.insert(value);
+        else if (option == "--trickle-for") options.trickle.insert(value);
+        else if (option == "--trickle-delay-ms") options.trickleDelayMs = ParseNumber(value, 0, 600000);
+        else if (option == "--redirect-for") options.redirect.insert(value);
+        else if (option == "--hostile-reason-for") options.hostileReason.insert(value);
         else Usage("unknown option");
     }
     if (options.root.empty()) Usage("--root is required");
@@ -264,14 +287,15 @@ bool SendAll(int fd, std::string_view bytes)
     return true;
 }
 
-std::string StatusHeader(const char* status, const char* contentType, std::optional<std::size_t> length)
+std::string StatusHeader(const std::string& status, const char* contentType, std::optional<std::uint64_t> length)
 {
-    std::string header = std::string("HTTP/1.1 ") + status + "\r\nServer: patch_server\r\nContent-Type: " + contentType + "\r\n";
+    std::string header = "HTTP/1.1 " + status + "\r\nServer: patch_server\r\nContent-Type: " + contentType + "\r\n";
     if (length) header += "Content-Length: " + std::to_string(*length) + "\r\n";
     return header + "Connection: close\r\n\r\n";
 }
 
-void SendText(int fd, const char* status, bool withBody, const std::string& text, const char* extraHeader = "")
+void SendText(int fd, const std::string& status, bool withBody, const std::string& text,
+              const std::string& extraHeader = "")
 {
     std::string header = StatusHeader(status, "text/plain", text.size());
     header.insert(header.size() - 2, extraHeader);
@@ -308,6 +332,16 @@ void Serve(int fd, const Options& options, RequestLog& log)
         SendText(fd, "400 Bad Request", !head, "Bad Request\n");
         return;
     }
+    if (Matches(options.redirect, *path)) {
+        SendText(fd, "302 Found", !head, "Found\n", "Location: /moved" + *path + "\r\n");
+        return;
+    }
+    if (Matches(options.hostileReason, *path)) {
+        std::string reason = "Internal Error\x1b[2J\x1b]0;owned\x07\x08\x08\x7f";
+        while (reason.size() < kHostileReasonBytes) reason += "\x1b[31mBAD\x07 ";
+        SendText(fd, "500 " + reason.substr(0, kHostileReasonBytes), !head, "Internal Error\n");
+        return;
+    }
     const std::optional<std::string> body = ReadWholeFile(options.root + *path);
     if (!body) {
         SendText(fd, "404 Not Found", !head, "Not Found\n");
@@ -319,20 +353,25 @@ void Serve(int fd, const Options& options, RequestLog& log)
         return;
     }
 
-    const bool withLength = !Matches(options.noLength, *path);
-    if (!SendAll(fd, StatusHeader("200 OK", "application/octet-stream",
-                                  withLength ? std::optional(body->size()) : std::nullopt)) ||
-        head)
-        return;
+    std::optional<std::uint64_t> length = body->size();
+    if (Matches(options.noLength, *path)) length.reset();
+    if (Matches(options.hugeLength, *path)) length = kHugeLength;
+    if (!SendAll(fd, StatusHeader("200 OK", "application/octet-stream", length)) || head) return;
     const std::string_view sent = Matches(options.shortBody, *path) ? std::string_view(*body).substr(0, body->size() / 2)
                                                                      : std::string_view(*body);
-    if (!Matches(options.slow, *path)) {
-        SendAll(fd, sent);
-        return;
+    std::size_t blockBytes = sent.size();
+    int delayMs = 0;
+    if (Matches(options.slow, *path)) {
+        blockBytes = kSlowBlockBytes;
+        delayMs = options.slowDelayMs;
     }
-    for (std::size_t offset = 0; offset < sent.size(); offset += kSlowBlockBytes) {
-        if (offset != 0) std::this_thread::sleep_for(std::chrono::milliseconds(options.slowDelayMs));
-        if (!SendAll(fd, sent.substr(offset, kSlowBlockBytes))) return;
+    if (Matches(options.trickle, *path)) {
+        blockBytes = 1;
+        delayMs = options.trickleDelayMs;
+    }
+    for (std::size_t offset = 0; offset < sent.size(); offset += blockBytes) {
+        if (offset != 0) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+        if (!SendAll(fd, sent.substr(offset, blockBytes))) return;
     }
 }
 

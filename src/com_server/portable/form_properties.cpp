@@ -233,15 +233,17 @@ const PropertyBinding* FindBinding(std::string_view name)
 
 } // namespace
 
+// The sign changes inside the 64-bit arithmetic: negating the 32-bit result would
+// overflow for the lowest value, which a loaded record may give.
 std::int32_t FontAttributes::Size(std::int32_t pixelsPerInch) const
 {
     if (pixelsPerInch == 0) return 0;
-    return -MulDivRounded(height, 72, pixelsPerInch);
+    return MulDivRounded(height, -72, pixelsPerInch);
 }
 
 void FontAttributes::SetSize(std::int32_t points, std::int32_t pixelsPerInch)
 {
-    height = -MulDivRounded(points, pixelsPerInch, 72);
+    height = MulDivRounded(points, pixelsPerInch, -72);
 }
 
 std::optional<std::string> ApplyFormProperties(const ComponentRecord& record, FormProperties& properties,

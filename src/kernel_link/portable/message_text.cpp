@@ -36,8 +36,8 @@ std::int32_t ParseLeadingInteger(std::wstring_view text)
 
 std::optional<KernelMessage> ParseKernelMessage(std::wstring_view message)
 {
-    const std::wstring cmdText = GetKeyValue(message, L"CmdID");
-    const std::wstring serialText = GetKeyValue(message, L"SerialNum");
+    const std::wstring_view cmdText = FindKeyValue(message, L"CmdID");
+    const std::wstring_view serialText = FindKeyValue(message, L"SerialNum");
     if (cmdText.empty() || serialText.empty()) return std::nullopt;
     KernelMessage parsed;
     parsed.cmdId = ParseLeadingInteger(cmdText);
@@ -49,20 +49,24 @@ std::optional<KernelMessage> ParseKernelMessage(std::wstring_view message)
 
 void MessageFramer::Append(const char* data, std::size_t size)
 {
+    // What the messages taken so far used is dropped once per read, not once per message:
+    // a read full of short messages would otherwise be moved once for each of them.
+    m_pending.erase(0, m_start);
+    m_start = 0;
     m_pending.append(data, size);
 }
 
 std::optional<std::string> MessageFramer::Next()
 {
-    const auto nul = m_pending.find('\0');
+    const auto nul = m_pending.find('\0', m_start);
     if (nul == std::string::npos) {
-        if (m_pending.size() < kPipeBufferSize) return std::nullopt;
-        std::string message = m_pending.substr(0, kPipeBufferSize);
-        m_pending.erase(0, kPipeBufferSize);
+        if (m_pending.size() - m_start < kPipeBufferSize) return std::nullopt;
+        std::string message = m_pending.substr(m_start, kPipeBufferSize);
+        m_start += kPipeBufferSize;
         return message;
     }
-    std::string message = m_pending.substr(0, nul);
-    m_pending.erase(0, nul + 1);
+    std::string message = m_pending.substr(m_start, nul - m_start);
+    m_start = nul + 1;
     return message;
 }
 

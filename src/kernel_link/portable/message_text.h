@@ -45,10 +45,11 @@ public:
     void Append(const char* data, std::size_t size);
     // The next complete message text, without its NUL.
     std::optional<std::string> Next();
-    bool Empty() const { return m_pending.empty(); }
+    bool Empty() const { return m_pending.size() == m_start; }
 
 private:
     std::string m_pending;
+    std::size_t m_start = 0; // where the next message begins in m_pending
 };
 
 } // namespace vl
