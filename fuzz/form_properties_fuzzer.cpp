@@ -8,14 +8,24 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <string>
+#include <string_view>
 
 namespace {
+
+// Wide text as a single-byte code page would take it.
+std::string Latin1(std::u16string_view text)
+{
+    std::string ansi;
+    for (char16_t c : text) ansi += c <= 0xFF ? static_cast<char>(c) : '?';
+    return ansi;
+}
 
 const vl::FormProperties& DefinedProperties()
 {
     static const vl::FormProperties defined = [] {
         vl::FormProperties properties;
-        if (vl::ApplyFormProperties(vl::BuildFormDefinition(), properties)) std::abort();
+        if (vl::ApplyFormProperties(vl::BuildFormDefinition(), properties, Latin1)) std::abort();
         return properties;
     }();
     return defined;
@@ -28,14 +38,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto parsed = vl::ReadComponentStream({data, size});
     if (!parsed) return 0;
     vl::FormProperties loaded = DefinedProperties();
-    if (vl::ApplyFormProperties(parsed->root, loaded)) return 0;
+    if (vl::ApplyFormProperties(parsed->root, loaded, Latin1)) return 0;
 
     const auto saved = vl::WriteComponentStream(vl::SaveFormProperties(loaded, DefinedProperties()));
     if (!saved) std::abort();
     const auto reread = vl::ReadComponentStream(*saved);
     if (!reread) std::abort();
     vl::FormProperties again = DefinedProperties();
-    if (vl::ApplyFormProperties(reread->root, again) || !(again == loaded)) std::abort();
+    if (vl::ApplyFormProperties(reread->root, again, Latin1) || !(again == loaded)) std::abort();
 
     vl::FontAttributes font = loaded.font;
     font.SetSize(font.Size(loaded.pixelsPerInch), loaded.pixelsPerInch);
