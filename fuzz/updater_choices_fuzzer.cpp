@@ -1,6 +1,7 @@
 // The updater's decisions on texts from the page: the updater version it names and the page
 // address, against an install page address; two texts split at the first NUL byte.
 #include "adapter/portable/updater_choices.h"
+#include "support/portable/portal_page.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -24,12 +25,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (name[9 + i] != (first[i] == L'.' ? L'_' : first[i])) std::abort();
     }
 
-    if (vl::IsInstallPage(first) != (first.find(L"vorlink_block/install.aspx") != std::wstring::npos)) std::abort();
+    // The install page is a portal page with the install page's path.
+    if (vl::IsInstallPage(first) &&
+        (!vl::IsPortalPage(first) || first.find(L"/vorlink_block/install.aspx") == std::wstring::npos))
+        std::abort();
 
-    // The same site either way round; an address is of its own site when it has one.
+    // Hidden only for two addresses that parse; an address that parses is of its own site.
     const int show = vl::InstallBrowserShowCommand(first, second);
-    if ((show != 0 && show != 1) || show != vl::InstallBrowserShowCommand(second, first)) std::abort();
-    const bool hasSite = first.size() > 7 && first.find(L".com", 7) != std::wstring::npos;
-    if ((vl::InstallBrowserShowCommand(first, first) == 0) != hasSite) std::abort();
+    if ((show != 0 && show != 1) || (show == 0 && !(vl::ParseWebAddress(first) && vl::ParseWebAddress(second))))
+        std::abort();
+    if ((vl::InstallBrowserShowCommand(first, first) == 0) != vl::ParseWebAddress(first).has_value()) std::abort();
     return 0;
 }
