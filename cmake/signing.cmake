@@ -4,14 +4,21 @@
 set(VL_PUBLISHER_SERIAL "3f 1c 77 a2 90 4e 5b 12 c8 6d 0e 9a 41 b7 25 e3 " CACHE STRING
     "Expected serial text of the maker's code-signing certificate")
 
-set(VL_CERT_DIR ${CMAKE_BINARY_DIR}/certs)
-string(REPLACE " " "" vl_serial_hex "${VL_PUBLISHER_SERIAL}")
-add_custom_command(OUTPUT ${VL_CERT_DIR}/maker.crt
-  BYPRODUCTS ${VL_CERT_DIR}/test_root.crt
-  COMMAND ${PROJECT_SOURCE_DIR}/cmake/make_test_certs.sh ${VL_CERT_DIR} ${vl_serial_hex}
-  DEPENDS ${PROJECT_SOURCE_DIR}/cmake/make_test_certs.sh
-  COMMENT "Making test code-signing certificates")
-add_custom_target(vl_test_certs DEPENDS ${VL_CERT_DIR}/maker.crt)
+if(VL_TWIN)
+  # The twin's tree signs with the 32-bit tree's certificates, which ./run builds first: the
+  # stand-in programs it takes from there are signed with them, so one test root serves both.
+  set(VL_CERT_DIR ${VL_WIN32_BUILD_DIR}/certs)
+  add_custom_target(vl_test_certs)
+else()
+  set(VL_CERT_DIR ${CMAKE_BINARY_DIR}/certs)
+  string(REPLACE " " "" vl_serial_hex "${VL_PUBLISHER_SERIAL}")
+  add_custom_command(OUTPUT ${VL_CERT_DIR}/maker.crt
+    BYPRODUCTS ${VL_CERT_DIR}/test_root.crt
+    COMMAND ${PROJECT_SOURCE_DIR}/cmake/make_test_certs.sh ${VL_CERT_DIR} ${vl_serial_hex}
+    DEPENDS ${PROJECT_SOURCE_DIR}/cmake/make_test_certs.sh
+    COMMENT "Making test code-signing certificates")
+  add_custom_target(vl_test_certs DEPENDS ${VL_CERT_DIR}/maker.crt)
+endif()
 
 # The test root that issued the chained certificates; tests and the demo trust it through
 # tools/trust/with_test_root.sh.

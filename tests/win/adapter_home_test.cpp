@@ -1,4 +1,5 @@
 // ctest: RESOURCE_LOCK product_state
+// ctest-trust: test root
 // What the control does with the product's registry key and its home folder: the key is
 // made where the control first uses it, a new control registers the installed kernel
 // and makes its folders, and a system without a documents folder gets no kernel at all.

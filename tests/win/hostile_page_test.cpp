@@ -4,6 +4,7 @@
 // happened.
 // ctest: RESOURCE_LOCK product_state
 // ctest: RESOURCE_LOCK com_registration
+// ctest-trust: test root
 #include <gtest/gtest.h>
 #include <windows.h>
 

@@ -2,6 +2,7 @@
 // would reach a command line, quoted program paths, and NUL characters that would forge
 // a second kernel message.
 // ctest: RESOURCE_LOCK product_state
+// ctest-trust: test root
 #include <gtest/gtest.h>
 #include <objsafe.h>
 

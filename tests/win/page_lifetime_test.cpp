@@ -1,5 +1,6 @@
 // ctest: RESOURCE_LOCK product_state
 // ctest: RESOURCE_LOCK com_registration
+// ctest-trust: test root
 // A page that takes the control off from inside each kind of event the control raises:
 // OnResult during a tick of the response pump, an event of the form, a property change
 // notice. pagehost.exe runs with Wine's heap checking, so memory the control touched after
