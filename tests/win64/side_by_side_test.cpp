@@ -7,6 +7,7 @@
 // little: the tests read each view and ask the page host which module it loaded.
 // ctest: RESOURCE_LOCK product_state
 // ctest: RESOURCE_LOCK com_registration
+// ctest-trust: test root
 #include <windows.h>
 
 #include <gtest/gtest.h>
