@@ -107,7 +107,12 @@ HRESULT TVLServiceAdapterXControl::FinalConstruct()
 // down. A construction that failed may have left either missing.
 void TVLServiceAdapterXControl::FinalRelease()
 {
-    if (m_form) m_form->RaiseDestroy();
+    // Runs inside Release: the page's handler may fail, but nothing may leave the method,
+    // and the sinks are let go either way.
+    try {
+        if (m_form) m_form->RaiseDestroy();
+    } catch (...) {
+    }
     if (m_connectionPoints) m_connectionPoints->Disconnect();
 }
 
