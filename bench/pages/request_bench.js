@@ -10,7 +10,8 @@ var BURST_COUNT = 50;
 var BURST_LIMIT_MS = 15000;
 var VLS_OK = 0;
 
-function now() { return new Date().getTime(); }
+// The host's performance counter in milliseconds: Date reads whole milliseconds only.
+function now() { return host.now(); }
 function figure(key, value, unit) { host.print("figure " + key + " " + value + " " + unit); }
 function missing(key, reason) { host.print("missing " + key + " " + reason); }
 

@@ -10,10 +10,12 @@
 //     page does nothing, and over 10 s with the module loaded but no instance;
 //   - soak: 20 linked controls, 1,000 requests each; the process's handles, windows, GDI
 //     and USER objects and private memory before and after the requests.
+// With the argument "requests", only the handshakes and the request round trips run.
 #include <windows.h>
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "bench_report.h"
@@ -33,7 +35,7 @@ using vl::bench::Stopwatch;
 constexpr wchar_t kRegion[] = L"TW;Production";
 constexpr wchar_t kKernelVersion[] = L"1.0.0.10";
 constexpr int kHandshakes = 10;
-constexpr int kRequests = 50;
+constexpr int kRequests = 200;
 constexpr ULONG kBurstCmd = 100;
 constexpr ULONG kBurstSerial = 4242;
 constexpr int kBurstCount = 50;
@@ -41,6 +43,8 @@ constexpr DWORD kBurstLimitMs = 15000;
 constexpr DWORD kIdleMs = 10000;
 constexpr int kSoakControls = 20;
 constexpr int kSoakRequests = 1000;
+
+bool g_requestsOnly = false;
 
 // Initialize2 as a page calls it; the result code, or nothing when the call failed.
 std::optional<ULONG> Initialize2(IVLServiceAdapterX* control)
@@ -205,7 +209,7 @@ int Run()
         PrintMissing("linked", module.Failure());
         return 1;
     }
-    MeasureIdle("idle.unlinked");
+    if (!g_requestsOnly) MeasureIdle("idle.unlinked");
     if (!MeasureHandshakes(module)) return 1;
     const auto control = module.CreateInstance();
     if (!control || Initialize2(control.get()) != static_cast<ULONG>(VLS_OK)) {
@@ -213,6 +217,7 @@ int Run()
         return 1;
     }
     MeasureRequests(control.get());
+    if (g_requestsOnly) return 0;
     MeasureBurst(control.get());
     MeasureIdle("idle.linked");
     MeasureSoak(module);
@@ -221,7 +226,8 @@ int Run()
 
 } // namespace
 
-int main()
+int main(int argc, char** argv)
 {
+    g_requestsOnly = argc == 2 && std::string_view(argv[1]) == "requests";
     return vl::bench::RunOnPageThread("linked", Run);
 }

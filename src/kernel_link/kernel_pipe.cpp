@@ -56,15 +56,14 @@ std::unique_ptr<KernelPipe> KernelPipe::OpenClientEnd(const std::wstring& name, 
 KernelPipe::KernelPipe(UniqueHandle handle)
     : m_handle(std::move(handle)), m_readyEvent(ManualResetEvent()), m_ioEvent(ManualResetEvent())
 {
-    m_watch.hEvent = m_readyEvent.get();
 }
 
 KernelPipe::~KernelPipe()
 {
-    if (m_watching) {
-        ::CancelIoEx(m_handle.get(), &m_watch);
+    if (m_reading) {
+        ::CancelIoEx(m_handle.get(), &m_read);
         DWORD ignored = 0;
-        ::GetOverlappedResult(m_handle.get(), &m_watch, &ignored, TRUE);
+        ::GetOverlappedResult(m_handle.get(), &m_read, &ignored, TRUE);
     }
 }
 
@@ -94,19 +93,16 @@ bool KernelPipe::WaitForClient(DWORD deadline)
     return error == ERROR_PIPE_CONNECTED || error == ERROR_NO_DATA;
 }
 
-long KernelPipe::WatchForBytes()
+long KernelPipe::StartRead()
 {
     // Starting a read resets its event.
-    m_watch = OVERLAPPED{};
-    m_watch.hEvent = m_readyEvent.get();
-    char none = 0;
-    if (::ReadFile(m_handle.get(), &none, 0, nullptr, &m_watch)) {
-        ::SetEvent(m_readyEvent.get());
-        return 0;
+    m_read = OVERLAPPED{};
+    m_read.hEvent = m_readyEvent.get();
+    if (!::ReadFile(m_handle.get(), m_buffer, sizeof m_buffer, nullptr, &m_read)) {
+        const auto error = static_cast<long>(::GetLastError());
+        if (error != ERROR_IO_PENDING) return error;
     }
-    const auto error = static_cast<long>(::GetLastError());
-    if (error != ERROR_IO_PENDING) return error;
-    m_watching = true;
+    m_reading = true;
     return 0;
 }
 
@@ -114,32 +110,16 @@ long KernelPipe::Read(KernelMessage& message)
 {
     for (;;) {
         if (auto text = m_framer.Next()) return DecodeKernelMessage(*text, message);
-        if (m_watching) {
-            if (!HasOverlappedIoCompleted(&m_watch)) return ERROR_NO_DATA;
-            m_watching = false;
-            DWORD ignored = 0;
-            if (!::GetOverlappedResult(m_handle.get(), &m_watch, &ignored, FALSE))
-                return static_cast<long>(::GetLastError());
+        if (!m_reading) {
+            if (const long error = StartRead()) return error;
         }
-        long error = 0;
-        const auto available = WaitingBytes(m_handle.get(), error);
-        if (!available) return error;
-        if (*available == 0) {
-            if (const long watchError = WatchForBytes()) return watchError;
-            if (m_watching) return ERROR_NO_DATA;
-            continue; // bytes came meanwhile
-        }
-        char buffer[kPipeBufferSize];
-        OVERLAPPED overlapped{};
-        overlapped.hEvent = m_ioEvent.get();
+        if (!HasOverlappedIoCompleted(&m_read)) return ERROR_NO_DATA;
+        m_reading = false;
         DWORD read = 0;
-        const DWORD wanted = std::min<DWORD>(*available, sizeof buffer);
-        // The bytes are there: the read completes at once.
-        if (!Complete(::ReadFile(m_handle.get(), buffer, wanted, nullptr, &overlapped), overlapped, INFINITE, read,
-                      error))
-            return error;
-        m_framer.Append(buffer, read);
-        if (read > 0 && buffer[read - 1] != '\0') {
+        if (!::GetOverlappedResult(m_handle.get(), &m_read, &read, FALSE)) return static_cast<long>(::GetLastError());
+        m_framer.Append(m_buffer, read);
+        if (read > 0 && m_buffer[read - 1] != '\0') {
+            long error = 0;
             const auto more = WaitingBytes(m_handle.get(), error);
             if (more && *more == 0) m_framer.Append("", 1);
         }

@@ -1,8 +1,9 @@
 // One end of a kernel pipe opened for overlapped I/O, so that the thread can wait on it
 // instead of polling: the adapter's private server ends, and the stand-in kernel's client
-// ends. While nothing is waiting to be read, a zero-byte read is outstanding; it completes
-// when bytes arrive or the other end closes and so signals ReadyEvent. The bytes themselves
-// are read afterwards by an ordinary read into the framer, so framing and waiting stay apart.
+// ends. While no whole message is framed, a read of up to one pipe buffer is outstanding;
+// it completes when bytes arrive or the other end closes, signals ReadyEvent and leaves the
+// bytes in the pipe object's buffer, from where they go into the framer: one call of the
+// pipe per arrival, and the waiting thread needs nothing else.
 #pragma once
 
 #include <windows.h>
@@ -56,17 +57,18 @@ public:
     long WriteMessage(int cmdId, int serialNum, const std::wstring& params, DWORD deadline, bool& cut);
 
 private:
-    // Starts the zero-byte read; 0 when it is outstanding or found bytes at once.
-    long WatchForBytes();
+    // Starts the read into m_buffer; 0 when it is outstanding or done at once.
+    long StartRead();
     // Runs one overlapped operation to its end, cancelling it after `waitMs`.
     bool Complete(BOOL started, OVERLAPPED& overlapped, DWORD waitMs, DWORD& transferred, long& error);
 
     UniqueHandle m_handle;
     UniqueHandle m_readyEvent;
     UniqueHandle m_ioEvent;
-    OVERLAPPED m_watch{};
-    bool m_watching = false;
+    OVERLAPPED m_read{};
+    bool m_reading = false;
     MessageFramer m_framer;
+    char m_buffer[kPipeBufferSize];
 };
 
 // Milliseconds left until the tick count `deadline`; 0 once it has passed.

@@ -6,7 +6,10 @@ void FormTimer::SetEnabled(bool enabled)
 {
     if (enabled == m_enabled) return;
     m_enabled = enabled;
-    Restart();
+    // Switched off, the window's timer runs on until its next tick, which stops it: a timer
+    // switched off and on again within one interval (the response pump, around each request)
+    // costs no call of the window system and keeps its period.
+    if (enabled && !m_running) Restart();
 }
 
 void FormTimer::SetInterval(UINT interval)
@@ -27,19 +30,21 @@ bool FormTimer::HandleTimerMessage(WPARAM id)
 {
     if (id != m_id) return false;
     // A tick already queued when the timer was switched off is not delivered.
-    if (m_enabled && m_interval != 0 && OnTimer) OnTimer();
+    if (!m_enabled) Stop();
+    else if (m_interval != 0 && OnTimer) OnTimer();
     return true;
 }
 
 void FormTimer::Stop()
 {
-    if (m_window) ::KillTimer(m_window, m_id);
+    if (m_window && m_running) ::KillTimer(m_window, m_id);
+    m_running = false;
 }
 
 void FormTimer::Restart()
 {
     Stop();
-    if (m_window && m_enabled && m_interval != 0) ::SetTimer(m_window, m_id, m_interval, nullptr);
+    m_running = m_window && m_enabled && m_interval != 0 && ::SetTimer(m_window, m_id, m_interval, nullptr);
 }
 
 } // namespace vl

@@ -46,6 +46,8 @@ private:
     HWND m_window = nullptr;
     bool m_enabled = true;
     UINT m_interval = 1000;
+    // The window's timer is set (it may run on for one tick after the timer was switched off).
+    bool m_running = false;
 };
 
 } // namespace vl

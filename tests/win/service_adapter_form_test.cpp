@@ -196,6 +196,14 @@ TEST_F(FormTest, TimerTicksAboutEveryHundredMillisecondsOnlyWhileEnabled)
     const std::size_t count = recorder.ticks.size();
     vl::test::PumpMessages(300);
     EXPECT_EQ(recorder.ticks.size(), count) << "no tick after switching it off";
+
+    // On again, after a window tick that came while it was off, and switched off and on
+    // at once as around a request: it goes on ticking.
+    form->m_ReadPipeTimer.SetEnabled(true);
+    form->m_ReadPipeTimer.SetEnabled(false);
+    form->m_ReadPipeTimer.SetEnabled(true);
+    vl::test::PumpMessages(350);
+    EXPECT_GE(recorder.ticks.size(), count + 2);
 }
 
 class RelayTest : public FormTest {

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -113,22 +114,34 @@ TEST_F(StandInKernel, AnswersEachRequestWithItsOwnCmdId)
     EXPECT_TRUE(kernel->WaitForExit(kExitMs));
 }
 
-TEST_F(StandInKernel, KeepsSavedValuesAcrossARestart)
+TEST_F(StandInKernel, KeepsSavedAndClearedValuesAcrossARestart)
 {
     const std::wstring key = L"Key=restart=" + std::to_wstring(::GetTickCount());
+    const std::wstring cleared = key + L"cleared";
     const std::wstring value = L"x=1&&&&y=%41\r\nz";
     {
         auto kernel = Start();
         KernelClient client;
         ASSERT_TRUE(client.Open(NewPipeId())) << client.Failure();
         EXPECT_EQ(client.Request(162, key + L"&&&&Value=" + value), L"RetData=OK");
+        EXPECT_EQ(client.Request(162, cleared + L"&&&&Value=gone"), L"RetData=OK");
+        EXPECT_EQ(client.Request(164, cleared), L"RetData=OK");
         Leave(client);
         ASSERT_TRUE(kernel->WaitForExit(kExitMs));
+    }
+    // A line cut short by a crash counts for nothing.
+    {
+        std::FILE* store = _wfopen((HomeFolder() + L"\\KernelStore.txt").c_str(), L"ab");
+        ASSERT_NE(store, nullptr);
+        std::fputs("cut=half a line", store);
+        std::fclose(store);
     }
     auto kernel = Start();
     KernelClient client;
     ASSERT_TRUE(client.Open(NewPipeId())) << client.Failure();
     EXPECT_EQ(client.Request(163, key), L"RetData=" + value);
+    EXPECT_EQ(client.Request(163, cleared), L"RetData=");
+    EXPECT_EQ(client.Request(163, L"Key=cut"), L"RetData=");
     EXPECT_EQ(client.Request(164, key), L"RetData=OK");
     Leave(client);
     EXPECT_TRUE(kernel->WaitForExit(kExitMs));

@@ -52,21 +52,23 @@ KernelStore::KernelStore(std::wstring path) : m_path(std::move(path))
 {
     const std::string contents = ReadFileBytes(m_path).value_or(std::string());
     std::string_view rest = contents;
-    while (!rest.empty()) {
-        const auto end = rest.find('\n');
-        std::string_view line = rest.substr(0, end);
-        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+    // A last line without its end was cut by a crash.
+    for (auto end = rest.find('\n'); end != std::string_view::npos; end = rest.find('\n')) {
+        const std::string_view line = rest.substr(0, end);
+        rest = rest.substr(end + 1);
+        ++m_lines;
         const auto equals = line.find('=');
-        if (equals == std::string_view::npos) continue;
-        m_values[Unescape(line.substr(0, equals))] = Unescape(line.substr(equals + 1));
+        if (equals == std::string_view::npos) m_values.erase(Unescape(line));
+        else m_values[Unescape(line.substr(0, equals))] = Unescape(line.substr(equals + 1));
     }
+    if (!rest.empty()) Rewrite();
 }
 
 bool KernelStore::Save(const std::wstring& key, const std::wstring& value)
 {
     std::lock_guard lock(m_mutex);
     m_values[key] = value;
-    return Persist();
+    return Append(Escape(key) + "=" + Escape(value) + "\n");
 }
 
 std::wstring KernelStore::Load(const std::wstring& key) const
@@ -80,16 +82,40 @@ bool KernelStore::Clear(const std::wstring& key)
 {
     std::lock_guard lock(m_mutex);
     if (m_values.erase(key) == 0) return true;
-    return Persist();
+    return Append(Escape(key) + "\n");
 }
 
-bool KernelStore::Persist() const
+bool KernelStore::Append(const std::string& line)
+{
+    // Rewritten once the cleared and replaced lines outnumber the values well.
+    if (m_rewriteDue || m_lines >= 4 * m_values.size() + 64) return Rewrite();
+    if (!m_file) {
+        m_file.reset(::CreateFileW(m_path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!m_file) return false;
+    }
+    DWORD written = 0;
+    if (!::WriteFile(m_file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr) ||
+        written != line.size()) {
+        // Whatever part of the line reached the file ends without its line end: nothing is
+        // appended to it, the file is rewritten first.
+        m_file.reset();
+        return Rewrite();
+    }
+    ++m_lines;
+    return true;
+}
+
+bool KernelStore::Rewrite()
 {
     std::string contents;
     for (const auto& [key, value] : m_values) contents += Escape(key) + "=" + Escape(value) + "\n";
     const std::wstring temporary = m_path + L".tmp";
-    return WriteFileBytes(temporary, contents) &&
-           ::MoveFileExW(temporary.c_str(), m_path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    m_file.reset();
+    m_rewriteDue = !WriteFileBytes(temporary, contents) ||
+                   !::MoveFileExW(temporary.c_str(), m_path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (!m_rewriteDue) m_lines = m_values.size();
+    return !m_rewriteDue;
 }
 
 } // namespace vl
