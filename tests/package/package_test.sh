@@ -9,20 +9,33 @@
 #     creates it;
 #   - the class identifier and the version in the INF and the page's tag are the module's;
 #   - the INF's uninstall removes what the install added (the type library's entries stay).
+# With --twin the same for the 64-bit twin's cabinet, in a 64-bit prefix where the 64-bit
+# installer, registry view and script host serve it (and the 32-bit view stays empty).
 #
-#   tests/package/package_test.sh <Windows build dir>
+#   tests/package/package_test.sh <Windows build dir> [--twin <64-bit build dir>]
 #
-# The ctest package_install, with DISPLAY set. Root is not needed. Exit status 0 when every
-# check passed; what each step printed is kept in <win32>/package_test.
+# The ctests package_install and package_install_twin, with DISPLAY set. Root is not
+# needed. Exit status 0 when every check passed; what each step printed is kept in
+# <tested build dir>/package_test.
 set -uo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-WIN=$(cd "${1:?usage: tests/package/package_test.sh <Windows build dir>}" && pwd)
-WORK=$WIN/package_test
+WIN=$(cd "${1:?usage: tests/package/package_test.sh <Windows build dir> [--twin <64-bit build dir>]}" && pwd)
+TWIN=
+[ "${2:-}" = --twin ] && TWIN=$(cd "${3:?}" && pwd)
+if [ -n "$TWIN" ]; then
+  # The twin's programs run in a 64-bit prefix of its own (its wine_run.sh makes one), the
+  # system's programs there (rundll32, cscript, reg) as 64-bit ones.
+  TESTED=$TWIN CAB=VLServiceAdapter64.cab PACKED=x64 WINE_RUN=$TWIN/wine_run.sh
+  export VL_WINE_LOADER
+  VL_WINE_LOADER=$(command -v wine64 || echo /usr/lib/wine/wine64)
+else
+  TESTED=$WIN CAB=VLServiceAdapter.cab PACKED=. WINE_RUN=$WIN/wine_run.sh
+fi
+WORK=$TESTED/package_test
 DIST=$WORK/dist
 EXTRACTED=$WORK/extracted
 PREFIX=$WORK/prefix
-PROGID=VLServiceAdapter.VLServiceAdapterX
 # shellcheck source=../../tools/package/test_signer.sh
 . "$ROOT/tools/package/test_signer.sh"
 
@@ -33,13 +46,14 @@ check() { # <what> <command...>: one check, reported either way
   if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
 }
 same() { [ "$1" = "$2" ] || { echo "    '$1' is not '$2'"; return 1; }; }
+not() { ! "$@"; }
 windows_path() { printf 'Z:%s' "$1" | tr / '\\'; }
 
 # Windows programs run in the throwaway prefix, each ended after $1 seconds at the latest.
 wine_in_prefix() {
   local seconds=$1
   shift
-  VL_WINEPREFIX=$PREFIX timeout -k 5 "$seconds" "$WIN/wine_run.sh" "$@" 2>>"$WORK/wine.log" | tr -d '\r'
+  VL_WINEPREFIX=$PREFIX timeout -k 5 "$seconds" "$WINE_RUN" "$@" 2>>"$WORK/wine.log" | tr -d '\r'
 }
 stop_prefix() { WINEPREFIX=$PREFIX wineserver -k 2>/dev/null; WINEPREFIX=$PREFIX wineserver -w 2>/dev/null; }
 # The classes root as text, one line per value with its key in front: comparable as sets.
@@ -59,26 +73,36 @@ mkdir -p "$WORK"
 trap 'stop_prefix; rm -rf "$PREFIX"' EXIT
 
 echo "== making the package"
-env -u VL_SIGN_CERT -u VL_SIGN_KEY "$ROOT/tools/package/make_package.sh" "$WIN" "$DIST" >"$WORK/package.log" 2>&1 ||
+env -u VL_SIGN_CERT -u VL_SIGN_KEY "$ROOT/tools/package/make_package.sh" ${TWIN:+--twin "$TWIN"} "$WIN" "$DIST" \
+  >"$WORK/package.log" 2>&1 ||
   { cat "$WORK/package.log"; echo "FAILED: make_package.sh"; exit 1; }
 sed 's/^/    /' "$WORK/package.log"
 check "the output says that the test certificate signed" grep -q "TEST maker certificate" "$WORK/package.log"
 inf_clsid=$(tr -d '\r' <"$DIST/VLServiceAdapter.inf" | sed -n 's/^clsid=//p')
 inf_version=$(tr -d '\r' <"$DIST/VLServiceAdapter.inf" | sed -n 's/^FileVersion=//p')
+twin_inf_sections=$(tr -d '\r' <"$DIST/x64/VLServiceAdapter.inf" 2>/dev/null | grep '^\[' | tr '\n' ' ')
 tag_clsid=$(sed -n 's/.*classid="clsid:\([^"]*\)".*/{\1}/p' "$DIST/object-tag.html")
 tag_version=$(sed -n 's/.*codebase="VLServiceAdapter\.cab#version=\([^"]*\)".*/\1/p' "$DIST/object-tag.html")
 
 echo "== the cabinet and its signatures"
 check "the cabinet holds exactly the module and its INF" \
-  same "$(gcab --list "$DIST/VLServiceAdapter.cab" | sort | tr '\n' ' ')" "VLServiceAdapter.inf VLServiceAdapter.ocx "
+  same "$(gcab --list "$DIST/$CAB" | sort | tr '\n' ' ')" "VLServiceAdapter.inf VLServiceAdapter.ocx "
 verify() { osslsigncode verify -CAfile "$WIN/$VL_TEST_SIGN_ROOT" -in "$1" >>"$WORK/verify.log" 2>&1; }
-check "the cabinet's signature verifies" verify "$DIST/VLServiceAdapter.cab"
+check "the cabinet's signature verifies" verify "$DIST/$CAB"
+if [ -n "$TWIN" ]; then
+  check "the twin's cabinet holds the 64-bit module" \
+    same "$(od -An -tx1 -j$(($(od -An -tu4 -j60 -N4 "$DIST/x64/VLServiceAdapter.ocx") + 4)) -N2 "$DIST/x64/VLServiceAdapter.ocx" | tr -d ' ')" 6486
+  check "the twin's INF offers no code download" same "$twin_inf_sections" \
+    "[Version] [DefaultInstall] [DefaultUninstall] [DestinationDirs] [VLServiceAdapter.Files] [VLServiceAdapter.Register] [VLServiceAdapter.Unregister] [SourceDisksNames] [SourceDisksFiles] [Strings] "
+fi
 
 echo "== a throwaway prefix: extraction, the INF's install"
-VL_WINEPREFIX=$PREFIX "$WIN/wine_run.sh" wineboot -i >/dev/null 2>&1
-wine_in_prefix 120 extrac32 /Y /E /L "$(windows_path "$EXTRACTED")" "$(windows_path "$DIST/VLServiceAdapter.cab")" >/dev/null
+VL_WINEPREFIX=$PREFIX "$WINE_RUN" wineboot -i >/dev/null 2>&1
+wine_in_prefix 120 extrac32 /Y /E /L "$(windows_path "$EXTRACTED")" "$(windows_path "$DIST/$CAB")" >/dev/null
 check "the platform extracts both files" same "$(ls "$EXTRACTED" | tr '\n' ' ')" "VLServiceAdapter.inf VLServiceAdapter.ocx "
+check "the extracted files are the packed ones" cmp -s "$EXTRACTED/VLServiceAdapter.ocx" "$DIST/$PACKED/VLServiceAdapter.ocx"
 check "the extracted module's signature verifies" verify "$EXTRACTED/VLServiceAdapter.ocx"
+# The 32-bit program reads either module.
 facts=$(wine_in_prefix 60 "$WIN/tools/package/module_facts.exe" "$(windows_path "$EXTRACTED/VLServiceAdapter.ocx")")
 check "the control's publisher check accepts the extracted module" grep -qx "maker_signature yes" <<<"$facts"
 
@@ -99,19 +123,27 @@ check "the class's server is the installed file" same "$(said server | tr '[:upp
 # The control's own version text against the installed file's version resource.
 created_and_answered() { [ -n "$(said GetVersion)" ] && same "$(said GetVersion)" "$(said FileVersion)"; }
 check "a script host creates the control" created_and_answered
+if [ -n "$TWIN" ]; then
+  check "the 32-bit view of the registry does not hold the twin's class" \
+    not wine_in_prefix 60 reg query "HKCR\\CLSID\\$(said clsid)\\InprocServer32" /reg:32
+fi
 
 echo "== the INF and the tag say what the module says"
+check "the INF's uninstall names the module's class" \
+  grep -qxF "HKCR,\"CLSID\\$(said clsid)\"" <(tr -d '\r' <"$EXTRACTED/VLServiceAdapter.inf")
 check "INF clsid" same "$inf_clsid" "$(said clsid)"
-check "tag classid" same "$tag_clsid" "$(said clsid)"
 check "INF FileVersion" same "$inf_version" "$(said FileVersion | tr . ,)"
-check "tag version" same "$tag_version" "$(said FileVersion | tr . ,)"
+if [ -z "$TWIN" ]; then
+  check "tag classid" same "$tag_clsid" "$(said clsid)"
+  check "tag version" same "$tag_version" "$(said FileVersion | tr . ,)"
+fi
 
 echo "== the INF's uninstall"
 run_inf_section DefaultUninstall
 classes_root >"$WORK/classes.after"
 check "the module file is gone" same "$(ls "$system32" | diff "$WORK/system32.before" -)" ""
 check "nothing of the install is left but the type library's entries" \
-  same "$(comm -13 "$WORK/classes.before" "$WORK/classes.after" | grep -v -i -E '^\[HKEY_CLASSES_ROOT\\(TypeLib|Interface)\\')" ""
+  same "$(comm -13 "$WORK/classes.before" "$WORK/classes.after" | grep -v -i -E '^\[HKEY_CLASSES_ROOT\\(Wow6432Node\\)?(TypeLib|Interface)\\')" ""
 check "nothing that was there before is gone" same "$(comm -23 "$WORK/classes.before" "$WORK/classes.after")" ""
 
 echo

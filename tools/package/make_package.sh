@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The package that a portal deploys, made from a Windows build tree:
 #
-#   tools/package/make_package.sh [--results FILE] <Windows build dir> <output dir>
+#   tools/package/make_package.sh [--results FILE] [--twin <64-bit build dir>] <Windows build dir> <output dir>
 #
 # writes into the output folder
 #   VLServiceAdapter.ocx   the release module, stripped of symbols and debug information,
@@ -10,7 +10,11 @@
 #                          the platform's INF installer
 #   VLServiceAdapter.cab   both files in one MSZIP cabinet (gcab), signed (osslsigncode)
 #   object-tag.html        the tag a page author pastes
-# The class identifier and the version in the INF and the tag are read from the module
+# and with --twin, for 64-bit hosts, a second cabinet:
+#   x64/VLServiceAdapter.ocx, x64/VLServiceAdapter.inf   the twin, stripped and signed, and
+#                          its INF (the installer's sections, no code download)
+#   VLServiceAdapter64.cab  both in one signed cabinet
+# The class identifier and the version in the INFs and the tag are read from each module
 # (module_facts.exe under Wine, in the build's prefix), never typed here.
 #
 # Signing: VL_SIGN_CERT names the certificate (PEM or DER; a PEM file may carry the
@@ -26,16 +30,20 @@ HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 MODULE=VLServiceAdapter.ocx
 INF=VLServiceAdapter.inf
 CAB=VLServiceAdapter.cab
+TWIN_CAB=VLServiceAdapter64.cab
 TAG=object-tag.html
-STRIP=i686-w64-mingw32-strip
+USAGE="usage: make_package.sh [--results FILE] [--twin <64-bit build dir>] <Windows build dir> <output dir>"
 
-results=
-if [ "${1:-}" = --results ]; then
-  results=${2:?}
-  shift 2
-fi
-WIN=$(cd "${1:?usage: make_package.sh [--results FILE] <Windows build dir> <output dir>}" && pwd)
-OUT=${2:?usage: make_package.sh [--results FILE] <Windows build dir> <output dir>}
+results= twin=
+while [ $# -gt 2 ]; do
+  case $1 in
+    --results) results=${2:?$USAGE}; shift 2 ;;
+    --twin) twin=$(cd "${2:?$USAGE}" && pwd); shift 2 ;;
+    *) echo "$USAGE" >&2; exit 2 ;;
+  esac
+done
+WIN=$(cd "${1:?$USAGE}" && pwd)
+OUT=${2:?$USAGE}
 
 fail() { echo "make_package: $*" >&2; exit 1; }
 windows_path() { printf 'Z:%s' "$1" | tr / '\\'; }
@@ -50,7 +58,7 @@ else
   . "$HERE/test_signer.sh"
   cert=$WIN/$VL_TEST_SIGN_CERT key=$WIN/$VL_TEST_SIGN_KEY test_signer=1
 fi
-for f in "$WIN/$MODULE" "$WIN/tools/package/module_facts.exe" "$cert" "$key"; do
+for f in "$WIN/$MODULE" ${twin:+"$twin/$MODULE"} "$WIN/tools/package/module_facts.exe" "$cert" "$key"; do
   [ -f "$f" ] || fail "$f is missing (build first: ./run build)"
 done
 command -v gcab >/dev/null || fail "gcab is not installed"
@@ -70,38 +78,59 @@ mkdir -p "$OUT"
 OUT=$(cd "$OUT" && pwd)
 WORK=$(mktemp -d "$OUT/.work.XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
-rm -f "$OUT/$MODULE" "$OUT/$INF" "$OUT/$CAB" "$OUT/$TAG"
+rm -rf "$OUT/$MODULE" "$OUT/$INF" "$OUT/$CAB" "$OUT/$TAG" "$OUT/x64" "$OUT/$TWIN_CAB"
 
-# The module: stripped first, since stripping would break a signature made before it.
-"$STRIP" --strip-all -o "$WORK/stripped.ocx" "$WIN/$MODULE"
-sign "$WORK/stripped.ocx" "$OUT/$MODULE"
-
-# What the INF and the tag say, as the signed module says it.
-facts=$("$WIN/wine_run.sh" "$WIN/tools/package/module_facts.exe" "$(windows_path "$OUT/$MODULE")" | tr -d '\r') ||
-  fail "module_facts.exe could not read $OUT/$MODULE"
+# fact KEY: what module_facts.exe said of the module packed last.
 fact() { printf '%s\n' "$facts" | awk -v key="$1" '$1 == key { print $2 }'; }
-clsid=$(fact clsid)
-version=$(fact version)
-[[ $clsid =~ ^\{[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}\}$ ]] || fail "unexpected class identifier '$clsid'"
-[[ $version =~ ^[0-9]+(\.[0-9]+){3}$ ]] || fail "unexpected file version '$version'"
+# fill TEMPLATE BITNESS CABINET
 fill() {
-  sed -e "s/@CLSID@/$clsid/g" -e "s/@CLSID_BARE@/${clsid:1:36}/g" -e "s/@FILE_VERSION@/${version//./,}/g" "$1"
+  sed -e "s/@CLSID@/$clsid/g" -e "s/@CLSID_BARE@/${clsid:1:36}/g" -e "s/@FILE_VERSION@/${version//./,}/g" \
+      -e "s/@BITNESS@/$2/g" -e "s/@CAB@/$3/g" "$1"
 }
-# INF files are read in the ANSI code page with CR LF line ends.
-fill "$HERE/$INF.in" | sed 's/$/\r/' >"$OUT/$INF"
-fill "$HERE/$TAG.in" >"$OUT/$TAG"
 
-(cd "$OUT" && gcab --create --zip --nopath "$WORK/$CAB" "$INF" "$MODULE")
-sign "$WORK/$CAB" "$OUT/$CAB"
+# package BUILT_MODULE STRIP DIR CABINET BITNESS: the module stripped and signed into DIR,
+# its INF beside it, and both in the signed CABINET of the output folder.
+package() {
+  local built=$1 strip=$2 dir=$3 cab=$4 bitness=$5
+  mkdir -p "$dir"
+  # Stripped first, since stripping would break a signature made before it.
+  "$strip" --strip-all -o "$WORK/stripped.ocx" "$built"
+  sign "$WORK/stripped.ocx" "$dir/$MODULE"
+  # What the INF and the tag say, as the signed module says it.
+  facts=$("$WIN/wine_run.sh" "$WIN/tools/package/module_facts.exe" "$(windows_path "$dir/$MODULE")" | tr -d '\r') ||
+    fail "module_facts.exe could not read $dir/$MODULE"
+  clsid=$(fact clsid)
+  version=$(fact version)
+  [[ $clsid =~ ^\{[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}\}$ ]] || fail "unexpected class identifier '$clsid'"
+  [[ $version =~ ^[0-9]+(\.[0-9]+){3}$ ]] || fail "unexpected file version '$version'"
+  # INF files are read in the ANSI code page with CR LF line ends. Only the 32-bit module
+  # is offered to the browsers' code download.
+  if [ "$bitness" = 32-bit ]; then
+    fill "$HERE/$INF.in" "$bitness" "$cab" | sed '/@CODE_DOWNLOAD_/d'
+  else
+    fill "$HERE/$INF.in" "$bitness" "$cab" | sed "/@CODE_DOWNLOAD_BEGIN@/,/@CODE_DOWNLOAD_END@/c\\
+; For 64-bit hosts (script hosts, office macros): the sections below, run by the 64-bit\\
+; rundll32. No code-download section: browsers install from $CAB."
+  fi | sed 's/$/\r/' >"$dir/$INF"
+  rm -f "$WORK/$cab"
+  (cd "$dir" && gcab --create --zip --nopath "$WORK/$cab" "$INF" "$MODULE")
+  sign "$WORK/$cab" "$OUT/$cab"
+  echo "  $cab  $(bytes "$OUT/$cab") bytes, $bitness: $MODULE $(bytes "$dir/$MODULE") bytes (built $(bytes "$built")),"
+  echo "      version $version, class $clsid; $INF $(bytes "$dir/$INF") bytes"
+}
 
 echo "made in $OUT:"
-echo "  $MODULE  $(bytes "$OUT/$MODULE") bytes (built $(bytes "$WIN/$MODULE") bytes), version $version, class $clsid"
-echo "  $INF  $(bytes "$OUT/$INF") bytes"
-echo "  $CAB  $(bytes "$OUT/$CAB") bytes"
+if [ -n "$twin" ]; then
+  package "$twin/$MODULE" x86_64-w64-mingw32-strip "$OUT/x64" "$TWIN_CAB" 64-bit
+  twin_signature=$(fact maker_signature)
+fi
+# The 32-bit module last: the tag and the lines below speak of it.
+package "$WIN/$MODULE" i686-w64-mingw32-strip "$OUT" "$CAB" 32-bit
+fill "$HERE/$TAG.in" 32-bit "$CAB" >"$OUT/$TAG"
 echo "  $TAG"
 subject() { openssl x509 -inform "$1" -in "$cert" -noout -subject -nameopt oneline,-space_eq 2>/dev/null; }
 echo "signed by $( (subject pem || subject der) | sed 's/^subject=//')"
-echo "the control's publisher check would accept it as the maker's: $(fact maker_signature)"
+echo "the control's publisher check would accept it as the maker's: $(fact maker_signature)${twin:+ (the twin: $twin_signature)}"
 if [ -n "$test_signer" ]; then
   echo "NOTE: signed with the TEST maker certificate of the build tree ($cert)."
   echo "      Browsers do not trust it: do not deploy this package. Sign with the real"
@@ -112,6 +141,7 @@ if [ -n "$results" ]; then
   line="\`./run package\` on $(date -u '+%Y-%m-%d %H:%M UTC'): \`$MODULE\` $(bytes "$WIN/$MODULE") bytes as built,"
   line+=" $(bytes "$OUT/$MODULE") bytes stripped and signed; \`$CAB\` $(bytes "$OUT/$CAB") bytes"
   line+=" (MSZIP, the module and its INF, signed)."
+  [ -n "$twin" ] && line+=" The twin's \`$TWIN_CAB\`: $(bytes "$OUT/$TWIN_CAB") bytes, its module $(bytes "$OUT/x64/$MODULE") bytes stripped and signed."
   # The section replaces its previous copy, wherever that stood; the rest stays as it was
   # but for blank lines at its end.
   touch "$results"
