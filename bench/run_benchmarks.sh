@@ -106,7 +106,7 @@ if [ -n "$WIN64" ]; then
   win32_prefix=${VL_WINEPREFIX:-}
   export VL_WINEPREFIX=$WIN64/wineprefix
   product_state "$WIN64" install
-  collect "twin." "$WIN64/wine_run.sh" "$WIN64/bench/win/linked_control_bench.exe"
+  collect "twin." "$WIN64/wine_run.sh" "$WIN64/bench/win/linked_control_bench.exe" requests
   product_state "$WIN64" install
   "$WIN64/wine_run.sh" regsvr32 /s "$(winpath "$WIN64/VLServiceAdapter.ocx")" >>"$LOG" 2>&1 ||
     echo "    regsvr32 of the twin failed" >&2

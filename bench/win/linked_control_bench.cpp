@@ -10,7 +10,7 @@
 //     page does nothing, and over 10 s with the module loaded but no instance;
 //   - soak: 20 linked controls, 1,000 requests each; the process's handles, windows, GDI
 //     and USER objects and private memory before and after the requests.
-// With the argument "requests", only the handshakes and the request round trips run.
+// With the argument "requests", only the handshakes, the requests and the burst run.
 #include <windows.h>
 
 #include <optional>
@@ -217,8 +217,8 @@ int Run()
         return 1;
     }
     MeasureRequests(control.get());
-    if (g_requestsOnly) return 0;
     MeasureBurst(control.get());
+    if (g_requestsOnly) return 0;
     MeasureIdle("idle.linked");
     MeasureSoak(module);
     return 0;

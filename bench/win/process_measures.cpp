@@ -84,9 +84,16 @@ int RunMessageLoop(DWORD ms)
 
 namespace {
 
-BOOL CALLBACK CountWindow(HWND window, LPARAM count)
+BOOL CALLBACK CountWindow(HWND, LPARAM count)
 {
     ++*reinterpret_cast<DWORD*>(count);
+    return TRUE;
+}
+
+// A top-level window and all its descendants, which EnumChildWindows visits at every depth.
+BOOL CALLBACK CountWindowTree(HWND window, LPARAM count)
+{
+    CountWindow(window, count);
     ::EnumChildWindows(window, CountWindow, count);
     return TRUE;
 }
@@ -115,7 +122,8 @@ DWORD ProcessHandles()
            kInfoLengthMismatch)
         table.resize(table.size() * 2);
     if (status != 0) return 0;
-    const ULONG count = *reinterpret_cast<const ULONG*>(table.data());
+    const ULONG count = std::min<ULONG>(*reinterpret_cast<const ULONG*>(table.data()),
+                                        (table.size() - sizeof(ULONG_PTR)) / sizeof(HandleEntry));
     const auto* entries = reinterpret_cast<const HandleEntry*>(table.data() + sizeof(ULONG_PTR));
     DWORD own = 0;
     for (ULONG i = 0; i < count; ++i)
@@ -126,7 +134,7 @@ DWORD ProcessHandles()
 DWORD ThreadWindows()
 {
     DWORD count = 0;
-    ::EnumThreadWindows(::GetCurrentThreadId(), CountWindow, reinterpret_cast<LPARAM>(&count));
+    ::EnumThreadWindows(::GetCurrentThreadId(), CountWindowTree, reinterpret_cast<LPARAM>(&count));
     // Message-only windows are not enumerated with the others.
     for (HWND window = nullptr; (window = ::FindWindowExW(HWND_MESSAGE, window, nullptr, nullptr));)
         if (::GetWindowThreadProcessId(window, nullptr) == ::GetCurrentThreadId()) ++count;

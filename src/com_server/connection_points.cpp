@@ -85,19 +85,18 @@ private:
 using ConnectionEnumerator = SnapshotEnumerator<IEnumConnections, CONNECTDATA, HeldConnection>;
 using PointEnumerator = SnapshotEnumerator<IEnumConnectionPoints, IConnectionPoint*, ComPtr<IConnectionPoint>>;
 
+// The cookie of `slot`, one of `slots`: in the 32-bit module `address`, which the point
+// chooses. A 32-bit cookie cannot carry a 64-bit address: the 64-bit module's cookies are
+// slot numbers, counted from 1 so that 0 stays "no connection".
+DWORD SlotCookie([[maybe_unused]] std::span<const ComPtr<IUnknown>> slots, [[maybe_unused]] const ComPtr<IUnknown>& slot,
+                 [[maybe_unused]] const void* address)
+{
 #ifdef _WIN64
-// A 32-bit cookie cannot carry a 64-bit address: the 64-bit module's cookies are slot
-// numbers, counted from 1 so that 0 stays "no connection".
-DWORD SlotNumberCookie(std::span<const ComPtr<IUnknown>> slots, const ComPtr<IUnknown>& slot)
-{
     return static_cast<DWORD>(&slot - slots.data()) + 1;
-}
 #else
-DWORD AddressCookie(const void* address)
-{
     return static_cast<DWORD>(reinterpret_cast<UINT_PTR>(address));
-}
 #endif
+}
 
 } // namespace
 
@@ -204,11 +203,7 @@ ComPtr<IDispatch> EventConnectionPoint::SinkAt(std::size_t slot) const
 
 DWORD EventConnectionPoint::CookieOf(const Slot& slot) const
 {
-#ifdef _WIN64
-    return SlotNumberCookie(m_slots, slot);
-#else
-    return AddressCookie(&slot);
-#endif
+    return SlotCookie(m_slots, slot, &slot);
 }
 
 ConnectionPoint::Slot* EventConnectionPoint::EmptySlot()
@@ -231,11 +226,7 @@ PropertyNotifyConnectionPoint::PropertyNotifyConnectionPoint(IConnectionPointCon
 
 DWORD PropertyNotifyConnectionPoint::CookieOf(const Slot& slot) const
 {
-#ifdef _WIN64
-    return SlotNumberCookie(m_slots, slot);
-#else
-    return AddressCookie(slot.get());
-#endif
+    return SlotCookie(m_slots, slot, slot.get());
 }
 
 ConnectionPoint::Slot* PropertyNotifyConnectionPoint::EmptySlot()

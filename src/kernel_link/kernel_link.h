@@ -81,6 +81,9 @@ private:
     bool OpenPair();
     bool AnnouncePair();
     bool AwaitFirstMessage();
+    // Ends what belonged to the current pair: its wake, its kept messages and the waits of
+    // its requests.
+    void ForgetPair();
     long SendBy(int cmdId, int serialNum, const std::wstring& params, DWORD deadline);
     long ReadMessage(KernelMessage& message);
     void KeepMessage(KernelMessage message);

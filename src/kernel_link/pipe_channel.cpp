@@ -30,13 +30,11 @@ KernelLink::~KernelLink()
 bool KernelLink::Handshake()
 {
     VL_LOG(L"starting create pipe process.\n");
-    StopWatching();
+    ForgetPair();
+    m_droppedMessages = 0;
     // A pair still open from an earlier link stays open; it is closed with the link.
     for (auto* pipe : {&m_read, &m_write})
         if (*pipe) m_earlierPipes.push_back(std::move(*pipe));
-    m_keptMessages.clear();
-    m_droppedMessages = 0;
-    ++m_pairGeneration;
     m_dwPipeID = Platform().getTickCount();
     if (!OpenPair() || !AnnouncePair() || !AwaitFirstMessage()) {
         Close();
@@ -132,9 +130,14 @@ bool KernelLink::IsLinked()
 
 void KernelLink::Close()
 {
-    StopWatching();
+    ForgetPair();
     m_read.reset();
     m_write.reset();
+}
+
+void KernelLink::ForgetPair()
+{
+    StopWatching();
     m_keptMessages.clear();
     ++m_pairGeneration;
 }

@@ -20,12 +20,14 @@ std::wstring ParameterText(std::wstring_view commandLine)
     return std::wstring(commandLine.substr(i));
 }
 
-std::wstring FirstArgument(const wchar_t* commandLine)
+std::vector<std::wstring> CommandArguments(const wchar_t* commandLine)
 {
     int count = 0;
-    const std::unique_ptr<wchar_t*, decltype(&::LocalFree)> arguments(::CommandLineToArgvW(commandLine, &count),
-                                                                      &::LocalFree);
-    return arguments && count > 1 ? std::wstring(arguments.get()[1]) : std::wstring();
+    const std::unique_ptr<wchar_t*, decltype(&::LocalFree)> list(::CommandLineToArgvW(commandLine, &count),
+                                                                 &::LocalFree);
+    std::vector<std::wstring> arguments;
+    for (int i = 1; list && i < count; ++i) arguments.emplace_back(list.get()[i]);
+    return arguments;
 }
 
 std::wstring EnvironmentText(const wchar_t* name)

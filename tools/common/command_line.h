@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vl {
 
@@ -10,9 +11,9 @@ namespace vl {
 // shell passes a parameter text through unchanged.
 std::wstring ParameterText(std::wstring_view commandLine);
 
-// The first argument after the program's name, split as the C runtime splits a command
-// line (blanks separate, quotes group); empty when there is none.
-std::wstring FirstArgument(const wchar_t* commandLine);
+// The arguments after the program's name, split as the C runtime splits a command line
+// (blanks separate, quotes group).
+std::vector<std::wstring> CommandArguments(const wchar_t* commandLine);
 
 // The value of an environment variable; empty when it is not set.
 std::wstring EnvironmentText(const wchar_t* name);

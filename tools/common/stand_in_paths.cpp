@@ -13,11 +13,11 @@ std::wstring StandInHomeFolder()
     return home;
 }
 
-std::wstring OwnProgramPath()
+std::wstring ModulePath(HMODULE module)
 {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        const DWORD length = ::GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
         if (length < path.size()) {
             path.resize(length);
             return path;

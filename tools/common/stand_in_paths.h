@@ -1,6 +1,8 @@
 // Where the stand-in programs keep their files.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 namespace vl {
@@ -9,7 +11,8 @@ namespace vl {
 // empty when the documents folder is unknown.
 std::wstring StandInHomeFolder();
 
-// The full path of the running program.
-std::wstring OwnProgramPath();
+// The full path of a loaded module's file; by default the running program's. Empty when
+// the module is not loaded.
+std::wstring ModulePath(HMODULE module = nullptr);
 
 } // namespace vl

@@ -176,6 +176,7 @@ bool AdapterLink::SendBurst(int serialNum, int count)
 
 bool AdapterLink::SendFlood()
 {
+    if (m_floodSent >= m_behaviour.floodCount) return true;
     const std::string notMessage("no message here", 16); // NUL included
     const std::string runWithoutNul(kPipeBufferSize, 'x');
     for (int i = 0; i < kFloodPerPass && m_floodSent < m_behaviour.floodCount; ++i) {

@@ -38,8 +38,9 @@ bool IsRegistrationRun(std::wstring text)
 int RunKernel(HINSTANCE instance)
 {
     vl::JournalLine(std::wstring(L"command line: ") + ::GetCommandLineW());
-    const std::wstring region = vl::FirstArgument(::GetCommandLineW());
-    if (IsRegistrationRun(region)) return vl::WriteProductString(L"KernelRegistered", vl::OwnProgramPath()) ? 0 : 4;
+    const auto arguments = vl::CommandArguments(::GetCommandLineW());
+    const std::wstring region = arguments.empty() ? std::wstring() : arguments.front();
+    if (IsRegistrationRun(region)) return vl::WriteProductString(L"KernelRegistered", vl::ModulePath()) ? 0 : 4;
 
     const auto behaviour = vl::ParseKernelBehaviour(vl::EnvironmentText(L"VL_KERNEL_BEHAVIOUR"));
     if (!behaviour) return 2;

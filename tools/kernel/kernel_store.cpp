@@ -92,7 +92,11 @@ bool KernelStore::Append(const std::string& line)
     if (!m_file) {
         m_file.reset(::CreateFileW(m_path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!m_file) return false;
+        if (!m_file) {
+            // The file no longer matches the values: it is rewritten with the next change.
+            m_rewriteDue = true;
+            return false;
+        }
     }
     DWORD written = 0;
     if (!::WriteFile(m_file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr) ||

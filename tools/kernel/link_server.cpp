@@ -5,6 +5,7 @@
 #include "kernel_link/pipe_message_codec.h"
 #include "kernel_link/portable/message_text.h"
 #include "kernel_link/portable/pipe_names.h"
+#include "support/portable/ascii.h"
 
 namespace vl {
 
@@ -88,11 +89,13 @@ std::optional<std::uint32_t> LinkServer::ReceivePipeId(KernelPipe& mainPipe)
         const long status = mainPipe.Read(message);
         if (status == 0 && message.cmdId == kPipeIdNotice) {
             const std::wstring id = GetKeyValue(message.params, L"PipeID");
-            if (id.empty() || !std::all_of(id.begin(), id.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; }))
+            if (id.empty() || !std::all_of(id.begin(), id.end(), vl::IsAsciiDigit<wchar_t>))
                 return std::nullopt;
             return static_cast<std::uint32_t>(ParseLeadingInteger(id));
         }
         if (status != 0 && status != ERROR_NO_DATA && status != kMalformedMessage) return std::nullopt;
+        // A client that keeps sending other bytes gets no longer than one that sends none.
+        if (TimeLeft(deadline) == 0) return std::nullopt;
         const HANDLE events[] = {mainPipe.ReadyEvent(), m_stopEvent.get()};
         if (status == ERROR_NO_DATA &&
             ::WaitForMultipleObjects(2, events, FALSE, TimeLeft(deadline)) != WAIT_OBJECT_0)

@@ -4,11 +4,11 @@
 // set up (window, object, script engine).
 #include <windows.h>
 #include <ole2.h>
-#include <shellapi.h>
 
 #include <string>
 #include <vector>
 
+#include "command_line.h"
 #include "console_output.h"
 #include "page.h"
 #include "script_file.h"
@@ -17,20 +17,9 @@ namespace {
 
 using namespace vl::pagehost;
 
-std::vector<std::wstring> Arguments()
-{
-    std::vector<std::wstring> arguments;
-    int count = 0;
-    LPWSTR* list = ::CommandLineToArgvW(::GetCommandLineW(), &count);
-    if (!list) return arguments;
-    for (int i = 1; i < count; ++i) arguments.emplace_back(list[i]);
-    ::LocalFree(list);
-    return arguments;
-}
-
 int RunPage()
 {
-    const std::optional<PageOptions> options = ParsePageOptions(Arguments());
+    const std::optional<PageOptions> options = ParsePageOptions(vl::CommandArguments(::GetCommandLineW()));
     if (!options) {
         PrintLine(kPageUsage, OutputStream::Error);
         return kExitUsage;

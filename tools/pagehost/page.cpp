@@ -8,6 +8,7 @@
 #include "com_new.h"
 #include "console_output.h"
 #include "message_pump.h"
+#include "stand_in_paths.h"
 
 namespace vl::pagehost {
 
@@ -160,13 +161,7 @@ std::wstring Page::ControlModule() const
     if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                               table, &module))
         return {};
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = ::GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0) return {};
-        if (length < path.size()) return path.substr(0, length);
-        path.resize(path.size() * 2);
-    }
+    return ModulePath(module);
 }
 
 } // namespace vl::pagehost

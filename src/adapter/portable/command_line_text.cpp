@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "support/portable/ascii.h"
+
 namespace vl {
 
 namespace {
@@ -11,15 +13,9 @@ constexpr int kMaxVersionNumbers = 4;
 // Any number of nine digits fits in the 32 bits the comparison converts to.
 constexpr std::size_t kMaxVersionDigits = 9;
 
-bool IsAsciiDigit(wchar_t c)
-{
-    return c >= L'0' && c <= L'9';
-}
-
 bool IsRegionCharacter(wchar_t c)
 {
-    return IsAsciiDigit(c) || (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z') || c == L';' || c == L'.' ||
-           c == L'-' || c == L'_';
+    return IsAsciiDigit(c) || IsAsciiLetter(c) || c == L';' || c == L'.' || c == L'-' || c == L'_';
 }
 
 } // namespace
@@ -35,7 +31,7 @@ bool IsAcceptedVersionText(std::wstring_view version)
     for (;;) {
         const auto dot = version.find(L'.');
         const std::wstring_view number = version.substr(0, dot);
-        if (number.empty() || number.size() > kMaxVersionDigits || !std::ranges::all_of(number, IsAsciiDigit) ||
+        if (number.empty() || number.size() > kMaxVersionDigits || !std::ranges::all_of(number, IsAsciiDigit<wchar_t>) ||
             ++numbers > kMaxVersionNumbers)
             return false;
         if (dot == std::wstring_view::npos) return true;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <span>
 
+#include "support/portable/ascii.h"
+
 namespace vl {
 
 namespace {
@@ -96,9 +98,8 @@ constexpr Named<std::uint8_t> kCharsets[] = {
 
 bool SameIdentifier(std::string_view a, std::string_view b)
 {
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
     return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
 }
 
 std::optional<std::size_t> IndexOfIdentifier(std::span<const std::string_view> names, std::string_view identifier)

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "support/portable/ascii.h"
+
 namespace vl {
 
 namespace {
@@ -28,7 +30,7 @@ std::int32_t ParseLeadingInteger(std::wstring_view text)
     bool negative = false;
     if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) negative = text[i++] == L'-';
     std::uint32_t value = 0;
-    for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i)
+    for (; i < text.size() && IsAsciiDigit(text[i]); ++i)
         value = value * 10u + static_cast<std::uint32_t>(text[i] - L'0');
     if (negative) value = 0u - value;
     return static_cast<std::int32_t>(value);

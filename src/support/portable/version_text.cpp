@@ -3,13 +3,15 @@
 #include <array>
 #include <cstdint>
 
+#include "support/portable/ascii.h"
+
 namespace vl {
 
 namespace {
 
 int DigitValue(wchar_t c, unsigned base)
 {
-    if (c >= L'0' && c <= L'9') return c - L'0';
+    if (IsAsciiDigit(c)) return c - L'0';
     if (base == 16 && c >= L'a' && c <= L'f') return c - L'a' + 10;
     if (base == 16 && c >= L'A' && c <= L'F') return c - L'A' + 10;
     return -1;

@@ -1,5 +1,9 @@
 #include "support/portable/web_address.h"
 
+#include <utility>
+
+#include "support/portable/ascii.h"
+
 namespace vl {
 
 namespace {
@@ -8,28 +12,13 @@ constexpr std::size_t kMaxLabel = 63;
 constexpr std::size_t kMaxHost = 253;
 constexpr std::size_t kMaxPortDigits = 5;
 
-wchar_t Lower(wchar_t c)
-{
-    return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c;
-}
-
-bool IsLetter(wchar_t c)
-{
-    return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z');
-}
-
-bool IsDigit(wchar_t c)
-{
-    return c >= L'0' && c <= L'9';
-}
-
 std::optional<std::wstring> ParseScheme(std::wstring_view text)
 {
-    if (text.empty() || !IsLetter(text.front())) return std::nullopt;
+    if (text.empty() || !IsAsciiLetter(text.front())) return std::nullopt;
     std::wstring scheme;
     for (wchar_t c : text) {
-        if (!IsLetter(c) && !IsDigit(c) && c != L'+' && c != L'-' && c != L'.') return std::nullopt;
-        scheme += Lower(c);
+        if (!IsAsciiLetter(c) && !IsAsciiDigit(c) && c != L'+' && c != L'-' && c != L'.') return std::nullopt;
+        scheme += AsciiLower(c);
     }
     return scheme;
 }
@@ -45,12 +34,12 @@ std::optional<std::wstring> ParseHost(std::wstring_view text)
         if (c == L'.') {
             if (label == 0) return std::nullopt;
             label = 0;
-        } else if (IsLetter(c) || IsDigit(c) || c == L'-') {
+        } else if (IsAsciiLetter(c) || IsAsciiDigit(c) || c == L'-') {
             if (++label > kMaxLabel) return std::nullopt;
         } else {
             return std::nullopt;
         }
-        host += Lower(c);
+        host += AsciiLower(c);
     }
     // Only one trailing dot is the root's; a second leaves an empty label.
     if (label == 0) return std::nullopt;
@@ -62,7 +51,7 @@ std::optional<int> ParsePort(std::wstring_view text)
     if (text.empty() || text.size() > kMaxPortDigits) return std::nullopt;
     int port = 0;
     for (wchar_t c : text) {
-        if (!IsDigit(c)) return std::nullopt;
+        if (!IsAsciiDigit(c)) return std::nullopt;
         port = port * 10 + (c - L'0');
     }
     if (port > 65535) return std::nullopt;
