@@ -102,16 +102,24 @@ std::optional<std::wstring> KernelLink::Exchange(int cmdId, const std::wstring& 
         VL_LOG(L"    waiting for response ...\n");
         long status = 0;
         KernelMessage message;
+        // A kernel that keeps the pipe full of other messages holds the request no longer
+        // than one that stays silent.
+        bool late = false;
         while ((status = ReadMessage(message)) == 0 || status == kMalformedMessage) {
-            if (status != 0) continue;
-            if (message.cmdId == cmdId) {
-                answer = std::move(message.params);
+            if (status == 0) {
+                if (message.cmdId == cmdId) {
+                    answer = std::move(message.params);
+                    break;
+                }
+                KeepMessage(std::move(message));
+            }
+            if (TimeLeft(deadline) == 0) {
+                late = true;
                 break;
             }
-            KeepMessage(std::move(message));
         }
         // No answer comes through a broken pipe.
-        if (answer || writes == kWrites || status != ERROR_NO_DATA) break;
+        if (answer || late || writes == kWrites || status != ERROR_NO_DATA) break;
         HANDLE ready = m_read->ReadyEvent();
         const DWORD nextWrite = start + static_cast<DWORD>(writes) * kResendInterval;
         if (::MsgWaitForMultipleObjectsEx(1, &ready, TimeLeft(nextWrite), QS_ALLINPUT, MWMO_INPUTAVAILABLE) ==

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "support/portable/shown_text.h"
+#include "support/request_deadline.h"
 
 namespace vl {
 
@@ -150,10 +151,29 @@ HttpResult PatchHttp::Send(const std::wstring& url, const wchar_t* verb, bool re
         return result;
     }
     SetTimeouts(m_request.get());
+
+    // Connecting, sending, the answer's headers and its body: all within the limit.
+    const DWORD elapsed = ::GetTickCount() - started;
+    RequestDeadline deadline(m_request.get(),
+                             elapsed < m_settings.transferTimeLimitMs ? m_settings.transferTimeLimitMs - elapsed : 0);
+    if (!deadline.Armed()) {
+        result.error = LastErrorText();
+        return result;
+    }
+    Exchange(result, readBody);
+    if (deadline.Stop()) {
+        m_request.release(); // the deadline has closed it
+        result.error = L"The transfer took longer than " + std::to_wstring(m_settings.transferTimeLimitMs) + L" ms";
+    }
+    return result;
+}
+
+void PatchHttp::Exchange(HttpResult& result, bool readBody)
+{
     const std::wstring headers = L"Accept: " + m_settings.accept + L"\r\n";
     if (!::HttpSendRequestW(m_request.get(), headers.c_str(), static_cast<DWORD>(headers.size()), nullptr, 0)) {
         result.error = LastErrorText();
-        return result;
+        return;
     }
 
     DWORD status = 0;
@@ -161,7 +181,7 @@ HttpResult PatchHttp::Send(const std::wstring& url, const wchar_t* verb, bool re
     if (!::HttpQueryInfoW(m_request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
                           nullptr)) {
         result.error = LastErrorText();
-        return result;
+        return;
     }
     result.status = status;
     result.contentLength = QueryContentLength(m_request.get());
@@ -170,26 +190,25 @@ HttpResult PatchHttp::Send(const std::wstring& url, const wchar_t* verb, bool re
         result.error = ShownText(QueryText(m_request.get(), HTTP_QUERY_VERSION) + L" " + std::to_wstring(status) +
                                      L" " + QueryText(m_request.get(), HTTP_QUERY_STATUS_TEXT),
                                  kMaxStatusLineLength);
-        return result;
+        return;
     }
-    if (!readBody) return result;
+    if (!readBody) return;
     if (result.contentLength && *result.contentLength > m_settings.maxBodyBytes) {
         result.error = L"The server announces " + std::to_wstring(*result.contentLength) + L" bytes, more than " +
                        std::to_wstring(m_settings.maxBodyBytes) + L" allowed";
-        return result;
+        return;
     }
-    ReadBody(result, started);
-    return result;
+    ReadBody(result);
 }
 
-void PatchHttp::ReadBody(HttpResult& result, DWORD started)
+void PatchHttp::ReadBody(HttpResult& result)
 {
     // The count restarts with every transfer, so a reader never sees the previous one's.
     if (OnWork) OnWork(*this, WorkMode::Read, 0);
     std::uint8_t block[kReadBlock];
     for (;;) {
         // A read returns only when its block is full; asking first what has arrived keeps
-        // every wait within the receive timeout and lets the time limit be checked.
+        // every wait within the receive timeout.
         DWORD available = 0;
         if (!::InternetQueryDataAvailable(m_request.get(), &available, 0, 0)) {
             result.error = LastErrorText();
@@ -208,10 +227,6 @@ void PatchHttp::ReadBody(HttpResult& result, DWORD started)
         }
         result.body.insert(result.body.end(), block, block + read);
         if (OnWork) OnWork(*this, WorkMode::Read, static_cast<std::int64_t>(result.body.size()));
-        if (::GetTickCount() - started >= m_settings.transferTimeLimitMs) {
-            result.error = L"The transfer took longer than " + std::to_wstring(m_settings.transferTimeLimitMs) + L" ms";
-            return;
-        }
     }
 }
 

@@ -29,8 +29,8 @@ struct HttpClientSettings {
     std::int64_t maxBodyBytes = 64 * 1024 * 1024;
     // Connecting, sending and each wait for more of the answer.
     DWORD silenceTimeoutMs = 30 * 1000;
-    // A whole transfer, against a server that trickles just fast enough never to be silent
-    // that long: 1 MiB within it needs 28 kbit/s.
+    // A whole request, HEAD or GET, headers included, against a server that trickles just
+    // fast enough never to be silent that long: 1 MiB within it needs 28 kbit/s.
     DWORD transferTimeLimitMs = 5 * 60 * 1000;
 };
 
@@ -61,9 +61,10 @@ public:
     // a GET starts, then after every block.
     std::function<void(PatchHttp& sender, WorkMode mode, std::int64_t workCount)> OnWork;
 
-    // Both close any open connection first. A status of 300 or more is a failure:
-    // redirections are not followed. A GET fails before it reads the body when the server
-    // announces more than maxBodyBytes, and stops reading a body that grows beyond it.
+    // Both close any open connection first and fail once transferTimeLimitMs have passed,
+    // wherever the request is then. A status of 300 or more is a failure: redirections
+    // are not followed. A GET fails before it reads the body when the server announces
+    // more than maxBodyBytes, and stops reading a body that grows beyond it.
     HttpResult Head(const std::wstring& url);
     HttpResult Get(const std::wstring& url);
 
@@ -73,8 +74,10 @@ public:
 private:
     HttpResult Send(const std::wstring& url, const wchar_t* verb, bool readBody);
     void SetTimeouts(HINTERNET handle) const;
-    // `started` is the tick count at which the request began.
-    void ReadBody(HttpResult& result, DWORD started);
+    // The blocking part of a request on m_request: sending it, its status and headers,
+    // and the body.
+    void Exchange(HttpResult& result, bool readBody);
+    void ReadBody(HttpResult& result);
 
     HttpClientSettings m_settings;
     UniqueInternetHandle m_session;

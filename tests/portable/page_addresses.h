@@ -10,9 +10,14 @@ struct PageAddressCase {
     bool portal;
 };
 
+// Outside development mode.
 inline constexpr PageAddressCase kSampledPages[] = {
     {L"http://tw.vorlink.com/vorlink_block/install.aspx", true},
-    {L"HTTPS://Games.VORLINK.com./play.aspx", true},
+    {L"HTTPS://WWW.VORLINK.com./play.aspx", true},
+    // Only the table's own hosts: no other name below the portal's domains, and the
+    // development sites only in development mode.
+    {L"http://games.tw.vorlink.com/play.aspx", false},
+    {L"http://dev.tw.vorlink.net/vorlink_block/install.aspx", false},
     {L"http://www.vorlink.com.evil.example/", false},
     {L"http://evil.example/www.vorlink.com", false},
     {L"http://www.vorlink.com@evil.example/", false},
