@@ -1,6 +1,7 @@
-// The form's HTTP client, used to fetch the updater: synchronous HEAD and GET requests on
-// WinINet over a direct connection (no proxy), the body collected in memory, progress
-// reported as the number of bytes received so far.
+// The form's HTTP client, used to fetch the updater: HEAD and GET requests on WinINet over
+// a direct connection (no proxy) that return when the answer is complete or the time
+// limit has passed, the body collected in memory, progress reported as the number of
+// bytes received so far.
 #pragma once
 
 #include <windows.h>
@@ -11,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "support/win_handles.h"
 
 namespace vl {
 
@@ -55,34 +55,26 @@ public:
     PatchHttp& operator=(const PatchHttp&) = delete;
 
     const HttpClientSettings& Settings() const { return m_settings; }
+    // For the requests from now on.
     void SetSettings(HttpClientSettings settings);
 
     // Receives the number of body bytes received so far in the current transfer: 0 when
-    // a GET starts, then after every block.
+    // the body of a GET starts, then after every block; on the calling thread.
     std::function<void(PatchHttp& sender, WorkMode mode, std::int64_t workCount)> OnWork;
 
-    // Both close any open connection first and fail once transferTimeLimitMs have passed,
-    // wherever the request is then. A status of 300 or more is a failure: redirections
-    // are not followed. A GET fails before it reads the body when the server announces
-    // more than maxBodyBytes, and stops reading a body that grows beyond it.
+    // Each request has a connection of its own, made on a thread of its own while the
+    // calling thread waits; the calling thread waits no longer than transferTimeLimitMs,
+    // wherever the request is then, and gives the request up. A status of 300 or more is
+    // a failure: redirections are not followed. A GET fails before it reads the body when
+    // the server announces more than maxBodyBytes, and stops reading a body that grows
+    // beyond it.
     HttpResult Head(const std::wstring& url);
     HttpResult Get(const std::wstring& url);
 
-    // Closes the open connection and request, if any.
-    void Disconnect();
-
 private:
     HttpResult Send(const std::wstring& url, const wchar_t* verb, bool readBody);
-    void SetTimeouts(HINTERNET handle) const;
-    // The blocking part of a request on m_request: sending it, its status and headers,
-    // and the body.
-    void Exchange(HttpResult& result, bool readBody);
-    void ReadBody(HttpResult& result);
 
     HttpClientSettings m_settings;
-    UniqueInternetHandle m_session;
-    UniqueInternetHandle m_connection;
-    UniqueInternetHandle m_request;
 };
 
 } // namespace vl

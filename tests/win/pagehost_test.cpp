@@ -306,7 +306,7 @@ public:
     }
     std::wstring Arguments(const std::wstring& options) const
     {
-        return L"--url http://portal.test/page.html --script " + Quoted(m_path) + L" " + options;
+        return L"--url http://tw.vorlink.com/page.html --script " + Quoted(m_path) + L" " + options;
     }
 
 private:
