@@ -3,6 +3,7 @@
 // which is woken when bytes arrive.
 #include "kernel_link/kernel_link.h"
 #include "kernel_link/pipe_message_codec.h"
+#include "support/platform_calls.h"
 #include "support/widget_log.h"
 
 namespace vl {
@@ -90,11 +91,11 @@ std::optional<std::wstring> KernelLink::Exchange(int cmdId, const std::wstring& 
     KeepWaitingMessages();
 
     const unsigned pair = m_pairGeneration;
-    const DWORD start = ::GetTickCount();
+    const DWORD start = Platform().getTickCount();
     const DWORD deadline = start + kRequestDeadline;
     std::optional<std::wstring> answer;
     for (int writes = 0;;) {
-        if (::GetTickCount() - start >= static_cast<DWORD>(writes) * kResendInterval) {
+        if (Platform().getTickCount() - start >= static_cast<DWORD>(writes) * kResendInterval) {
             SendBy(cmdId, 0, params, deadline); // a lost copy is made up by the next one
             ++writes;
             if (m_pairGeneration != pair) break;
@@ -113,7 +114,7 @@ std::optional<std::wstring> KernelLink::Exchange(int cmdId, const std::wstring& 
                 }
                 KeepMessage(std::move(message));
             }
-            if (TimeLeft(deadline) == 0) {
+            if (Platform().getTickCount() - start >= kRequestDeadline) {
                 late = true;
                 break;
             }
