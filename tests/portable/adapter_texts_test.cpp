@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "page_addresses.h"
+
 using namespace vl;
 
 TEST(PipeNames, NameThePairByTheUnsignedPipeNumber)
@@ -21,11 +23,7 @@ TEST(UpdaterChoices, RemoteNameCarriesTheRequiredVersion)
 
 TEST(UpdaterChoices, InstallPageIsTheInstallPathOnAPortalSite)
 {
-    const struct {
-        const wchar_t* page;
-        bool install;            // outside development mode
-        bool installDevelopment; // in it
-    } cases[] = {
+    const vl::test::ByModeCase cases[] = {
         {L"http://www.vorlink.com/vorlink_block/install.aspx?x=1", true, true},
         {L"http://dev.tw.vorlink.net/vorlink_block/install.aspx", false, true},
         {L"http://www.vorlink.com/Vorlink_Block/Install.aspx", false, false},
@@ -35,10 +33,7 @@ TEST(UpdaterChoices, InstallPageIsTheInstallPathOnAPortalSite)
         {L"http://evil.example/?next=http://tw.vorlink.com/vorlink_block/install.aspx", false, false},
         {L"http://tw.vorlink.com/games/?vorlink_block/install.aspx", false, false},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(IsInstallPage(c.page, false), c.install) << c.page;
-        EXPECT_EQ(IsInstallPage(c.page, true), c.installDevelopment) << c.page;
-    }
+    vl::test::ExpectByMode(cases, IsInstallPage);
 }
 
 TEST(UpdaterChoices, BrowserIsHiddenOnlyForAPageOfTheInstallPagesDeployment)

@@ -3,6 +3,10 @@
 // tests take them all; the page host's suite runs a page on each.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <cstddef>
+
 namespace vl::test {
 
 struct PageAddressCase {
@@ -29,5 +33,22 @@ inline constexpr PageAddressCase kSampledPages[] = {
     {L"file:///C:/pages/portal.html", false},
     {L"about:blank", false},
 };
+
+// An address with what a decision on it answers outside development mode and in it.
+struct ByModeCase {
+    const wchar_t* address;
+    bool normal;
+    bool development;
+};
+
+// `decide(address, developmentMode)` answers each case in both modes.
+template <std::size_t N, typename Decide>
+void ExpectByMode(const ByModeCase (&cases)[N], Decide decide)
+{
+    for (const ByModeCase& c : cases) {
+        EXPECT_EQ(decide(c.address, false), c.normal) << c.address;
+        EXPECT_EQ(decide(c.address, true), c.development) << c.address << " in development mode";
+    }
+}
 
 } // namespace vl::test

@@ -77,11 +77,7 @@ const PageAddressCase kAddresses[] = {
 };
 
 // The development deployment's sites are portal pages in development mode only.
-const struct {
-    const wchar_t* address;
-    bool portal;            // outside development mode
-    bool portalDevelopment; // in it
-} kDevelopmentSites[] = {
+const vl::test::ByModeCase kDevelopmentSites[] = {
     {L"http://dev.tw.vorlink.net/vorlink_block/install.aspx", false, true},
     {L"HTTP://DEV2.VORLINK.NET./", false, true},
     {L"https://dev.us.vorlink.net/", false, true},
@@ -107,10 +103,7 @@ TEST(PortalPage, AllowsOnlyThePortalsOwnSites)
     for (const bool developmentMode : {false, true})
         for (const PageAddressCase& c : kAddresses)
             EXPECT_EQ(IsPortalPage(c.address, developmentMode), c.portal) << c.address << " " << developmentMode;
-    for (const auto& c : kDevelopmentSites) {
-        EXPECT_EQ(IsPortalPage(c.address, false), c.portal) << c.address;
-        EXPECT_EQ(IsPortalPage(c.address, true), c.portalDevelopment) << c.address;
-    }
+    vl::test::ExpectByMode(kDevelopmentSites, IsPortalPage);
 }
 
 TEST(PortalPage, SitesComeFromTheEndpointTable)
