@@ -27,8 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     for (const bool developmentMode : {false, true}) {
         // The install page is a portal page with the install page's path.
-        if (vl::IsInstallPage(first, developmentMode) && (!vl::IsPortalPage(first, developmentMode) ||
-                                                          first.find(L"/vorlink_block/install.aspx") == std::wstring::npos))
+        if (vl::IsInstallPage(first, developmentMode) &&
+            (!vl::IsPortalPage(first, developmentMode) || first.find(L"/vorlink_block/install.aspx") == std::wstring::npos))
             std::abort();
 
         // Hidden only for two portal pages; a portal page is of its own deployment.

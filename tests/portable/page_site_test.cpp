@@ -99,7 +99,8 @@ bool IsDevelopmentRow(const wchar_t* environment)
 
 TEST(PortalPage, AllowsOnlyThePortalsOwnSites)
 {
-    for (const PageAddressCase& c : vl::test::kSampledPages) EXPECT_EQ(IsPortalPage(c.address, false), c.portal) << c.address;
+    for (const PageAddressCase& c : vl::test::kSampledPages)
+        EXPECT_EQ(IsPortalPage(c.address, false), c.portal) << c.address;
     for (const bool developmentMode : {false, true})
         for (const PageAddressCase& c : kAddresses)
             EXPECT_EQ(IsPortalPage(c.address, developmentMode), c.portal) << c.address << " " << developmentMode;

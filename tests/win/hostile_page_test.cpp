@@ -126,50 +126,46 @@ TEST_F(HostilePageTest, APageWithoutTheSafetyOptionIsLockedAllTheSame)
 
 namespace {
 
-// The site a browser gives the control: as an IObjectWithSite site for an object that
-// page script created, a site that offers the page's document as its container's
-// dispatch (IServiceProvider) and may answer as a client site whose container is the
-// document; as the client site of an embedded control, the latter.
+// The site a browser gives the control: for an object that page script created, a site
+// (IObjectWithSite) that offers the page's document as its container's dispatch
+// (IServiceProvider), or answers as a client site whose container is the document; for an
+// embedded control, that client site.
 class PageSite final : public vl::ComObjectImpl<PageSite, IOleClientSite, IServiceProvider> {
 public:
     using Interfaces = vl::InterfaceList<vl::Interface<IOleClientSite>, vl::Interface<IServiceProvider>>;
 
-    // `document` null: a site outside any HTML document.
-    PageSite(vl::ComPtr<IOleContainer> document, bool services, bool clientSite)
-        : m_document(std::move(document)), m_services(services), m_clientSite(clientSite)
+    // `address` null: a site outside any HTML document.
+    PageSite(const wchar_t* address, bool services) : m_services(services)
     {
+        if (!address) return;
+        const auto document = vl::pagehost::NewComObject<vl::pagehost::PageDocument>(address);
+        m_document = vl::ComPtr<IOleContainer>(document.get());
     }
-
     IUnknown* Identity() { return static_cast<IOleClientSite*>(this); }
 
+    // A browser's site answers one way or the other.
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override
     {
-        if ((::IsEqualIID(iid, IID_IServiceProvider) && !m_services) ||
-            (::IsEqualIID(iid, IID_IOleClientSite) && !m_clientSite)) {
-            *out = nullptr;
-            return E_NOINTERFACE;
-        }
+        *out = nullptr;
+        if (::IsEqualIID(iid, m_services ? IID_IOleClientSite : IID_IServiceProvider)) return E_NOINTERFACE;
         return ComObjectImpl::QueryInterface(iid, out);
     }
-
-    // IServiceProvider
     STDMETHODIMP QueryService(REFGUID service, REFIID iid, void** out) override
     {
         *out = nullptr;
         if (!::IsEqualGUID(service, SID_SContainerDispatch) || !m_document) return E_NOINTERFACE;
         return m_document->QueryInterface(iid, out);
     }
-    // IOleClientSite
+    STDMETHODIMP GetContainer(IOleContainer** container) override
+    {
+        *container = nullptr;
+        return m_document ? m_document.CopyTo(container) : E_NOINTERFACE;
+    }
     STDMETHODIMP SaveObject() override { return E_NOTIMPL; }
     STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker** moniker) override
     {
         *moniker = nullptr;
         return E_NOTIMPL;
-    }
-    STDMETHODIMP GetContainer(IOleContainer** container) override
-    {
-        *container = nullptr;
-        return m_document ? m_document.CopyTo(container) : E_NOINTERFACE;
     }
     STDMETHODIMP ShowObject() override { return S_OK; }
     STDMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
@@ -178,7 +174,6 @@ public:
 private:
     vl::ComPtr<IOleContainer> m_document;
     bool m_services;
-    bool m_clientSite;
 };
 
 // How the container sites the control.
@@ -189,14 +184,6 @@ enum class Siting {
     ContainerSite, // the same with a site that answers only as a client site
 };
 
-// The page's document at `address`; none for a null address.
-vl::ComPtr<IOleContainer> PageDocumentAt(const wchar_t* address)
-{
-    if (!address) return nullptr;
-    const auto document = vl::pagehost::NewComObject<vl::pagehost::PageDocument>(address);
-    return vl::ComPtr<IOleContainer>(document.get());
-}
-
 // The references held on `object` besides the caller's own.
 ULONG ReferencesOf(IUnknown* object)
 {
@@ -204,35 +191,34 @@ ULONG ReferencesOf(IUnknown* object)
     return object->Release() - 1;
 }
 
+// The control created by its class, as a browser creates it, and told, when asked, that
+// untrusted callers script it.
+vl::ComPtr<IUnknown> CreateObject(bool safetyOption)
+{
+    vl::ComPtr<IUnknown> object;
+    EXPECT_EQ(::CoCreateInstance(CLSID_VLServiceAdapterX, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                                 object.put_void()),
+              S_OK);
+    if (object && safetyOption) {
+        EXPECT_EQ(QueryAs<IObjectSafety>(object.get())
+                      ->SetInterfaceSafetyOptions(IID_IDispatch, INTERFACESAFE_FOR_UNTRUSTED_CALLER,
+                                                  INTERFACESAFE_FOR_UNTRUSTED_CALLER),
+                  S_OK);
+    }
+    return object;
+}
+
+std::wstring Version(IUnknown* object)
+{
+    vl::UniqueBstr version;
+    EXPECT_EQ(QueryAs<IVLServiceAdapterX>(object)->GetVersion(version.put()), S_OK);
+    return version.str();
+}
+
 class BrowserContainerTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { ASSERT_EQ(Regsvr32(ModulePath()), DWORD{0}); }
-    void SetUp() override { ResetProductState(); }
     void TearDown() override { ResetProductState(); }
-
-    // The control, created by its class as a browser creates it.
-    static vl::ComPtr<IUnknown> CreateObject()
-    {
-        vl::ComPtr<IUnknown> object;
-        EXPECT_EQ(::CoCreateInstance(CLSID_VLServiceAdapterX, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                                     object.put_void()),
-                  S_OK);
-        return object;
-    }
-
-    static void SetSafetyOption(IUnknown* object)
-    {
-        EXPECT_EQ(QueryAs<IObjectSafety>(object)->SetInterfaceSafetyOptions(
-                      IID_IDispatch, INTERFACESAFE_FOR_UNTRUSTED_CALLER, INTERFACESAFE_FOR_UNTRUSTED_CALLER),
-                  S_OK);
-    }
-
-    static std::wstring Version(IUnknown* object)
-    {
-        vl::UniqueBstr version;
-        EXPECT_EQ(QueryAs<IVLServiceAdapterX>(object)->GetVersion(version.put()), S_OK);
-        return version.str();
-    }
 };
 
 } // namespace
@@ -280,12 +266,10 @@ TEST_F(BrowserContainerTest, OnlyThePortalsPagesScriptTheControlHoweverItIsSited
         if (c.developmentMode) {
             ASSERT_TRUE(EnterDevelopmentMode());
         }
-        const vl::ComPtr<IUnknown> object = CreateObject();
-        ASSERT_TRUE(object);
-        const auto site = vl::pagehost::NewComObject<PageSite>(PageDocumentAt(c.page), c.siting == Siting::ServicesSite,
-                                                               c.siting != Siting::ServicesSite);
         // As a browser does: the safety option first, then the site.
-        if (c.safetyOption) SetSafetyOption(object.get());
+        const vl::ComPtr<IUnknown> object = CreateObject(c.safetyOption);
+        ASSERT_TRUE(object);
+        const auto site = vl::pagehost::NewComObject<PageSite>(c.page, c.siting == Siting::ServicesSite);
         if (c.siting == Siting::ClientSite) {
             EXPECT_EQ(QueryAs<IOleObject>(object.get())->SetClientSite(site.get()), S_OK);
         } else if (c.siting != Siting::None) {
@@ -301,15 +285,12 @@ TEST_F(BrowserContainerTest, OnlyThePortalsPagesScriptTheControlHoweverItIsSited
 
 TEST_F(BrowserContainerTest, TheObjectsSiteIsHeldUntilItIsTakenAwayOrTheObjectEnds)
 {
-    const auto site = vl::pagehost::NewComObject<PageSite>(PageDocumentAt(L"http://tw.vorlink.com/"), true, false);
-    vl::ComPtr<IUnknown> object = CreateObject();
+    const auto site = vl::pagehost::NewComObject<PageSite>(L"http://tw.vorlink.com/", true);
+    vl::ComPtr<IUnknown> object = CreateObject(true);
     ASSERT_TRUE(object);
     auto withSite = QueryAs<IObjectWithSite>(object.get());
-    SetSafetyOption(object.get());
-
     vl::ComPtr<IServiceProvider> given;
     EXPECT_EQ(withSite->GetSite(IID_IServiceProvider, given.put_void()), E_FAIL);
-    EXPECT_FALSE(given);
     EXPECT_EQ(withSite->SetSite(site->Identity()), S_OK);
     EXPECT_EQ(withSite->GetSite(IID_IServiceProvider, given.put_void()), S_OK);
     EXPECT_EQ(given.get(), static_cast<IServiceProvider*>(site.get()));
