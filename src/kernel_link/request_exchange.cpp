@@ -91,12 +91,15 @@ std::optional<std::wstring> KernelLink::Exchange(int cmdId, const std::wstring& 
     KeepWaitingMessages();
 
     const unsigned pair = m_pairGeneration;
+    // Time as the request counts it, on the adapter's clock.
     const DWORD start = Platform().getTickCount();
-    const DWORD deadline = start + kRequestDeadline;
+    const auto elapsed = [start] { return Platform().getTickCount() - start; };
+    const auto left = [&](DWORD until) { return until > elapsed() ? until - elapsed() : 0; };
     std::optional<std::wstring> answer;
     for (int writes = 0;;) {
-        if (Platform().getTickCount() - start >= static_cast<DWORD>(writes) * kResendInterval) {
-            SendBy(cmdId, 0, params, deadline); // a lost copy is made up by the next one
+        if (elapsed() >= static_cast<DWORD>(writes) * kResendInterval) {
+            // A lost copy is made up by the next one.
+            SendBy(cmdId, 0, params, ::GetTickCount() + left(kRequestDeadline));
             ++writes;
             if (m_pairGeneration != pair) break;
         }
@@ -114,7 +117,7 @@ std::optional<std::wstring> KernelLink::Exchange(int cmdId, const std::wstring& 
                 }
                 KeepMessage(std::move(message));
             }
-            if (Platform().getTickCount() - start >= kRequestDeadline) {
+            if (elapsed() >= kRequestDeadline) {
                 late = true;
                 break;
             }
@@ -122,8 +125,8 @@ std::optional<std::wstring> KernelLink::Exchange(int cmdId, const std::wstring& 
         // No answer comes through a broken pipe.
         if (answer || late || writes == kWrites || status != ERROR_NO_DATA) break;
         HANDLE ready = m_read->ReadyEvent();
-        const DWORD nextWrite = start + static_cast<DWORD>(writes) * kResendInterval;
-        if (::MsgWaitForMultipleObjectsEx(1, &ready, TimeLeft(nextWrite), QS_ALLINPUT, MWMO_INPUTAVAILABLE) ==
+        const DWORD untilNextWrite = left(static_cast<DWORD>(writes) * kResendInterval);
+        if (::MsgWaitForMultipleObjectsEx(1, &ready, untilNextWrite, QS_ALLINPUT, MWMO_INPUTAVAILABLE) ==
                 WAIT_OBJECT_0 + 1 &&
             (!RunMessageQueue() || m_pairGeneration != pair))
             break; // quitting, or a call meanwhile closed or replaced the pair
