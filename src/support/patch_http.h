@@ -37,8 +37,9 @@ struct HttpClientSettings {
 // The outcome of one request. `error` is empty on success; otherwise it is the text of
 // the failure ("HTTP/1.1 404 Not Found" for an error status or a redirection, the system's
 // text for a failed connection or a timeout, or the bound a transfer passed) and the other
-// members hold what was known by then. Text from the server in it is cut to
-// kMaxStatusLineLength characters and stripped of control characters.
+// members hold what was known by then; nothing, when the time limit passed. Text from the
+// server in it is cut to kMaxStatusLineLength characters and stripped of control
+// characters.
 struct HttpResult {
     std::wstring error;
     DWORD status = 0;
