@@ -24,6 +24,18 @@ std::wstring TVLServiceAdapterXImpl::ReadPageAddress()
 
 bool TVLServiceAdapterXImpl::IsCallerAllowed() noexcept
 {
+    if (!IsPageAllowed()) return false;
+    try {
+        // Before the call goes on.
+        RegisterKernelServer();
+    } catch (...) {
+        // The run is not the call's business: the call goes on.
+    }
+    return true;
+}
+
+bool TVLServiceAdapterXImpl::IsPageAllowed() noexcept
+{
     if (!HostsUntrustedCallers()) return true;
     try {
         // Read at every call: the page may have navigated, and never taken from the
