@@ -72,6 +72,17 @@ bool IsFinalPath(HANDLE file, const std::wstring& path)
                                   static_cast<int>(path.size()), TRUE) == CSTR_EQUAL;
 }
 
+// The entry at `path` itself, a link rather than what it points to where the platform can
+// tell (Windows), opened for deleting; null when there is none.
+UniqueHandle OpenForDeleting(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info)
+{
+    UniqueHandle entry(::CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                     FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (entry && !::GetFileInformationByHandle(entry.get(), &info)) entry.reset();
+    return entry;
+}
+
 bool DeleteThroughHandle(HANDLE file)
 {
     FILE_DISPOSITION_INFO disposition{TRUE};
@@ -107,23 +118,20 @@ void HeldProgramFile::Release()
 
 bool HeldProgramFile::Discard()
 {
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!Held() || !::GetFileInformationByHandle(m_file.get(), &info)) {
+    BY_HANDLE_FILE_INFORMATION held{};
+    if (!Held() || !::GetFileInformationByHandle(m_file.get(), &held)) {
         Release();
         return false;
     }
     // Deleting needs a handle of its own, which the file's sharing keeps out while held.
-    // The held folder keeps the file where it is meanwhile; found by its number, nothing
-    // put at its path in between is touched.
+    // The held folder keeps the file where it is meanwhile; should something else have
+    // taken its name in between, that is left alone.
     m_file.reset();
-    FILE_ID_DESCRIPTOR id{};
-    id.dwSize = sizeof id;
-    id.Type = FileIdType;
-    id.FileId.QuadPart = (static_cast<LONGLONG>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-    const UniqueHandle file(::OpenFileById(m_folders.back().get(), &id, DELETE,
-                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                           FILE_FLAG_OPEN_REPARSE_POINT));
-    const bool deleted = file && DeleteThroughHandle(file.get());
+    BY_HANDLE_FILE_INFORMATION found{};
+    const UniqueHandle file = OpenForDeleting(m_path, found);
+    const bool deleted = file && found.dwVolumeSerialNumber == held.dwVolumeSerialNumber &&
+                         found.nFileIndexHigh == held.nFileIndexHigh && found.nFileIndexLow == held.nFileIndexLow &&
+                         DeleteThroughHandle(file.get());
     Release();
     return deleted;
 }
@@ -138,13 +146,10 @@ bool WriteProgramFile(std::wstring_view documentsFolder, const std::wstring& pat
     }
     // What lies there goes first: a link itself, never what it points to. Where a link
     // cannot be opened as itself (Wine), it stays, and the new file cannot be made.
-    if (UniqueHandle old(::CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                       FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-        old) {
+    {
         BY_HANDLE_FILE_INFORMATION info{};
-        if (::GetFileInformationByHandle(old.get(), &info) && (IsLink(info) || IsFinalPath(old.get(), path)))
-            DeleteThroughHandle(old.get());
+        const UniqueHandle old = OpenForDeleting(path, info);
+        if (old && (IsLink(info) || IsFinalPath(old.get(), path))) DeleteThroughHandle(old.get());
         // Gone once the handle is closed.
     }
     // A new file only: should anything have been put at the path meanwhile, this fails.

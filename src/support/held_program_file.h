@@ -33,8 +33,9 @@ public:
 
     // Lets go of the file and its folders.
     void Release();
-    // Deletes the held file, found again by its identity under its held folder, never by
-    // its path; then lets go. False when it could not be deleted.
+    // Deletes the held file through a handle of its own, opened only once it is known to
+    // be the very file that was held (a name taken over by another file is left alone);
+    // then lets go. False when it could not be deleted.
     bool Discard();
 
 private:
