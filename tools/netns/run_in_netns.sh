@@ -16,17 +16,8 @@
 # --root and any other option go to patch_server (see tools/patch_server/patch_server.cpp);
 # it serves DIR, created when missing. The exit status is the command's. Needs root.
 set -euo pipefail
-
-usage() {
-  sed -n '5p' "$0" | sed 's/^# *//' >&2
-  exit 2
-}
-
-if [ "${VL_NETNS_INSIDE:-}" != 1 ]; then
-  [ "$(id -u)" -eq 0 ] || { echo "run_in_netns.sh: needs root (unshare)" >&2; exit 2; }
-  VL_NETNS_INSIDE=1 exec unshare --mount --net --propagation private -- "$0" "$@"
-fi
-unset VL_NETNS_INSIDE
+. "$(dirname "$0")/../common/namespaces.sh"
+enter_namespaces VL_NETNS_INSIDE --mount --net -- "$@"
 
 native=${VL_NATIVE_DIR:-}
 test_root=${VL_TEST_ROOT:-}

@@ -12,17 +12,8 @@
 # took into its memory (the roots it trusts, say) thus never reaches another command's.
 # The exit status is the command's. Needs root (unshare).
 set -euo pipefail
-
-usage() {
-  sed -n '5p' "$0" | sed 's/^# *//' >&2
-  exit 2
-}
-
-if [ "${VL_OWN_SERVER_INSIDE:-}" != 1 ]; then
-  [ "$(id -u)" -eq 0 ] || { echo "own_wineserver.sh: needs root (unshare)" >&2; exit 2; }
-  VL_OWN_SERVER_INSIDE=1 exec unshare --mount --propagation private -- "$0" "$@"
-fi
-unset VL_OWN_SERVER_INSIDE
+. "$(dirname "$0")/../common/namespaces.sh"
+enter_namespaces VL_OWN_SERVER_INSIDE --mount -- "$@"
 
 prefixes=()
 while [ $# -gt 0 ] && [ "$1" != -- ]; do prefixes+=("$1"); shift; done

@@ -13,25 +13,16 @@
 # The command sees VL_TEST_ROOT_TRUSTED=1 (a script can wrap itself once with it). The exit
 # status is the command's. Needs root (unshare).
 set -euo pipefail
+. "$(dirname "$0")/../common/namespaces.sh"
 
 BUNDLE=/etc/ssl/certs/ca-certificates.crt
 
-usage() {
-  sed -n '5p' "$0" | sed 's/^# *//' >&2
-  exit 2
-}
-
 [ $# -ge 3 ] || usage
 cert=$1
-shift
 [ -s "$cert" ] || { echo "with_test_root.sh: no certificate at $cert" >&2; exit 2; }
 grep -q -- '-----BEGIN CERTIFICATE-----' "$cert" || { echo "with_test_root.sh: $cert is not PEM" >&2; exit 2; }
-
-if [ "${VL_TRUST_INSIDE:-}" != 1 ]; then
-  [ "$(id -u)" -eq 0 ] || { echo "with_test_root.sh: needs root (unshare)" >&2; exit 2; }
-  VL_TRUST_INSIDE=1 exec unshare --mount --propagation private -- "$0" "$cert" "$@"
-fi
-unset VL_TRUST_INSIDE
+enter_namespaces VL_TRUST_INSIDE --mount -- "$@"
+shift
 
 own_server=()
 while [ $# -gt 0 ] && [ "$1" != -- ]; do
