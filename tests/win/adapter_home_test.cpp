@@ -146,9 +146,15 @@ TEST_F(HomeTest, TheFirstCallRegistersACheckedKernelOnce)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.installed ? c.installed : L"no kernel");
         ResetProductState();
-        if (c.installed) ASSERT_TRUE(InstallIntoHome(c.installed, L"VLWidgetKernel.exe"));
-        if (c.development == Development::Machine) ASSERT_TRUE(SetDevelopmentMode());
-        if (c.development == Development::UserOnly) ASSERT_TRUE(vl::WriteProductString(L"envver", L"Develop"));
+        if (c.installed) {
+            ASSERT_TRUE(InstallIntoHome(c.installed, L"VLWidgetKernel.exe"));
+        }
+        if (c.development == Development::Machine) {
+            ASSERT_TRUE(SetDevelopmentMode());
+        }
+        if (c.development == Development::UserOnly) {
+            ASSERT_TRUE(vl::WriteProductString(L"envver", L"Develop"));
+        }
         const StepLog log;
         ASSERT_TRUE(CreateControl());
         EXPECT_EQ(log.Count("kernel registration:"), 0u) << "nothing at creation";

@@ -62,8 +62,12 @@ TEST_F(KernelAdapterTest, DevelopmentModeNeedsTheExactValueUnderTheUserAndTheMac
     for (const auto& c : cases) {
         SCOPED_TRACE(std::wstring(c.user ? c.user : L"-") + L" / " + (c.machine ? c.machine : L"-"));
         ResetProductState();
-        if (c.user) ASSERT_TRUE(WriteProductStringUnder(HKEY_CURRENT_USER, L"envver", c.user));
-        if (c.machine) ASSERT_TRUE(WriteProductStringUnder(HKEY_LOCAL_MACHINE, L"envver", c.machine));
+        if (c.user) {
+            ASSERT_TRUE(WriteProductStringUnder(HKEY_CURRENT_USER, L"envver", c.user));
+        }
+        if (c.machine) {
+            ASSERT_TRUE(WriteProductStringUnder(HKEY_LOCAL_MACHINE, L"envver", c.machine));
+        }
         const StepLog log;
         ASSERT_TRUE(CreateControl());
         EXPECT_EQ(adapter->VerifiesPublisher(), c.verifies);

@@ -145,13 +145,13 @@ TEST_F(ProgramStartTest, TheCheckedFileCannotBeSwappedBeforeItStarts)
 // A program of the user may have put a link where the control's folder or program should
 // be, leading to a genuine signed program elsewhere: the check would pass, and the link
 // could be re-pointed before the start. Nothing is started through a link.
-TEST_F(ProgramStartTest, ALinkedHomeFolderStartsNothing)
+TEST_F(ProgramStartTest, ALinkOnTheWayStartsNothing)
 {
     const struct {
         const wchar_t* name;
         const wchar_t* installed;
         std::function<bool(TVLServiceAdapterXImpl&, IVLServiceAdapterX&)> refused;
-    } cases[] = {
+    } starts[] = {
         {L"VLWidgetKernel.exe", L"signed/VLWidgetKernel.exe",
          [](TVLServiceAdapterXImpl& adapter, IVLServiceAdapterX&) {
              ErrorBoxWatcher box(L"vorlink! ActiveX (VLServiceAdapterImpl:2121)");
@@ -171,23 +171,27 @@ TEST_F(ProgramStartTest, ALinkedHomeFolderStartsNothing)
                     log.Count("kernel registration: the Torvane signature was failed.") == 1;
          }},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        ResetProductState();
-        ASSERT_TRUE(CreateControl());
-        RecordShellStarts(false);
-        TempFolder elsewhere;
-        ASSERT_TRUE(::CopyFileW(BuildFile(c.installed).c_str(), elsewhere.File(c.name).c_str(), FALSE));
-        const std::wstring home = HomeFolder();
-        ASSERT_TRUE(::RemoveDirectoryW((home + L"\\Log").c_str()));
-        ASSERT_TRUE(::RemoveDirectoryW(home.c_str()));
-        const PlantedLink link(home, elsewhere.Path());
-        ASSERT_TRUE(link.Planted());
-        ASSERT_NE(::GetFileAttributesW((home + L"\\" + c.name).c_str()), INVALID_FILE_ATTRIBUTES);
+    for (const bool linkedFolder : {true, false}) {
+        for (const auto& c : starts) {
+            SCOPED_TRACE(std::wstring(linkedFolder ? L"linked home folder, " : L"linked program, ") + c.name);
+            ResetProductState();
+            ASSERT_TRUE(CreateControl());
+            RecordShellStarts(false);
+            TempFolder elsewhere;
+            ASSERT_TRUE(::CopyFileW(BuildFile(c.installed).c_str(), elsewhere.File(c.name).c_str(), FALSE));
+            const std::wstring home = HomeFolder();
+            if (linkedFolder) {
+                ASSERT_TRUE(::RemoveDirectoryW((home + L"\\Log").c_str()));
+                ASSERT_TRUE(::RemoveDirectoryW(home.c_str()));
+            }
+            const PlantedLink link(linkedFolder ? home : home + L"\\" + c.name,
+                                   linkedFolder ? elsewhere.Path() : elsewhere.File(c.name));
+            ASSERT_TRUE(link.Planted());
 
-        EXPECT_TRUE(c.refused(*adapter, *control.get()));
-        EXPECT_TRUE(RecordedStarts().empty());
-        EXPECT_EQ(FindWindowW(L"TMainForm", nullptr), nullptr);
-        control.reset();
+            EXPECT_TRUE(c.refused(*adapter, *control.get()));
+            EXPECT_TRUE(RecordedStarts().empty());
+            EXPECT_EQ(::FindWindowW(L"TMainForm", nullptr), nullptr);
+            control.reset();
+        }
     }
 }
