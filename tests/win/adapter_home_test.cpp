@@ -163,7 +163,9 @@ TEST_F(HomeTest, TheFirstCallRegistersACheckedKernelOnce)
         ASSERT_EQ(control->GetVersion(version.put()), S_OK);
         EXPECT_EQ(log.Count("kernel registration: startup widget kernel."), c.registered ? 1u : 0u) << log.Text();
         EXPECT_EQ(log.Count("kernel registration: the Torvane signature was failed."), c.registered ? 0u : 1u);
-        if (c.registered) EXPECT_EQ(RegisteredKernel(10000), HomeFolder() + L"\\VLWidgetKernel.exe");
+        if (c.registered) {
+            EXPECT_EQ(RegisteredKernel(10000), HomeFolder() + L"\\VLWidgetKernel.exe");
+        }
         control.reset();
         EndRunningKernels();
     }

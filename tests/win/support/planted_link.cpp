@@ -1,12 +1,8 @@
 #include "planted_link.h"
 
 #include <windows.h>
-#include <winioctl.h>
 
 #include <cstring>
-#include <vector>
-
-#include "support/win_handles.h"
 
 namespace vl::test {
 
@@ -52,31 +48,6 @@ bool RunHostProgram(const std::wstring& commandLine, Done done)
     return done();
 }
 
-// A junction: the reparse data of a mount point, substitute name "\??\<target>".
-bool MakeJunction(const std::wstring& link, const std::wstring& target)
-{
-    if (!::CreateDirectoryW(link.c_str(), nullptr)) return false;
-    const UniqueHandle folder(::CreateFileW(link.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                            FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    const std::wstring substitute = L"\\??\\" + target;
-    const WORD nameBytes = static_cast<WORD>(substitute.size() * sizeof(wchar_t));
-    // Tag, data length, reserved; substitute offset and length, print offset and length;
-    // the substitute name and an empty print name, each with its terminator.
-    std::vector<BYTE> data(8 + 8 + nameBytes + 2 * sizeof(wchar_t));
-    const DWORD tag = IO_REPARSE_TAG_MOUNT_POINT;
-    const WORD header[] = {static_cast<WORD>(data.size() - 8), 0, 0, nameBytes,
-                           static_cast<WORD>(nameBytes + sizeof(wchar_t)), 0};
-    std::memcpy(data.data(), &tag, sizeof tag);
-    std::memcpy(data.data() + 4, header, sizeof header);
-    std::memcpy(data.data() + 16, substitute.data(), nameBytes);
-    DWORD returned = 0;
-    if (folder && ::DeviceIoControl(folder.get(), FSCTL_SET_REPARSE_POINT, data.data(), static_cast<DWORD>(data.size()),
-                                    nullptr, 0, &returned, nullptr))
-        return true;
-    ::RemoveDirectoryW(link.c_str());
-    return false;
-}
-
 } // namespace
 
 PlantedLink::PlantedLink(std::wstring link, const std::wstring& target) : m_link(std::move(link))
@@ -88,9 +59,10 @@ PlantedLink::PlantedLink(std::wstring link, const std::wstring& target) : m_link
         return;
     }
     const DWORD attributes = ::GetFileAttributesW(target.c_str());
-    m_planted = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)
-                    ? MakeJunction(m_link, target)
-                    : ::CreateSymbolicLinkW(m_link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
+    const DWORD folder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)
+                             ? SYMBOLIC_LINK_FLAG_DIRECTORY
+                             : 0;
+    m_planted = ::CreateSymbolicLinkW(m_link.c_str(), target.c_str(), folder | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
 }
 
 PlantedLink::~PlantedLink()

@@ -8,9 +8,9 @@ namespace vl::test {
 
 class PlantedLink {
 public:
-    // A link at `link`, which must not exist, to the existing folder or file `target`: a
-    // junction (folders) or a symbolic link (files) on Windows; under Wine, whose files
-    // are the host's, a symbolic link of the host, made by its ln. Planted() tells.
+    // A symbolic link at `link`, which must not exist, to the existing folder or file
+    // `target`: under Wine, whose files are the host's, made by the host's ln; on Windows
+    // through the platform (developer mode or the privilege). Planted() tells.
     PlantedLink(std::wstring link, const std::wstring& target);
     ~PlantedLink();
     PlantedLink(const PlantedLink&) = delete;
