@@ -127,33 +127,18 @@ TEST_F(HomeTest, ANewControlMakesItsFolders)
 }
 
 // A trusted local caller's first call runs the registration, before the call goes on;
-// only a kernel that passes the publisher check (or development mode) is run.
+// only a kernel that passes the publisher check is run.
 TEST_F(HomeTest, TheFirstCallRegistersACheckedKernelOnce)
 {
-    enum class Development { Off, UserOnly, Machine };
     const struct {
         const wchar_t* installed; // null for none
-        Development development;
         bool registered;
-    } cases[] = {
-        {L"signed/VLWidgetKernel.exe", Development::Off, true},
-        {nullptr, Development::Off, false},
-        {L"tools/kernel/VLWidgetKernel.exe", Development::Off, false},
-        // The user's registry alone cannot switch the check off.
-        {L"tools/kernel/VLWidgetKernel.exe", Development::UserOnly, false},
-        {L"tools/kernel/VLWidgetKernel.exe", Development::Machine, true},
-    };
+    } cases[] = {{L"signed/VLWidgetKernel.exe", true}, {nullptr, false}, {L"tools/kernel/VLWidgetKernel.exe", false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.installed ? c.installed : L"no kernel");
         ResetProductState();
         if (c.installed) {
             ASSERT_TRUE(InstallIntoHome(c.installed, L"VLWidgetKernel.exe"));
-        }
-        if (c.development == Development::Machine) {
-            ASSERT_TRUE(SetDevelopmentMode());
-        }
-        if (c.development == Development::UserOnly) {
-            ASSERT_TRUE(vl::WriteProductString(L"envver", L"Develop"));
         }
         const StepLog log;
         ASSERT_TRUE(CreateControl());
@@ -163,9 +148,7 @@ TEST_F(HomeTest, TheFirstCallRegistersACheckedKernelOnce)
         ASSERT_EQ(control->GetVersion(version.put()), S_OK);
         EXPECT_EQ(log.Count("kernel registration: startup widget kernel."), c.registered ? 1u : 0u) << log.Text();
         EXPECT_EQ(log.Count("kernel registration: the Torvane signature was failed."), c.registered ? 0u : 1u);
-        if (c.registered) {
-            EXPECT_EQ(RegisteredKernel(10000), HomeFolder() + L"\\VLWidgetKernel.exe");
-        }
+        EXPECT_EQ(RegisteredKernel(c.registered ? 10000 : 0), c.registered ? HomeFolder() + L"\\VLWidgetKernel.exe" : L"");
         control.reset();
         EndRunningKernels();
     }
