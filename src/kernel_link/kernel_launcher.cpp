@@ -50,9 +50,9 @@ void RegisterKernelServer(CVLWidgetUtility& utility, bool verifyPublisher)
         VL_LOG(L"kernel registration: the Torvane signature was failed.\n");
         return;
     }
+    VL_LOG(L"kernel registration: startup widget kernel.\n");
     // The program named in full and its path quoted: "My Vorlink" has a blank, and an
     // unquoted path would have the system try "<Documents>\My.exe" first.
-    VL_LOG(L"kernel registration: startup widget kernel.\n");
     std::wstring commandLine = L"\"" + path + L"\" /regserver";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
