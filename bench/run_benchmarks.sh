@@ -20,9 +20,12 @@ LOAD_RUNS=5          # control_load_bench runs, each in a fresh process
 PROGRAM_LIMIT=240    # seconds any one program may take
 
 # The benchmarks start the maker-signed kernel, whose publisher check wants its chain to
-# end at a trusted root: the whole run trusts the test root.
+# end at a trusted root: the whole run trusts the test root, with wineservers of its own
+# that end with it.
 if [ "${VL_TEST_ROOT_TRUSTED:-}" != 1 ]; then
-  exec "$ROOT/tools/trust/with_test_root.sh" "$WIN/certs/test_root.crt" -- "$0" "$@"
+  own_servers=(--wine-prefix "$WIN/wineprefix")
+  [ -n "$WIN64" ] && own_servers+=(--wine-prefix "$WIN64/wineprefix")
+  exec "$ROOT/tools/trust/with_test_root.sh" "$WIN/certs/test_root.crt" "${own_servers[@]}" -- "$0" "$@"
 fi
 
 mkdir -p "$WORK"

@@ -8,6 +8,10 @@
 #   forged        "Torvane CO.,LTD." with the expected serial, self-signed: what anyone can make
 #   forged_issued the same, issued by a certificate authority of its own (rogue_root) that no
 #                 one trusts and the signature does not carry
+#   substitute    the maker's name and serial under the name of test_root as its issuer, with
+#                 a key of its own, issued by lookalike_root (test_root's name, another key):
+#                 a signer record made with it names the maker's certificate
+#                 (cmake/forge_signer.sh); the same size as maker, byte for byte
 # Each NAME gives NAME.crt (PEM) and NAME.key.
 set -eu
 out=$1 serial=$2
@@ -22,6 +26,7 @@ authority() { # name subject
 }
 authority test_root "vorlink! Test Root CA"
 authority rogue_root "Torvane Root CA"
+authority lookalike_root "vorlink! Test Root CA"
 
 cat >"$work/ca.cnf" <<EOF
 [ca]
@@ -60,6 +65,7 @@ issue maker_expired "Torvane CO.,LTD." "$serial" 20190101000000Z 20200101000000Z
 issue other_serial "Torvane CO.,LTD." 2e0b66b1813d4a01b75cfd8930a614d2 "$from" "$until"
 issue other_name "Vorlink Tools Ltd." "$serial" "$from" "$until"
 issue forged_issued "Torvane CO.,LTD." "$serial" "$from" "$until" rogue_root
+issue substitute "Torvane CO.,LTD." "$serial" "$from" "$until" lookalike_root
 
 openssl req -x509 -newkey rsa:2048 -nodes -days 3650 -sha256 -keyout "$out/forged.key" -out "$out/forged.crt" \
   -subj "/CN=Torvane CO.,LTD./O=Torvane CO.,LTD." -set_serial "0x$serial" \

@@ -24,12 +24,17 @@ endif()
 # tools/trust/with_test_root.sh.
 set(VL_TEST_ROOT_CERT ${VL_CERT_DIR}/test_root.crt)
 
-# vl_signed_copy(TARGET <exe target> CERT <a certificate of make_test_certs.sh> OUTPUT <file>)
+# vl_signed_copy(TARGET <exe target> CERT <a certificate of make_test_certs.sh> OUTPUT <file>
+#                [SCRIPT <signing script of cmake/, default sign.sh>])
 function(vl_signed_copy)
-  cmake_parse_arguments(A "" "TARGET;CERT;OUTPUT" "" ${ARGN})
+  cmake_parse_arguments(A "" "TARGET;CERT;OUTPUT;SCRIPT" "" ${ARGN})
+  if(NOT A_SCRIPT)
+    set(A_SCRIPT sign.sh)
+  endif()
   add_custom_command(OUTPUT ${A_OUTPUT}
-    COMMAND ${PROJECT_SOURCE_DIR}/cmake/sign.sh ${VL_CERT_DIR} ${A_CERT} $<TARGET_FILE:${A_TARGET}> ${A_OUTPUT}
+    COMMAND ${PROJECT_SOURCE_DIR}/cmake/${A_SCRIPT} ${VL_CERT_DIR} ${A_CERT} $<TARGET_FILE:${A_TARGET}> ${A_OUTPUT}
     DEPENDS ${A_TARGET} ${VL_CERT_DIR}/maker.crt ${PROJECT_SOURCE_DIR}/cmake/sign.sh
+            ${PROJECT_SOURCE_DIR}/cmake/${A_SCRIPT}
     COMMENT "Signing ${A_TARGET} with ${A_CERT}")
   get_filename_component(n ${A_OUTPUT} NAME_WE)
   add_custom_target(sign_${n} ALL DEPENDS ${A_OUTPUT})

@@ -39,6 +39,6 @@ endforeach()
 # The twin's cabinet of the package, installed through its INF by the 64-bit installer in a
 # throwaway 64-bit prefix (tests/package/package_test.sh).
 add_test(NAME package_install_twin
-         COMMAND ${PROJECT_SOURCE_DIR}/tools/trust/with_test_root.sh ${VL_TEST_ROOT_CERT}
+         COMMAND ${PROJECT_SOURCE_DIR}/tools/trust/with_test_root.sh ${VL_TEST_ROOT_CERT} --wine-prefix ${VL_WINEPREFIX}
                  -- ${PROJECT_SOURCE_DIR}/tests/package/package_test.sh ${VL_WIN32_BUILD_DIR} --twin ${CMAKE_BINARY_DIR})
 set_tests_properties(package_install_twin PROPERTIES TIMEOUT 600)

@@ -35,7 +35,7 @@ add_library(vl_win STATIC ${VL_WIN_SOURCES})
 target_include_directories(vl_win PUBLIC ${PROJECT_SOURCE_DIR}/src ${CMAKE_BINARY_DIR}/generated)
 target_compile_definitions(vl_win PUBLIC VL_PUBLISHER_SERIAL=L"${VL_PUBLISHER_SERIAL}")
 target_link_libraries(vl_win PUBLIC vl_portable
-  ole32 oleaut32 uuid shell32 shlwapi user32 gdi32 advapi32 crypt32 wintrust wininet version comctl32)
+  ole32 oleaut32 uuid shell32 shlwapi user32 gdi32 advapi32 crypt32 wintrust imagehlp wininet version comctl32)
 if(NOT VL_TWIN)
   # Its import library holds the undecorated entry names that the module's .def aliases;
   # x86_64 MinGW has none (and needs none: 64-bit names carry no @n).
@@ -60,7 +60,11 @@ endforeach()
 # and a file whose signed programs must pass the publisher check, which wants a chain to a
 # trusted root, with a line
 #   // ctest-trust: test root
-# (tests in the test network always trust it).
+# (tests in the test network always trust it). Such a test runs with a wineserver of its
+# own, ended with the test: a wineserver keeps the roots it was shown for every later
+# process. A file whose signatures must fail for want of a trusted root says
+#   // ctest-trust: none
+# and runs with a wineserver of its own that never trusted the test root.
 include(tools/netns/netns_test.cmake)
 file(GLOB VL_WIN_TESTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/win/*_test.cpp)
 file(GLOB VL_WIN_TEST_SUPPORT CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/win/support/*.cpp)
@@ -79,11 +83,16 @@ function(vl_add_win_test name src program)
   endif()
   file(STRINGS ${src} netns REGEX "^// ctest-netns:")
   file(STRINGS ${src} trust REGEX "^// ctest-trust: test root$")
+  file(STRINGS ${src} distrust REGEX "^// ctest-trust: none$")
   if(netns)
     vl_add_netns_test(${name} "${netns}" ${CMAKE_BINARY_DIR}/wine_run.sh ${program})
   elseif(trust)
     add_test(NAME ${name}
              COMMAND ${PROJECT_SOURCE_DIR}/tools/trust/with_test_root.sh ${VL_TEST_ROOT_CERT}
+                     --wine-prefix ${VL_WINEPREFIX} -- ${CMAKE_BINARY_DIR}/wine_run.sh ${program})
+  elseif(distrust)
+    add_test(NAME ${name}
+             COMMAND ${PROJECT_SOURCE_DIR}/tools/trust/own_wineserver.sh ${VL_WINEPREFIX}
                      -- ${CMAKE_BINARY_DIR}/wine_run.sh ${program})
   else()
     add_test(NAME ${name} COMMAND ${CMAKE_BINARY_DIR}/wine_run.sh ${program})
@@ -156,6 +165,10 @@ foreach(cert maker maker_expired other_serial other_name forged forged_issued)
   vl_signed_copy(TARGET sign_sample CERT ${cert} OUTPUT ${CMAKE_BINARY_DIR}/sign_sample_${cert}.exe)
   add_dependencies(vl_test_inputs sign_sign_sample_${cert})
 endforeach()
+# The maker's certificate named as the signer of a signature that another key made.
+vl_signed_copy(TARGET sign_sample CERT substitute SCRIPT forge_signer.sh
+               OUTPUT ${CMAKE_BINARY_DIR}/sign_sample_substituted.exe)
+add_dependencies(vl_test_inputs sign_sign_sample_substituted)
 
 # The HTTP client's test runs a small server of its own on winsock.
 if(TARGET patch_http_test)

@@ -1,8 +1,11 @@
 #include "adapter/VLServiceAdapterImpl.h"
 
+#include <utility>
+
 #include "com_server/error_info.h"
 #include "com_server/event_proxy.h"
 #include "kernel_link/kernel_launcher.h"
+#include "support/development_mode.h"
 #include "support/product_registry.h"
 #include "support/widget_log.h"
 
@@ -26,35 +29,29 @@ HRESULT TVLServiceAdapterXImpl::InitializeControl()
     m_pForm = &Form();
     m_pForm->m_pAdapter = this;
     m_pUtility = std::make_unique<vl::CVLWidgetUtility>(kComponentName);
-    RegisterKernelServer();
+    CreateHomeFolders();
 
     OSVERSIONINFOA version{};
     version.dwOSVersionInfoSize = sizeof version;
     m_bLegacyOS = !(::GetVersionExA(&version) && version.dwMajorVersion == 6);
     vl::CreateProductKey();
-    m_bVerifyPublisher = vl::ReadProductString(L"envver") != L"Develop";
+    m_bVerifyPublisher = !vl::IsDevelopmentMode();
     return S_OK;
+}
+
+void TVLServiceAdapterXImpl::CreateHomeFolders()
+{
+    const std::wstring home = m_pUtility->GetHomeFolder();
+    // Without a documents folder there is no home: nothing to create.
+    if (home.empty()) return;
+    ::CreateDirectoryW(home.c_str(), nullptr);
+    ::CreateDirectoryW((home + L"\\Log").c_str(), nullptr);
 }
 
 void TVLServiceAdapterXImpl::RegisterKernelServer()
 {
-    const std::wstring home = m_pUtility->GetHomeFolder();
-    // Without a documents folder there is no home: nothing to create or register.
-    if (home.empty()) return;
-    ::CreateDirectoryW(home.c_str(), nullptr);
-    ::CreateDirectoryW((home + L"\\Log").c_str(), nullptr);
-    // The program named in full and its path quoted: "My Vorlink" has a blank, and an
-    // unquoted path would have the system try "<Documents>\My.exe" first.
-    const std::wstring kernelPath = vl::KernelPath(*m_pUtility);
-    std::wstring commandLine = L"\"" + kernelPath + L"\" /regserver";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (::CreateProcessW(kernelPath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                         &process)) {
-        // Not waited for: owning the handles only closes them.
-        vl::UniqueHandle processHandle(process.hProcess), threadHandle(process.hThread);
-    }
+    if (!std::exchange(m_bRegistrationPending, false)) return;
+    vl::RegisterKernelServer(*m_pUtility, m_bVerifyPublisher);
 }
 
 HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::GetActivexObjID(ULONG* dwObjID)

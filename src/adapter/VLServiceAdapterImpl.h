@@ -81,11 +81,14 @@ public:
 
 private:
     // Whether the page's script may use the control now (page_site.cpp); a refusal is
-    // logged with the page's address.
+    // logged with the page's address. The first call let through runs the kernel's
+    // registration before it goes on.
     bool IsCallerAllowed() noexcept;
     // Whether the site lock holds: the container hosts untrusted callers, or the control's
     // site leads to an HTML document (page_site.cpp). Then only portal pages may call.
     bool IsSiteLockInForce();
+    // The site lock: whether the hosting page may use the control.
+    bool IsPageAllowed() noexcept;
     // The body of a page's method, run only when IsCallerAllowed: a refused call has no
     // effect and answers the denied result. Nothing thrown leaves it.
     template <typename Out, typename Body>
@@ -106,10 +109,13 @@ private:
     }
     // A reference that keeps the object alive across calls that may run page script.
     vl::ComPtr<IUnknown> KeepAlive() { return vl::ComPtr<IUnknown>(static_cast<IVLServiceAdapterX*>(this)); }
+    void CreateHomeFolders();
+    // The kernel's registration run, once per instance, at the first call that the site
+    // lock lets through: a page the lock refuses never causes it.
     void RegisterKernelServer();
     void SetReadPipeTimer(bool enabled);
     // The argument check of Initialize and Initialize2, before anything is stored: both
-    // texts given, and fit for a command line, as the stored updater version.
+    // texts given, and fit for a command line.
     bool AreArgumentsAccepted(BSTR szRegionVer, BSTR szNewerVersion) const;
     bool IsReadPipeTimerOn() const;
 
@@ -127,6 +133,11 @@ private:
     // The address of the page's HTML document, from either site; empty outside a page.
     std::wstring ReadPageAddress();
     std::wstring UpdaterPath() const;
+    // Whether the stored updater version can name and judge an updater: empty, or a
+    // version. Text that is not one makes every updater unusable, never a link fail.
+    bool IsUpdaterVersionUsable() const;
+    // The version rule of an updater file: at least the stored updater version.
+    bool IsUpdaterRecentEnough(const std::wstring& updaterPath);
     bool IsLocalUpdaterUsable(const std::wstring& updaterPath);
     std::wstring ProgramVerb() const;
     // Runs a waiting request: link check, log line, exchange; the answer's "RetData=".
@@ -140,6 +151,7 @@ private:
     TVLServiceAdapterX* m_pForm = nullptr;
     bool m_bLegacyOS = true;
     bool m_bVerifyPublisher = true;
+    bool m_bRegistrationPending = true;
     std::unique_ptr<vl::CVLWidgetUtility> m_pUtility;
     // The pipe pair, the pipe number and the kept messages.
     vl::KernelLink m_Link{*this};

@@ -16,10 +16,10 @@ void TVLServiceAdapterXImpl::StoreRegion(const std::wstring& regionValue)
 
 bool TVLServiceAdapterXImpl::AreArgumentsAccepted(BSTR szRegionVer, BSTR szNewerVersion) const
 {
-    // The region and the versions end up on the command lines of programs started elevated.
+    // The region and the version end up on the command lines of programs started elevated.
+    // The stored updater version is judged where the updater is chosen.
     return szRegionVer && szNewerVersion && vl::IsAcceptedRegionValue(vl::BstrText(szRegionVer)) &&
-           vl::IsAcceptedVersionText(vl::BstrText(szNewerVersion)) &&
-           (m_szUpdatorVersion.empty() || vl::IsAcceptedVersionText(m_szUpdatorVersion));
+           vl::IsAcceptedVersionText(vl::BstrText(szNewerVersion));
 }
 
 HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::Initialize(BSTR szRegionVer, BSTR szNewerVersion, BSTR,

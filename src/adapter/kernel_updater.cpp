@@ -1,6 +1,7 @@
 // Handing an outdated kernel to the updater: the local VLUpdate.exe when it will do, a
 // fresh copy over HTTP otherwise, or the portal's install page in an elevated browser.
 #include "adapter/VLServiceAdapterImpl.h"
+#include "adapter/portable/command_line_text.h"
 #include "adapter/portable/updater_choices.h"
 #include "support/platform_calls.h"
 #include "support/held_program_file.h"
@@ -18,18 +19,6 @@ constexpr int kGetFailedLine = 1888;
 constexpr int kSaveFailedLine = 1900;
 constexpr int kSignatureFailedLine = 1919;
 
-bool WriteWholeFile(const std::wstring& path, const std::vector<std::uint8_t>& bytes, std::wstring& error)
-{
-    vl::UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD written = 0;
-    if (file.valid() && ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-        written == bytes.size())
-        return true;
-    error = L"Cannot create file \"" + path + L"\". System error " + std::to_wstring(::GetLastError());
-    return false;
-}
-
 } // namespace
 
 std::wstring TVLServiceAdapterXImpl::UpdaterPath() const
@@ -37,16 +26,26 @@ std::wstring TVLServiceAdapterXImpl::UpdaterPath() const
     return m_pUtility->GetHomeFolder() + L"\\" + kUpdaterFileName;
 }
 
-bool TVLServiceAdapterXImpl::IsLocalUpdaterUsable(const std::wstring& updaterPath)
+bool TVLServiceAdapterXImpl::IsUpdaterVersionUsable() const
 {
-    if (!m_pUtility->IsFileFound(updaterPath)) return false;
+    return m_szUpdatorVersion.empty() || vl::IsAcceptedVersionText(m_szUpdatorVersion);
+}
+
+bool TVLServiceAdapterXImpl::IsUpdaterRecentEnough(const std::wstring& updaterPath)
+{
     if (m_szUpdatorVersion.empty()) return true;
     // An updater without version information, or a required version that is not four
     // numbers, cannot be shown to be recent enough.
+    if (!IsUpdaterVersionUsable()) return false;
     const std::wstring version = m_pUtility->GetFileVersion(updaterPath);
     if (version.empty()) return false;
     const vl::VersionComparison comparison = m_pUtility->IsOlderVersion(version, m_szUpdatorVersion);
     return comparison.valid() && !comparison.older;
+}
+
+bool TVLServiceAdapterXImpl::IsLocalUpdaterUsable(const std::wstring& updaterPath)
+{
+    return m_pUtility->IsFileFound(updaterPath) && IsUpdaterRecentEnough(updaterPath);
 }
 
 ULONG TVLServiceAdapterXImpl::StartUpdater(const std::wstring& newerVersion)
@@ -59,13 +58,13 @@ ULONG TVLServiceAdapterXImpl::StartUpdater(const std::wstring& newerVersion)
     VL_LOG(L"    check whether VLUpdate is existing.\n");
 
     // Held from the checks of its version and publisher until it has started.
-    vl::HeldProgramFile updater(updaterPath);
+    vl::HeldProgramFile updater = m_pUtility->HoldProgram(updaterPath);
     bool usable = IsLocalUpdaterUsable(updaterPath);
     if (usable) {
         VL_LOG(L"    VLUpdate is existing, checking the Torvane signature.\n");
         if (!m_bVerifyPublisher) {
             VL_LOG(L"    the Torvane signature was corrected.\n");
-        } else if (!(updater.Held() && m_pUtility->VerifyPublisher(updaterPath))) {
+        } else if (!m_pUtility->VerifyPublisher(updater)) {
             VL_LOG(L"    the Torvane signature was failed.\n");
             usable = false;
         }
@@ -97,6 +96,11 @@ ULONG TVLServiceAdapterXImpl::StartUpdater(const std::wstring& newerVersion)
 
 bool TVLServiceAdapterXImpl::DownloadUpdater(const std::wstring& updaterPath, vl::HeldProgramFile& updater)
 {
+    // No address is made of text that is not a version.
+    if (!IsUpdaterVersionUsable()) {
+        VL_LOG(L"    the updater version [%s] is no version, nothing to download.\n", m_szUpdatorVersion.c_str());
+        return false;
+    }
     const std::wstring address = m_pUtility->GetEndpoint(vl::kPatchBaseRole) + vl::RemoteUpdaterName(m_szUpdatorVersion);
     auto& http = m_pForm->m_PatchHttp;
     auto fail = [&](const std::wstring& message, int line) {
@@ -117,13 +121,22 @@ bool TVLServiceAdapterXImpl::DownloadUpdater(const std::wstring& updaterPath, vl
     const long received = m_pForm->m_nWorkCount;
     if (received == 0 || !head.contentLength || *head.contentLength != received) return false;
 
-    std::wstring writeError;
-    if (!WriteWholeFile(updaterPath, get.body, writeError))
-        m_pUtility->ShowErrorBox(writeError, kSourceName, kSaveFailedLine);
+    DWORD writeError = 0;
+    if (!vl::WriteProgramFile(m_pUtility->GetDocumentsFolder(), updaterPath, get.body, writeError))
+        m_pUtility->ShowErrorBox(L"Cannot create file \"" + updaterPath + L"\". System error " +
+                                     std::to_wstring(writeError),
+                                 kSourceName, kSaveFailedLine);
 
     VL_LOG(L"    download file succeeded, starting check signature.\n");
-    updater = vl::HeldProgramFile(updaterPath);
-    if (m_bVerifyPublisher && !(updater.Held() && m_pUtility->VerifyPublisher(updaterPath))) {
+    updater = m_pUtility->HoldProgram(updaterPath);
+    bool passed = !m_bVerifyPublisher || m_pUtility->VerifyPublisher(updater);
+    // A genuine but older updater, served under the new name, is refused as it would be
+    // if it lay here already.
+    if (passed && !IsUpdaterRecentEnough(updaterPath)) {
+        VL_LOG(L"    the downloaded VLUpdate is older than [%s].\n", m_szUpdatorVersion.c_str());
+        passed = false;
+    }
+    if (!passed) {
         // Not left behind for a later run to find.
         updater.Discard();
         m_pUtility->ShowErrorBox(m_pUtility->GetMessageText(vl::kSignatureErrorMessage) + L"\n(" + updaterPath + L")",

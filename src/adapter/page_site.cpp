@@ -67,6 +67,18 @@ bool TVLServiceAdapterXImpl::IsSiteLockInForce()
 
 bool TVLServiceAdapterXImpl::IsCallerAllowed() noexcept
 {
+    if (!IsPageAllowed()) return false;
+    try {
+        // Before the call goes on.
+        RegisterKernelServer();
+    } catch (...) {
+        // The run is not the call's business: the call goes on.
+    }
+    return true;
+}
+
+bool TVLServiceAdapterXImpl::IsPageAllowed() noexcept
+{
     try {
         if (!IsSiteLockInForce()) return true;
         // Read at every call: the page may have navigated, and never taken from the

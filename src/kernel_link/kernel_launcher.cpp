@@ -40,6 +40,30 @@ std::wstring ProgramVerb(bool legacyOS)
     return legacyOS ? L"" : L"runas";
 }
 
+void RegisterKernelServer(CVLWidgetUtility& utility, bool verifyPublisher)
+{
+    // Without a documents folder there is no home: nothing to register.
+    if (utility.GetHomeFolder().empty()) return;
+    const std::wstring path = KernelPath(utility);
+    const HeldProgramFile kernel = utility.HoldProgram(path);
+    if (verifyPublisher && !utility.VerifyPublisher(kernel)) {
+        VL_LOG(L"kernel registration: the Torvane signature was failed.\n");
+        return;
+    }
+    VL_LOG(L"kernel registration: startup widget kernel.\n");
+    // The program named in full and its path quoted: "My Vorlink" has a blank, and an
+    // unquoted path would have the system try "<Documents>\My.exe" first.
+    std::wstring commandLine = L"\"" + path + L"\" /regserver";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (::CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                         &process)) {
+        // Not waited for: owning the handles only closes them.
+        UniqueHandle processHandle(process.hProcess), threadHandle(process.hThread);
+    }
+}
+
 HWND StartWidgetKernel(CVLWidgetUtility& utility, const KernelStart& start)
 {
     VL_LOG(L"starting create widget kernel process.\n");
@@ -49,9 +73,9 @@ HWND StartWidgetKernel(CVLWidgetUtility& utility, const KernelStart& start)
     }
     const std::wstring path = KernelPath(utility);
     // Held from the check until the start: nobody can swap the file in between.
-    HeldProgramFile kernel(path);
+    HeldProgramFile kernel = utility.HoldProgram(path);
     VL_LOG(L"    checking Torvane signature of widget kernel.\n");
-    if (start.verifyPublisher && !(kernel.Held() && utility.VerifyPublisher(path))) {
+    if (start.verifyPublisher && !utility.VerifyPublisher(kernel)) {
         utility.ShowErrorBox(utility.GetMessageText(kSignatureErrorMessage) + L"\n(" + path + L")",
                              L"VLServiceAdapterImpl", kSignatureErrorLine);
         VL_LOG(L"    the Torvane signature was failed.\n");

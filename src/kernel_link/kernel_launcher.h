@@ -24,6 +24,10 @@ std::wstring KernelPath(const CVLWidgetUtility& utility);
 // The shell verb programs are started with: "runas" on systems of major version 6.
 std::wstring ProgramVerb(bool legacyOS);
 
+// The kernel's registration run, "<kernel>" /regserver, not waited for: only a kernel
+// that passes the publisher check (unless `verifyPublisher` is false), held from the
+// check until it has started. A failed check is logged, nothing is shown.
+void RegisterKernelServer(CVLWidgetUtility& utility, bool verifyPublisher);
 // The kernel's window once it runs (started here if needed, after the publisher check),
 // or null after a failed check (with the error box) or when no window came in 10 s.
 HWND StartWidgetKernel(CVLWidgetUtility& utility, const KernelStart& start);

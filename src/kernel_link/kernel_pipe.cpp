@@ -4,7 +4,7 @@
 
 #include "kernel_link/pipe_message_codec.h"
 #include "support/ansi_text.h"
-#include "support/user_only_security.h"
+#include "support/user_and_administrators_security.h"
 
 namespace vl {
 
@@ -34,7 +34,7 @@ DWORD TimeLeft(DWORD deadline)
 
 std::unique_ptr<KernelPipe> KernelPipe::CreateServerEnd(const std::wstring& name, DWORD openMode, bool firstInstance)
 {
-    UserOnlySecurity security;
+    UserAndAdministratorsSecurity security;
     if (!security.Attributes()) return nullptr;
     const DWORD flags = FILE_FLAG_OVERLAPPED | (firstInstance ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0);
     UniqueHandle pipe(::CreateNamedPipeW(name.c_str(), openMode | flags,

@@ -19,8 +19,8 @@ namespace vl {
 class KernelPipe {
 public:
     // A server end of the adapter: byte stream, one instance, 4 KiB buffers, only the
-    // current user may open it, no remote client; `firstInstance` fails the creation when
-    // the name exists already. Null on failure.
+    // current user, the administrators and the system may open it, no remote client;
+    // `firstInstance` fails the creation when the name exists already. Null on failure.
     static std::unique_ptr<KernelPipe> CreateServerEnd(const std::wstring& name, DWORD openMode, bool firstInstance);
     // A client end of an existing pipe (GENERIC_READ or GENERIC_WRITE). Null on failure.
     static std::unique_ptr<KernelPipe> OpenClientEnd(const std::wstring& name, DWORD access);

@@ -8,10 +8,10 @@ namespace vl {
 
 namespace {
 
-UniqueRegKey OpenProductKey(REGSAM access)
+UniqueRegKey OpenProductKey(HKEY root, REGSAM access)
 {
     UniqueRegKey key;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, kProductKeyPath, 0, access, key.put()) != ERROR_SUCCESS) key.release();
+    if (::RegOpenKeyExW(root, kProductKeyPath, 0, access, key.put()) != ERROR_SUCCESS) key.release();
     return key;
 }
 
@@ -33,31 +33,9 @@ bool SetProductValue(std::wstring_view valueName, DWORD type, const void* data, 
            ERROR_SUCCESS;
 }
 
-} // namespace
-
-bool CreateProductKey()
+std::wstring ReadStringValue(HKEY root, std::wstring_view valueName)
 {
-    return static_cast<bool>(OpenOrCreateProductKey(KEY_QUERY_VALUE));
-}
-
-int ReadProductInteger(std::wstring_view valueName)
-{
-    const UniqueRegKey key = OpenProductKey(KEY_QUERY_VALUE);
-    if (!key) return 0;
-    const std::wstring name(valueName);
-    DWORD type = 0;
-    DWORD value = 0;
-    DWORD size = sizeof value;
-    if (::RegQueryValueExW(key.get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
-            ERROR_SUCCESS ||
-        type != REG_DWORD || size != sizeof value)
-        return 0;
-    return static_cast<int>(value);
-}
-
-std::wstring ReadProductString(std::wstring_view valueName)
-{
-    const UniqueRegKey key = OpenProductKey(KEY_QUERY_VALUE);
+    const UniqueRegKey key = OpenProductKey(root, KEY_QUERY_VALUE);
     if (!key) return {};
     const std::wstring name(valueName);
     DWORD type = 0;
@@ -80,6 +58,38 @@ std::wstring ReadProductString(std::wstring_view valueName)
     return {};
 }
 
+} // namespace
+
+bool CreateProductKey()
+{
+    return static_cast<bool>(OpenOrCreateProductKey(KEY_QUERY_VALUE));
+}
+
+int ReadProductInteger(std::wstring_view valueName)
+{
+    const UniqueRegKey key = OpenProductKey(HKEY_CURRENT_USER, KEY_QUERY_VALUE);
+    if (!key) return 0;
+    const std::wstring name(valueName);
+    DWORD type = 0;
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    if (::RegQueryValueExW(key.get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
+            ERROR_SUCCESS ||
+        type != REG_DWORD || size != sizeof value)
+        return 0;
+    return static_cast<int>(value);
+}
+
+std::wstring ReadProductString(std::wstring_view valueName)
+{
+    return ReadStringValue(HKEY_CURRENT_USER, valueName);
+}
+
+std::wstring ReadMachineProductString(std::wstring_view valueName)
+{
+    return ReadStringValue(HKEY_LOCAL_MACHINE, valueName);
+}
+
 bool WriteProductInteger(std::wstring_view valueName, int value)
 {
     const DWORD data = static_cast<DWORD>(value);
@@ -94,7 +104,7 @@ bool WriteProductString(std::wstring_view valueName, std::wstring_view value)
 
 bool DeleteProductValue(std::wstring_view valueName)
 {
-    const UniqueRegKey key = OpenProductKey(KEY_SET_VALUE);
+    const UniqueRegKey key = OpenProductKey(HKEY_CURRENT_USER, KEY_SET_VALUE);
     if (!key) return true;
     const std::wstring name(valueName);
     const LSTATUS status = ::RegDeleteValueW(key.get(), name.c_str());

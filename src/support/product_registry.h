@@ -1,5 +1,7 @@
-// Values of the product's registry key HKEY_CURRENT_USER\SOFTWARE\Torvane\vorlink!.
-// A missing key, a missing value and a value of another type all read as the neutral value.
+// Values of the product's registry key HKEY_CURRENT_USER\SOFTWARE\Torvane\vorlink!, and
+// of the key of the same name under HKEY_LOCAL_MACHINE, which only an administrator can
+// write. A missing key, a missing value and a value of another type all read as the
+// neutral value.
 #pragma once
 
 #include <string>
@@ -13,6 +15,8 @@ inline constexpr wchar_t kProductKeyPath[] = L"SOFTWARE\\Torvane\\vorlink!";
 int ReadProductInteger(std::wstring_view valueName);
 // A REG_SZ or REG_EXPAND_SZ value (not expanded); empty otherwise.
 std::wstring ReadProductString(std::wstring_view valueName);
+// The same, of the machine's key, in the module's own view of the registry.
+std::wstring ReadMachineProductString(std::wstring_view valueName);
 
 // Creates the key when it is missing, where the control first uses it; true when it
 // exists afterwards.

@@ -1,12 +1,14 @@
 #include "support/publisher_check.h"
 
-#include <windows.h>
 #include <softpub.h>
+#include <imagehlp.h>
 #include <wincrypt.h>
 #include <wintrust.h>
 
+#include <cstddef>
 #include <memory>
 #include <new>
+#include <vector>
 
 #include "support/portable/serial_text.h"
 #include "support/win_handles.h"
@@ -25,16 +27,36 @@ struct EmbeddedSigner {
     UniqueCertContext certificate;
 };
 
-bool FindEmbeddedSigner(const std::wstring& path, EmbeddedSigner& signer)
+// The signature block of the open program: its first certificate entry, read through the
+// handle, so that it comes from the very bytes that are held.
+std::vector<BYTE> ReadSignatureBlock(HANDLE file)
 {
+    DWORD size = 0;
+    ::ImageGetCertificateData(file, 0, nullptr, &size);
+    if (size <= offsetof(WIN_CERTIFICATE, bCertificate)) return {};
+    std::vector<BYTE> entry(size);
+    auto* certificate = reinterpret_cast<WIN_CERTIFICATE*>(entry.data());
+    if (!::ImageGetCertificateData(file, 0, certificate, &size) || size != entry.size() ||
+        certificate->wCertificateType != WIN_CERT_TYPE_PKCS_SIGNED_DATA || certificate->dwLength > size ||
+        certificate->dwLength <= offsetof(WIN_CERTIFICATE, bCertificate))
+        return {};
+    return std::vector<BYTE>(certificate->bCertificate,
+                             certificate->bCertificate + (certificate->dwLength - offsetof(WIN_CERTIFICATE, bCertificate)));
+}
+
+bool FindEmbeddedSigner(HANDLE file, EmbeddedSigner& signer)
+{
+    std::vector<BYTE> block = ReadSignatureBlock(file);
+    if (block.empty()) return false;
+    CRYPT_DATA_BLOB blob{static_cast<DWORD>(block.size()), block.data()};
     DWORD encoding = 0;
     DWORD contentType = 0;
     DWORD formatType = 0;
     HCERTSTORE rawStore = nullptr;
     HCRYPTMSG rawMessage = nullptr;
-    const BOOL queried = ::CryptQueryObject(CERT_QUERY_OBJECT_FILE, path.c_str(),
-                                            CERT_QUERY_CONTENT_FLAG_PKCS7_SIGNED_EMBED, CERT_QUERY_FORMAT_FLAG_BINARY,
-                                            0, &encoding, &contentType, &formatType, &rawStore, &rawMessage, nullptr);
+    const BOOL queried = ::CryptQueryObject(CERT_QUERY_OBJECT_BLOB, &blob, CERT_QUERY_CONTENT_FLAG_PKCS7_SIGNED,
+                                            CERT_QUERY_FORMAT_FLAG_BINARY, 0, &encoding, &contentType, &formatType,
+                                            &rawStore, &rawMessage, nullptr);
     signer.store.reset(rawStore);
     signer.message.reset(rawMessage);
     if (!queried) return false;
@@ -68,15 +90,17 @@ bool IsMakersCertificate(PCCERT_CONTEXT certificate)
 
 // Serial and name alone are public: anyone can put them in a certificate of their own.
 // The certificate must also chain to a root this machine trusts, through the certificates
-// the signature carries. Its validity period does not count, so that releases signed
-// before the certificate expired keep starting; revocation is not asked for, since no
-// network is assumed.
+// the signature carries: the machine's chain engine, so that a root a program of the user
+// put into the user's own store does not count. Its validity period does not count, so
+// that releases signed before the certificate expired keep starting; revocation is not
+// asked for, since no network is assumed.
 bool ChainsToTrustedRoot(PCCERT_CONTEXT certificate, HCERTSTORE signatureStore)
 {
     CERT_CHAIN_PARA parameters = {};
     parameters.cbSize = sizeof parameters;
     PCCERT_CHAIN_CONTEXT rawChain = nullptr;
-    if (!::CertGetCertificateChain(nullptr, certificate, nullptr, signatureStore, &parameters, 0, nullptr, &rawChain))
+    if (!::CertGetCertificateChain(HCCE_LOCAL_MACHINE, certificate, nullptr, signatureStore, &parameters, 0, nullptr,
+                                   &rawChain))
         return false;
     const UniqueCertChain chain(rawChain);
     // Wine's policy check passes a partial chain, one whose issuer is nowhere to be found:
@@ -94,19 +118,32 @@ bool ChainsToTrustedRoot(PCCERT_CONTEXT certificate, HCERTSTORE signatureStore)
            status.dwError == ERROR_SUCCESS;
 }
 
-// The file's digest must match the one its signature covers; a changed byte fails.
-bool IsSignatureIntact(const std::wstring& path)
+// The signer record only names a certificate: the signature over the signed content must
+// have been made with that certificate's key, or anyone could name the maker's.
+bool IsSignedByCertificate(HCRYPTMSG message, PCCERT_CONTEXT certificate)
 {
-    WINTRUST_FILE_INFO file = {};
-    file.cbStruct = sizeof file;
-    file.pcwszFilePath = path.c_str();
+    CMSG_CTRL_VERIFY_SIGNATURE_EX_PARA verify = {};
+    verify.cbSize = sizeof verify;
+    verify.dwSignerIndex = 0;
+    verify.dwSignerType = CMSG_VERIFY_SIGNER_CERT;
+    verify.pvSigner = const_cast<CERT_CONTEXT*>(certificate);
+    return ::CryptMsgControl(message, 0, CMSG_CTRL_VERIFY_SIGNATURE_EX, &verify);
+}
+
+// The file's digest must match the one its signature covers; a changed byte fails.
+bool IsSignatureIntact(HANDLE file, const std::wstring& path)
+{
+    WINTRUST_FILE_INFO fileInfo = {};
+    fileInfo.cbStruct = sizeof fileInfo;
+    fileInfo.pcwszFilePath = path.c_str();
+    fileInfo.hFile = file;
 
     WINTRUST_DATA data = {};
     data.cbStruct = sizeof data;
     data.dwUIChoice = WTD_UI_NONE;
     data.fdwRevocationChecks = WTD_REVOKE_NONE;
     data.dwUnionChoice = WTD_CHOICE_FILE;
-    data.pFile = &file;
+    data.pFile = &fileInfo;
     data.dwStateAction = WTD_STATEACTION_VERIFY;
     data.dwProvFlags = WTD_HASH_ONLY_FLAG;
 
@@ -119,12 +156,13 @@ bool IsSignatureIntact(const std::wstring& path)
 
 } // namespace
 
-bool VerifyPublisherSignature(const std::wstring& path)
+bool VerifyPublisherSignature(HANDLE file, const std::wstring& path)
 {
-    if (path.empty()) return false;
+    if (!IsValidHandle(file) || path.empty()) return false;
     EmbeddedSigner signer;
-    return FindEmbeddedSigner(path, signer) && IsMakersCertificate(signer.certificate.get()) &&
-           ChainsToTrustedRoot(signer.certificate.get(), signer.store.get()) && IsSignatureIntact(path);
+    return FindEmbeddedSigner(file, signer) && IsMakersCertificate(signer.certificate.get()) &&
+           ChainsToTrustedRoot(signer.certificate.get(), signer.store.get()) &&
+           IsSignedByCertificate(signer.message.get(), signer.certificate.get()) && IsSignatureIntact(file, path);
 }
 
 } // namespace vl

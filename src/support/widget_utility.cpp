@@ -109,9 +109,9 @@ void CVLWidgetUtility::ShowErrorBox(std::wstring_view message, const wchar_t* so
     ShowErrorMessageBox(m_szName, message, sourceFile, line);
 }
 
-bool CVLWidgetUtility::VerifyPublisher(const std::wstring& path) const
+bool CVLWidgetUtility::VerifyPublisher(const HeldProgramFile& program) const
 {
-    return VerifyPublisherSignature(path);
+    return program.Held() && VerifyPublisherSignature(program.Handle(), program.Path());
 }
 
 std::wstring CVLWidgetUtility::GetKeyValue(std::wstring_view text, std::wstring_view key)

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "support/held_program_file.h"
 #include "support/portable/version_text.h"
 #include "support/widget_security.h"
 #include "support/win_handles.h"
@@ -22,6 +23,8 @@ public:
     // The documents folder joined with "My Vorlink"; empty when the shell knows no
     // documents folder. The folder itself is not created here.
     const std::wstring& GetHomeFolder() const { return m_szHomeFolder; }
+    // The user's documents folder as the shell reported it; empty when it knows none.
+    const std::wstring& GetDocumentsFolder() const { return m_szDocFolder; }
 
     // Version text of VLWidgetKernel.exe in the home folder, empty when there is none.
     std::wstring GetKernelVersion();
@@ -43,7 +46,11 @@ public:
     std::wstring GetEndpoint(int role) const;
 
     void ShowErrorBox(std::wstring_view message, const wchar_t* sourceFile, int line) const;
-    bool VerifyPublisher(const std::wstring& path) const;
+    // The publisher check of a held program, through its handle.
+    bool VerifyPublisher(const HeldProgramFile& program) const;
+    // Holds a program of the home folder (or one below the documents folder) from its
+    // check until its start.
+    HeldProgramFile HoldProgram(const std::wstring& path) const { return HeldProgramFile(m_szDocFolder, path); }
 
     // The kernel message field `key` of `text`; one caller at a time.
     std::wstring GetKeyValue(std::wstring_view text, std::wstring_view key);

@@ -151,7 +151,8 @@ TEST(CommandLineText, RegionValuesOfTheTablesAndTheirFormPass)
     for (const std::wstring& value :
          {std::wstring(65, L'a'), std::wstring(L"TW;Production /regserver"), std::wstring(L"TW;Production\" \"x"),
           std::wstring(L"TW;Production\t"), std::wstring(L"TW\0;Production", 14), std::wstring(L"TW;Production&&&&K=x"),
-          std::wstring(L"TW;Production%TEMP%"), std::wstring(L"TW;Prod\x00FCction"), std::wstring(L"TW;P\\..\\x")})
+          std::wstring(L"TW;Production%TEMP%"), std::wstring(L"TW;Prod\x00FCction"), std::wstring(L"TW;P\\..\\x"),
+          std::wstring(L"-unregserver"), std::wstring(L";TW"), std::wstring(L".TW"), std::wstring(L"_TW")})
         EXPECT_FALSE(IsAcceptedRegionValue(value)) << value;
 }
 

@@ -1,8 +1,9 @@
 // ctest: RESOURCE_LOCK product_state
 // ctest-trust: test root
 // What the control does with the product's registry key and its home folder: the key is
-// made where the control first uses it, a new control registers the installed kernel
-// and makes its folders, and a system without a documents folder gets no kernel at all.
+// made where the control first uses it, a new control makes its folders and its first
+// call registers the installed kernel, and a system without a documents folder gets no
+// kernel at all.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <shlobj.h>
@@ -11,6 +12,7 @@
 
 #include "support/adapter_fixture.h"
 #include "support/product_registry.h"
+#include "support/step_log.h"
 #include "support/test_paths.h"
 
 using namespace vl::test;
@@ -115,19 +117,41 @@ TEST_F(HomeTest, TheProductKeyIsMadeWhereTheControlFirstUsesIt)
     EXPECT_TRUE(ProductKeyExists()) << "Initialize2";
 }
 
-TEST_F(HomeTest, ANewControlMakesItsFoldersAndRegistersTheInstalledKernel)
+TEST_F(HomeTest, ANewControlMakesItsFolders)
 {
     const std::wstring home = HomeFolder();
     ASSERT_TRUE(::RemoveDirectoryW(home.c_str()));
     ASSERT_TRUE(CreateControl());
     EXPECT_TRUE(Exists(home));
     EXPECT_TRUE(Exists(home + L"\\Log"));
-    EXPECT_EQ(RegisteredKernel(2000), L"") << "no kernel installed: the run fails quietly";
+}
 
-    control.reset();
-    ASSERT_TRUE(InstallIntoHome(L"signed/VLWidgetKernel.exe", L"VLWidgetKernel.exe"));
-    ASSERT_TRUE(CreateControl());
-    EXPECT_EQ(RegisteredKernel(10000), home + L"\\VLWidgetKernel.exe");
+// A trusted local caller's first call runs the registration, before the call goes on;
+// only a kernel that passes the publisher check is run.
+TEST_F(HomeTest, TheFirstCallRegistersACheckedKernelOnce)
+{
+    const struct {
+        const wchar_t* installed; // null for none
+        bool registered;
+    } cases[] = {{L"signed/VLWidgetKernel.exe", true}, {nullptr, false}, {L"tools/kernel/VLWidgetKernel.exe", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.installed ? c.installed : L"no kernel");
+        ResetProductState();
+        if (c.installed) {
+            ASSERT_TRUE(InstallIntoHome(c.installed, L"VLWidgetKernel.exe"));
+        }
+        const StepLog log;
+        ASSERT_TRUE(CreateControl());
+        EXPECT_EQ(log.Count("kernel registration:"), 0u) << "nothing at creation";
+        vl::UniqueBstr version;
+        ASSERT_EQ(control->GetVersion(version.put()), S_OK);
+        ASSERT_EQ(control->GetVersion(version.put()), S_OK);
+        EXPECT_EQ(log.Count("kernel registration: startup widget kernel."), c.registered ? 1u : 0u) << log.Text();
+        EXPECT_EQ(log.Count("kernel registration: the Torvane signature was failed."), c.registered ? 0u : 1u);
+        EXPECT_EQ(RegisteredKernel(c.registered ? 10000 : 0), c.registered ? HomeFolder() + L"\\VLWidgetKernel.exe" : L"");
+        control.reset();
+        EndRunningKernels();
+    }
 }
 
 TEST_F(HomeTest, WithoutADocumentsFolderThereIsNoKernel)

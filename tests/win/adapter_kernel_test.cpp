@@ -9,6 +9,7 @@
 #include "support/event_recorder.h"
 #include "support/product_registry.h"
 #include "support/stand_in_kernel.h"
+#include "support/step_log.h"
 #include "support/test_paths.h"
 
 using namespace vl::test;
@@ -48,10 +49,39 @@ TEST_F(KernelAdapterTest, RunningKernelIsUsedWithoutCheckOrStart)
     EXPECT_TRUE(RecordedStarts().empty());
 }
 
-TEST_F(KernelAdapterTest, DevelopmentSettingStartsAnUnsignedKernelElevated)
+TEST_F(KernelAdapterTest, DevelopmentModeNeedsTheExactValueUnderTheUserAndTheMachine)
+{
+    const struct {
+        const wchar_t* user;    // null for no value
+        const wchar_t* machine; // in this program's (the module's) view
+        bool verifies;
+    } cases[] = {
+        {L"Develop", L"Develop", false}, {L"Develop", nullptr, true},  {nullptr, L"Develop", true},
+        {L"develop", L"Develop", true},  {L"Develop", L"develop", true}, {L"Develop", L"Develop ", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::wstring(c.user ? c.user : L"-") + L" / " + (c.machine ? c.machine : L"-"));
+        ResetProductState();
+        if (c.user) {
+            ASSERT_TRUE(WriteProductStringUnder(HKEY_CURRENT_USER, L"envver", c.user));
+        }
+        if (c.machine) {
+            ASSERT_TRUE(WriteProductStringUnder(HKEY_LOCAL_MACHINE, L"envver", c.machine));
+        }
+        const StepLog log;
+        ASSERT_TRUE(CreateControl());
+        EXPECT_EQ(adapter->VerifiesPublisher(), c.verifies);
+        // The user's value alone is noted.
+        const bool userOnly = c.verifies && c.user && std::wstring_view(c.user) == L"Develop";
+        EXPECT_EQ(log.Count("is set for this user only"), userOnly ? 1u : 0u);
+        control.reset();
+    }
+}
+
+TEST_F(KernelAdapterTest, DevelopmentModeStartsAnUnsignedKernelElevated)
 {
     ASSERT_TRUE(InstallIntoHome(L"tools/kernel/VLWidgetKernel.exe", L"VLWidgetKernel.exe"));
-    ASSERT_TRUE(EnterDevelopmentMode());
+    ASSERT_TRUE(SetDevelopmentMode());
     ASSERT_TRUE(CreateControl());
     EXPECT_FALSE(adapter->VerifiesPublisher());
     EXPECT_FALSE(adapter->IsLegacyOS()); // the prefix reports major version 6
@@ -68,8 +98,8 @@ TEST_F(KernelAdapterTest, DevelopmentSettingStartsAnUnsignedKernelElevated)
 TEST_F(KernelAdapterTest, UnsignedKernelIsRefusedWithTheSignatureErrorBox)
 {
     ASSERT_TRUE(InstallIntoHome(L"tools/kernel/VLWidgetKernel.exe", L"VLWidgetKernel.exe"));
-    // Only the exact "Develop" turns the check off.
-    ASSERT_TRUE(vl::WriteProductString(L"envver", L"develop"));
+    // Any program of the user could write the user's value: it turns no check off.
+    ASSERT_TRUE(vl::WriteProductString(L"envver", L"Develop"));
     ASSERT_TRUE(CreateControl());
     EXPECT_TRUE(adapter->VerifiesPublisher());
     RecordShellStarts(false);

@@ -14,9 +14,9 @@
 #include "support/error_box_watcher.h"
 #include "support/patch_root.h"
 #include "support/product_registry.h"
+#include "support/step_log.h"
 #include "support/temp_folder.h"
 #include "support/test_paths.h"
-#include "support/widget_log.h"
 #include "tables/portable/endpoint_table.h"
 
 using namespace vl::test;
@@ -124,26 +124,16 @@ TEST_F(PageUpdaterTest, InitializeDecidesWithTheAddressOfItsDocument)
 // The development setting uses an unsigned local updater without checking it.
 TEST_F(PageUpdaterTest, DevelopmentSettingStartsAnUnsignedLocalUpdater)
 {
-    ASSERT_TRUE(EnterDevelopmentMode());
+    ASSERT_TRUE(SetDevelopmentMode());
     ASSERT_TRUE(InstallIntoHome(L"tools/updater/VLUpdate.exe", L"VLUpdate.exe"));
     ASSERT_TRUE(CreateControl());
-    TempFolder folder;
-    vl::CVLWidgetLog log;
-    ASSERT_TRUE(log.Open(folder.File(L"steps.log"), L"w"));
-    vl::g_pWidgetLog = &log;
+    const StepLog log;
     const ULONG result = Initialize2(L"");
-    vl::g_pWidgetLog = nullptr;
-    log.Close();
     EXPECT_EQ(result, static_cast<ULONG>(VLS_HAVE_TO_UPDATE));
     ASSERT_EQ(RecordedStarts().size(), 1u);
     EXPECT_EQ(RecordedStarts()[0].file, L"\"" + LocalUpdater() + L"\"");
-    const std::string steps = ReadFileBytes(folder.File(L"steps.log"));
-    std::size_t corrected = 0;
-    for (auto at = steps.find("the Torvane signature was corrected."); at != std::string::npos;
-         at = steps.find("the Torvane signature was corrected.", at + 1))
-        ++corrected;
-    EXPECT_EQ(corrected, 2u) << steps;
-    EXPECT_EQ(steps.find("start download"), std::string::npos);
+    EXPECT_EQ(log.Count("the Torvane signature was corrected."), 2u) << log.Text();
+    EXPECT_EQ(log.Count("start download"), 0u);
 }
 
 TEST_F(PageUpdaterTest, ALocalUpdaterThatFailsTheCheckIsReplacedByAFreshDownload)

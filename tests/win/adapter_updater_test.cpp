@@ -127,10 +127,17 @@ TEST_F(ElevatingUpdaterTest, MissingUpdaterOnTheServerShowsTheHeadError)
     EXPECT_TRUE(RecordedStarts().empty());
 }
 
-TEST_F(ElevatingUpdaterTest, DownloadedUpdaterWithABadSignatureIsRefusedAndDeleted)
+TEST_F(ElevatingUpdaterTest, DownloadedUpdaterThatFailsTheCheckIsRefusedAndDeleted)
 {
-    // Unsigned, and signed with a self-made certificate that carries the maker's serial and name.
-    for (const wchar_t* published : {L"tools/updater/VLUpdate.exe", L"sign_sample_forged.exe"}) {
+    for (const wchar_t* published : {
+             L"tools/updater/VLUpdate.exe",
+             // A self-made certificate that carries the maker's serial and name.
+             L"sign_sample_forged.exe",
+             // The maker's certificate named as signer of what another key signed.
+             L"sign_sample_substituted.exe",
+             // Genuine and signed, but older than asked for: found here, it would not do.
+             L"signed/VLUpdate_2_0_1_6.exe",
+         }) {
         Publish(published, L"VLUpdate_2_0_1_7.exe");
         ErrorBoxWatcher box(L"vorlink! ActiveX (VLServiceAdapterImpl:1919)");
         EXPECT_EQ(Initialize(L"2.0.1.7", InstallPage()), static_cast<ULONG>(VLS_FAIL)) << published;
@@ -140,6 +147,14 @@ TEST_F(ElevatingUpdaterTest, DownloadedUpdaterWithABadSignatureIsRefusedAndDelet
         // Not left for a later run to find.
         EXPECT_EQ(::GetFileAttributesW(LocalUpdater().c_str()), INVALID_FILE_ATTRIBUTES) << published;
     }
+}
+
+TEST_F(ElevatingUpdaterTest, AnUpdaterVersionThatIsNoVersionFetchesNothing)
+{
+    const std::size_t requests = PatchRequests().size();
+    EXPECT_EQ(Initialize(L"2.0.1.7/../../x", InstallPage()), static_cast<ULONG>(VLS_FAIL));
+    EXPECT_EQ(PatchRequests().size(), requests);
+    EXPECT_TRUE(RecordedStarts().empty());
 }
 
 // The platform's browser replaced, in this test's throwaway prefix, by one that records how

@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <psapi.h>
 
+#include <algorithm>
 #include <regex>
 
 #include "support/adapter_fixture.h"
@@ -72,9 +73,16 @@ TEST_F(AdapterTest, FloodingKernelNeitherStallsThePageNorGrowsTheControl)
         dropped += std::stoul((*it)[1]);
         ++dropLines;
     }
-    // Every other well-formed message reaches the page, in order.
+    // Every other well-formed message reaches the page, in order. The save was sent again
+    // while its answer was late: the second answer reaches the page too, when it comes in
+    // time, and is no flood message.
+    const auto floodResults = [&] {
+        const auto results = events.Results();
+        return static_cast<std::size_t>(
+            std::count_if(results.begin(), results.end(), [](const auto& result) { return result.cmd == 100u; }));
+    };
     const int ticksBefore = g_pageTicks;
-    PumpUntil([&] { return events.Results().size() + dropped >= kFlood; }, 30000);
+    PumpUntil([&] { return floodResults() + dropped >= kFlood; }, 30000);
     PumpMessages(300);
     const int pageTicks = g_pageTicks - ticksBefore;
     ::KillTimer(nullptr, pageTimer);
@@ -84,6 +92,7 @@ TEST_F(AdapterTest, FloodingKernelNeitherStallsThePageNorGrowsTheControl)
     const auto results = events.Results();
     int expected = 1;
     for (const auto& result : results) {
+        if (result.cmd == 162u) continue;
         ASSERT_EQ(result.cmd, 100u);
         const int number = std::stoi(result.params.substr(6));
         EXPECT_GE(number, expected) << "no message twice, none out of order";
@@ -91,7 +100,7 @@ TEST_F(AdapterTest, FloodingKernelNeitherStallsThePageNorGrowsTheControl)
     }
     EXPECT_EQ(dropLines, 1);
     EXPECT_GT(dropped, 0u);
-    EXPECT_EQ(results.size() + dropped, static_cast<std::size_t>(kFlood));
+    EXPECT_EQ(floodResults() + dropped, static_cast<std::size_t>(kFlood));
     EXPECT_GT(pageTicks, 0);
     EXPECT_LT(after, before + 16 * 1024 * 1024);
     EXPECT_TRUE(adapter->IsKernelLinked());

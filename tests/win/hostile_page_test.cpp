@@ -79,13 +79,20 @@ protected:
         return output;
     }
 
-    // Whether a kernel started as a page's kernel; the registration run at the control's
-    // creation does not count.
+    // Whether a kernel started as a page's kernel; the registration run does not count.
     bool KernelStarted() const
     {
         for (const std::wstring& line : journal.Lines())
             if (line.starts_with(L"command line:") && !line.ends_with(L"/regserver")) return true;
         return false;
+    }
+
+    // How often the kernel ran for its registration.
+    std::size_t RegistrationRuns() const
+    {
+        std::size_t runs = 0;
+        for (const std::wstring& line : journal.Lines()) runs += line.ends_with(L"/regserver");
+        return runs;
     }
 
     KernelJournal journal;
@@ -100,12 +107,14 @@ TEST_P(HostilePageTest, PortalPagesUseEveryMethodOtherPagesNone)
     if (page.portal) {
         EXPECT_EQ(output, kAllowedAnswers);
         EXPECT_TRUE(KernelStarted());
+        // Once, at the first call.
+        EXPECT_EQ(RegistrationRuns(), 1u);
         EXPECT_FALSE(journal.Messages().empty());
         return;
     }
     EXPECT_EQ(output, kDeniedAnswers);
-    // Nothing started, nothing sent, nothing stored or deleted.
-    EXPECT_FALSE(KernelStarted());
+    // Nothing started, not even the registration, nothing sent, nothing stored or deleted.
+    EXPECT_TRUE(journal.Lines().empty());
     EXPECT_TRUE(journal.Messages().empty());
     EXPECT_EQ(vl::ReadProductString(L"Progress"), L"Status=Done");
     EXPECT_EQ(vl::ReadProductString(L"KernelRegion"), L"");
@@ -122,6 +131,7 @@ TEST_F(HostilePageTest, APageWithoutTheSafetyOptionIsLockedAllTheSame)
     EXPECT_FALSE(KernelStarted());
     EXPECT_EQ(RunPage(L"http://tw.vorlink.com/games/", false), kAllowedAnswers);
     EXPECT_TRUE(KernelStarted());
+    EXPECT_EQ(RegistrationRuns(), 1u);
 }
 
 namespace {
@@ -264,7 +274,7 @@ TEST_F(BrowserContainerTest, OnlyThePortalsPagesScriptTheControlHoweverItIsSited
                                           << " development " << c.developmentMode);
         ResetProductState();
         if (c.developmentMode) {
-            ASSERT_TRUE(EnterDevelopmentMode());
+            ASSERT_TRUE(SetDevelopmentMode());
         }
         // As a browser does: the safety option first, then the site.
         const vl::ComPtr<IUnknown> object = CreateObject(c.safetyOption);

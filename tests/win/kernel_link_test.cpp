@@ -5,6 +5,7 @@
 #include <aclapi.h>
 
 #include <atomic>
+#include <iterator>
 #include <thread>
 
 #include "kernel_link/kernel_link.h"
@@ -249,7 +250,7 @@ TEST_F(KernelLinkTest, WriteIntoAFullPipeFailsAtTheDeadlineWithoutHalfAMessage)
         EXPECT_EQ(received[i], vl::FormatKernelMessage(2, static_cast<int>(i - 1), std::string(4000, 'p')));
 }
 
-TEST_F(KernelLinkTest, ThePairIsForTheCurrentUserOnly)
+TEST_F(KernelLinkTest, ThePairIsForTheUserTheAdministratorsAndTheSystemOnly)
 {
     Link();
     vl::UniqueHandle token;
@@ -257,7 +258,12 @@ TEST_F(KernelLinkTest, ThePairIsForTheCurrentUserOnly)
     BYTE userBuffer[256];
     DWORD size = 0;
     ASSERT_TRUE(::GetTokenInformation(token.get(), TokenUser, userBuffer, sizeof userBuffer, &size));
-    PSID user = reinterpret_cast<TOKEN_USER*>(userBuffer)->User.Sid;
+    // An elevated kernel runs as the user or, on a standard account, as an administrator.
+    BYTE administrators[SECURITY_MAX_SID_SIZE], system[SECURITY_MAX_SID_SIZE];
+    DWORD administratorsSize = sizeof administrators, systemSize = sizeof system;
+    ASSERT_TRUE(::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &administratorsSize));
+    ASSERT_TRUE(::CreateWellKnownSid(WinLocalSystemSid, nullptr, system, &systemSize));
+    const PSID admitted[] = {reinterpret_cast<TOKEN_USER*>(userBuffer)->User.Sid, administrators, system};
     for (HANDLE pipe : {link.ReadPipe(), link.WritePipe()}) {
         PACL dacl = nullptr;
         PSECURITY_DESCRIPTOR descriptor = nullptr;
@@ -265,12 +271,15 @@ TEST_F(KernelLinkTest, ThePairIsForTheCurrentUserOnly)
                                     nullptr, &descriptor),
                   ERROR_SUCCESS);
         ASSERT_NE(dacl, nullptr);
-        EXPECT_EQ(dacl->AceCount, 1);
-        void* ace = nullptr;
-        ASSERT_TRUE(::GetAce(dacl, 0, &ace));
-        const auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
-        EXPECT_EQ(allowed->Header.AceType, ACCESS_ALLOWED_ACE_TYPE);
-        EXPECT_TRUE(::EqualSid(const_cast<DWORD*>(&allowed->SidStart), user));
+        // Nobody else: no Everyone, no Anonymous.
+        ASSERT_EQ(dacl->AceCount, std::size(admitted));
+        for (WORD i = 0; i < dacl->AceCount; ++i) {
+            void* ace = nullptr;
+            ASSERT_TRUE(::GetAce(dacl, i, &ace));
+            const auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
+            EXPECT_EQ(allowed->Header.AceType, ACCESS_ALLOWED_ACE_TYPE);
+            EXPECT_TRUE(::EqualSid(const_cast<DWORD*>(&allowed->SidStart), admitted[i])) << i;
+        }
         ::LocalFree(descriptor);
     }
 }

@@ -12,9 +12,8 @@
 #include "support/control_instance.h"
 #include "support/kernel_journal.h"
 #include "support/product_registry.h"
-#include "support/temp_folder.h"
+#include "support/step_log.h"
 #include "support/test_paths.h"
-#include "support/widget_log.h"
 
 using namespace vl::test;
 
@@ -57,13 +56,15 @@ std::wstring ForgedText()
 
 TEST_F(PageHardeningTest, RegistrationRunNamesTheKernelQuoted)
 {
-    ASSERT_TRUE(InstallIntoHome(L"tools/kernel/VLWidgetKernel.exe", L"VLWidgetKernel.exe"));
-    // A program planted where an unquoted "<Documents>\My Vorlink\..." is tried first: a
-    // kernel, which would journal its start and, taking "Vorlink\VLWidgetKernel.exe" for
+    ASSERT_TRUE(InstallIntoHome(L"signed/VLWidgetKernel.exe", L"VLWidgetKernel.exe"));
+    // A program planted where an unquoted "<Documents>\\My Vorlink\\..." is tried first: a
+    // kernel, which would journal its start and, taking "Vorlink\\VLWidgetKernel.exe" for
     // its first argument, run as a kernel.
     const PlantedProgram planted(HomeFolder().substr(0, HomeFolder().rfind(L'\\')) + L"\\My.exe");
-    ASSERT_TRUE(::CopyFileW(BuildFile(L"tools/kernel/VLWidgetKernel.exe").c_str(), planted.path.c_str(), FALSE));
+    ASSERT_TRUE(::CopyFileW(BuildFile(L"signed/VLWidgetKernel.exe").c_str(), planted.path.c_str(), FALSE));
     ASSERT_TRUE(CreateControl());
+    vl::UniqueBstr version;
+    ASSERT_EQ(control->GetVersion(version.put()), S_OK);
     PumpUntil([] { return !vl::ReadProductString(L"KernelRegistered").empty(); }, 10000);
     EXPECT_EQ(_wcsicmp(vl::ReadProductString(L"KernelRegistered").c_str(), KernelPath().c_str()), 0);
     EXPECT_EQ(journal.Lines(), std::vector<std::wstring>{L"command line: \"" + KernelPath() + L"\" /regserver"});
@@ -81,6 +82,8 @@ TEST_F(PageHardeningTest, TextThatWouldReachACommandLineFailsBeforeAnythingHappe
         {L"TW;Production /regserver", L"1.0.0.10"},
         {L"TW;Production\" \"x", L"1.0.0.10"},
         {std::wstring(65, L'A'), L"1.0.0.10"},
+        // The first argument of the elevated kernel and updater: no option.
+        {L"-unregserver", L"1.0.0.10"},
         {L"TW;Production", L"1.0.0.10 /x"},
         {L"TW;Production", L""},
     };
@@ -92,25 +95,30 @@ TEST_F(PageHardeningTest, TextThatWouldReachACommandLineFailsBeforeAnythingHappe
         EXPECT_EQ(control->Initialize(region.get(), version.get(), nullptr, 0, &result), S_FALSE);
         EXPECT_EQ(result, static_cast<ULONG>(VLS_FAIL));
     }
-    // The required updater version goes the same way.
-    vl::UniqueBstr updater{std::wstring_view(L"2.0.1.7 /x")};
-    control->SetUpdatorVersion(updater.get());
-    ULONG result = 99;
-    EXPECT_EQ(Initialize2(kRegion, L"1.0.0.10", result), S_FALSE);
     EXPECT_EQ(vl::ReadProductString(L"Progress"), L"Status=Done");
     EXPECT_TRUE(RecordedStarts().empty());
 
     // Accepted text goes on: no kernel, no updater, no page address gives VLS_FAIL with S_OK.
-    updater = vl::UniqueBstr{std::wstring_view(L"2.0.1.7")};
-    control->SetUpdatorVersion(updater.get());
-    EXPECT_EQ(Initialize2(L"XX;Some_Other-1.0", L"1.0.0.10", result), S_OK);
+    // The stored updater version is no command-line text: it is judged where the updater is
+    // chosen, and text that is no version only makes every updater unusable.
+    for (const wchar_t* updaterVersion : {L"2.0.1.7", L"2.0.1.7 /x"}) {
+        vl::UniqueBstr updater{std::wstring_view(updaterVersion)};
+        control->SetUpdatorVersion(updater.get());
+        ULONG result = 99;
+        EXPECT_EQ(Initialize2(L"XX;Some_Other-1.0", L"1.0.0.10", result), S_OK) << updaterVersion;
+        EXPECT_EQ(result, static_cast<ULONG>(VLS_FAIL));
+    }
     EXPECT_EQ(vl::ReadProductString(L"Progress"), L"");
+    EXPECT_TRUE(RecordedStarts().empty());
 }
 
 TEST_F(PageHardeningTest, KernelGetsTheRegionAsItsFirstArgumentAndNoForgedMessage)
 {
     ASSERT_TRUE(InstallIntoHome(L"signed/VLWidgetKernel.exe", L"VLWidgetKernel.exe"));
     ASSERT_TRUE(CreateControl());
+    // An updater version that is no version stops no link to a current kernel.
+    const vl::UniqueBstr updater{std::wstring_view(L"2.0.1.7 /x")};
+    control->SetUpdatorVersion(updater.get());
     ULONG result = 99;
     ASSERT_EQ(Initialize2(kRegion, L"1.0.0.10", result), S_OK);
     ASSERT_EQ(result, static_cast<ULONG>(VLS_OK));
@@ -149,10 +157,7 @@ TEST_F(PageHardeningTest, UntrustedCallersWithoutAPageAddressAreRefused)
     ASSERT_TRUE(InstallIntoHome(L"signed/VLWidgetKernel.exe", L"VLWidgetKernel.exe"));
     ASSERT_TRUE(CreateControl());
     RecordShellStarts(false);
-    TempFolder folder;
-    vl::CVLWidgetLog log;
-    ASSERT_TRUE(log.Open(folder.File(L"adapter.log"), L"w"));
-    vl::g_pWidgetLog = &log;
+    const StepLog log;
 
     vl::ComPtr<IObjectSafety> safety = QueryAs<IObjectSafety>(control.get());
     ASSERT_EQ(safety->SetInterfaceSafetyOptions(IID_IDispatch, INTERFACESAFE_FOR_UNTRUSTED_CALLER,
@@ -173,15 +178,11 @@ TEST_F(PageHardeningTest, UntrustedCallersWithoutAPageAddressAreRefused)
     vl::UniqueBstr text;
     EXPECT_EQ(control->GetVersion(text.put()), S_OK);
     EXPECT_EQ(text.str(), L"Failure");
-    vl::g_pWidgetLog = nullptr;
 
     EXPECT_EQ(vl::ReadProductString(L"Progress"), L"Status=Done");
     EXPECT_TRUE(RecordedStarts().empty());
     EXPECT_EQ(adapter->ReadPipe(), nullptr);
-    // One line per refused call, naming the (missing) address.
-    const std::string lines = ReadFileBytes(folder.File(L"adapter.log"));
-    std::size_t refusals = 0;
-    for (std::size_t at = 0; (at = lines.find("]: refused a call of the page [].", at)) != std::string::npos; ++at)
-        ++refusals;
-    EXPECT_EQ(refusals, 4u) << lines;
+    // One line per refused call, naming the (missing) address; no registration run either.
+    EXPECT_EQ(log.Count("]: refused a call of the page []."), 4u) << log.Text();
+    EXPECT_EQ(log.Count("kernel registration:"), 0u);
 }

@@ -7,6 +7,9 @@
 
 #include "support/adapter_fixture.h"
 #include "support/error_box_watcher.h"
+#include "support/planted_link.h"
+#include "support/step_log.h"
+#include "support/temp_folder.h"
 #include "support/test_paths.h"
 
 using namespace vl::test;
@@ -15,11 +18,13 @@ namespace {
 
 const std::wstring kRegion = L"TW;Production";
 
-// What other processes could do to a file while the control starts it.
+// What other processes could do to a file and its folders while the control starts it.
 struct Interference {
     DWORD overwrite = ERROR_SUCCESS;
     DWORD remove = ERROR_SUCCESS;
     DWORD rename = ERROR_SUCCESS;
+    DWORD renameHome = ERROR_SUCCESS;
+    DWORD renameDocuments = ERROR_SUCCESS;
     bool readable = false;
 };
 
@@ -41,6 +46,10 @@ BOOL WINAPI InterferingShellExecuteEx(SHELLEXECUTEINFOW* info)
     g_interference.overwrite = Outcome(::CopyFileW(BuildFile(L"sign_sample_forged.exe").c_str(), g_target.c_str(), FALSE));
     g_interference.rename = Outcome(::MoveFileExW(g_target.c_str(), (g_target + L".old").c_str(), MOVEFILE_REPLACE_EXISTING));
     g_interference.remove = Outcome(::DeleteFileW(g_target.c_str()));
+    // A folder renamed away could come back as a link to another folder.
+    const std::wstring home = HomeFolder(), documents = home.substr(0, home.rfind(L'\\'));
+    g_interference.renameHome = Outcome(::MoveFileExW(home.c_str(), (home + L".old").c_str(), 0));
+    g_interference.renameDocuments = Outcome(::MoveFileExW(documents.c_str(), (documents + L".old").c_str(), 0));
     vl::UniqueHandle reader(::CreateFileW(g_target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
                                           nullptr));
     g_interference.readable = reader.valid();
@@ -124,9 +133,65 @@ TEST_F(ProgramStartTest, TheCheckedFileCannotBeSwappedBeforeItStarts)
         EXPECT_EQ(g_interference.overwrite, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
         EXPECT_EQ(g_interference.rename, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
         EXPECT_EQ(g_interference.remove, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+        EXPECT_EQ(g_interference.renameHome, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+        EXPECT_EQ(g_interference.renameDocuments, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
         EXPECT_TRUE(g_interference.readable) << "starting a program needs no more than reading it";
         // Let go once started.
         EXPECT_TRUE(::DeleteFileW(g_target.c_str())) << ::GetLastError();
         control.reset();
+    }
+}
+
+// A program of the user may have put a link where the control's folder or program should
+// be, leading to a genuine signed program elsewhere: the check would pass, and the link
+// could be re-pointed before the start. Nothing is started through a link.
+TEST_F(ProgramStartTest, ALinkOnTheWayStartsNothing)
+{
+    const struct {
+        const wchar_t* name;
+        const wchar_t* installed;
+        std::function<bool(TVLServiceAdapterXImpl&, IVLServiceAdapterX&)> refused;
+    } starts[] = {
+        {L"VLWidgetKernel.exe", L"signed/VLWidgetKernel.exe",
+         [](TVLServiceAdapterXImpl& adapter, IVLServiceAdapterX&) {
+             ErrorBoxWatcher box(L"vorlink! ActiveX (VLServiceAdapterImpl:2121)");
+             return !adapter.StartWidgetKernel() && !box.Text().empty();
+         }},
+        // No fresh copy either: on major version 6 without a page, nothing is left to do.
+        {L"VLUpdate.exe", L"signed/VLUpdate.exe",
+         [](TVLServiceAdapterXImpl& adapter, IVLServiceAdapterX&) {
+             return adapter.StartUpdater(L"1.0.0.10") == VLS_FAIL;
+         }},
+        // The registration run at the first call.
+        {L"VLWidgetKernel.exe", L"signed/VLWidgetKernel.exe",
+         [](TVLServiceAdapterXImpl&, IVLServiceAdapterX& control) {
+             const StepLog log;
+             vl::UniqueBstr version;
+             return control.GetVersion(version.put()) == S_OK &&
+                    log.Count("kernel registration: the Torvane signature was failed.") == 1;
+         }},
+    };
+    for (const bool linkedFolder : {true, false}) {
+        for (const auto& c : starts) {
+            SCOPED_TRACE(std::wstring(linkedFolder ? L"linked home folder, " : L"linked program, ") + c.name);
+            ResetProductState();
+            ASSERT_TRUE(CreateControl());
+            RecordShellStarts(false);
+            TempFolder elsewhere;
+            ASSERT_TRUE(::CopyFileW(BuildFile(c.installed).c_str(), elsewhere.File(c.name).c_str(), FALSE));
+            const std::wstring home = HomeFolder();
+            if (linkedFolder) {
+                ASSERT_TRUE(::RemoveDirectoryW((home + L"\\Log").c_str()));
+                ASSERT_TRUE(::RemoveDirectoryW(home.c_str()));
+            }
+            const PlantedLink link(linkedFolder ? home : home + L"\\" + c.name,
+                                   linkedFolder ? elsewhere.Path() : elsewhere.File(c.name));
+            ASSERT_TRUE(link.Planted());
+
+            EXPECT_TRUE(c.refused(*adapter, *control.get()));
+            EXPECT_TRUE(RecordedStarts().empty());
+            EXPECT_EQ(::FindWindowW(L"TMainForm", nullptr), nullptr);
+            control.reset();
+        }
     }
 }

@@ -7,12 +7,26 @@
 
 #include "support/temp_folder.h"
 #include "support/test_paths.h"
+#include "support/win_handles.h"
 
 using namespace vl;
 using vl::test::BuildFile;
 using vl::test::ReadFileBytes;
 using vl::test::TempFolder;
 using vl::test::WriteFileBytes;
+
+namespace {
+
+// The check of a file opened here, as the control opens what it starts: for reading,
+// shared for reading only.
+bool Verify(const std::wstring& path)
+{
+    const vl::UniqueHandle file(
+        ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    return VerifyPublisherSignature(file.get(), path);
+}
+
+} // namespace
 
 TEST(PublisherCheck, AcceptsOnlyTheMakersCertificateChainedToATrustedRoot)
 {
@@ -27,19 +41,21 @@ TEST(PublisherCheck, AcceptsOnlyTheMakersCertificateChainedToATrustedRoot)
         {L"sign_sample_forged.exe", false},
         // ... or in one issued by an authority of one's own, which nobody trusts.
         {L"sign_sample_forged_issued.exe", false},
+        // A signer record naming the maker's certificate, over a signature another key made.
+        {L"sign_sample_substituted.exe", false},
         {L"sign_sample_other_serial.exe", false},
         {L"sign_sample_other_name.exe", false},
         {L"sign_sample.exe", false},
     };
-    for (const auto& c : cases) EXPECT_EQ(VerifyPublisherSignature(BuildFile(c.file)), c.accepted) << c.file;
+    for (const auto& c : cases) EXPECT_EQ(Verify(BuildFile(c.file)), c.accepted) << c.file;
 }
 
 TEST(PublisherCheck, RejectsAnEmptyPathAMissingFileAndAFileThatIsNoProgram)
 {
     TempFolder folder;
-    EXPECT_FALSE(VerifyPublisherSignature(L""));
-    EXPECT_FALSE(VerifyPublisherSignature(folder.File(L"missing.exe")));
-    EXPECT_FALSE(VerifyPublisherSignature(folder.Path()));
+    EXPECT_FALSE(Verify(L""));
+    EXPECT_FALSE(Verify(folder.File(L"missing.exe")));
+    EXPECT_FALSE(Verify(folder.Path()));
 }
 
 TEST(PublisherCheck, RejectsASignedFileWithOneChangedByte)
@@ -51,11 +67,26 @@ TEST(PublisherCheck, RejectsASignedFileWithOneChangedByte)
     bytes[bytes.size() / 2] ^= 0x01;
     const std::wstring tampered = folder.File(L"VLUpdate.exe");
     ASSERT_TRUE(WriteFileBytes(tampered, bytes));
-    EXPECT_FALSE(VerifyPublisherSignature(tampered));
+    EXPECT_FALSE(Verify(tampered));
 
     // The same bytes restored pass again: only the changed byte made the difference.
     bytes[bytes.size() / 2] ^= 0x01;
     const std::wstring restored = folder.File(L"restored.exe");
     ASSERT_TRUE(WriteFileBytes(restored, bytes));
-    EXPECT_TRUE(VerifyPublisherSignature(restored));
+    EXPECT_TRUE(Verify(restored));
+}
+
+TEST(PublisherCheck, ReadsTheOpenFileNeverItsPath)
+{
+    const std::wstring signedFile = BuildFile(L"sign_sample_maker.exe"), unsignedFile = BuildFile(L"sign_sample.exe");
+    const struct {
+        const std::wstring& opened;
+        const std::wstring& named;
+        bool accepted;
+    } cases[] = {{signedFile, unsignedFile, true}, {unsignedFile, signedFile, false}};
+    for (const auto& c : cases) {
+        const vl::UniqueHandle file(
+            ::CreateFileW(c.opened.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        EXPECT_EQ(VerifyPublisherSignature(file.get(), c.named), c.accepted) << c.opened;
+    }
 }

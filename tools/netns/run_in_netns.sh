@@ -9,23 +9,15 @@
 # --test-root   a root certificate (PEM) that the command's Wine programs trust, through
 #               tools/trust/with_test_root.sh (default: $VL_TEST_ROOT; none when empty)
 # --wine-prefix gives the command's Wine programs a wineserver of their own inside the
-#               namespace, on a throwaway layer over PREFIX (changes are discarded). Needed:
-#               Wine creates every socket in the wineserver, so programs talking to a
-#               wineserver outside would connect in the outer network.
+#               namespace, on a throwaway layer over PREFIX (changes are discarded), through
+#               tools/trust/own_wineserver.sh. Needed: Wine creates every socket in the
+#               wineserver, so programs talking to a wineserver outside would connect in the
+#               outer network.
 # --root and any other option go to patch_server (see tools/patch_server/patch_server.cpp);
 # it serves DIR, created when missing. The exit status is the command's. Needs root.
 set -euo pipefail
-
-usage() {
-  sed -n '5p' "$0" | sed 's/^# *//' >&2
-  exit 2
-}
-
-if [ "${VL_NETNS_INSIDE:-}" != 1 ]; then
-  [ "$(id -u)" -eq 0 ] || { echo "run_in_netns.sh: needs root (unshare)" >&2; exit 2; }
-  VL_NETNS_INSIDE=1 exec unshare --mount --net --propagation private -- "$0" "$@"
-fi
-unset VL_NETNS_INSIDE
+. "$(dirname "$0")/../common/namespaces.sh"
+enter_namespaces VL_NETNS_INSIDE --mount --net -- "$@"
 
 native=${VL_NATIVE_DIR:-}
 test_root=${VL_TEST_ROOT:-}
@@ -56,15 +48,6 @@ server_pid=
 cleanup() {
   set +e
   if [ -n "$server_pid" ]; then kill "$server_pid"; wait "$server_pid" 2>/dev/null; fi
-  if mountpoint -q "${prefix:-/nonexistent}"; then
-    # Our wineserver only: the overlay gives the prefix an identity of its own.
-    local server_dir
-    server_dir=/tmp/$(cat "$prefix/wineserver" 2>/dev/null)/server-$(stat -c %D "$prefix")-$(printf %x "$(stat -c %i "$prefix")")
-    WINEPREFIX=$prefix wineserver -k 2>/dev/null
-    WINEPREFIX=$prefix wineserver -w 2>/dev/null
-    umount "$prefix"
-    case $server_dir in /tmp/?*/server-*) rm -rf "$server_dir" ;; esac
-  fi
   umount /etc/hosts 2>/dev/null
   umount "$scratch" && rmdir "$scratch"
 }
@@ -78,11 +61,6 @@ ip link set lo up
 } >"$scratch/hosts"
 mount --bind "$scratch/hosts" /etc/hosts
 
-if [ -n "$prefix" ]; then
-  mkdir "$scratch/upper" "$scratch/work"
-  mount -t overlay netns-prefix -o "lowerdir=$prefix,upperdir=$scratch/upper,workdir=$scratch/work" "$prefix"
-fi
-
 "$native/patch_server" --port 80 "${server_args[@]}" --ready-file "$scratch/ready" &
 server_pid=$!
 for _ in $(seq 100); do
@@ -92,8 +70,9 @@ for _ in $(seq 100); do
 done
 [ -e "$scratch/ready" ] || { echo "run_in_netns.sh: patch_server is not ready" >&2; exit 2; }
 
-trust=()
-[ -n "$test_root" ] && trust=("$(dirname "$0")/../trust/with_test_root.sh" "$test_root" --)
+wrappers=()
+[ -n "$prefix" ] && wrappers+=("$(dirname "$0")/../trust/own_wineserver.sh" "$prefix" --)
+[ -n "$test_root" ] && wrappers+=("$(dirname "$0")/../trust/with_test_root.sh" "$test_root" --)
 status=0
-"${trust[@]}" "$@" || status=$?
+"${wrappers[@]}" "$@" || status=$?
 exit "$status"

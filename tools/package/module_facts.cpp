@@ -56,7 +56,9 @@ int wmain(int argc, wchar_t** argv)
                      vl::WideToAnsi(module).c_str());
         return 1;
     }
+    const vl::UniqueHandle file(
+        ::CreateFileW(module.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     std::printf("clsid %s\nversion %s\nmaker_signature %s\n", vl::WideToAnsi(clsid).c_str(),
-                vl::WideToAnsi(version).c_str(), vl::VerifyPublisherSignature(module) ? "yes" : "no");
+                vl::WideToAnsi(version).c_str(), vl::VerifyPublisherSignature(file.get(), module) ? "yes" : "no");
     return 0;
 }

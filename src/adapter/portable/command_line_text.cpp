@@ -22,7 +22,10 @@ bool IsRegionCharacter(wchar_t c)
 
 bool IsAcceptedRegionValue(std::wstring_view regionValue)
 {
-    return regionValue.size() <= kMaxRegionLength && std::ranges::all_of(regionValue, IsRegionCharacter);
+    // As the first argument of the kernel and the updater, "-x" or "/x" would be an option.
+    const bool beginsPlainly =
+        regionValue.empty() || IsAsciiDigit(regionValue.front()) || IsAsciiLetter(regionValue.front());
+    return beginsPlainly && regionValue.size() <= kMaxRegionLength && std::ranges::all_of(regionValue, IsRegionCharacter);
 }
 
 bool IsAcceptedVersionText(std::wstring_view version)

@@ -7,8 +7,8 @@
 
 namespace vl {
 
-// At most 64 ASCII letters, digits, ";", ".", "-" and "_": every region value of the
-// tables, and unknown ones of the same form.
+// At most 64 ASCII letters, digits, ";", ".", "-" and "_", the first a letter or a digit:
+// every region value of the tables, and unknown ones of the same form.
 bool IsAcceptedRegionValue(std::wstring_view regionValue);
 
 // One to four decimal numbers joined by ".", each of at most nine digits.

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "support/product_registry.h"
 #include "support/win_handles.h"
 #include "test_paths.h"
 
@@ -74,9 +75,10 @@ bool EndRunningKernels()
 void ResetProductState()
 {
     EndRunningKernels();
-    ::RegDeleteTreeW(HKEY_CURRENT_USER, L"SOFTWARE\\Torvane\\vorlink!");
-    ::RegDeleteKeyW(HKEY_CURRENT_USER, L"SOFTWARE\\Torvane\\vorlink!");
-    ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Torvane\\vorlink!", L"envver");
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        ::RegDeleteTreeW(root, kProductKeyPath);
+        ::RegDeleteKeyW(root, kProductKeyPath);
+    }
     const std::wstring home = HomeFolder();
     // A program that has just ended may still hold its file for a moment.
     for (int attempt = 0; attempt < 50 && !IsFolderEmpty(home); ++attempt) {
@@ -86,18 +88,19 @@ void ResetProductState()
     ::CreateDirectoryW(home.c_str(), nullptr);
 }
 
-bool EnterDevelopmentMode()
+bool WriteProductStringUnder(HKEY root, const std::wstring& name, const std::wstring& value)
 {
-    for (const HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
-        vl::UniqueRegKey key;
-        static constexpr wchar_t kDevelop[] = L"Develop";
-        if (::RegCreateKeyExW(root, L"SOFTWARE\\Torvane\\vorlink!", 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(),
-                              nullptr) != ERROR_SUCCESS ||
-            ::RegSetValueExW(key.get(), L"envver", 0, REG_SZ, reinterpret_cast<const BYTE*>(kDevelop),
-                             sizeof kDevelop) != ERROR_SUCCESS)
-            return false;
-    }
-    return true;
+    vl::UniqueRegKey key;
+    return ::RegCreateKeyExW(root, kProductKeyPath, 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(), nullptr) ==
+               ERROR_SUCCESS &&
+           ::RegSetValueExW(key.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                            static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
+bool SetDevelopmentMode()
+{
+    return WriteProductStringUnder(HKEY_CURRENT_USER, L"envver", L"Develop") &&
+           WriteProductStringUnder(HKEY_LOCAL_MACHINE, L"envver", L"Develop");
 }
 
 bool InstallIntoHome(const std::wstring& buildRelative, const std::wstring& name)

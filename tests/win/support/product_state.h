@@ -12,12 +12,16 @@ namespace vl::test {
 std::wstring HomeFolder();
 
 // Ends every running window of class "TMainForm" (the kernels), deletes
-// HKCU\SOFTWARE\Torvane\vorlink!, the machine's "envver" and everything in the home folder.
+// SOFTWARE\Torvane\vorlink! under HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE (this
+// program's view) and everything in the home folder.
 void ResetProductState();
 
-// Development mode for controls created from now on: "envver" = "Develop" under both
-// HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER\SOFTWARE\Torvane\vorlink!.
-bool EnterDevelopmentMode();
+// Writes the string `value` named `name` in the product key under `root`, created when
+// missing; true when stored.
+bool WriteProductStringUnder(HKEY root, const std::wstring& name, const std::wstring& value);
+// Development mode as an administrator sets it up: "envver" = "Develop" under both the
+// user's and the machine's product key.
+bool SetDevelopmentMode();
 
 // Ends the other processes owning top-level windows of class "TMainForm"; true when none
 // is left.
