@@ -19,7 +19,7 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
   # whatever the build type, since unoptimized sanitized code runs many times slower.
   set(VL_FUZZ_OPTIONS -O1 -gline-tables-only ${VL_SANITIZE})
   add_library(vl_portable_fuzz STATIC ${VL_PORTABLE_SOURCES})
-  target_include_directories(vl_portable_fuzz PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_include_directories(vl_portable_fuzz PUBLIC ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tools)
   target_compile_options(vl_portable_fuzz PRIVATE ${VL_FUZZ_OPTIONS} -fsanitize=fuzzer-no-link)
   file(GLOB VL_FUZZERS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/fuzz/*_fuzzer.cpp)
   foreach(src ${VL_FUZZERS})
@@ -33,7 +33,7 @@ endif()
 
 # Benchmarks measure the core as it ships: optimized, without the sanitizers.
 add_library(vl_portable_bench STATIC ${VL_PORTABLE_SOURCES})
-target_include_directories(vl_portable_bench PUBLIC ${PROJECT_SOURCE_DIR}/src)
+target_include_directories(vl_portable_bench PUBLIC ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tools)
 target_compile_options(vl_portable_bench PUBLIC -O2 -DNDEBUG)
 file(GLOB VL_NATIVE_BENCH CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/bench/*_bench.cpp)
 foreach(src ${VL_NATIVE_BENCH})
