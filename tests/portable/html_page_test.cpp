@@ -59,7 +59,7 @@ TEST(HtmlPage, ReadsObjectsAndScriptsInDocumentOrder)
     EXPECT_EQ(L"TW;Production", object.params[0].value);
     EXPECT_EQ(L"empty", object.params[1].name);
     EXPECT_EQ(L"", object.params[1].value);
-    EXPECT_EQ(L"Please install the \"vorlink!\" control: here &now. inner text", object.fallback);
+    EXPECT_EQ(L"Please install the \"vorlink!\" control: here&now. inner text", object.fallback);
 
     const ScriptBlock& handler = ScriptAt(page, 2);
     EXPECT_EQ(ScriptLanguage::VBScript, handler.language);

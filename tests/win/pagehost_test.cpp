@@ -17,13 +17,13 @@
 #include "page_frame.h"
 #include "script_host.h"
 #include "support/com_module.h"
+#include "support/page_run.h"
 #include "support/temp_folder.h"
 #include "support/test_paths.h"
 
 using namespace vl;
 using namespace vl::pagehost;
-using vl::test::BuildFile;
-using vl::test::TempFolder;
+using namespace vl::test;
 
 namespace {
 
@@ -138,7 +138,9 @@ TEST(PageEventSink, CallsTheScriptsFunctionsWithNumbersAndTakesBackTheKey)
         function OnPaint() { missing(); }
         function Seen() { return seen.join(";"); }
     )"));
-    const ComPtr<EventSink> sink = NewComObject<EventSink>(script);
+    const auto handlers = std::make_shared<EventHandlers>(script, nullptr);
+    handlers->AddNamingRule(script, L"");
+    const ComPtr<EventSink> sink = NewComObject<EventSink>(handlers);
     ComPtr<IDispatch> events;
     ASSERT_EQ(S_OK, sink->QueryInterface(DIID_IVLServiceAdapterXEvents, events.put_void()));
     auto raise = [&](DISPID id, VARIANT* args, UINT count) {
@@ -190,32 +192,7 @@ TEST(PageEventSink, CallsTheScriptsFunctionsWithNumbersAndTakesBackTheKey)
 // ---------------------------------------------------------------------------------------
 // pagehost.exe, run as a separate program.
 
-struct PageRun {
-    std::string output; // standard output and standard error, line feeds only
-    DWORD exitCode = STILL_ACTIVE;
-};
-
 constexpr DWORD kRunLimitMs = 60000;
-
-std::wstring Quoted(const std::wstring& text)
-{
-    return L"\"" + text + L"\"";
-}
-
-std::wstring PageCommandLine(const std::wstring& arguments)
-{
-    return Quoted(BuildFile(L"pagehost.exe")) + L" " + arguments;
-}
-
-// pagehost.exe run to its end with `arguments`.
-PageRun RunPageHost(const std::wstring& arguments)
-{
-    PageRun run;
-    const std::optional<DWORD> exitCode = vl::test::RunProgram(PageCommandLine(arguments), &run.output, kRunLimitMs);
-    EXPECT_TRUE(exitCode.has_value()) << "pagehost.exe did not start or did not end";
-    run.exitCode = exitCode.value_or(STILL_ACTIVE);
-    return run;
-}
 
 // pagehost.exe with its output on a pipe that the test reads as it comes, while the page
 // lives.
@@ -297,29 +274,6 @@ private:
     std::string m_buffer;
 };
 
-// A page script in a file of its own, and the arguments that run it on a page.
-class PageScript {
-public:
-    explicit PageScript(const std::string& code) : m_path(m_folder.File(L"page.js"))
-    {
-        std::ofstream(m_path.c_str(), std::ios::binary) << code;
-    }
-    std::wstring Arguments(const std::wstring& options) const
-    {
-        return L"--url http://portal.test/page.html --script " + Quoted(m_path) + L" " + options;
-    }
-
-private:
-    TempFolder m_folder;
-    std::wstring m_path;
-};
-
-// Runs `code` as a page script with `options`.
-PageRun RunPage(const std::string& code, const std::wstring& options)
-{
-    return RunPageHost(PageScript(code).Arguments(options));
-}
-
 // An object that Wine certainly offers, without OLE embedding or events.
 const std::wstring kDictionary = L"--progid Scripting.Dictionary --name dict";
 
@@ -352,8 +306,11 @@ TEST(PageHost, HostsAnObjectWithoutEmbeddingItAndPrintsScriptValuesAsTheScriptWo
 
 TEST(PageHost, ExitCodeIsTheScriptsOrOneAfterAScriptError)
 {
-    PageRun run = RunPage("host.exit(7);\nhost.print(\"runs on\");\n", kDictionary);
-    EXPECT_EQ("runs on\n", run.output);
+    // host.exit ends the script at once; the page's unload handler still runs.
+    PageRun run = RunPage("window.onunload = function () { host.print(\"unload\"); };\n"
+                          "host.exit(7);\nhost.print(\"runs on\");\n",
+                          kDictionary);
+    EXPECT_EQ("unload\n", run.output);
     EXPECT_EQ(7u, run.exitCode);
 
     run = RunPage("host.print(\"first\");\nfunction f() {\n  return no_such_function();\n}\nf();\n"
@@ -369,15 +326,25 @@ TEST(PageHost, ExitCodeIsTheScriptsOrOneAfterAScriptError)
     EXPECT_EQ(std::string::npos, run.output.find("first")) << run.output; // nothing ran
 }
 
-TEST(PageHost, RefusesABadCommandLineAnUnreadableScriptAndAnUnknownObject)
+TEST(PageHost, RefusesABadCommandLineAndAnUnreadableScript)
 {
     EXPECT_EQ(2u, RunPageHost(L"--url http://portal.test/").exitCode);
     EXPECT_EQ(2u, RunPageHost(L"--url u --script x.js --colour red").exitCode);
+    EXPECT_EQ(2u, RunPageHost(L"--url u --script x.js --record-browser --caller").exitCode);
     EXPECT_EQ(2u, RunPageHost(L"--url u --script Z:\\no\\such\\page.js").exitCode);
-    const PageRun run = RunPage("host.print(\"never\");", L"--progid No.Such.Object");
-    EXPECT_EQ(3u, run.exitCode);
-    EXPECT_NE(std::string::npos, run.output.find("No.Such.Object")) << run.output;
-    EXPECT_EQ(std::string::npos, run.output.find("never")) << run.output;
+}
+
+// As in a browser, a page whose object cannot be created still runs; the object's name
+// answers nothing, which script sees as "Object doesn't support this property or method".
+TEST(PageHost, RunsAPageWhoseObjectCannotBeCreated)
+{
+    const PageRun run = RunPage(R"(
+        try { obj.Anything(); } catch (e) { host.print("error " + (e.number >>> 0).toString(16)); }
+        host.print("module [" + host.controlModule + "]");
+    )", L"--progid No.Such.Object --name obj");
+    EXPECT_EQ(0u, run.exitCode);
+    EXPECT_NE(std::string::npos, run.output.find("pagehost: No.Such.Object could not be created")) << run.output;
+    EXPECT_NE(std::string::npos, run.output.find("error 800a01b6\nmodule []\n")) << run.output;
 }
 
 // The script prints the page's and the control's windows and waits; the test looks at the
@@ -410,7 +377,7 @@ constexpr char kWindowsScript[] =
 // control's as a visible child of the page's unless `withControl` is false) and closes it.
 void ExpectPageWindows(const std::wstring& options, bool withControl)
 {
-    const PageScript script(kWindowsScript);
+    const PageFile script(kWindowsScript, L".js");
     PageProcess process(script.Arguments(options));
     ASSERT_TRUE(process.Started());
     const LivePage live = ReadWindows(process);

@@ -13,6 +13,9 @@ constexpr auto npos = std::wstring_view::npos;
 
 // Elements of a page's frame that need no warning: their content is the page's.
 constexpr std::wstring_view kFrameElements[] = {L"html", L"head", L"body", L"meta"};
+// Elements inside a line of text.
+constexpr std::wstring_view kInlineElements[] = {L"a", L"b", L"i", L"u", L"em", L"strong", L"span", L"font",
+                                                 L"code", L"small", L"big", L"abbr"};
 
 bool IsBlank(wchar_t c)
 {
@@ -368,7 +371,6 @@ private:
         for (int depth = 0; !tag.selfClosing && m_pos < m_text.size();) {
             const std::size_t lt = m_text.find(L'<', m_pos);
             fallback += DecodeText(m_text.substr(m_pos, lt == npos ? npos : lt - m_pos));
-            fallback += L' ';
             if (lt == npos) {
                 m_pos = m_text.size();
                 break;
@@ -380,6 +382,10 @@ private:
                 fallback += L'<';
                 continue;
             }
+            // Text runs on through the tags inside a line; any other tag breaks it.
+            if (std::find(std::begin(kInlineElements), std::end(kInlineElements), inner.name) ==
+                std::end(kInlineElements))
+                fallback += L' ';
             if (inner.name == L"object" && inner.closing && depth-- == 0) break;
             if (inner.name == L"object" && !inner.closing && !inner.selfClosing) ++depth;
             if (inner.name == L"param" && !inner.closing && depth == 0)
