@@ -60,13 +60,20 @@ export VL_WINEPREFIX=$PREFIX
 [ -n "$URL" ] || URL=$("$NATIVE/endpoint_hosts_dump" --endpoint "TW;Production" 3)
 
 if [ -n "$inside" ]; then
-  # The layer over the prefix is this run's own: set it up, run the page.
+  # The layer over the prefix is this run's own: set it up, run the page. Its wineserver
+  # and the session's own processes stay up between the programs (run_in_netns.sh ends
+  # them), which spares each program the start of a new session; they hold no output of
+  # the steps below.
+  WINEPREFIX=$PREFIX wineserver -p </dev/null >/dev/null 2>&1
+  "$WIN/wine_run.sh" cmd /c exit </dev/null >/dev/null 2>&1
+  echo "T start $(date +%s.%N)" >&2
   failure=
   if [ -n "$CONTROL" ]; then
     failure=$(register_control "$WIN/VLServiceAdapter.ocx" 2>&1)
   else
     failure=$(unregister_control "$WIN/VLServiceAdapter.ocx" 2>&1)
   fi
+  echo "T registered $(date +%s.%N)" >&2
   [ -z "$failure" ] && { failure=$(reset_product_state "$PREFIX" 2>&1) || true; }
   if [ -z "$failure" ] && [ -n "$KERNEL" ]; then
     home=$(home_folder "$PREFIX")
@@ -77,9 +84,10 @@ if [ -n "$inside" ]; then
     echo "page: setting up the prefix failed: $failure" >&2
     exit 3
   fi
+  echo "T reset $(date +%s.%N)" >&2
   show_page_host "$WORK/page.out" '' --url "$URL" --caller "$CALLER" --record-browser \
     --script "$(windows_path "$PAGE")"
-  exit $?
+  s=$?; echo "T page $(date +%s.%N)" >&2; exit $s
 fi
 
 [ -f "$PAGE" ] || { echo "page: no page at $PAGE" >&2; exit 2; }
