@@ -56,6 +56,7 @@ target_link_libraries(endpoint_hosts_dump PRIVATE vl_portable)
 add_executable(reference_gen tools/reference/reference_gen.cpp)
 target_include_directories(reference_gen PRIVATE ${PROJECT_SOURCE_DIR}/src)
 target_compile_options(reference_gen PRIVATE -Wall -Wextra)
+target_compile_definitions(reference_gen PRIVATE VL_MODULE_VERSION="${VL_MODULE_VERSION}")
 add_test(NAME page_reference_current
          COMMAND reference_gen --check ${PROJECT_SOURCE_DIR}/tools/reference/member_texts.md
                  ${PROJECT_SOURCE_DIR}/docs/page_reference.md)

@@ -66,14 +66,12 @@ if [ -n "$inside" ]; then
   # the steps below.
   WINEPREFIX=$PREFIX wineserver -p </dev/null >/dev/null 2>&1
   "$WIN/wine_run.sh" cmd /c exit </dev/null >/dev/null 2>&1
-  echo "T start $(date +%s.%N)" >&2
   failure=
   if [ -n "$CONTROL" ]; then
     failure=$(register_control "$WIN/VLServiceAdapter.ocx" 2>&1)
   else
     failure=$(unregister_control "$WIN/VLServiceAdapter.ocx" 2>&1)
   fi
-  echo "T registered $(date +%s.%N)" >&2
   [ -z "$failure" ] && { failure=$(reset_product_state "$PREFIX" 2>&1) || true; }
   if [ -z "$failure" ] && [ -n "$KERNEL" ]; then
     home=$(home_folder "$PREFIX")
@@ -84,10 +82,9 @@ if [ -n "$inside" ]; then
     echo "page: setting up the prefix failed: $failure" >&2
     exit 3
   fi
-  echo "T reset $(date +%s.%N)" >&2
   show_page_host "$WORK/page.out" '' --url "$URL" --caller "$CALLER" --record-browser \
     --script "$(windows_path "$PAGE")"
-  s=$?; echo "T page $(date +%s.%N)" >&2; exit $s
+  exit $?
 fi
 
 [ -f "$PAGE" ] || { echo "page: no page at $PAGE" >&2; exit 2; }
