@@ -105,9 +105,18 @@ TEST(HtmlPage, TakesCutAndOddPagesAsFarAsTheyGo)
     for (const auto& c : cases) {
         const HtmlPage page = ParseHtmlPage(c.text);
         ASSERT_EQ(c.parts, page.parts.size()) << c.text;
-        if (c.lastCode) EXPECT_EQ(c.lastCode, std::get<ScriptBlock>(page.parts.back()).code) << c.text;
+        if (c.lastCode) {
+            EXPECT_EQ(c.lastCode, std::get<ScriptBlock>(page.parts.back()).code) << c.text;
+        }
     }
     EXPECT_EQ(L"AB\xFFFD\xFFFD&bogus;&#;", ObjectAt(ParseHtmlPage(cases[7].text), 0).fallback);
+}
+
+TEST(HtmlPage, TextOfHtmlIsWhatAReaderSees)
+{
+    EXPECT_EQ(L"a bold & more", TextOfHtml(L"a <b>bold</b> &amp; more<br>"));
+    EXPECT_EQ(L"one two", TextOfHtml(L"<p>one</p><!-- not shown --><p>two<script>x < y</script></p>"));
+    EXPECT_EQ(L"", TextOfHtml(L"<br/>"));
 }
 
 TEST(HtmlPage, ClassIdentifiersAreClsidUrlsOfTheStandardForm)

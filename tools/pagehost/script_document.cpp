@@ -4,6 +4,7 @@
 
 #include "console_output.h"
 #include "dispatch_arguments.h"
+#include "pagehost/portable/html_page.h"
 
 namespace vl::pagehost {
 
@@ -26,7 +27,8 @@ HRESULT DocumentObject::Call(DISPID id, WORD, const DISPPARAMS& params, VARIANT*
     case kWrite:
     case kWriteLine: {
         const HRESULT hr = params.cArgs > 0 ? ArgumentText(params, 0, text, argError) : S_OK;
-        if (SUCCEEDED(hr)) PrintLine(text);
+        // What a reader of the page would see of the HTML written.
+        if (SUCCEEDED(hr)) PrintLine(TextOfHtml(text));
         return hr;
     }
     case kLocation:

@@ -1,6 +1,6 @@
 // The page's document as script reaches it: document.getElementById(id) (the element of an
-// <object> of the page, or null), document.write(text) and writeln(text) (printed as a
-// line each), and document.location and document.URL.
+// <object> of the page, or null), document.write(html) and writeln(html) (the text a
+// reader sees of it printed as a line each), and document.location and document.URL.
 #pragma once
 
 #include <functional>

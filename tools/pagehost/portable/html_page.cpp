@@ -366,11 +366,20 @@ private:
         object.codebase = Trim(tag.Attribute(L"codebase"));
         object.width = Trim(tag.Attribute(L"width"));
         object.height = Trim(tag.Attribute(L"height"));
-        std::wstring fallback;
-        // Nested objects are fallback content, and so is everything but the direct <param>s.
-        for (int depth = 0; !tag.selfClosing && m_pos < m_text.size();) {
+        if (!tag.selfClosing) object.fallback = ReadText(&object.params);
+        m_page.parts.emplace_back(std::move(object));
+    }
+
+public:
+    // The text that the markup from m_pos shows, tags left out and blanks collapsed, up to
+    // the end of the <object> it stands in when `params` is given (nested objects are
+    // fallback content too; the object's own <param>s go to `params`), else to the end.
+    std::wstring ReadText(std::vector<ObjectParam>* params)
+    {
+        std::wstring text;
+        for (int depth = 0; m_pos < m_text.size();) {
             const std::size_t lt = m_text.find(L'<', m_pos);
-            fallback += DecodeText(m_text.substr(m_pos, lt == npos ? npos : lt - m_pos));
+            text += DecodeText(m_text.substr(m_pos, lt == npos ? npos : lt - m_pos));
             if (lt == npos) {
                 m_pos = m_text.size();
                 break;
@@ -379,23 +388,23 @@ private:
             Tag inner;
             if (SkipMarkup()) continue;
             if (!ReadTag(inner)) {
-                fallback += L'<';
+                text += L'<';
                 continue;
             }
             // Text runs on through the tags inside a line; any other tag breaks it.
             if (std::find(std::begin(kInlineElements), std::end(kInlineElements), inner.name) ==
                 std::end(kInlineElements))
-                fallback += L' ';
-            if (inner.name == L"object" && inner.closing && depth-- == 0) break;
+                text += L' ';
+            if (params && inner.name == L"object" && inner.closing && depth-- == 0) break;
             if (inner.name == L"object" && !inner.closing && !inner.selfClosing) ++depth;
-            if (inner.name == L"param" && !inner.closing && depth == 0)
-                object.params.push_back({inner.Attribute(L"name"), inner.Attribute(L"value")});
+            if (params && inner.name == L"param" && !inner.closing && depth == 0)
+                params->push_back({inner.Attribute(L"name"), inner.Attribute(L"value")});
             if (!inner.closing && (inner.name == L"script" || inner.name == L"style")) RawContent(inner);
         }
-        object.fallback = CollapseBlanks(fallback);
-        m_page.parts.emplace_back(std::move(object));
+        return CollapseBlanks(text);
     }
 
+private:
     const std::wstring_view m_text;
     std::size_t m_pos = 0;
     std::size_t m_line = 1;
@@ -413,6 +422,11 @@ bool IsHexDigit(wchar_t c)
 HtmlPage ParseHtmlPage(std::wstring_view text)
 {
     return PageReader(text).Read();
+}
+
+std::wstring TextOfHtml(std::wstring_view html)
+{
+    return PageReader(html).ReadText(nullptr);
 }
 
 std::wstring ClassIdentifierOf(std::wstring_view classIdAttribute)

@@ -51,6 +51,10 @@ struct HtmlPage {
 
 HtmlPage ParseHtmlPage(std::wstring_view text);
 
+// What a reader sees of a piece of HTML: its text, tags left out, character references
+// decoded, blanks collapsed ("a <b>bold</b> &amp; more<br>" is "a bold & more").
+std::wstring TextOfHtml(std::wstring_view html);
+
 // The class identifier of a classid attribute "clsid:XXXXXXXX-XXXX-..." in braces, as
 // CLSIDFromString reads it; empty for anything else.
 std::wstring ClassIdentifierOf(std::wstring_view classIdAttribute);
