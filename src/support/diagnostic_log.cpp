@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "support/platform_calls.h"
 #include "support/portable/home_folder.h"
 #include "support/product_registry.h"
 #include "support/widget_log.h"
@@ -21,22 +22,15 @@ CVLWidgetLog& DiagnosticWriter()
 
 } // namespace
 
-bool IsProcessElevated()
-{
-    UniqueHandle token;
-    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.put())) return false;
-    TOKEN_ELEVATION elevation{};
-    DWORD size = 0;
-    return ::GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size) &&
-           elevation.TokenIsElevated != 0;
-}
-
 void ApplyStepLogSwitch(const std::wstring& homeFolder)
 {
     CVLWidgetLog& writer = DiagnosticWriter();
-    const bool on = ReadProductInteger(kStepLogValue) == 1 && !homeFolder.empty() && !IsProcessElevated();
+    const bool on = ReadProductInteger(kStepLogValue) == 1 && !homeFolder.empty() && !Platform().isProcessElevated();
     if (!on) {
-        if (g_pWidgetLog == &writer) g_pWidgetLog = nullptr;
+        if (g_pWidgetLog != &writer) return;
+        g_pWidgetLog = nullptr;
+        // Off: the file is let go, and the user may take it away.
+        writer.Close();
         return;
     }
     if (g_pWidgetLog) return; // ours already, or a writer of someone else's

@@ -22,7 +22,4 @@ inline constexpr long kStepLogMaxBytes = 1024 * 1024;
 // installed is left alone. Called when a control is created.
 void ApplyStepLogSwitch(const std::wstring& homeFolder);
 
-// Whether this process runs with the administrator's full rights (an elevated token).
-bool IsProcessElevated();
-
 } // namespace vl
