@@ -4,6 +4,8 @@
 // ctest: RESOURCE_LOCK com_registration
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <docobj.h>
+#include <objsafe.h>
 #include <olectl.h>
 
 #include <fstream>
@@ -15,6 +17,7 @@
 #include "host_window.h"
 #include "page_document.h"
 #include "page_frame.h"
+#include "page_services.h"
 #include "script_host.h"
 #include "support/com_module.h"
 #include "support/page_run.h"
@@ -444,6 +447,64 @@ protected:
 
     static inline std::string s_unavailable;
 };
+
+// What the page offers objects that its script creates: the page's document as a service,
+// and the host security manager's safety step, which tells a web page's object that
+// untrusted callers script it and refuses an object that is not safe for scripting.
+TEST_F(PageHostControl, PageServicesGiveTheDocumentAndTakeTheBrowsersSafetyStep)
+{
+    constexpr GUID kConfirmObjectSafety = {0x10200490, 0xfa38, 0x11d0, {0xac, 0x0e, 0x00, 0xa0, 0xc9, 0x0f, 0xff, 0xc0}};
+    const ComPtr<PageDocument> document = NewComObject<PageDocument>(kPortalPageUrl);
+    const struct {
+        const char* page;
+        bool untrusted;
+        const wchar_t* progid;
+        DWORD policy;
+        DWORD enabledAfter; // the control's safety options afterwards
+    } cases[] = {
+        {"a web page, the control", true, L"VLServiceAdapter.VLServiceAdapterX", URLPOLICY_ALLOW,
+         INTERFACESAFE_FOR_UNTRUSTED_CALLER},
+        {"a web page, an object not safe for scripting", true, L"Scripting.Dictionary", URLPOLICY_DISALLOW, 0},
+        {"a trusted page, the control", false, L"VLServiceAdapter.VLServiceAdapterX", URLPOLICY_ALLOW, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.page);
+        const ComPtr<PageServices> services =
+            NewComObject<PageServices>(ComPtr<IUnknown>(static_cast<IOleContainer*>(document.get())), c.untrusted);
+        ComPtr<IHTMLDocument2> found;
+        ASSERT_EQ(S_OK, services->QueryService(SID_SContainerDispatch, IID_IHTMLDocument2, found.put_void()));
+        UniqueBstr url;
+        ASSERT_EQ(S_OK, found->get_URL(url.put()));
+        EXPECT_EQ(kPortalPageUrl, url.str());
+
+        ComPtr<IInternetHostSecurityManager> security;
+        ASSERT_EQ(S_OK, services->QueryService(SID_SInternetHostSecurityManager, IID_IInternetHostSecurityManager,
+                                               security.put_void()));
+        DWORD policy = 99;
+        EXPECT_EQ(S_OK, security->ProcessUrlAction(URLACTION_ACTIVEX_RUN, reinterpret_cast<BYTE*>(&policy),
+                                                   sizeof policy, nullptr, 0, 0, 0));
+        EXPECT_EQ(DWORD{URLPOLICY_ALLOW}, policy);
+
+        CLSID clsid{};
+        ASSERT_EQ(S_OK, ::CLSIDFromProgID(c.progid, &clsid));
+        ComPtr<IUnknown> object;
+        ASSERT_EQ(S_OK, ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, object.put_void()));
+        CONFIRMSAFETY confirm{clsid, object.get(), 0};
+        BYTE* answer = nullptr;
+        DWORD size = 0;
+        ASSERT_EQ(S_OK, security->QueryCustomPolicy(kConfirmObjectSafety, &answer, &size,
+                                                    reinterpret_cast<BYTE*>(&confirm), sizeof confirm, 0));
+        ASSERT_EQ(sizeof(DWORD), size);
+        EXPECT_EQ(c.policy, *reinterpret_cast<DWORD*>(answer));
+        ::CoTaskMemFree(answer);
+        ComPtr<IObjectSafety> safety;
+        if (SUCCEEDED(object->QueryInterface(IID_IObjectSafety, safety.put_void()))) {
+            DWORD supported = 0, enabled = 99;
+            ASSERT_EQ(S_OK, safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled));
+            EXPECT_EQ(c.enabledAfter, enabled);
+        }
+    }
+}
 
 TEST_F(PageHostControl, AnswersThePagesFirstCalls)
 {
