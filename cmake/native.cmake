@@ -50,6 +50,10 @@ target_compile_options(patch_server PRIVATE -Wall -Wextra)
 target_link_libraries(patch_server PRIVATE Threads::Threads)
 add_executable(endpoint_hosts_dump tools/netns/endpoint_hosts_dump.cpp)
 target_link_libraries(endpoint_hosts_dump PRIVATE vl_portable)
+# The README's patch folders for the operators come from the same table.
+add_test(NAME readme_patch_folders_current
+         COMMAND ${PROJECT_SOURCE_DIR}/tests/package/readme_patch_folders_test.sh $<TARGET_FILE:endpoint_hosts_dump>
+                 ${PROJECT_SOURCE_DIR}/README.md)
 
 # The page authors' reference, written from the automation contract and the texts of
 # tools/reference; the test holds the checked-in copy to what they give.
