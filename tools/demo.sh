@@ -65,7 +65,7 @@ sign_module() {
   passed
 }
 
-publish_programs() {
+publish_on_portal() {
   step "publish the updater and the widget kernel on the portal"
   rm -rf "$PORTAL"
   publish_programs "$WIN" "$PORTAL" "$PATCH_FOLDER" || { fail "cannot publish in $PORTAL"; return; }
@@ -186,7 +186,7 @@ mkdir -p "$WORK"
 rm -f "$RESULT" "$WORK/page.log" "$WORK/portal.log"
 
 sign_module
-[ -z "$failed" ] && publish_programs
+[ -z "$failed" ] && publish_on_portal
 if [ -z "$failed" ]; then
   # The kernel's download is paced (1 KiB every 3 ms, a few seconds on loopback) so that the
   # page has the updater's progress to show.
