@@ -108,6 +108,28 @@ window.onunload = function () { VLServiceAdapter.Uninitialize(); host.print("unl
               run.output);
 }
 
+TEST_F(HtmlPage, WritesWhatAReaderSeesAndEndsWhereAHandlerEndsIt)
+{
+    const std::string tag = ObjectTag();
+    const PageRun run = RunHtml(tag.substr(0, tag.find('>') + 1) + R"html(<param name="Caption" value="x"></object>
+<script for="Nobody" event="OnPaint()">host.print("never");</script>
+<script for="VLServiceAdapter" event="OnPaint()">
+host.print("painted");
+host.exit(5);
+host.print("not after host.exit");
+</script>
+<script>document.write("<p>Hello, <b>reader</b> &amp; page</p>");</script>
+<script>window.onunload = function () { document.writeln("unloaded"); };</script>)html");
+    EXPECT_EQ(5u, run.exitCode);
+    EXPECT_EQ("pagehost: the <param> values of \"VLServiceAdapter\" are not given to it (the page host loads no "
+              "properties into objects; a control that is not safe for initialization gets none from a browser either)\n"
+              "pagehost: <script for=\"Nobody\"> names no object of the page; skipped\n"
+              "Hello, reader & page\n"
+              "painted\n"
+              "unloaded\n",
+              run.output);
+}
+
 TEST_F(HtmlPage, ScriptErrorsNameThePagesLineAndSetTheExitCode)
 {
     const PageRun run = RunHtml("<p>x</p>\n<script>\nvar a = 1;\nno_such_function();\n</script>\n"

@@ -10,6 +10,7 @@
 
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "com_new.h"
 #include "control_site.h"
@@ -504,6 +505,27 @@ TEST_F(PageHostControl, PageServicesGiveTheDocumentAndTakeTheBrowsersSafetyStep)
             EXPECT_EQ(c.enabledAfter, enabled);
         }
     }
+}
+
+// An <object>'s width and height are the control's size on the page.
+TEST_F(PageHostControl, EmbedsTheControlAtTheSizeThePageGives)
+{
+    HostWindow window;
+    ASSERT_TRUE(window.Create(L"sized", 400, 300));
+    const ComPtr<PageFrame> frame = NewComObject<PageFrame>(window.Handle());
+    const ComPtr<PageDocument> document = NewComObject<PageDocument>(kPortalPageUrl);
+    const ComPtr<ControlSite> site = NewComObject<ControlSite>(window.Handle(), ComPtr<IOleContainer>(document.get()),
+                                                               ComPtr<IOleInPlaceFrame>(frame.get()));
+    ComPtr<IUnknown> control;
+    ASSERT_EQ(S_OK, ::CoCreateInstance(CLSID_VLServiceAdapterX, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                                       control.put_void()));
+    ASSERT_EQ(S_OK, site->Embed(control.get(), POINT{20, 10}, SIZE{150, 86}));
+    RECT placed{};
+    ASSERT_TRUE(::GetWindowRect(site->ControlWindow(), &placed));
+    ::MapWindowPoints(nullptr, window.Handle(), reinterpret_cast<POINT*>(&placed), 2);
+    EXPECT_EQ((std::vector<LONG>{20, 10, 170, 96}),
+              (std::vector<LONG>{placed.left, placed.top, placed.right, placed.bottom}));
+    site->Unembed();
 }
 
 TEST_F(PageHostControl, AnswersThePagesFirstCalls)
