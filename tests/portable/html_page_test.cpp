@@ -71,6 +71,35 @@ TEST(HtmlPage, ReadsObjectsAndScriptsInDocumentOrder)
     EXPECT_EQ(ScriptLanguage::VBScript, ScriptAt(page, 3).language);
 }
 
+TEST(HtmlPage, ScriptLanguagesAsBrowsersNameThem)
+{
+    const struct {
+        const wchar_t* attributes;
+        bool run;
+        ScriptLanguage language;
+    } cases[] = {
+        {L"", true, ScriptLanguage::JScript},
+        {L"language=\"JavaScript\"", true, ScriptLanguage::JScript},
+        {L"language=\"JavaScript1.2\"", true, ScriptLanguage::JScript},
+        {L"language=jscript", true, ScriptLanguage::JScript},
+        {L"type=\"text/javascript\"", true, ScriptLanguage::JScript},
+        {L"type=\"application/javascript\" language=\"VBScript\"", true, ScriptLanguage::JScript},
+        {L"LANGUAGE=\"VBScript\"", true, ScriptLanguage::VBScript},
+        {L"type=\"text/vbscript\"", true, ScriptLanguage::VBScript},
+        {L"language=\"vbs\"", true, ScriptLanguage::VBScript},
+        {L"type=\"module\"", false, ScriptLanguage::JScript},
+        {L"language=\"PerlScript\"", false, ScriptLanguage::JScript},
+        {L"type=\"text/vbscript1\"", false, ScriptLanguage::JScript},
+    };
+    for (const auto& c : cases) {
+        const HtmlPage page = ParseHtmlPage(std::wstring(L"<script ") + c.attributes + L">x</script>");
+        ASSERT_EQ(c.run ? 1u : 0u, page.parts.size()) << c.attributes;
+        if (c.run) {
+            EXPECT_EQ(c.language, ScriptAt(page, 0).language) << c.attributes;
+        }
+    }
+}
+
 TEST(HtmlPage, SkipsWhatAControlPageDoesNotUseAndNamesItOnce)
 {
     const HtmlPage page = ParseHtmlPage(LR"(<h1>Title</h1><p>one</p><p>two</p>

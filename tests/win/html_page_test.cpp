@@ -51,8 +51,8 @@ TEST_F(HtmlPage, RunsItsPartsInDocumentOrderThenOnloadTimersAndOnunload)
 alert("first script; element " + typeof document.getElementById("Missing") + ", none " +
       document.getElementById("none") + ", at " + location.href);
 var ticks = 0;
-var timer = setInterval(function () { if (++ticks == 3) { clearInterval(timer); alert("three ticks"); } }, 20);
-setTimeout("alert('a text timer')", 10);
+var timer = setInterval(function () { if (++ticks == 3) { clearInterval(timer); alert("three ticks"); } }, 100);
+setTimeout("alert('a text timer'); setTimeout('alert \"a VBScript timer\"', 0, 'VBScript');", 10);
 window.onload = function () { alert("onload after every script: " + typeof later); };
 </script>
 <script>var later = 1;</script>
@@ -66,6 +66,7 @@ window.onload = function () { alert("onload after every script: " + typeof later
               "first script; element object, none null, at http://tw.vorlink.com/page.html\n"
               "onload after every script: number\n"
               "a text timer\n"
+              "a VBScript timer\n"
               "three ticks\n"
               "vbscript unload\n",
               run.output);
@@ -128,6 +129,27 @@ host.print("not after host.exit");
               "painted\n"
               "unloaded\n",
               run.output);
+}
+
+// With --record-browser a first visit prints the browser the control asks for instead of
+// opening it; every other program (here the kernel) starts as the control asks.
+TEST_F(HtmlPage, RecordsTheBrowserOfAFirstVisitAndStartsTheRest)
+{
+    const std::string page = ObjectTag() + R"html(<script>
+window.onload = function () {
+    alert("Initialize2 " + VLServiceAdapter.Initialize2("TW;Production", "1.0.0.10", "", 0, location.href));
+};
+window.onunload = function () { VLServiceAdapter.Uninitialize(); };
+</script>)html";
+    const PageFile file(page, L".html");
+    PageRun run = RunPageHost(file.Arguments(L"--caller untrusted --record-browser"));
+    EXPECT_EQ("pagehost: the control asked the shell to open \"C:\\Program Files\\Internet Explorer\\iexplore.exe\" "
+              "http://tw.vorlink.com/vorlink_block/install.aspx (verb runas, hidden)\nInitialize2 2\n",
+              run.output);
+
+    ASSERT_TRUE(InstallIntoHome(L"signed/VLWidgetKernel.exe", L"VLWidgetKernel.exe"));
+    run = RunPageHost(file.Arguments(L"--caller untrusted --record-browser"));
+    EXPECT_EQ("Initialize2 0\n", run.output);
 }
 
 TEST_F(HtmlPage, ScriptErrorsNameThePagesLineAndSetTheExitCode)

@@ -343,7 +343,11 @@ private:
             {L"vbs", ScriptLanguage::VBScript},            {L"text/vbscript", ScriptLanguage::VBScript},
         };
         std::wstring name = Lower(Trim(tag.Attribute(L"type")));
-        if (name.empty()) name = Lower(Trim(tag.Attribute(L"language")));
+        if (name.empty()) {
+            name = Lower(Trim(tag.Attribute(L"language")));
+            // Old pages name a version: "JavaScript1.2".
+            if (name.starts_with(L"javascript")) name = L"javascript";
+        }
         if (name.empty()) {
             language = ScriptLanguage::JScript;
             return true;
