@@ -185,6 +185,11 @@ add_test(NAME page_reference_snippets
          COMMAND ${PROJECT_SOURCE_DIR}/tests/pages/page_snippets_test.sh ${CMAKE_BINARY_DIR} ${CMAKE_BINARY_DIR}/../win64
                  ${PROJECT_SOURCE_DIR}/docs/page_reference.md)
 set_tests_properties(page_reference_snippets PROPERTIES TIMEOUT 900 ENVIRONMENT VL_NATIVE_DIR=${VL_NATIVE_BUILD_DIR})
+# ./run page itself: its command line, its exit status, nothing left behind.
+add_test(NAME page_command
+         COMMAND ${PROJECT_SOURCE_DIR}/tests/pages/page_command_test.sh ${CMAKE_BINARY_DIR} ${CMAKE_BINARY_DIR}/../win64)
+set_tests_properties(page_command PROPERTIES TIMEOUT 300 RESOURCE_LOCK product_state
+                     ENVIRONMENT VL_NATIVE_DIR=${VL_NATIVE_BUILD_DIR})
 
 # The demo run end to end: a page installs the kernel through the control and uses it, in
 # the test network (root, and the native tree's patch server).

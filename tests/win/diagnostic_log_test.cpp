@@ -92,6 +92,25 @@ TEST_F(DiagnosticLog, OnlyTheValueOneSwitchesItOnOutsideElevatedProcesses)
     }
 }
 
+// Switched off, the next control takes the writer out and lets go of the file, which the
+// user may then delete; switched on again, a new file starts.
+TEST_F(DiagnosticLog, SwitchedOffTheFileIsLetGo)
+{
+    vl::Platform().isProcessElevated = NotElevated;
+    ASSERT_TRUE(vl::WriteProductInteger(vl::kStepLogValue, 1));
+    RefusedCall();
+    control.reset();
+    vl::DeleteProductValue(vl::kStepLogValue);
+    ASSERT_TRUE(CreateControl());
+    EXPECT_EQ(vl::g_pWidgetLog, nullptr);
+    EXPECT_TRUE(::DeleteFileW(LogFile().c_str())) << ::GetLastError();
+    control.reset();
+
+    ASSERT_TRUE(vl::WriteProductInteger(vl::kStepLogValue, 1));
+    RefusedCall();
+    EXPECT_NE(ReadFileBytes(LogFile()).find("refused a call"), std::string::npos);
+}
+
 TEST_F(DiagnosticLog, AWriterSomeoneElseInstalledStays)
 {
     vl::Platform().isProcessElevated = NotElevated;
