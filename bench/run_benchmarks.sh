@@ -97,7 +97,7 @@ log "requests and OnResult through the page host (JScript page)"
 product_state "$WIN" install
 "$WIN/wine_run.sh" regsvr32 /s "$(winpath "$WIN/VLServiceAdapter.ocx")" >>"$LOG" 2>&1 ||
   echo "    regsvr32 of the control failed" >&2
-wine_program "$WIN/pagehost.exe" --url "http://portal.test/bench.html" \
+wine_program "$WIN/pagehost.exe" --url "http://tw.vorlink.com/bench.html" \
   --script "$(winpath "$ROOT/bench/pages/request_bench.js")"
 product_state "$WIN" reset
 
@@ -110,7 +110,7 @@ if [ -n "$WIN64" ]; then
   product_state "$WIN64" install
   "$WIN64/wine_run.sh" regsvr32 /s "$(winpath "$WIN64/VLServiceAdapter.ocx")" >>"$LOG" 2>&1 ||
     echo "    regsvr32 of the twin failed" >&2
-  collect "twin." "$WIN64/wine_run.sh" "$WIN64/pagehost.exe" --url "http://portal.test/bench.html" \
+  collect "twin." "$WIN64/wine_run.sh" "$WIN64/pagehost.exe" --url "http://tw.vorlink.com/bench.html" \
     --script "$(winpath "$ROOT/bench/pages/request_bench.js")"
   product_state "$WIN64" reset
   export VL_WINEPREFIX=$win32_prefix

@@ -2,6 +2,7 @@
 // and the portal page decisions, and checks what a parsed address promises.
 #include "adapter/portable/updater_choices.h"
 #include "support/portable/portal_page.h"
+#include "tables/portable/portal_sites.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -27,12 +28,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (wchar_t c : address->host)
             if (!IsHostCharacter(c)) std::abort();
     }
-    if (const auto page = vl::ParsePortalPage(text)) {
-        if (page->scheme != L"http" && page->scheme != L"https") std::abort();
-        if (!vl::IsHostInDomain(page->host, L"vorlink.com") && !vl::IsHostInDomain(page->host, L"vorlink.net"))
-            std::abort();
+    for (const bool developmentMode : {false, true}) {
+        // Only the table's own site hosts, exactly; a development site only in development mode.
+        if (const auto page = vl::ParsePortalPage(text, developmentMode)) {
+            if (page->address.scheme != L"http" && page->address.scheme != L"https") std::abort();
+            const vl::PortalSite* site = vl::FindPortalSite(page->address.host, developmentMode);
+            if (!site || site->host != page->address.host || site->development != page->developmentSite ||
+                (site->development && !developmentMode))
+                std::abort();
+        }
+        vl::IsInstallPage(text, developmentMode);
+        vl::InstallBrowserShowCommand(text, L"http://www.vorlink.com/vorlink_block/install.aspx", developmentMode);
     }
-    vl::IsInstallPage(text);
-    vl::InstallBrowserShowCommand(text, L"http://www.vorlink.com/vorlink_block/install.aspx");
     return 0;
 }

@@ -25,15 +25,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (name[9 + i] != (first[i] == L'.' ? L'_' : first[i])) std::abort();
     }
 
-    // The install page is a portal page with the install page's path.
-    if (vl::IsInstallPage(first) &&
-        (!vl::IsPortalPage(first) || first.find(L"/vorlink_block/install.aspx") == std::wstring::npos))
-        std::abort();
+    for (const bool developmentMode : {false, true}) {
+        // The install page is a portal page with the install page's path.
+        if (vl::IsInstallPage(first, developmentMode) &&
+            (!vl::IsPortalPage(first, developmentMode) || first.find(L"/vorlink_block/install.aspx") == std::wstring::npos))
+            std::abort();
 
-    // Hidden only for two addresses that parse; an address that parses is of its own site.
-    const int show = vl::InstallBrowserShowCommand(first, second);
-    if ((show != 0 && show != 1) || (show == 0 && !(vl::ParseWebAddress(first) && vl::ParseWebAddress(second))))
-        std::abort();
-    if ((vl::InstallBrowserShowCommand(first, first) == 0) != vl::ParseWebAddress(first).has_value()) std::abort();
+        // Hidden only for two portal pages; a portal page is of its own deployment.
+        const int show = vl::InstallBrowserShowCommand(first, second, developmentMode);
+        if ((show != 0 && show != 1) ||
+            (show == 0 && !(vl::IsPortalPage(first, developmentMode) && vl::IsPortalPage(second, developmentMode))))
+            std::abort();
+        if ((vl::InstallBrowserShowCommand(first, first, developmentMode) == 0) !=
+            vl::IsPortalPage(first, developmentMode))
+            std::abort();
+    }
     return 0;
 }

@@ -74,6 +74,8 @@ public:
     HANDLE WritePipe() const { return m_Link.WritePipe(); }
     bool IsLegacyOS() const { return m_bLegacyOS; }
     bool VerifiesPublisher() const { return m_bVerifyPublisher; }
+    // "envver" = "Develop": no publisher check, and the development sites are portal pages.
+    bool InDevelopmentMode() const { return !m_bVerifyPublisher; }
     HWND KernelWindow() const { return m_hKernelWnd; }
     const std::wstring& PageAddress() const { return m_szClientSite; }
 
@@ -81,6 +83,9 @@ private:
     // Whether the page's script may use the control now (page_site.cpp); a refusal is
     // logged with the page's address.
     bool IsCallerAllowed() noexcept;
+    // Whether the site lock holds: the container hosts untrusted callers, or the control's
+    // site leads to an HTML document (page_site.cpp). Then only portal pages may call.
+    bool IsSiteLockInForce();
     // The body of a page's method, run only when IsCallerAllowed: a refused call has no
     // effect and answers the denied result. Nothing thrown leaves it.
     template <typename Out, typename Body>
@@ -119,6 +124,7 @@ private:
     // required version is malformed.
     std::optional<bool> IsKernelUpdateNeeded(const std::wstring& newerVersion);
     void StoreRegion(const std::wstring& regionValue);
+    // The address of the page's HTML document, from either site; empty outside a page.
     std::wstring ReadPageAddress();
     std::wstring UpdaterPath() const;
     bool IsLocalUpdaterUsable(const std::wstring& updaterPath);

@@ -78,12 +78,12 @@ ULONG TVLServiceAdapterXImpl::StartUpdater(const std::wstring& newerVersion)
     }
     updater.Release();
 
-    if (!m_bLegacyOS && !vl::IsInstallPage(m_szClientSite)) {
+    if (!m_bLegacyOS && !vl::IsInstallPage(m_szClientSite, InDevelopmentMode())) {
         if (m_szClientSite.empty()) return VLS_FAIL;
         VL_LOG(L"    running a new browser with administrator to download VLUpdate.\n");
         const std::wstring installPage = m_pUtility->GetEndpoint(vl::kInstallPageRole);
         vl::StartProgram(L"runas", std::wstring(kBrowserFolder) + L"\\iexplore.exe", installPage, kBrowserFolder,
-                         vl::InstallBrowserShowCommand(m_szClientSite, installPage));
+                         vl::InstallBrowserShowCommand(m_szClientSite, installPage, InDevelopmentMode()));
         return VLS_HAVE_TO_UPDATE;
     }
 

@@ -82,6 +82,7 @@ TVLServiceAdapterXControl::~TVLServiceAdapterXControl()
     m_inPlaceFrame.reset();
     m_inPlaceSite.reset();
     m_clientSite.reset();
+    m_objectSite.reset();
     m_form.reset();
     vl::Module().Unlock();
 }
@@ -763,6 +764,22 @@ HRESULT TVLServiceAdapterXControl::SetInterfaceSafetyOptions(REFIID iid, DWORD m
     m_safetyOptions = (m_safetyOptions & ~mask) | (enabled & mask);
     if (m_safetyOptions & INTERFACESAFE_FOR_UNTRUSTED_CALLER) m_untrustedCallers = true;
     return S_OK;
+}
+
+// ---------------------------------------------------------------------------------------
+// IObjectWithSite
+
+HRESULT TVLServiceAdapterXControl::SetSite(IUnknown* site)
+{
+    m_objectSite = ComPtr<IUnknown>(site);
+    return S_OK;
+}
+
+HRESULT TVLServiceAdapterXControl::GetSite(REFIID iid, void** site)
+{
+    if (!site) return E_POINTER;
+    *site = nullptr;
+    return m_objectSite ? m_objectSite->QueryInterface(iid, site) : E_FAIL;
 }
 
 // ---------------------------------------------------------------------------------------

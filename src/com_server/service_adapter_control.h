@@ -1,7 +1,8 @@
 // TVLServiceAdapterXControl: the COM side of one control instance. It answers the OLE
 // control interfaces of an in-place-activating windowed control, IDispatch from the
 // registered type library, the connection points, safety and error-information queries,
-// the property members and persistence; it owns the form. The automation methods and the
+// the site of an object that page script created, the property members and persistence;
+// it owns the form. The automation methods and the
 // control initialization are the concrete class's.
 #pragma once
 
@@ -26,7 +27,8 @@ class TVLServiceAdapterXControl
     : public vl::ComObjectImpl<TVLServiceAdapterXControl, IViewObjectEx, IOleInPlaceObject, IOleInPlaceActiveObject,
                                IOleControl, IOleObject, IQuickActivate, IPersistStorage, IPersistStreamInit,
                                ISpecifyPropertyPages, IDataObject, ISimpleFrameSite, IProvideClassInfo2,
-                               IConnectionPointContainer, ISupportErrorInfo, IVLServiceAdapterX, IObjectSafety>,
+                               IConnectionPointContainer, ISupportErrorInfo, IVLServiceAdapterX, IObjectSafety,
+                               IObjectWithSite>,
       public CProxyIVLServiceAdapterXEvents {
 public:
     // In this order; the first is the identity. Nothing else is answered.
@@ -40,7 +42,7 @@ public:
         vl::Interface<IProvideClassInfo, IProvideClassInfo2>, vl::Interface<IProvideClassInfo2>,
         vl::Interface<IConnectionPointContainer>, vl::Interface<ISupportErrorInfo>,
         vl::Interface<IVLServiceAdapterX>, vl::Interface<IDispatch, IVLServiceAdapterX>,
-        vl::Interface<IObjectSafety>>;
+        vl::Interface<IObjectSafety>, vl::Interface<IObjectWithSite>>;
 
     // Final construction: creates the connection points and the form, then runs
     // InitializeControl. A failure (or an exception, reported as error information)
@@ -151,6 +153,11 @@ public:
     STDMETHODIMP GetInterfaceSafetyOptions(REFIID iid, DWORD* supported, DWORD* enabled) override;
     STDMETHODIMP SetInterfaceSafetyOptions(REFIID iid, DWORD mask, DWORD enabled) override;
 
+    // --- IObjectWithSite: a browser sites an object that page script created (new
+    // ActiveXObject) here rather than through IOleObject::SetClientSite.
+    STDMETHODIMP SetSite(IUnknown* site) override;
+    STDMETHODIMP GetSite(REFIID iid, void** site) override;
+
     // --- IDispatch (from the registered type library)
     STDMETHODIMP GetTypeInfoCount(UINT* count) override;
     STDMETHODIMP GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
@@ -230,6 +237,7 @@ private:
     std::unique_ptr<TVLServiceAdapterX> m_form;
     std::unique_ptr<vl::ConnectionPoints> m_connectionPoints;
     vl::ComPtr<IOleClientSite> m_clientSite;
+    vl::ComPtr<IUnknown> m_objectSite; // given through IObjectWithSite
     vl::ComPtr<IOleAdviseHolder> m_oleAdviseHolder;
     vl::ComPtr<IDataAdviseHolder> m_dataAdviseHolder;
     vl::ComPtr<IAdviseSink> m_viewSink;

@@ -3,6 +3,7 @@
 // which is woken when bytes arrive.
 #include "kernel_link/kernel_link.h"
 #include "kernel_link/pipe_message_codec.h"
+#include "support/platform_calls.h"
 #include "support/widget_log.h"
 
 namespace vl {
@@ -90,31 +91,42 @@ std::optional<std::wstring> KernelLink::Exchange(int cmdId, const std::wstring& 
     KeepWaitingMessages();
 
     const unsigned pair = m_pairGeneration;
-    const DWORD start = ::GetTickCount();
-    const DWORD deadline = start + kRequestDeadline;
+    // Time as the request counts it, on the adapter's clock.
+    const DWORD start = Platform().getTickCount();
+    const auto elapsed = [start] { return Platform().getTickCount() - start; };
+    const auto left = [&](DWORD until) { return until > elapsed() ? until - elapsed() : 0; };
     std::optional<std::wstring> answer;
     for (int writes = 0;;) {
-        if (::GetTickCount() - start >= static_cast<DWORD>(writes) * kResendInterval) {
-            SendBy(cmdId, 0, params, deadline); // a lost copy is made up by the next one
+        if (elapsed() >= static_cast<DWORD>(writes) * kResendInterval) {
+            // A lost copy is made up by the next one.
+            SendBy(cmdId, 0, params, ::GetTickCount() + left(kRequestDeadline));
             ++writes;
             if (m_pairGeneration != pair) break;
         }
         VL_LOG(L"    waiting for response ...\n");
         long status = 0;
         KernelMessage message;
+        // A kernel that keeps the pipe full of other messages holds the request no longer
+        // than one that stays silent.
+        bool late = false;
         while ((status = ReadMessage(message)) == 0 || status == kMalformedMessage) {
-            if (status != 0) continue;
-            if (message.cmdId == cmdId) {
-                answer = std::move(message.params);
+            if (status == 0) {
+                if (message.cmdId == cmdId) {
+                    answer = std::move(message.params);
+                    break;
+                }
+                KeepMessage(std::move(message));
+            }
+            if (elapsed() >= kRequestDeadline) {
+                late = true;
                 break;
             }
-            KeepMessage(std::move(message));
         }
         // No answer comes through a broken pipe.
-        if (answer || writes == kWrites || status != ERROR_NO_DATA) break;
+        if (answer || late || writes == kWrites || status != ERROR_NO_DATA) break;
         HANDLE ready = m_read->ReadyEvent();
-        const DWORD nextWrite = start + static_cast<DWORD>(writes) * kResendInterval;
-        if (::MsgWaitForMultipleObjectsEx(1, &ready, TimeLeft(nextWrite), QS_ALLINPUT, MWMO_INPUTAVAILABLE) ==
+        const DWORD untilNextWrite = left(static_cast<DWORD>(writes) * kResendInterval);
+        if (::MsgWaitForMultipleObjectsEx(1, &ready, untilNextWrite, QS_ALLINPUT, MWMO_INPUTAVAILABLE) ==
                 WAIT_OBJECT_0 + 1 &&
             (!RunMessageQueue() || m_pairGeneration != pair))
             break; // quitting, or a call meanwhile closed or replaced the pair

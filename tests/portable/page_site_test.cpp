@@ -12,6 +12,7 @@
 #include "page_addresses.h"
 
 #include <string>
+#include <string_view>
 
 using namespace vl;
 
@@ -19,19 +20,28 @@ namespace {
 
 using vl::test::PageAddressCase;
 
-// Beyond the sampled pages.
+// Beyond the sampled pages; the same in either mode.
 const PageAddressCase kAddresses[] = {
-    // The portal's sites and subdomains, as browsers write them.
+    // The portal's sites, as browsers write them.
     {L"http://www.vorlink.com/", true},
     {L"https://tw.vorlink.com/vorlink_block/install.aspx?region=TW", true},
     {L"HTTP://WWW.VORLINK.COM/Games", true},
     {L"http://www.vorlink.com./", true},
-    {L"http://games.tw.vorlink.com/play.aspx#top", true},
-    {L"http://vorlink.com", true},
-    {L"http://dev2.vorlink.net/x", true},
+    {L"http://rt.cn.vorlink.com/play.aspx#top", true},
     {L"http://www.vorlink.com:80/", true},
     {L"https://www.vorlink.com:443/", true},
     {L"http://www.vorlink.com?x=1", true},
+    // Names the table does not hold as a site: other subdomains, whoever answers for them,
+    // the bare domains and the download and patch hosts.
+    {L"http://anything.vorlink.com/", false},
+    {L"http://user-content.vorlink.net/", false},
+    {L"http://1.2.3.4.vorlink.com/", false},
+    {L"http://games.tw.vorlink.com/play.aspx", false},
+    {L"http://www.tw.vorlink.com/", false},
+    {L"http://vorlink.com", false},
+    {L"http://vorlink.net/", false},
+    {L"http://patch.tw.vorlink.com/vorlink05/", false},
+    {L"http://download.vorlink.com/", false},
     // IP literals, user information, other ports.
     {L"http://[::1]/", false},
     {L"http://0x7f000001/", false},
@@ -64,29 +74,59 @@ const PageAddressCase kAddresses[] = {
     {L" http://www.vorlink.com/", false},
     {L"http://www.vorlink.\xFF43om/", false},   // a full-width letter
     {L"http://www.vorlink.com\xFF0F.evil.example/", false}, // a full-width slash
-    {L"http://vorlink.com..", false},
+    {L"http://www.vorlink.com..", false},
 };
+
+// The development deployment's sites are portal pages in development mode only.
+const vl::test::ByModeCase kDevelopmentSites[] = {
+    {L"http://dev.tw.vorlink.net/vorlink_block/install.aspx", false, true},
+    {L"HTTP://DEV2.VORLINK.NET./", false, true},
+    {L"https://dev.us.vorlink.net/", false, true},
+    {L"http://dev.hk.vorlink.net/", false, true},
+    {L"http://other.dev.tw.vorlink.net/", false, false},
+    {L"http://dev.cn.vorlink.net/", false, false}, // CN has no development site
+    {L"http://dev.tw.vorlink.net:8080/", false, false},
+    {L"http://www.vorlink.com/", true, true},
+};
+
+constexpr int kSiteRootRole = 11;
+
+bool IsDevelopmentRow(const wchar_t* environment)
+{
+    return std::wstring_view(environment).starts_with(L"Develop");
+}
 
 } // namespace
 
-TEST(PortalPage, AllowsThePortalsSitesAndRefusesEverythingElse)
+TEST(PortalPage, AllowsOnlyThePortalsOwnSites)
 {
-    for (const PageAddressCase& c : vl::test::kSampledPages) EXPECT_EQ(IsPortalPage(c.address), c.portal) << c.address;
-    for (const PageAddressCase& c : kAddresses) EXPECT_EQ(IsPortalPage(c.address), c.portal) << c.address;
+    for (const PageAddressCase& c : vl::test::kSampledPages)
+        EXPECT_EQ(IsPortalPage(c.address, false), c.portal) << c.address;
+    for (const bool developmentMode : {false, true})
+        for (const PageAddressCase& c : kAddresses)
+            EXPECT_EQ(IsPortalPage(c.address, developmentMode), c.portal) << c.address << " " << developmentMode;
+    vl::test::ExpectByMode(kDevelopmentSites, IsPortalPage);
 }
 
 TEST(PortalPage, SitesComeFromTheEndpointTable)
 {
-    const PortalSites& sites = GetPortalSites();
-    EXPECT_EQ(sites.domains, (std::vector<std::wstring>{L"vorlink.net", L"vorlink.com"}));
-    // Every row's install page is a portal page and the install page.
+    // Every row's install page and site root are portal pages, the development rows' in
+    // development mode only; no patch base is.
     for (const wchar_t* region : {L"US", L"TW", L"HK", L"CN"})
         for (const wchar_t* environment : {L"Develop", L"Alpha", L"Production", L"RT", L"Develop2.0"}) {
-            const std::wstring page = LookupEndpoint(std::wstring(region) + L";" + environment, kInstallPageRole);
-            if (!page.starts_with(L"http")) continue;
-            EXPECT_TRUE(IsInstallPage(page)) << page;
+            const std::wstring value = std::wstring(region) + L";" + environment;
+            const std::wstring install = LookupEndpoint(value, kInstallPageRole);
+            if (!install.starts_with(L"http")) continue;
+            SCOPED_TRACE(value);
+            EXPECT_TRUE(IsInstallPage(install, true));
+            EXPECT_EQ(IsInstallPage(install, false), !IsDevelopmentRow(environment));
+            const auto root = ParsePortalPage(LookupEndpoint(value, kSiteRootRole), true);
+            ASSERT_TRUE(root);
+            EXPECT_EQ(root->developmentSite, IsDevelopmentRow(environment));
+            const auto patch = ParseWebAddress(LookupEndpoint(value, kPatchBaseRole));
+            ASSERT_TRUE(patch);
+            EXPECT_EQ(IsPortalPage(LookupEndpoint(value, kPatchBaseRole), true), root->address.host == patch->host);
         }
-    for (const std::wstring& host : sites.hosts) EXPECT_TRUE(IsPortalPage(L"https://" + host + L"/")) << host;
 }
 
 TEST(PortalPage, ParsedPartsAreLowerCaseWithoutTheTrailingDot)

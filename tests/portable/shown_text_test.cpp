@@ -6,6 +6,18 @@
 
 using namespace vl;
 
+namespace {
+
+// One character as wchar_t holds it: a surrogate pair where wchar_t is UTF-16.
+std::wstring Character(char32_t c)
+{
+    if (sizeof(wchar_t) == 4 || c < 0x10000) return std::wstring(1, static_cast<wchar_t>(c));
+    c -= 0x10000;
+    return {static_cast<wchar_t>(0xD800 + (c >> 10)), static_cast<wchar_t>(0xDC00 + (c & 0x3FF))};
+}
+
+} // namespace
+
 TEST(ShownText, DropsWhatCouldHideOrDisguiseTheTextAndCutsItToItsBound)
 {
     const struct {
@@ -20,6 +32,13 @@ TEST(ShownText, DropsWhatCouldHideOrDisguiseTheTextAndCutsItToItsBound)
         {std::wstring(L"tab\tnul\0end\x7f\x85\x9f", 14), 160, L"tabnulend"},
         // A right-to-left override would show "exe.txt" for "txt.exe"; zero-width and BOM go too.
         {L"a\u202Eb\u200Bc\u2066d\uFEFFe", 160, L"abcde"},
+        // The Arabic letter mark, line and paragraph separators, soft hyphen, Mongolian
+        // vowel separator, fillers, variation selectors, tags.
+        {L"a\u061Cb\u2028c\u2029d\u00ADe\u180Ef\u3164g\uFFA0h\u115Fi\uFE0Fj" + Character(0xE0041) + L"k" +
+             Character(0x1D173),
+         160, L"abcdefghijk"},
+        // Visible characters beyond the basic plane stay, and count as what they take.
+        {L"ab" + Character(0x1F600) + L"c", 160, L"ab" + Character(0x1F600) + L"c"},
         // Cut: the bound holds the ellipsis; what was dropped does not count.
         {L"abcdefghij", 8, L"abcde..."},
         {L"abcdefgh", 8, L"abcdefgh"},

@@ -51,7 +51,7 @@ TEST_F(KernelAdapterTest, RunningKernelIsUsedWithoutCheckOrStart)
 TEST_F(KernelAdapterTest, DevelopmentSettingStartsAnUnsignedKernelElevated)
 {
     ASSERT_TRUE(InstallIntoHome(L"tools/kernel/VLWidgetKernel.exe", L"VLWidgetKernel.exe"));
-    ASSERT_TRUE(vl::WriteProductString(L"envver", L"Develop"));
+    ASSERT_TRUE(EnterDevelopmentMode());
     ASSERT_TRUE(CreateControl());
     EXPECT_FALSE(adapter->VerifiesPublisher());
     EXPECT_FALSE(adapter->IsLegacyOS()); // the prefix reports major version 6

@@ -100,10 +100,12 @@ TEST_F(PageUpdaterTest, InitializeDecidesWithTheAddressOfItsDocument)
         ULONG result;
         const wchar_t* started; // quoted program path, or null for nothing
     } cases[] = {
-        {L"http://games.example.net/play.aspx", VLS_HAVE_TO_UPDATE,
+        {L"http://tw.vorlink.com/play.aspx", VLS_HAVE_TO_UPDATE,
          L"\"C:\\Program Files\\Internet Explorer\\iexplore.exe\""},
         {install.c_str(), VLS_HAVE_TO_UPDATE, updater.c_str()},
         {nullptr, VLS_FAIL, nullptr},
+        // A document makes the page's script an untrusted caller, safety option or not.
+        {L"http://games.example.net/play.aspx", VLS_PERMISSION_DENIED, nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.page ? c.page : L"no client site");
@@ -111,7 +113,7 @@ TEST_F(PageUpdaterTest, InitializeDecidesWithTheAddressOfItsDocument)
         RecordedStarts().clear();
         ASSERT_TRUE(CreateControl());
         EXPECT_EQ(InitializeOnPage(c.page), c.result);
-        EXPECT_EQ(adapter->PageAddress(), c.page ? c.page : L"");
+        EXPECT_EQ(adapter->PageAddress(), c.page && c.result != VLS_PERMISSION_DENIED ? c.page : L"");
         ASSERT_EQ(RecordedStarts().size(), c.started ? 1u : 0u);
         if (!c.started) continue;
         EXPECT_EQ(RecordedStarts()[0].file, c.started);
@@ -122,7 +124,7 @@ TEST_F(PageUpdaterTest, InitializeDecidesWithTheAddressOfItsDocument)
 // The development setting uses an unsigned local updater without checking it.
 TEST_F(PageUpdaterTest, DevelopmentSettingStartsAnUnsignedLocalUpdater)
 {
-    ASSERT_TRUE(vl::WriteProductString(L"envver", L"Develop"));
+    ASSERT_TRUE(EnterDevelopmentMode());
     ASSERT_TRUE(InstallIntoHome(L"tools/updater/VLUpdate.exe", L"VLUpdate.exe"));
     ASSERT_TRUE(CreateControl());
     TempFolder folder;

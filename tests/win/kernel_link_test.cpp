@@ -4,6 +4,7 @@
 
 #include <aclapi.h>
 
+#include <atomic>
 #include <thread>
 
 #include "kernel_link/kernel_link.h"
@@ -108,6 +109,14 @@ DWORD WINAPI FixedTick()
     return kTick;
 }
 
+// The clock as the link reads it: the time of day plus a jump the test makes.
+std::atomic<DWORD> g_clockJump{0};
+
+DWORD WINAPI JumpingTick()
+{
+    return ::GetTickCount() + g_clockJump;
+}
+
 void AnswerSaveAfterAnUnrelatedMessage(PeerKernel& peer, const vl::KernelMessage& message)
 {
     if (message.cmdId != 162) return;
@@ -157,6 +166,30 @@ TEST_F(KernelLinkTest, KeptMessagesGoWithTheirPair)
     EXPECT_EQ(link.KeptMessages(), 0u);
     vl::KernelMessage message;
     EXPECT_EQ(link.NextMessage(message), ERROR_NO_DATA);
+}
+
+// The kernel answers a request with a flood of other messages that takes all of the
+// request's time: the request reads no further than its deadline, and what it left stays
+// in the pipe for the pump, none of it lost.
+TEST_F(KernelLinkTest, ARequestReadsNoFurtherThanItsDeadline)
+{
+    constexpr int kFlood = 60; // one write that fits the pipe
+    PeerOptions options;
+    options.onMessage = [](PeerKernel& peer, const vl::KernelMessage& message) {
+        if (message.cmdId != 162 || g_clockJump != 0) return;
+        std::string flood;
+        for (int i = 0; i < kFlood; ++i) flood += *vl::FormatKernelMessage(2, i, "flood") + std::string(1, '\0');
+        g_clockJump = 10000;
+        peer.SendRaw(flood);
+    };
+    Link(options);
+    g_clockJump = 0;
+    vl::Platform().getTickCount = JumpingTick;
+    EXPECT_FALSE(link.Exchange(162, L"Key=k"));
+    EXPECT_LE(link.KeptMessages(), 1u);
+    const auto messages = Drain(kFlood, 1000);
+    ASSERT_EQ(messages.size(), static_cast<std::size_t>(kFlood));
+    for (int i = 0; i < kFlood; ++i) EXPECT_EQ(messages[i].serialNum, i);
 }
 
 TEST_F(KernelLinkTest, PumpIsWokenWhenBytesArrive)

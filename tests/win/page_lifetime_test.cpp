@@ -33,7 +33,7 @@ protected:
         ::SetEnvironmentVariableW(L"WINEDEBUG", L"warn+heap");
         std::string output;
         const auto exitCode =
-            RunProgram(L"\"" + BuildFile(L"pagehost.exe") + L"\" --url http://portal.test/page.html --script \"" +
+            RunProgram(L"\"" + BuildFile(L"pagehost.exe") + L"\" --url http://tw.vorlink.com/page.html --script \"" +
                            BuildFile(L"pages/" + script) + L"\"",
                        &output, 60000);
         ::SetEnvironmentVariableW(L"WINEDEBUG", savedLength > 0 && savedLength < 256 ? saved : nullptr);

@@ -1,10 +1,11 @@
 // The updater download within bounds, against servers that misbehave on purpose: an
-// announced length beyond reason, a body without length beyond the cap, a trickle, a slow
-// transfer, a redirection and a status line full of control characters.
+// announced length beyond reason, a body without length beyond the cap, a trickle of the
+// whole answer, headers included, a slow transfer, a redirection and a status line full
+// of control characters.
 // ctest: RESOURCE_LOCK product_state
 // ctest-netns: --huge-length-for VLUpdate_9_9_8_1.exe --trickle-for VLUpdate_9_9_8_2.exe --trickle-delay-ms 3000
 // ctest-netns: --redirect-for VLUpdate_9_9_8_3.exe --hostile-reason-for VLUpdate_9_9_8_4.exe
-// ctest-netns: --no-length-for unbounded.bin --slow-for slow.bin
+// ctest-netns: --no-length-for unbounded.bin --slow-for slow.bin --trickle-for trickle.bin
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -59,11 +60,14 @@ TEST_F(DownloadBoundsTest, MisbehavingServersFailTheDownloadWithABoundedErrorBox
              EXPECT_EQ(text, L"The server announces 1099511627776 bytes, more than 67108864 allowed");
          },
          30000},
-        // One byte every 3 s: each wait for the next ends after 1 s of silence.
-        {L"9.9.8.2", 1888,
+        // One byte every 3 s, the status line first: each wait for the next ends after 1 s
+        // of silence.
+        {L"9.9.8.2", 1867,
          [](const std::wstring& text) {
-             // WinINet's timeout; Wine passes on the socket's.
-             EXPECT_TRUE(text.find(L"12002") != std::wstring::npos || text.find(L"10060") != std::wstring::npos)
+             // WinINet's timeout; Wine passes on the socket's, or, in the headers, ends
+             // the connection.
+             EXPECT_TRUE(text.find(L"12002") != std::wstring::npos || text.find(L"10060") != std::wstring::npos ||
+                         text.find(L"12030") != std::wstring::npos)
                  << text;
          },
          1000},
@@ -130,4 +134,29 @@ TEST(DownloadBounds, ABodyIsCutOffAtTheSizeAndTimeBounds)
     EXPECT_EQ(slow.error, L"The transfer took longer than 1000 ms");
     EXPECT_LT(::GetTickCount() - start, 5000u);
     EXPECT_LT(slow.body.size(), file.size());
+}
+
+// A byte of the headers every 3 s is never 30 s of silence; the whole request still ends at
+// its limit, HEAD as GET.
+TEST(DownloadBounds, TrickledHeadersEndAtTheWholeRequestsLimit)
+{
+    ASSERT_FALSE(PatchRoot().empty()) << "runs in the test network only";
+    ASSERT_TRUE(PutPatchFile(PatchUrl(L"trickle.bin"), std::string(1024, 'x')));
+    vl::HttpClientSettings settings;
+    settings.transferTimeLimitMs = 1000;
+    vl::PatchHttp http(settings);
+    const std::function<vl::HttpResult()> requests[] = {[&] { return http.Head(PatchUrl(L"trickle.bin")); },
+                                                          [&] { return http.Get(PatchUrl(L"trickle.bin")); }};
+    for (const auto& request : requests) {
+        const DWORD start = ::GetTickCount();
+        const vl::HttpResult result = request();
+        EXPECT_EQ(result.error, L"The transfer took longer than 1000 ms");
+        EXPECT_EQ(result.status, 0u);
+        // The limit, and the second byte it ends the wait for well before its time.
+        EXPECT_LT(::GetTickCount() - start, 2500u);
+    }
+    // The next request starts afresh.
+    settings.transferTimeLimitMs = 30000;
+    http.SetSettings(settings);
+    EXPECT_TRUE(http.Head(PatchUrl(L"unbounded.bin")).Succeeded());
 }

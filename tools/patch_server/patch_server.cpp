@@ -15,8 +15,8 @@
 //   --slow-for           sends the body in blocks of 1 KiB, --slow-delay-ms apart (default 100)
 //   --head-only-for      HEAD answers as for any file, GET answers 500 Internal Server Error
 //   --huge-length-for    announces a Content-Length of 1 TiB, then sends the file and closes
-//   --trickle-for        sends the body one byte at a time, --trickle-delay-ms apart
-//                        (default 1000)
+//   --trickle-for        sends the answer, headers and body, one byte at a time,
+//                        --trickle-delay-ms apart (default 1000)
 //   --redirect-for       answers "302 Found" with Location "/moved" + the path, on this host
 //   --hostile-reason-for answers status 500 with a reason text of 4,000 characters that holds
 //                        control characters (escape sequences, bell, backspace, DEL)
@@ -287,6 +287,16 @@ bool SendAll(int fd, std::string_view bytes)
     return true;
 }
 
+// `bytes` in blocks of `blockBytes`, `delayMs` apart; false when the client went away.
+bool SendInBlocks(int fd, std::string_view bytes, std::size_t blockBytes, int delayMs)
+{
+    for (std::size_t offset = 0; offset < bytes.size(); offset += blockBytes) {
+        if (offset != 0) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+        if (!SendAll(fd, bytes.substr(offset, blockBytes))) return false;
+    }
+    return true;
+}
+
 std::string StatusHeader(const std::string& status, const char* contentType, std::optional<std::uint64_t> length)
 {
     std::string header = "HTTP/1.1 " + status + "\r\nServer: patch_server\r\nContent-Type: " + contentType + "\r\n";
@@ -356,23 +366,17 @@ void Serve(int fd, const Options& options, RequestLog& log)
     std::optional<std::uint64_t> length = body->size();
     if (Matches(options.noLength, *path)) length.reset();
     if (Matches(options.hugeLength, *path)) length = kHugeLength;
-    if (!SendAll(fd, StatusHeader("200 OK", "application/octet-stream", length)) || head) return;
+    const std::string answer = StatusHeader("200 OK", "application/octet-stream", length);
     const std::string_view sent = Matches(options.shortBody, *path) ? std::string_view(*body).substr(0, body->size() / 2)
                                                                      : std::string_view(*body);
-    std::size_t blockBytes = sent.size();
-    int delayMs = 0;
-    if (Matches(options.slow, *path)) {
-        blockBytes = kSlowBlockBytes;
-        delayMs = options.slowDelayMs;
-    }
+    // A trickle starts with the status line: the answer's headers arrive as slowly as its body.
     if (Matches(options.trickle, *path)) {
-        blockBytes = 1;
-        delayMs = options.trickleDelayMs;
+        SendInBlocks(fd, head ? answer : answer + std::string(sent), 1, options.trickleDelayMs);
+        return;
     }
-    for (std::size_t offset = 0; offset < sent.size(); offset += blockBytes) {
-        if (offset != 0) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
-        if (!SendAll(fd, sent.substr(offset, blockBytes))) return;
-    }
+    if (!SendAll(fd, answer) || head) return;
+    if (Matches(options.slow, *path)) SendInBlocks(fd, sent, kSlowBlockBytes, options.slowDelayMs);
+    else SendAll(fd, sent);
 }
 
 int Listen(const Options& options)

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "support/portable/portal_page.h"
-#include "tables/portable/portal_sites.h"
 
 namespace vl {
 
@@ -15,17 +14,17 @@ std::wstring RemoteUpdaterName(std::wstring_view updaterVersion)
     return name;
 }
 
-bool IsInstallPage(std::wstring_view clientSite)
+bool IsInstallPage(std::wstring_view clientSite, bool developmentMode)
 {
-    const auto page = ParsePortalPage(clientSite);
-    return page && page->path.ends_with(L"/vorlink_block/install.aspx");
+    const auto page = ParsePortalPage(clientSite, developmentMode);
+    return page && page->address.path.ends_with(L"/vorlink_block/install.aspx");
 }
 
-int InstallBrowserShowCommand(std::wstring_view clientSite, std::wstring_view installPage)
+int InstallBrowserShowCommand(std::wstring_view clientSite, std::wstring_view installPage, bool developmentMode)
 {
-    const auto page = ParseWebAddress(clientSite);
-    const auto install = ParseWebAddress(installPage);
-    return page && install && IsHostInDomain(page->host, DomainOf(install->host)) ? 0 : 1;
+    const auto page = ParsePortalPage(clientSite, developmentMode);
+    const auto install = ParsePortalPage(installPage, developmentMode);
+    return page && install && page->developmentSite == install->developmentSite ? 0 : 1;
 }
 
 } // namespace vl

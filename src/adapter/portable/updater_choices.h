@@ -10,13 +10,14 @@ namespace vl {
 // "." + ".exe" (2.0.1.7 gives VLUpdate_2_0_1_7.exe).
 std::wstring RemoteUpdaterName(std::wstring_view updaterVersion);
 
-// Whether the hosting page is the portal's install page itself: a portal page whose path
-// ends in "/vorlink_block/install.aspx".
-bool IsInstallPage(std::wstring_view clientSite);
+// Whether the hosting page is the portal's install page itself: a portal page (in the
+// given mode) whose path ends in "/vorlink_block/install.aspx".
+bool IsInstallPage(std::wstring_view clientSite, bool developmentMode);
 
 // Window state of the elevated browser that opens the install page: hidden (0) when the
-// hosting page's host lies in the install page's domain ("vorlink.com"), shown (1)
-// otherwise, also when either address does not parse.
-int InstallBrowserShowCommand(std::wstring_view clientSite, std::wstring_view installPage);
+// hosting page and the install page are both portal pages of the same deployment (both
+// released sites or both development sites), shown (1) otherwise, also when either
+// address is no portal page.
+int InstallBrowserShowCommand(std::wstring_view clientSite, std::wstring_view installPage, bool developmentMode);
 
 } // namespace vl

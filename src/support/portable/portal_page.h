@@ -9,17 +9,21 @@
 
 namespace vl {
 
-// Whether `host` (lower case) is `domain` or a name below it.
-bool IsHostInDomain(std::wstring_view host, std::wstring_view domain);
+struct PortalPage {
+    WebAddress address;
+    bool developmentSite = false; // served by the development deployment
+};
 
 // The address of a portal page: http or https, on the scheme's default port, whose host
-// is one of the endpoint table's site hosts or lies in one of the portal's domains.
-// Nothing for any other address, among them IP literals and every other scheme.
-std::optional<WebAddress> ParsePortalPage(std::wstring_view address);
+// is exactly one of the endpoint table's site hosts (any letter case, a trailing dot
+// ignored); a development site's only in development mode. Nothing for any other
+// address, among them other names below the portal's domains, IP literals and every
+// other scheme.
+std::optional<PortalPage> ParsePortalPage(std::wstring_view address, bool developmentMode);
 
-inline bool IsPortalPage(std::wstring_view address)
+inline bool IsPortalPage(std::wstring_view address, bool developmentMode)
 {
-    return ParsePortalPage(address).has_value();
+    return ParsePortalPage(address, developmentMode).has_value();
 }
 
 } // namespace vl

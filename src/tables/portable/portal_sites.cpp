@@ -7,38 +7,34 @@
 
 namespace vl {
 
-namespace {
-
-void AddOnce(std::vector<std::wstring>& list, std::wstring text)
+const std::vector<PortalSite>& GetPortalSites()
 {
-    if (std::find(list.begin(), list.end(), text) == list.end()) list.push_back(std::move(text));
-}
-
-} // namespace
-
-std::wstring_view DomainOf(std::wstring_view host)
-{
-    const auto last = host.rfind(L'.');
-    if (last == std::wstring_view::npos || last == 0) return host;
-    const auto previous = host.rfind(L'.', last - 1);
-    return previous == std::wstring_view::npos ? host : host.substr(previous + 1);
-}
-
-const PortalSites& GetPortalSites()
-{
-    static const PortalSites sites = [] {
-        PortalSites built;
+    static const std::vector<PortalSite> sites = [] {
+        std::vector<PortalSite> built;
         for (const auto& region : kEndpointHosts)
-            for (const EndpointHosts& row : region) {
-                if (row.site.empty()) continue;
-                std::wstring host(row.site);
+            for (int environment = 0; environment < kEndpointEnvironmentCount; ++environment) {
+                const std::wstring_view site = region[environment].site;
+                if (site.empty()) continue;
+                std::wstring host(site);
                 for (auto& c : host) c = static_cast<wchar_t>(std::towlower(c));
-                AddOnce(built.domains, std::wstring(DomainOf(host)));
-                AddOnce(built.hosts, std::move(host));
+                const bool development = environment == kEnvDevelop || environment == kEnvDevelop2;
+                const auto known =
+                    std::ranges::find(built, host, [](const PortalSite& s) -> const std::wstring& { return s.host; });
+                // A host that a released row names too is no development site.
+                if (known != built.end()) known->development = known->development && development;
+                else built.push_back({std::move(host), development});
             }
         return built;
     }();
     return sites;
+}
+
+const PortalSite* FindPortalSite(std::wstring_view host, bool developmentMode)
+{
+    const auto& sites = GetPortalSites();
+    const auto site = std::ranges::find(sites, host, [](const PortalSite& s) -> std::wstring_view { return s.host; });
+    if (site == sites.end() || (site->development && !developmentMode)) return nullptr;
+    return &*site;
 }
 
 } // namespace vl

@@ -1,5 +1,5 @@
-// The portal's own web sites, as the deployment of the endpoint table names them: what a
-// page must be served from before its script may use the control.
+// The portal's own web sites, as the deployment of the endpoint table names them: the
+// hosts a page must be served from before its script may use the control.
 #pragma once
 
 #include <string>
@@ -8,16 +8,19 @@
 
 namespace vl {
 
-struct PortalSites {
-    std::vector<std::wstring> hosts;   // every row's site host, lower case
-    std::vector<std::wstring> domains; // the domains they belong to: their last two labels
+struct PortalSite {
+    std::wstring host; // lower case
+    // Only the Develop and Develop2.0 rows name it: a site of the development deployment.
+    bool development = false;
 };
 
-// The domain a host name belongs to: its last two labels ("vorlink.com" of
-// "patch.tw.vorlink.com"); a name of fewer labels is its own domain.
-std::wstring_view DomainOf(std::wstring_view host);
+// Every row's site host, once each. Built once from the endpoint table's hosts, so that a
+// moved deployment moves it too. Nothing else is a portal site: no other name below the
+// same domain, whoever answers for it.
+const std::vector<PortalSite>& GetPortalSites();
 
-// Built once from the endpoint table's hosts, so that a moved deployment moves it too.
-const PortalSites& GetPortalSites();
+// The portal site named exactly `host` (lower case, without a trailing dot) that serves
+// pages now: a development site only in development mode. Null for every other name.
+const PortalSite* FindPortalSite(std::wstring_view host, bool developmentMode);
 
 } // namespace vl

@@ -1,5 +1,7 @@
 #include "page_run.h"
 
+#include <gtest/gtest.h>
+
 #include <fstream>
 #include <optional>
 
@@ -28,6 +30,7 @@ PageRun RunPageHost(const std::wstring& arguments)
 {
     PageRun run;
     const std::optional<DWORD> exitCode = RunProgram(PageCommandLine(arguments), &run.output, kRunLimitMs);
+    EXPECT_TRUE(exitCode.has_value()) << "pagehost.exe did not start or did not end";
     run.exitCode = exitCode.value_or(STILL_ACTIVE);
     return run;
 }

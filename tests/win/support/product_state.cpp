@@ -76,6 +76,7 @@ void ResetProductState()
     EndRunningKernels();
     ::RegDeleteTreeW(HKEY_CURRENT_USER, L"SOFTWARE\\Torvane\\vorlink!");
     ::RegDeleteKeyW(HKEY_CURRENT_USER, L"SOFTWARE\\Torvane\\vorlink!");
+    ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Torvane\\vorlink!", L"envver");
     const std::wstring home = HomeFolder();
     // A program that has just ended may still hold its file for a moment.
     for (int attempt = 0; attempt < 50 && !IsFolderEmpty(home); ++attempt) {
@@ -83,6 +84,20 @@ void ResetProductState()
         if (!IsFolderEmpty(home)) ::Sleep(100);
     }
     ::CreateDirectoryW(home.c_str(), nullptr);
+}
+
+bool EnterDevelopmentMode()
+{
+    for (const HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+        vl::UniqueRegKey key;
+        static constexpr wchar_t kDevelop[] = L"Develop";
+        if (::RegCreateKeyExW(root, L"SOFTWARE\\Torvane\\vorlink!", 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(),
+                              nullptr) != ERROR_SUCCESS ||
+            ::RegSetValueExW(key.get(), L"envver", 0, REG_SZ, reinterpret_cast<const BYTE*>(kDevelop),
+                             sizeof kDevelop) != ERROR_SUCCESS)
+            return false;
+    }
+    return true;
 }
 
 bool InstallIntoHome(const std::wstring& buildRelative, const std::wstring& name)

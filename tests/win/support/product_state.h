@@ -12,8 +12,12 @@ namespace vl::test {
 std::wstring HomeFolder();
 
 // Ends every running window of class "TMainForm" (the kernels), deletes
-// HKCU\SOFTWARE\Torvane\vorlink! and everything in the home folder.
+// HKCU\SOFTWARE\Torvane\vorlink!, the machine's "envver" and everything in the home folder.
 void ResetProductState();
+
+// Development mode for controls created from now on: "envver" = "Develop" under both
+// HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER\SOFTWARE\Torvane\vorlink!.
+bool EnterDevelopmentMode();
 
 // Ends the other processes owning top-level windows of class "TMainForm"; true when none
 // is left.

@@ -1,0 +1,54 @@
+#include "support/detached_thread.h"
+
+#include <windows.h>
+
+#include <memory>
+
+namespace vl {
+
+namespace {
+
+struct ThreadStart {
+    std::function<void()> work;
+    HMODULE module = nullptr;
+};
+
+DWORD WINAPI RunDetached(void* parameter)
+{
+    HMODULE module = nullptr;
+    {
+        const std::unique_ptr<ThreadStart> start(static_cast<ThreadStart*>(parameter));
+        module = start->module;
+        try {
+            start->work();
+        } catch (...) {
+            // Nobody waits for this thread: there is no one to tell.
+        }
+    }
+    // The module may be unloaded as soon as its last reference goes: the thread must not
+    // return into it.
+    ::FreeLibraryAndExitThread(module, 0);
+}
+
+} // namespace
+
+bool StartDetachedThread(std::function<void()> work)
+{
+    auto start = std::make_unique<ThreadStart>();
+    start->work = std::move(work);
+    if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&RunDetached),
+                              &start->module))
+        return false;
+    const HANDLE thread = ::CreateThread(nullptr, 0, RunDetached, start.get(), 0, nullptr);
+    if (!thread) {
+        const DWORD error = ::GetLastError();
+        ::FreeLibrary(start->module);
+        ::SetLastError(error);
+        return false;
+    }
+    start.release(); // the thread's now
+    ::CloseHandle(thread);
+    return true;
+}
+
+} // namespace vl
