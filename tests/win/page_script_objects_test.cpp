@@ -19,6 +19,7 @@
 #include "script_host.h"
 #include "script_location.h"
 #include "script_window.h"
+#include "support/result_event.h"
 #include "support/win_handles.h"
 
 using namespace vl;
@@ -218,17 +219,10 @@ TEST_F(PageScript, HandlersOfAnEventRunTheWaysTheyWereBound)
     EXPECT_TRUE(handlers.Detach(L"ONRESULT", other.get()));
     EXPECT_FALSE(handlers.Detach(L"OnResult", other.get()));
 
-    UniqueBstr params(std::wstring_view(L"Echo=x"));
-    VARIANT args[3];
-    V_VT(&args[0]) = VT_BSTR;
-    V_BSTR(&args[0]) = params.get();
-    V_VT(&args[1]) = VT_I4;
-    V_I4(&args[1]) = 7;
-    V_VT(&args[2]) = VT_I4;
-    V_I4(&args[2]) = 2;
-    DISPPARAMS event{args, nullptr, 3, 0};
+    // As the page's sink hands them on: numbers as scripts take them.
+    vl::test::ResultEvent event(VT_I4, 2, 7, L"Echo=x");
     std::vector<LONG> results;
-    handlers.Raise(L"OnResult", event, [&](VARIANT& value) {
+    handlers.Raise(L"OnResult", event.Params(), [&](VARIANT& value) {
         results.push_back(V_VT(&value) == VT_I4 ? V_I4(&value) : -1);
     });
     EXPECT_EQ(1, raised);

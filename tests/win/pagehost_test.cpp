@@ -22,6 +22,7 @@
 #include "script_host.h"
 #include "support/com_module.h"
 #include "support/page_run.h"
+#include "support/result_event.h"
 #include "support/temp_folder.h"
 #include "support/test_paths.h"
 
@@ -157,15 +158,8 @@ TEST(PageEventSink, CallsTheScriptsFunctionsWithNumbersAndTakesBackTheKey)
     };
 
     // As the control raises OnResult: the last argument first, unsigned numbers.
-    UniqueBstr params(std::wstring_view(L"Key=Value"));
-    VARIANT result[3];
-    V_VT(&result[0]) = VT_BSTR;
-    V_BSTR(&result[0]) = params.get();
-    V_VT(&result[1]) = VT_UI4;
-    V_UI4(&result[1]) = 7;
-    V_VT(&result[2]) = VT_UI4;
-    V_UI4(&result[2]) = 0xFFFFFFF0u;
-    EXPECT_EQ(S_OK, raise(vl::event_dispid::OnResult, result, 3));
+    ResultEvent result(VT_UI4, 0xFFFFFFF0u, 7, L"Key=Value");
+    EXPECT_EQ(S_OK, raise(vl::event_dispid::OnResult, result.Arguments(), 3));
 
     SHORT key = -56;
     VARIANT keyArgument;
