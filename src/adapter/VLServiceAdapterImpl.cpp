@@ -1,12 +1,14 @@
 #include "adapter/VLServiceAdapterImpl.h"
 
 #include "com_server/error_info.h"
-#include "module_version.h"
 #include "com_server/event_proxy.h"
 #include "kernel_link/kernel_launcher.h"
 #include "support/diagnostic_log.h"
 #include "support/product_registry.h"
 #include "support/widget_log.h"
+
+// Written by the build from its one version value.
+#include "module_version.h"
 
 namespace {
 constexpr const wchar_t* kComponentName = L"vorlink! ActiveX";

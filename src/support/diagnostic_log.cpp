@@ -1,12 +1,9 @@
 #include "support/diagnostic_log.h"
 
-#include <windows.h>
-
 #include "support/platform_calls.h"
 #include "support/portable/home_folder.h"
 #include "support/product_registry.h"
 #include "support/widget_log.h"
-#include "support/win_handles.h"
 
 namespace vl {
 

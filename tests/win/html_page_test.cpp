@@ -145,6 +145,12 @@ window.onunload = function () { VLServiceAdapter.Uninitialize(); };
               "http://tw.vorlink.com/vorlink_block/install.aspx (verb runas, hidden)\nInitialize2 2\n",
               run.output);
 
+    // The same for a control that page script creates.
+    const PageFile created("<script>alert('Initialize2 ' + new ActiveXObject('VLServiceAdapter.VLServiceAdapterX')"
+                           ".Initialize2('TW;Production', '1.0.0.10', '', 0, location.href));</script>",
+                           L".html");
+    EXPECT_EQ(run.output, RunPageHost(created.Arguments(L"--caller untrusted --record-browser")).output);
+
     ASSERT_TRUE(InstallIntoHome(L"signed/VLWidgetKernel.exe", L"VLWidgetKernel.exe"));
     run = RunPageHost(file.Arguments(L"--caller untrusted --record-browser"));
     EXPECT_EQ("Initialize2 0\n", run.output);

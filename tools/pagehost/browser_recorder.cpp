@@ -7,6 +7,7 @@
 
 #include "console_output.h"
 #include "object_module.h"
+#include "support/win_handles.h"
 
 namespace vl::pagehost {
 
@@ -84,6 +85,16 @@ bool RecordBrowserStarts(IUnknown* object)
     *entry = recorder;
     ::VirtualProtect(entry, sizeof *entry, protection, &protection);
     return true;
+}
+
+bool RecordBrowserStarts(const std::wstring& progid)
+{
+    CLSID clsid{};
+    ComPtr<IClassFactory> factory;
+    // The factory's code lies in the class's module, which stays loaded for the page.
+    return SUCCEEDED(::CLSIDFromProgID(progid.c_str(), &clsid)) &&
+           SUCCEEDED(::CoGetClassObject(clsid, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory, factory.put_void())) &&
+           RecordBrowserStarts(factory.get());
 }
 
 } // namespace vl::pagehost

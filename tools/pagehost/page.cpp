@@ -7,6 +7,7 @@
 #include <cwctype>
 #include <utility>
 
+#include "browser_recorder.h"
 #include "com_new.h"
 #include "console_output.h"
 #include "message_pump.h"
@@ -96,6 +97,9 @@ bool Page::Open()
     m_scriptWindow = NewComObject<WindowObject>(m_timers, ComPtr<IDispatch>(m_scriptDocument.get()),
                                                 ComPtr<IDispatch>(location.get()));
     m_host = NewComObject<HostObject>(static_cast<HostServices&>(*this), m_options.url);
+
+    // Objects that page script creates come from the module as well.
+    if (m_options.recordBrowser) RecordBrowserStarts(m_options.progid);
 
     // A page's JScript engine always; VBScript where an HTML page may use it.
     m_jscript = NewComObject<ScriptHost>(window, ScriptLanguage::JScript, ComPtr<IServiceProvider>(m_services.get()));

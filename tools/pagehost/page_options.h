@@ -15,7 +15,8 @@ struct PageOptions {
     // A script page (.js), or an HTML page (.html, .htm) with its own objects and scripts.
     std::wstring script;
     bool htmlPage = false;
-    // The object of a script page and its name in the script.
+    // The object of a script page and its name in the script; with recordBrowser, its
+    // class's module is recorded from the start, for the objects page script creates.
     std::wstring progid = L"VLServiceAdapter.VLServiceAdapterX";
     std::wstring name = L"control";
     // As a browser for a web page: objects are told through IObjectSafety that untrusted
