@@ -19,7 +19,7 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
   # whatever the build type, since unoptimized sanitized code runs many times slower.
   set(VL_FUZZ_OPTIONS -O1 -gline-tables-only ${VL_SANITIZE})
   add_library(vl_portable_fuzz STATIC ${VL_PORTABLE_SOURCES})
-  target_include_directories(vl_portable_fuzz PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_include_directories(vl_portable_fuzz PUBLIC ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tools)
   target_compile_options(vl_portable_fuzz PRIVATE ${VL_FUZZ_OPTIONS} -fsanitize=fuzzer-no-link)
   file(GLOB VL_FUZZERS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/fuzz/*_fuzzer.cpp)
   foreach(src ${VL_FUZZERS})
@@ -33,7 +33,7 @@ endif()
 
 # Benchmarks measure the core as it ships: optimized, without the sanitizers.
 add_library(vl_portable_bench STATIC ${VL_PORTABLE_SOURCES})
-target_include_directories(vl_portable_bench PUBLIC ${PROJECT_SOURCE_DIR}/src)
+target_include_directories(vl_portable_bench PUBLIC ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tools)
 target_compile_options(vl_portable_bench PUBLIC -O2 -DNDEBUG)
 file(GLOB VL_NATIVE_BENCH CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/bench/*_bench.cpp)
 foreach(src ${VL_NATIVE_BENCH})
@@ -50,12 +50,17 @@ target_compile_options(patch_server PRIVATE -Wall -Wextra)
 target_link_libraries(patch_server PRIVATE Threads::Threads)
 add_executable(endpoint_hosts_dump tools/netns/endpoint_hosts_dump.cpp)
 target_link_libraries(endpoint_hosts_dump PRIVATE vl_portable)
+# The README's patch folders for the operators come from the same table.
+add_test(NAME readme_patch_folders_current
+         COMMAND ${PROJECT_SOURCE_DIR}/tests/package/readme_patch_folders_test.sh $<TARGET_FILE:endpoint_hosts_dump>
+                 ${PROJECT_SOURCE_DIR}/README.md)
 
 # The page authors' reference, written from the automation contract and the texts of
 # tools/reference; the test holds the checked-in copy to what they give.
 add_executable(reference_gen tools/reference/reference_gen.cpp)
 target_include_directories(reference_gen PRIVATE ${PROJECT_SOURCE_DIR}/src)
 target_compile_options(reference_gen PRIVATE -Wall -Wextra)
+target_compile_definitions(reference_gen PRIVATE VL_MODULE_VERSION="${VL_MODULE_VERSION}")
 add_test(NAME page_reference_current
          COMMAND reference_gen --check ${PROJECT_SOURCE_DIR}/tools/reference/member_texts.md
                  ${PROJECT_SOURCE_DIR}/docs/page_reference.md)

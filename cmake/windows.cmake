@@ -192,6 +192,18 @@ foreach(program VLWidgetKernel VLWidgetKernel_1_0_0_9 VLUpdate VLUpdate_2_0_1_6)
   add_dependencies(vl_test_inputs sign_${program})
 endforeach()
 
+# Every page snippet of the page authors' reference, run as the reference says (./run page)
+# and held to the output it shows.
+add_test(NAME page_reference_snippets
+         COMMAND ${PROJECT_SOURCE_DIR}/tests/pages/page_snippets_test.sh ${CMAKE_BINARY_DIR} ${CMAKE_BINARY_DIR}/../win64
+                 ${PROJECT_SOURCE_DIR}/docs/page_reference.md)
+set_tests_properties(page_reference_snippets PROPERTIES TIMEOUT 900 ENVIRONMENT VL_NATIVE_DIR=${VL_NATIVE_BUILD_DIR})
+# ./run page itself: its command line, its exit status, nothing left behind.
+add_test(NAME page_command
+         COMMAND ${PROJECT_SOURCE_DIR}/tests/pages/page_command_test.sh ${CMAKE_BINARY_DIR} ${CMAKE_BINARY_DIR}/../win64)
+set_tests_properties(page_command PROPERTIES TIMEOUT 300 RESOURCE_LOCK product_state
+                     ENVIRONMENT VL_NATIVE_DIR=${VL_NATIVE_BUILD_DIR})
+
 # The demo run end to end: a page installs the kernel through the control and uses it, in
 # the test network (root, and the native tree's patch server).
 add_test(NAME demo_end_to_end COMMAND ${PROJECT_SOURCE_DIR}/tools/demo.sh ${CMAKE_BINARY_DIR})

@@ -21,11 +21,10 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 PAGE_URL=http://tw.vorlink.com/vorlink_block/install.aspx
 PATCH_FOLDER=vorlink05
 # The control asks for VLUpdate_<version>.exe once the page has set an updater version,
-# the updater for VLWidgetKernel_<version>.exe; the portal also serves the plain name.
-PUBLISHED_UPDATERS=(VLUpdate.exe VLUpdate_2_0_1_7.exe)
-PUBLISHED_KERNEL=VLWidgetKernel_1_0_0_10.exe
-PROGID=VLServiceAdapter.VLServiceAdapterX
-PRODUCT_KEY='HKCU\Software\Torvane\vorlink!'
+# the updater for VLWidgetKernel_<version>.exe; the portal also serves the plain name
+# (common/portal_setup.sh publishes them).
+# shellcheck source=common/portal_setup.sh
+. "$ROOT/tools/common/portal_setup.sh"
 
 # Only what the portal publishes decides where the programs come from and how they behave.
 unset VL_UPDATER_SOURCE VL_KERNEL_BEHAVIOUR
@@ -48,26 +47,6 @@ fail() {
 }
 say() { echo "    $*"; }
 
-# A Unix path as Wine's Z: drive shows it.
-windows_path() { printf 'Z:%s' "$1" | tr / '\\'; }
-
-# Runs a Windows program in the build's prefix, ended after $1 seconds at the latest.
-wine_bounded() {
-  local seconds=$1
-  shift
-  timeout -k 5 "$seconds" "$WIN/wine_run.sh" "$@" 2>&1 | tr -d '\r'
-  return "${PIPESTATUS[0]}"
-}
-
-# The data of registry value $2 under key $1 (the key's default value when $2 is empty);
-# empty when there is none.
-registry_value() {
-  local which=(/v "$2") name=$2
-  [ -n "$2" ] || { which=(/ve); name="(Default)"; }
-  wine_bounded 30 reg query "$1" "${which[@]}" 2>/dev/null |
-    awk -v name="$name" 'tolower($1) == tolower(name) { $1 = ""; $2 = ""; sub(/^ +/, ""); print; exit }'
-}
-
 # ---------------------------------------------------------------------------------------
 # Outside the namespace: the signed module and the portal's files.
 
@@ -86,16 +65,11 @@ sign_module() {
   passed
 }
 
-publish_programs() {
+publish_on_portal() {
   step "publish the updater and the widget kernel on the portal"
   rm -rf "$PORTAL"
-  mkdir -p "$PORTAL/$PATCH_FOLDER"
+  publish_programs "$WIN" "$PORTAL" "$PATCH_FOLDER" || { fail "cannot publish in $PORTAL"; return; }
   local name
-  for name in "${PUBLISHED_UPDATERS[@]}"; do
-    cp "$WIN/signed/VLUpdate.exe" "$PORTAL/$PATCH_FOLDER/$name" || { fail "cannot publish $name"; return; }
-  done
-  cp "$WIN/signed/VLWidgetKernel.exe" "$PORTAL/$PATCH_FOLDER/$PUBLISHED_KERNEL" ||
-    { fail "cannot publish $PUBLISHED_KERNEL"; return; }
   for name in "${PUBLISHED_UPDATERS[@]}" "$PUBLISHED_KERNEL"; do
     say "http://patch.tw.vorlink.com/$PATCH_FOLDER/$name ($(stat -c %s "$PORTAL/$PATCH_FOLDER/$name") bytes)"
   done
@@ -107,53 +81,31 @@ publish_programs() {
 
 register_module() {
   step "register the signed control in the private prefix"
-  wine_bounded 60 regsvr32 /s "$(windows_path "$WORK/VLServiceAdapter.ocx")" >/dev/null ||
-    { fail "regsvr32 failed"; return; }
-  local clsid server
+  local problem
+  problem=$(register_control "$WORK/VLServiceAdapter.ocx" 2>&1) || { fail "$problem"; return; }
+  local clsid
   clsid=$(registry_value "HKCR\\$PROGID\\CLSID" "")
-  server=$(registry_value "HKCR\\CLSID\\$clsid\\InprocServer32" "")
   say "$PROGID = $clsid"
-  say "InprocServer32 = $server"
-  [ "$server" = "$(windows_path "$WORK/VLServiceAdapter.ocx")" ] || { fail "registered elsewhere"; return; }
+  say "InprocServer32 = $(registry_value "HKCR\\CLSID\\$clsid\\InprocServer32" "")"
   passed
 }
 
-reset_product_state() {
+reset_state() {
   step "reset the product state: no kernel, no product registry key, an empty home folder"
-  local documents
-  documents=$PREFIX/drive_c/users/$(whoami)/Documents
-  # ./run keeps the prefix's documents folder inside the prefix; never touch a real home.
-  if [ -L "$documents" ] || [ ! -d "$documents" ]; then
-    fail "$documents is not the prefix's own folder"
-    return
-  fi
-  wine_bounded 30 reg delete "$PRODUCT_KEY" /f >/dev/null 2>&1
-  if wine_bounded 30 reg query "$PRODUCT_KEY" >/dev/null 2>&1; then
-    fail "$PRODUCT_KEY is still there"
-    return
-  fi
-  rm -rf "$documents/My Vorlink"
-  mkdir -p "$documents/My Vorlink"
+  local problem
+  problem=$(reset_product_state "$PREFIX" 2>&1) || { fail "$problem"; return; }
   say "$PRODUCT_KEY: absent"
-  say "$(windows_path "$documents/My Vorlink"): empty"
+  say "$(windows_path "$(home_folder "$PREFIX")"): empty"
   passed
 }
 
 run_page() {
   step "open the portal page $PAGE_URL"
   say "script: tools/demo/portal_page.js"
-  # The output goes to a file, not a pipe: the updater and the kernel inherit it and may
-  # outlive the page. It is shown as it comes until the page has ended.
-  : >"$WORK/page.out"
   # Hosted as a browser hosts a web page: the control answers the portal's pages only.
-  timeout -k 10 300 "$WIN/wine_run.sh" "$WIN/pagehost.exe" --url "$PAGE_URL" --caller untrusted \
-    --script "$(windows_path "$ROOT/tools/demo/portal_page.js")" >"$WORK/page.out" 2>&1 &
-  local page=$!
-  tail -n +1 -s 0.2 -f --pid="$page" "$WORK/page.out" | sed -u 's/\r$//; s/^/  | /; s/ *$//' &
-  local viewer=$!
-  wait "$page"
-  local status=$?
-  wait "$viewer"
+  local status=0
+  show_page_host "$WORK/page.out" '  | ' --url "$PAGE_URL" --caller untrusted \
+    --script "$(windows_path "$ROOT/tools/demo/portal_page.js")" || status=$?
   tr -d '\r' <"$WORK/page.out" >"$WORK/page.log"
   local done_line failed_line
   done_line=$(grep -o 'page: all [0-9]* steps done' "$WORK/page.log")
@@ -194,7 +146,7 @@ in_network() {
   number=$1
   steps=$1
   register_module
-  [ -z "$failed" ] && reset_product_state
+  [ -z "$failed" ] && reset_state
   if [ -z "$failed" ]; then
     run_page
     # After a failed page too: it ends a kernel left behind.
@@ -234,7 +186,7 @@ mkdir -p "$WORK"
 rm -f "$RESULT" "$WORK/page.log" "$WORK/portal.log"
 
 sign_module
-[ -z "$failed" ] && publish_programs
+[ -z "$failed" ] && publish_on_portal
 if [ -z "$failed" ]; then
   # The kernel's download is paced (1 KiB every 3 ms, a few seconds on loopback) so that the
   # page has the updater's progress to show.

@@ -6,12 +6,18 @@
 #include "com_server/event_proxy.h"
 #include "kernel_link/kernel_launcher.h"
 #include "support/development_mode.h"
+#include "support/diagnostic_log.h"
 #include "support/product_registry.h"
 #include "support/widget_log.h"
 
+// Written by the build from its one version value.
+#include "module_version.h"
+
 namespace {
 constexpr const wchar_t* kComponentName = L"vorlink! ActiveX";
-constexpr const wchar_t* kControlVersion = L"1.1.31.362";
+// Built in, not read from the version resource at run time: both come from the build's
+// one version value.
+constexpr const wchar_t* kControlVersion = VL_MODULE_VERSION_WTEXT;
 } // namespace
 
 TVLServiceAdapterXImpl::TVLServiceAdapterXImpl() = default;
@@ -30,6 +36,8 @@ HRESULT TVLServiceAdapterXImpl::InitializeControl()
     m_pForm->m_pAdapter = this;
     m_pUtility = std::make_unique<vl::CVLWidgetUtility>(kComponentName);
     CreateHomeFolders();
+    // After the Log folder exists: the user may have switched the diagnostic log on.
+    vl::ApplyStepLogSwitch(m_pUtility->GetHomeFolder());
 
     OSVERSIONINFOA version{};
     version.dwOSVersionInfoSize = sizeof version;

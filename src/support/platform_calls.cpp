@@ -1,6 +1,18 @@
 #include "support/platform_calls.h"
 
+#include "support/win_handles.h"
+
 namespace vl {
+
+bool IsProcessElevated()
+{
+    UniqueHandle token;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.put())) return false;
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    return ::GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size) &&
+           elevation.TokenIsElevated != 0;
+}
 
 AdapterPlatform& Platform()
 {

@@ -1,6 +1,7 @@
-// The platform calls through which the control reads the clock and starts programs.
-// Production uses the real calls; tests put their own in place to choose a pipe number
-// or to watch which program is started with which verb.
+// The platform calls through which the control reads the clock, starts programs and asks
+// whether it runs elevated. Production uses the real calls; tests put their own in place
+// to choose a pipe number, to watch which program is started with which verb, or to run
+// as a process that is not elevated (Wine runs every process elevated).
 #pragma once
 
 #include <windows.h>
@@ -10,9 +11,13 @@
 
 namespace vl {
 
+// Whether this process runs with the administrator's full rights (an elevated token).
+bool IsProcessElevated();
+
 struct AdapterPlatform {
     DWORD(WINAPI* getTickCount)() = ::GetTickCount;
     BOOL(WINAPI* shellExecuteEx)(SHELLEXECUTEINFOW*) = ::ShellExecuteExW;
+    bool (*isProcessElevated)() = IsProcessElevated;
 };
 
 AdapterPlatform& Platform();

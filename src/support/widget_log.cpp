@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstdio>
 #include <cwchar>
+#include <utility>
 
 namespace vl {
 
@@ -34,6 +35,15 @@ std::size_t AppendNarrow(const wchar_t* text, char* out, std::size_t size, std::
     return size;
 }
 
+// Control characters inside the text become "?"; a final line feed ends the record.
+void NeutralizeControlCharacters(wchar_t* text, std::size_t length)
+{
+    for (std::size_t i = 0; i < length; ++i) {
+        const bool finalLineFeed = i + 1 == length && text[i] == L'\n';
+        if ((text[i] < L' ' || text[i] == 0x7F) && !finalLineFeed) text[i] = L'?';
+    }
+}
+
 } // namespace
 
 CVLWidgetLog::~CVLWidgetLog()
@@ -43,6 +53,7 @@ CVLWidgetLog::~CVLWidgetLog()
 
 bool CVLWidgetLog::Open(const std::wstring& fileName, const wchar_t* mode)
 {
+    CriticalSectionLock lock(m_FileLock);
     Close();
     m_szFileName = fileName;
     m_pStream = ::_wfopen(m_szFileName.c_str(), mode);
@@ -51,20 +62,35 @@ bool CVLWidgetLog::Open(const std::wstring& fileName, const wchar_t* mode)
 
 void CVLWidgetLog::Close()
 {
+    CriticalSectionLock lock(m_FileLock);
     if (m_pStream) std::fclose(m_pStream);
     m_pStream = nullptr;
 }
 
+void CVLWidgetLog::SetSizeLimit(long maxBytes, std::wstring rotatedName)
+{
+    CriticalSectionLock lock(m_FileLock);
+    m_maxBytes = maxBytes;
+    m_szRotatedName = std::move(rotatedName);
+}
+
+void CVLWidgetLog::RotateWhenFull()
+{
+    if (m_maxBytes <= 0 || std::ftell(m_pStream) < m_maxBytes) return;
+    Close();
+    // One older file is kept; the next record opens a new one under the same name.
+    ::MoveFileExW(m_szFileName.c_str(), m_szRotatedName.c_str(), MOVEFILE_REPLACE_EXISTING);
+}
+
 bool CVLWidgetLog::EnsureOpen()
 {
-    CriticalSectionLock lock(m_OpenLock);
     if (!m_pStream && !m_szFileName.empty()) Open(m_szFileName, L"a");
     return m_pStream != nullptr;
 }
 
 bool CVLWidgetLog::Print(const wchar_t* format, ...)
 {
-    if (!format || !EnsureOpen()) return false;
+    if (!format) return false;
 
     SYSTEMTIME now;
     ::GetLocalTime(&now);
@@ -76,16 +102,23 @@ bool CVLWidgetLog::Print(const wchar_t* format, ...)
     // caller's format expects. A cut text fills the buffer and is left unterminated.
     const int length = ::_vsnwprintf(text, kTextCapacity - 1, format, args);
     va_end(args);
-    text[length >= 0 ? length : kTextCapacity - 1] = L'\0';
+    const std::size_t textLength = length >= 0 ? static_cast<std::size_t>(length) : kTextCapacity - 1;
+    text[textLength] = L'\0';
+    NeutralizeControlCharacters(text, textLength);
 
     // In a code page of double-byte characters the text needs up to twice its length.
     char record[kStampCapacity + kTextCapacity * 2];
     const int stamp = std::snprintf(record, kStampCapacity, "[%02u:%02u:%02u.%03u]: ", now.wHour, now.wMinute,
                                     now.wSecond, now.wMilliseconds);
     const std::size_t size = AppendNarrow(text, record, static_cast<std::size_t>(stamp), sizeof record);
+
+    CriticalSectionLock lock(m_FileLock);
+    if (!EnsureOpen()) return false;
     // One write holds the stream's lock for the whole record.
     const bool written = std::fwrite(record, 1, size, m_pStream) == size;
-    return std::fflush(m_pStream) == 0 && written;
+    const bool flushed = std::fflush(m_pStream) == 0;
+    RotateWhenFull();
+    return flushed && written;
 }
 
 } // namespace vl

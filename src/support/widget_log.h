@@ -25,18 +25,29 @@ public:
     // The file name stays, so the next Print reopens the file for appending.
     void Close();
 
+    // Bounds the file: once a record takes it to `maxBytes` or beyond, the file is renamed
+    // to `rotatedName` (replacing an older one) and the next record starts a new file.
+    void SetSizeLimit(long maxBytes, std::wstring rotatedName);
+
     // Writes "[hh:mm:ss.mmm]: " and the text formatted from `format` as the platform's
     // wide printf does (%s takes a wide text), and flushes. An unopened file is opened
     // for appending first; when that fails nothing is written. True when written.
+    // Control characters that a value brings along (a line feed inside a page's address)
+    // are written as "?", so that no value can forge a record; the text's own final line
+    // feed stays.
     bool Print(const wchar_t* format, ...);
 
 private:
     bool EnsureOpen();
+    void RotateWhenFull();
 
     std::FILE* m_pStream = nullptr;
     std::wstring m_szFileName;
-    // Only the lazy open is guarded: two first records from two threads open the file once.
-    CriticalSection m_OpenLock;
+    long m_maxBytes = 0; // 0: unbounded
+    std::wstring m_szRotatedName;
+    // Held while a record opens, writes and rotates the file: two first records from two
+    // threads open it once, and no record meets a file that another one is rotating.
+    CriticalSection m_FileLock;
 };
 
 // The installed writer, or none; its owner must keep it alive while it is installed.

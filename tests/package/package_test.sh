@@ -8,7 +8,12 @@
 #     control: its ProgID resolves, its server is the installed file, a script host
 #     creates it;
 #   - the class identifier and the version in the INF and the page's tag are the module's;
-#   - the INF's uninstall removes what the install added (the type library's entries stay).
+#   - the INF's uninstall removes what the install added (the type library's entries stay);
+#   - one version everywhere: the build's version value, the module's file version and
+#     GetVersion's text, the INF, the tag and the check page;
+#   - the package's pages (object-tag.html, check-control.html) print what they should in
+#     the page host, as `./run page` runs them, and the README's `osslsigncode verify`
+#     line succeeds on the test-signed package with the test root trusted (32-bit only).
 # With --twin the same for the 64-bit twin's cabinet, in a 64-bit prefix where the 64-bit
 # installer, registry view and script host serve it (and the 32-bit view stays empty).
 #
@@ -136,6 +141,47 @@ check "INF FileVersion" same "$inf_version" "$(said FileVersion | tr . ,)"
 if [ -z "$TWIN" ]; then
   check "tag classid" same "$tag_clsid" "$(said clsid)"
   check "tag version" same "$tag_version" "$(said FileVersion | tr . ,)"
+fi
+
+echo "== one version"
+build_version=$(cat "$WIN/module_version.txt")
+check "the module's file version is the build's version value" same "$(said FileVersion)" "$build_version"
+check "GetVersion answers the build's version value" same "$(said GetVersion)" "$build_version"
+[ -z "$TWIN" ] && check "the check page expects the build's version value" \
+  grep -qF "var EXPECTED = \"$build_version\";" "$DIST/check-control.html"
+
+if [ -z "$TWIN" ]; then
+  echo "== the package's pages in the page host"
+  # prints EXPECTED PAGE [OPTIONS]: the page run as ./run page runs it printed EXPECTED.
+  prints() {
+    local expected=$1
+    shift
+    same "$("$ROOT/tools/page.sh" "$WIN" "$WIN/../win64" "$@" 2>&1 | tr -d '\r')" "$expected"
+  }
+  not_installed="pagehost: <object id=\"VLServiceAdapter\"> could not be created (0x80040154); the page runs without it"
+  install_from="pagehost: a browser would install it from VLServiceAdapter.cab#version=${build_version//./,}"
+  check "object-tag.html links, hears the kernel and leaves" prints $'linked to the widget kernel\nOnResult 2 1 Echo=Page=object-tag' \
+    "$DIST/object-tag.html"
+  check "object-tag.html on a first visit opens the install page and waits for the update" prints \
+    "pagehost: the control asked the shell to open \"C:\\Program Files\\Internet Explorer\\iexplore.exe\" http://tw.vorlink.com/vorlink_block/install.aspx (verb runas, hidden)
+updating the widget kernel
+finish the installation in the new window, then reload this page" "$DIST/object-tag.html" --no-kernel
+  check "object-tag.html without the control shows its fallback content" prints "$not_installed
+The vorlink! service adapter is not installed, or this browser cannot run it. Install it with Internet Explorer.
+$install_from" "$DIST/object-tag.html" --no-control
+  check "check-control.html on a portal site" prints "vorlink! service adapter check of http://tw.vorlink.com/default.aspx
+control: installed, version $build_version
+version: current
+update status answered: Status=Waiting" "$DIST/check-control.html"
+  check "check-control.html at another address" prints "vorlink! service adapter check of http://www.example.com/
+control: installed, but it refuses this address: it serves the portal's own sites only" \
+    "$DIST/check-control.html" --url http://www.example.com/
+
+  echo "== the README's verification of the package's signature"
+  readme_verify=$(sed -n 's/^    \(osslsigncode verify .*\)$/\1/p' "$ROOT/README.md" | head -1)
+  mkdir -p "$WORK/readme/build"
+  ln -sfn "$DIST" "$WORK/readme/build/dist"
+  check "\`$readme_verify\` succeeds" bash -c "cd '$WORK/readme' && $readme_verify >>'$WORK/verify.log' 2>&1"
 fi
 
 echo "== the INF's uninstall"

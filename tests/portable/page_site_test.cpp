@@ -3,6 +3,7 @@
 #include "adapter/portable/command_line_text.h"
 #include "adapter/portable/updater_choices.h"
 #include "support/portable/portal_page.h"
+#include "support/portable/version_text.h"
 #include "tables/portable/endpoint_table.h"
 #include "tables/portable/portal_sites.h"
 
@@ -156,15 +157,19 @@ TEST(CommandLineText, RegionValuesOfTheTablesAndTheirFormPass)
         EXPECT_FALSE(IsAcceptedRegionValue(value)) << value;
 }
 
-TEST(CommandLineText, VersionsAreOneToFourNumbers)
+TEST(CommandLineText, VersionsAreTheFourNumbersTheComparisonReads)
 {
-    for (const wchar_t* version : {L"1", L"1.0.0.10", L"0.0.0.0", L"123456789.1", L"1.0.10"})
+    for (const wchar_t* version : {L"1.0.0.10", L"0.0.0.0", L"2147483647.1.0.0", L"01.2.3.4"}) {
         EXPECT_TRUE(IsAcceptedVersionText(version)) << version;
+        EXPECT_TRUE(CompareVersionTexts(version, version).valid()) << version;
+    }
     for (const std::wstring& version :
-         {std::wstring(), std::wstring(L"1."), std::wstring(L".1"), std::wstring(L"1..0"), std::wstring(L"1.0.0.0.0"),
-          std::wstring(L"1.0.0.10 /regserver"), std::wstring(L"1.0.0.10\""), std::wstring(L"1,0"), std::wstring(L"-1"),
-          std::wstring(L"+1"), std::wstring(L" 1"), std::wstring(L"1.0.0.1234567890"),
-          std::wstring(L"\xFF11"), // a full-width digit
-          std::wstring(L"1\0.2", 4)})
+         {std::wstring(), std::wstring(L"1"), std::wstring(L"1.0"), std::wstring(L"1.0.10"), std::wstring(L"1."),
+          std::wstring(L".1.2.3"), std::wstring(L"1..0.0"), std::wstring(L"1.0.0.0."), std::wstring(L"1.0.0.0.0"),
+          std::wstring(L"1.0.0.10 /regserver"), std::wstring(L"1.0.0.10\""), std::wstring(L"1,0,0,0"),
+          std::wstring(L"-1.0.0.0"), std::wstring(L"+1.0.0.0"), std::wstring(L" 1.0.0.0"), std::wstring(L"$1.0.0.0"),
+          std::wstring(L"0x1.0.0.0"), std::wstring(L"1.0.0.2147483648"),
+          std::wstring(L"\xFF11.0.0.0"), // a full-width digit
+          std::wstring(L"1\0.2.3.4", 8)})
         EXPECT_FALSE(IsAcceptedVersionText(version)) << version;
 }

@@ -165,7 +165,7 @@ TEST_F(KernelAdapterTest, WholeSessionWithTheStandInKernel)
     EXPECT_EQ(control->LoadData(key.get(), loaded.put()), S_OK);
     EXPECT_EQ(loaded.str(), L"");
 
-    vl::UniqueBstr params{std::wstring_view(L"Echo=hello")};
+    vl::UniqueBstr params{std::wstring_view(L"hello")};
     EXPECT_EQ(control->SendCommand(2, 77, params.get(), &result), S_OK);
     EXPECT_EQ(result, static_cast<ULONG>(VLS_OK));
     ASSERT_TRUE(PumpUntil([&] { return !events.Results().empty(); }, 3000));

@@ -58,7 +58,7 @@ TEST_F(PageRemovesTheControl, InsideOnResultDuringAPumpTick)
 {
     ASSERT_TRUE(InstallIntoHome(L"signed/VLWidgetKernel.exe", L"VLWidgetKernel.exe"));
     const std::string output = RunPage(L"remove_in_result.js");
-    EXPECT_NE(output.find("Initialize2 0\nSendCommand 0\nOnResult 2 7 Hello=1\nremoved in OnResult\n"),
+    EXPECT_NE(output.find("Initialize2 0\nSendCommand 0\nOnResult 2 7 Echo=Hello=1\nremoved in OnResult\n"),
               std::string::npos)
         << output;
 }

@@ -4,10 +4,13 @@
 // ctest: RESOURCE_LOCK com_registration
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <docobj.h>
+#include <objsafe.h>
 #include <olectl.h>
 
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "com_new.h"
 #include "control_site.h"
@@ -15,15 +18,17 @@
 #include "host_window.h"
 #include "page_document.h"
 #include "page_frame.h"
+#include "page_services.h"
 #include "script_host.h"
 #include "support/com_module.h"
+#include "support/page_run.h"
+#include "support/result_event.h"
 #include "support/temp_folder.h"
 #include "support/test_paths.h"
 
 using namespace vl;
 using namespace vl::pagehost;
-using vl::test::BuildFile;
-using vl::test::TempFolder;
+using namespace vl::test;
 
 namespace {
 
@@ -138,7 +143,9 @@ TEST(PageEventSink, CallsTheScriptsFunctionsWithNumbersAndTakesBackTheKey)
         function OnPaint() { missing(); }
         function Seen() { return seen.join(";"); }
     )"));
-    const ComPtr<EventSink> sink = NewComObject<EventSink>(script);
+    const auto handlers = std::make_shared<EventHandlers>(script, nullptr);
+    handlers->AddNamingRule(script, L"");
+    const ComPtr<EventSink> sink = NewComObject<EventSink>(handlers);
     ComPtr<IDispatch> events;
     ASSERT_EQ(S_OK, sink->QueryInterface(DIID_IVLServiceAdapterXEvents, events.put_void()));
     auto raise = [&](DISPID id, VARIANT* args, UINT count) {
@@ -151,15 +158,8 @@ TEST(PageEventSink, CallsTheScriptsFunctionsWithNumbersAndTakesBackTheKey)
     };
 
     // As the control raises OnResult: the last argument first, unsigned numbers.
-    UniqueBstr params(std::wstring_view(L"Key=Value"));
-    VARIANT result[3];
-    V_VT(&result[0]) = VT_BSTR;
-    V_BSTR(&result[0]) = params.get();
-    V_VT(&result[1]) = VT_UI4;
-    V_UI4(&result[1]) = 7;
-    V_VT(&result[2]) = VT_UI4;
-    V_UI4(&result[2]) = 0xFFFFFFF0u;
-    EXPECT_EQ(S_OK, raise(vl::event_dispid::OnResult, result, 3));
+    ResultEvent result(VT_UI4, 0xFFFFFFF0u, 7, L"Key=Value");
+    EXPECT_EQ(S_OK, raise(vl::event_dispid::OnResult, result.Arguments(), 3));
 
     SHORT key = -56;
     VARIANT keyArgument;
@@ -190,32 +190,7 @@ TEST(PageEventSink, CallsTheScriptsFunctionsWithNumbersAndTakesBackTheKey)
 // ---------------------------------------------------------------------------------------
 // pagehost.exe, run as a separate program.
 
-struct PageRun {
-    std::string output; // standard output and standard error, line feeds only
-    DWORD exitCode = STILL_ACTIVE;
-};
-
 constexpr DWORD kRunLimitMs = 60000;
-
-std::wstring Quoted(const std::wstring& text)
-{
-    return L"\"" + text + L"\"";
-}
-
-std::wstring PageCommandLine(const std::wstring& arguments)
-{
-    return Quoted(BuildFile(L"pagehost.exe")) + L" " + arguments;
-}
-
-// pagehost.exe run to its end with `arguments`.
-PageRun RunPageHost(const std::wstring& arguments)
-{
-    PageRun run;
-    const std::optional<DWORD> exitCode = vl::test::RunProgram(PageCommandLine(arguments), &run.output, kRunLimitMs);
-    EXPECT_TRUE(exitCode.has_value()) << "pagehost.exe did not start or did not end";
-    run.exitCode = exitCode.value_or(STILL_ACTIVE);
-    return run;
-}
 
 // pagehost.exe with its output on a pipe that the test reads as it comes, while the page
 // lives.
@@ -297,29 +272,6 @@ private:
     std::string m_buffer;
 };
 
-// A page script in a file of its own, and the arguments that run it on a page.
-class PageScript {
-public:
-    explicit PageScript(const std::string& code) : m_path(m_folder.File(L"page.js"))
-    {
-        std::ofstream(m_path.c_str(), std::ios::binary) << code;
-    }
-    std::wstring Arguments(const std::wstring& options) const
-    {
-        return L"--url http://tw.vorlink.com/page.html --script " + Quoted(m_path) + L" " + options;
-    }
-
-private:
-    TempFolder m_folder;
-    std::wstring m_path;
-};
-
-// Runs `code` as a page script with `options`.
-PageRun RunPage(const std::string& code, const std::wstring& options)
-{
-    return RunPageHost(PageScript(code).Arguments(options));
-}
-
 // An object that Wine certainly offers, without OLE embedding or events.
 const std::wstring kDictionary = L"--progid Scripting.Dictionary --name dict";
 
@@ -352,8 +304,11 @@ TEST(PageHost, HostsAnObjectWithoutEmbeddingItAndPrintsScriptValuesAsTheScriptWo
 
 TEST(PageHost, ExitCodeIsTheScriptsOrOneAfterAScriptError)
 {
-    PageRun run = RunPage("host.exit(7);\nhost.print(\"runs on\");\n", kDictionary);
-    EXPECT_EQ("runs on\n", run.output);
+    // host.exit ends the script at once; the page's unload handler still runs.
+    PageRun run = RunPage("window.onunload = function () { host.print(\"unload\"); };\n"
+                          "host.exit(7);\nhost.print(\"runs on\");\n",
+                          kDictionary);
+    EXPECT_EQ("unload\n", run.output);
     EXPECT_EQ(7u, run.exitCode);
 
     run = RunPage("host.print(\"first\");\nfunction f() {\n  return no_such_function();\n}\nf();\n"
@@ -369,15 +324,25 @@ TEST(PageHost, ExitCodeIsTheScriptsOrOneAfterAScriptError)
     EXPECT_EQ(std::string::npos, run.output.find("first")) << run.output; // nothing ran
 }
 
-TEST(PageHost, RefusesABadCommandLineAnUnreadableScriptAndAnUnknownObject)
+TEST(PageHost, RefusesABadCommandLineAndAnUnreadableScript)
 {
     EXPECT_EQ(2u, RunPageHost(L"--url http://portal.test/").exitCode);
     EXPECT_EQ(2u, RunPageHost(L"--url u --script x.js --colour red").exitCode);
+    EXPECT_EQ(2u, RunPageHost(L"--url u --script x.js --record-browser --caller").exitCode);
     EXPECT_EQ(2u, RunPageHost(L"--url u --script Z:\\no\\such\\page.js").exitCode);
-    const PageRun run = RunPage("host.print(\"never\");", L"--progid No.Such.Object");
-    EXPECT_EQ(3u, run.exitCode);
-    EXPECT_NE(std::string::npos, run.output.find("No.Such.Object")) << run.output;
-    EXPECT_EQ(std::string::npos, run.output.find("never")) << run.output;
+}
+
+// As in a browser, a page whose object cannot be created still runs; the object's name
+// answers nothing, which script sees as "Object doesn't support this property or method".
+TEST(PageHost, RunsAPageWhoseObjectCannotBeCreated)
+{
+    const PageRun run = RunPage(R"(
+        try { obj.Anything(); } catch (e) { host.print("error " + (e.number >>> 0).toString(16)); }
+        host.print("module [" + host.controlModule + "]");
+    )", L"--progid No.Such.Object --name obj");
+    EXPECT_EQ(0u, run.exitCode);
+    EXPECT_NE(std::string::npos, run.output.find("pagehost: No.Such.Object could not be created")) << run.output;
+    EXPECT_NE(std::string::npos, run.output.find("error 800a01b6\nmodule []\n")) << run.output;
 }
 
 // The script prints the page's and the control's windows and waits; the test looks at the
@@ -410,7 +375,7 @@ constexpr char kWindowsScript[] =
 // control's as a visible child of the page's unless `withControl` is false) and closes it.
 void ExpectPageWindows(const std::wstring& options, bool withControl)
 {
-    const PageScript script(kWindowsScript);
+    const PageFile script(kWindowsScript, L".js");
     PageProcess process(script.Arguments(options));
     ASSERT_TRUE(process.Started());
     const LivePage live = ReadWindows(process);
@@ -477,6 +442,85 @@ protected:
 
     static inline std::string s_unavailable;
 };
+
+// What the page offers objects that its script creates: the page's document as a service,
+// and the host security manager's safety step, which tells a web page's object that
+// untrusted callers script it and refuses an object that is not safe for scripting.
+TEST_F(PageHostControl, PageServicesGiveTheDocumentAndTakeTheBrowsersSafetyStep)
+{
+    constexpr GUID kConfirmObjectSafety = {0x10200490, 0xfa38, 0x11d0, {0xac, 0x0e, 0x00, 0xa0, 0xc9, 0x0f, 0xff, 0xc0}};
+    const ComPtr<PageDocument> document = NewComObject<PageDocument>(kPortalPageUrl);
+    const struct {
+        const char* page;
+        bool untrusted;
+        const wchar_t* progid;
+        DWORD policy;
+        DWORD enabledAfter; // the control's safety options afterwards
+    } cases[] = {
+        {"a web page, the control", true, L"VLServiceAdapter.VLServiceAdapterX", URLPOLICY_ALLOW,
+         INTERFACESAFE_FOR_UNTRUSTED_CALLER},
+        {"a web page, an object not safe for scripting", true, L"Scripting.Dictionary", URLPOLICY_DISALLOW, 0},
+        {"a trusted page, the control", false, L"VLServiceAdapter.VLServiceAdapterX", URLPOLICY_ALLOW, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.page);
+        const ComPtr<PageServices> services =
+            NewComObject<PageServices>(ComPtr<IUnknown>(static_cast<IOleContainer*>(document.get())), c.untrusted);
+        ComPtr<IHTMLDocument2> found;
+        ASSERT_EQ(S_OK, services->QueryService(SID_SContainerDispatch, IID_IHTMLDocument2, found.put_void()));
+        UniqueBstr url;
+        ASSERT_EQ(S_OK, found->get_URL(url.put()));
+        EXPECT_EQ(kPortalPageUrl, url.str());
+
+        ComPtr<IInternetHostSecurityManager> security;
+        ASSERT_EQ(S_OK, services->QueryService(SID_SInternetHostSecurityManager, IID_IInternetHostSecurityManager,
+                                               security.put_void()));
+        DWORD policy = 99;
+        EXPECT_EQ(S_OK, security->ProcessUrlAction(URLACTION_ACTIVEX_RUN, reinterpret_cast<BYTE*>(&policy),
+                                                   sizeof policy, nullptr, 0, 0, 0));
+        EXPECT_EQ(DWORD{URLPOLICY_ALLOW}, policy);
+
+        CLSID clsid{};
+        ASSERT_EQ(S_OK, ::CLSIDFromProgID(c.progid, &clsid));
+        ComPtr<IUnknown> object;
+        ASSERT_EQ(S_OK, ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, object.put_void()));
+        CONFIRMSAFETY confirm{clsid, object.get(), 0};
+        BYTE* answer = nullptr;
+        DWORD size = 0;
+        ASSERT_EQ(S_OK, security->QueryCustomPolicy(kConfirmObjectSafety, &answer, &size,
+                                                    reinterpret_cast<BYTE*>(&confirm), sizeof confirm, 0));
+        ASSERT_EQ(sizeof(DWORD), size);
+        EXPECT_EQ(c.policy, *reinterpret_cast<DWORD*>(answer));
+        ::CoTaskMemFree(answer);
+        ComPtr<IObjectSafety> safety;
+        if (SUCCEEDED(object->QueryInterface(IID_IObjectSafety, safety.put_void()))) {
+            DWORD supported = 0, enabled = 99;
+            ASSERT_EQ(S_OK, safety->GetInterfaceSafetyOptions(IID_IDispatch, &supported, &enabled));
+            EXPECT_EQ(c.enabledAfter, enabled);
+        }
+    }
+}
+
+// An <object>'s width and height are the control's size on the page.
+TEST_F(PageHostControl, EmbedsTheControlAtTheSizeThePageGives)
+{
+    HostWindow window;
+    ASSERT_TRUE(window.Create(L"sized", 400, 300));
+    const ComPtr<PageFrame> frame = NewComObject<PageFrame>(window.Handle());
+    const ComPtr<PageDocument> document = NewComObject<PageDocument>(kPortalPageUrl);
+    const ComPtr<ControlSite> site = NewComObject<ControlSite>(window.Handle(), ComPtr<IOleContainer>(document.get()),
+                                                               ComPtr<IOleInPlaceFrame>(frame.get()));
+    ComPtr<IUnknown> control;
+    ASSERT_EQ(S_OK, ::CoCreateInstance(CLSID_VLServiceAdapterX, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                                       control.put_void()));
+    ASSERT_EQ(S_OK, site->Embed(control.get(), POINT{20, 10}, SIZE{150, 86}));
+    RECT placed{};
+    ASSERT_TRUE(::GetWindowRect(site->ControlWindow(), &placed));
+    ::MapWindowPoints(nullptr, window.Handle(), reinterpret_cast<POINT*>(&placed), 2);
+    EXPECT_EQ((std::vector<LONG>{20, 10, 170, 96}),
+              (std::vector<LONG>{placed.left, placed.top, placed.right, placed.bottom}));
+    site->Unembed();
+}
 
 TEST_F(PageHostControl, AnswersThePagesFirstCalls)
 {

@@ -11,7 +11,9 @@
 
 #include "com_server/Vlserviceadapter_tlb.h"
 #include "com_server/server_registration.h"
+#include "module_version.h"
 #include "support/ansi_text.h"
+#include "support/portable/version_text.h"
 #include "support/com_module.h"
 #include "support/temp_folder.h"
 #include "support/win_handles.h"
@@ -209,8 +211,8 @@ TEST(ModuleResources, VersionInformationAndToolboxBitmap)
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT length = 0;
     ASSERT_TRUE(::VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
-    EXPECT_EQ(fixed->dwFileVersionMS, DWORD{MAKELONG(1, 1)});
-    EXPECT_EQ(fixed->dwFileVersionLS, DWORD{MAKELONG(362, 31)});
+    // One version everywhere: the numbers, the texts and GetVersion's answer.
+    EXPECT_EQ(vl::FormatVersionText(fixed->dwFileVersionMS, fixed->dwFileVersionLS), VL_MODULE_VERSION_WTEXT);
     EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
     EXPECT_EQ(fixed->dwProductVersionLS, fixed->dwFileVersionLS);
 
@@ -229,8 +231,8 @@ TEST(ModuleResources, VersionInformationAndToolboxBitmap)
         return std::wstring(value);
     };
     EXPECT_EQ(text(L"OleSelfRegister"), L"1");
-    EXPECT_EQ(text(L"FileVersion"), L"1.1.22.354");
-    EXPECT_EQ(text(L"ProductVersion"), L"1.0.0.0");
+    EXPECT_EQ(text(L"FileVersion"), VL_MODULE_VERSION_WTEXT);
+    EXPECT_EQ(text(L"ProductVersion"), VL_MODULE_VERSION_WTEXT);
     EXPECT_EQ(text(L"CompanyName"), L"");
     EXPECT_EQ(text(L"ProductName"), L"");
 

@@ -91,16 +91,17 @@ TEST_F(StandInKernel, AnswersEachRequestWithItsOwnCmdId)
     EXPECT_EQ(client.Request(165, L"Region=tw;Production"), L"RetData=FALSE");
     EXPECT_EQ(client.Request(165, L"Region=TW"), L"RetData=FALSE");
 
-    // Page commands: echoed as they came, empty parameters included.
-    ASSERT_EQ(client.Send(2, 9, L"done"), 0);
+    // Page commands: echoed with "Echo=" before the parameters, so that an empty text too
+    // comes back as one the adapter raises.
+    ASSERT_EQ(client.Send(2, 9, L"done&&&&a=b"), 0);
     auto echo = client.Await(2, 2000);
     ASSERT_TRUE(echo);
     EXPECT_EQ(echo->serialNum, 9);
-    EXPECT_EQ(echo->params, L"done");
+    EXPECT_EQ(echo->params, L"Echo=done&&&&a=b");
     ASSERT_EQ(client.Send(7, 1, L""), 0);
     echo = client.Await(7, 2000);
     ASSERT_TRUE(echo);
-    EXPECT_EQ(echo->params, L"");
+    EXPECT_EQ(echo->params, L"Echo=");
 
     ASSERT_EQ(client.Send(100, 4, L"Count=3"), 0);
     for (int i = 1; i <= 3; ++i) {

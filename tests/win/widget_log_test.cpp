@@ -199,3 +199,39 @@ TEST(WidgetLog, StatementsWriteOnlyWhileAWriterIsInstalled)
 
     EXPECT_EQ(TextsOf(folder.File(L"statements.log")), Texts{"written 1\r\n"});
 }
+
+// A value cannot forge a record: what it brings along in control characters is written as
+// "?", and only the text's own last line feed ends the line.
+TEST(WidgetLog, ValuesCannotStartARecordOfTheirOwn)
+{
+    TempFolder folder;
+    CVLWidgetLog log;
+    ASSERT_TRUE(log.Open(folder.File(L"steps.log"), L"w"));
+    log.Print(L"refused a call of the page [%s].\n", L"http://x/\r\n[00:00:00.000]: forged\ttab\x7f");
+    log.Close();
+    const std::string line = ReadFileBytes(folder.File(L"steps.log"));
+    EXPECT_EQ(line.find("\r\n"), line.size() - 2) << line;
+    EXPECT_NE(line.find("]: refused a call of the page [http://x/??[00:00:00.000]: forged?tab?].\r\n"),
+              std::string::npos)
+        << line;
+}
+
+// A bounded log keeps one older file: the record that reaches the bound ends the file,
+// which replaces the older one, and the next record starts a new file.
+TEST(WidgetLog, ABoundedLogRotatesOnceItReachesItsBound)
+{
+    TempFolder folder;
+    const std::wstring current = folder.File(L"steps.log"), older = folder.File(L"steps.old.log");
+    CVLWidgetLog log;
+    log.SetSizeLimit(100, older);
+    ASSERT_TRUE(log.Open(current, L"a"));
+    const std::wstring text(40, L'x');
+    for (int i = 1; i <= 7; ++i) log.Print(L"%d %s\n", i, text.c_str());
+    log.Close();
+    // 60 bytes a record: records 1 and 2 make the first file, 3 and 4 the second, which
+    // replaced it, 5 and 6 the third, which replaced that; 7 is the current file's.
+    const Texts olderTexts = TextsOf(older);
+    ASSERT_EQ(olderTexts.size(), 2u);
+    EXPECT_EQ(olderTexts[0].substr(0, 2), "5 ");
+    EXPECT_EQ(TextsOf(current), (Texts{"7 " + std::string(40, 'x') + "\r\n"}));
+}

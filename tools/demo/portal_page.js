@@ -163,7 +163,8 @@ function UseTheKernel()
     Say("LoadData(\"" + key + "\") -> \"" + loaded + "\"");
     Expect(loaded === "", "the value is still there after ClearData");
 
-    // The stand-in kernel answers a command it does not know with the command itself.
+    // The stand-in kernel echoes a command it does not know: the same numbers, and
+    // "Echo=" before the parameters.
     var cmd = 2001;
     var serial = 42;
     var params = "Game=Chess&&&&Move=e2e4";
@@ -173,7 +174,7 @@ function UseTheKernel()
     for (var waited = 0; results.length === 0 && waited < RESULT_LIMIT_MS; waited += 100) host.sleep(100);
     Expect(results.length > 0, "no OnResult within " + RESULT_LIMIT_MS / 1000 + " s");
     var answer = results[0];
-    Expect(answer.cmd === cmd && answer.serial === serial && answer.params === params,
+    Expect(answer.cmd === cmd && answer.serial === serial && answer.params === "Echo=" + params,
            "OnResult carried another command");
 
     Step("leave: the kernel is told and ends");

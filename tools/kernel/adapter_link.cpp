@@ -125,7 +125,9 @@ std::optional<LinkEnd> AdapterLink::Handle(int cmdId, int serialNum, const std::
     case kRegionRequest: sent = AcceptRequest(cmdId, params); break;
     case kBurstCommand: sent = SendBurst(serialNum, ParseLeadingInteger(GetKeyValue(params, L"Count"))); break;
     case kCloseCommand: sent = StartClosing(); break;
-    default: sent = Send(cmdId, serialNum, params); break;
+    // A command it does not know comes back at once, marked as an echo, so that a page sees
+    // its OnResult; the marker also keeps an empty parameter text from being dropped.
+    default: sent = Send(cmdId, serialNum, L"Echo=" + params); break;
     }
     if (!sent) return LinkEnd::Broken;
     return std::nullopt;

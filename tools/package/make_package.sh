@@ -9,13 +9,15 @@
 #   VLServiceAdapter.inf   the code-download INF, with the install and uninstall sections of
 #                          the platform's INF installer
 #   VLServiceAdapter.cab   both files in one MSZIP cabinet (gcab), signed (osslsigncode)
-#   object-tag.html        the tag a page author pastes
+#   object-tag.html        the tag a page author pastes, in a complete page
+#   check-control.html     the operator's check of a deployment, opened on each portal site
 # and with --twin, for 64-bit hosts, a second cabinet:
 #   x64/VLServiceAdapter.ocx, x64/VLServiceAdapter.inf   the twin, stripped and signed, and
 #                          its INF (the installer's sections, no code download)
 #   VLServiceAdapter64.cab  both in one signed cabinet
-# The class identifier and the version in the INFs and the tag are read from each module
-# (module_facts.exe under Wine, in the build's prefix), never typed here.
+# The class identifier and the version in the INFs and the pages are read from each module
+# (module_facts.exe under Wine, in the build's prefix), never typed here; the version must
+# be the build's one version value (VL_MODULE_VERSION, <build>/module_version.txt).
 #
 # Signing: VL_SIGN_CERT names the certificate (PEM or DER; a PEM file may carry the
 # intermediate certificates after it) and VL_SIGN_KEY its private key; VL_SIGN_PASS_FILE a
@@ -23,7 +25,7 @@
 # Without VL_SIGN_CERT and VL_SIGN_KEY the build's test maker certificate signs
 # (tools/package/test_signer.sh), and the output says so.
 # --results FILE replaces the "## Package" section of FILE (bench/RESULTS.md) with the sizes.
-# Called by `./run package` with WINEPREFIX set; exit status 0 when all four files were made.
+# Called by `./run package` with WINEPREFIX set; exit status 0 when all the files were made.
 set -euo pipefail
 
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -32,6 +34,7 @@ INF=VLServiceAdapter.inf
 CAB=VLServiceAdapter.cab
 TWIN_CAB=VLServiceAdapter64.cab
 TAG=object-tag.html
+CHECK=check-control.html
 USAGE="usage: make_package.sh [--results FILE] [--twin <64-bit build dir>] <Windows build dir> <output dir>"
 
 results= twin=
@@ -58,9 +61,11 @@ else
   . "$HERE/test_signer.sh"
   cert=$WIN/$VL_TEST_SIGN_CERT key=$WIN/$VL_TEST_SIGN_KEY test_signer=1
 fi
-for f in "$WIN/$MODULE" ${twin:+"$twin/$MODULE"} "$WIN/tools/package/module_facts.exe" "$cert" "$key"; do
+for f in "$WIN/$MODULE" ${twin:+"$twin/$MODULE"} "$WIN/tools/package/module_facts.exe" "$WIN/module_version.txt" \
+         "$cert" "$key"; do
   [ -f "$f" ] || fail "$f is missing (build first: ./run build)"
 done
+build_version=$(cat "$WIN/module_version.txt")
 command -v gcab >/dev/null || fail "gcab is not installed"
 
 signing_options=(-certs "$cert" -key "$key" -h sha256 -n "vorlink! service adapter")
@@ -78,13 +83,14 @@ mkdir -p "$OUT"
 OUT=$(cd "$OUT" && pwd)
 WORK=$(mktemp -d "$OUT/.work.XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
-rm -rf "$OUT/$MODULE" "$OUT/$INF" "$OUT/$CAB" "$OUT/$TAG" "$OUT/x64" "$OUT/$TWIN_CAB"
+rm -rf "$OUT/$MODULE" "$OUT/$INF" "$OUT/$CAB" "$OUT/$TAG" "$OUT/$CHECK" "$OUT/x64" "$OUT/$TWIN_CAB"
 
 # fact KEY: what module_facts.exe said of the module packed last.
 fact() { printf '%s\n' "$facts" | awk -v key="$1" '$1 == key { print $2 }'; }
 # fill TEMPLATE BITNESS CABINET
 fill() {
   sed -e "s/@CLSID@/$clsid/g" -e "s/@CLSID_BARE@/${clsid:1:36}/g" -e "s/@FILE_VERSION@/${version//./,}/g" \
+      -e "s/@VERSION@/$version/g" \
       -e "s/@BITNESS@/$2/g" -e "s/@CAB@/$3/g" "$1"
 }
 
@@ -103,6 +109,7 @@ package() {
   version=$(fact version)
   [[ $clsid =~ ^\{[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}\}$ ]] || fail "unexpected class identifier '$clsid'"
   [[ $version =~ ^[0-9]+(\.[0-9]+){3}$ ]] || fail "unexpected file version '$version'"
+  [ "$version" = "$build_version" ] || fail "$built is version $version, the build's version value is $build_version"
   # INF files are read in the ANSI code page with CR LF line ends. Only the 32-bit module
   # is offered to the browsers' code download.
   if [ "$bitness" = 32-bit ]; then
@@ -127,7 +134,8 @@ fi
 # The 32-bit module last: the tag and the lines below speak of it.
 package "$WIN/$MODULE" i686-w64-mingw32-strip "$OUT" "$CAB" 32-bit
 fill "$HERE/$TAG.in" 32-bit "$CAB" >"$OUT/$TAG"
-echo "  $TAG"
+fill "$HERE/$CHECK.in" 32-bit "$CAB" >"$OUT/$CHECK"
+echo "  $TAG, $CHECK"
 subject() { openssl x509 -inform "$1" -in "$cert" -noout -subject -nameopt oneline,-space_eq 2>/dev/null; }
 echo "signed by $( (subject pem || subject der) | sed 's/^subject=//')"
 echo "the control's publisher check would accept it as the maker's: $(fact maker_signature)${twin:+ (the twin: $twin_signature)}"

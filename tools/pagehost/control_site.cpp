@@ -52,13 +52,18 @@ ControlSite::ControlSite(HWND window, ComPtr<IOleContainer> container, ComPtr<IO
 {
 }
 
-HRESULT ControlSite::Embed(IUnknown* control, POINT origin)
+HRESULT ControlSite::Embed(IUnknown* control, POINT origin, std::optional<SIZE> size)
 {
     ComPtr<IOleObject> object;
     if (!control || FAILED(control->QueryInterface(IID_IOleObject, object.put_void()))) return S_FALSE;
     m_object = object;
-    const SIZE size = ExtentInPixels(object.get());
-    m_position = {origin.x, origin.y, origin.x + size.cx, origin.y + size.cy};
+    if (size) {
+        const SIZE dpi = ScreenDpi();
+        SIZEL extent{std::lround(PixelsToHimetric(size->cx, dpi.cx)), std::lround(PixelsToHimetric(size->cy, dpi.cy))};
+        object->SetExtent(DVASPECT_CONTENT, &extent);
+    }
+    const SIZE placed = size.value_or(ExtentInPixels(object.get()));
+    m_position = {origin.x, origin.y, origin.x + placed.cx, origin.y + placed.cy};
 
     IOleClientSite* const site = this;
     DWORD status = 0;

@@ -7,6 +7,8 @@
 #include <ocidl.h>
 #include <oleidl.h>
 
+#include <optional>
+
 #include "com_server/com_object.h"
 #include "support/win_handles.h"
 #include "typeless_dispatch.h"
@@ -26,10 +28,11 @@ public:
     ControlSite(HWND window, ComPtr<IOleContainer> container, ComPtr<IOleInPlaceFrame> frame);
 
     // Embeds `control` and activates it in place, its top left corner at `origin` and its
-    // size its own extent: client site, new state, in-place activation. S_FALSE when the
+    // size `size` in pixels (its own extent when none is given, as for an <object> without
+    // width and height): client site, new state, in-place activation. S_FALSE when the
     // object is no OLE object (it stays usable from script, without a place on the page);
     // on failure nothing stays embedded.
-    HRESULT Embed(IUnknown* control, POINT origin);
+    HRESULT Embed(IUnknown* control, POINT origin, std::optional<SIZE> size = std::nullopt);
     // Deactivates and closes the embedded control and drops the site's references to it.
     void Unembed();
     // The control's window while it is active in place, otherwise null.

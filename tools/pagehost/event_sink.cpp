@@ -94,7 +94,7 @@ private:
 
 } // namespace
 
-EventSink::EventSink(ComPtr<ScriptHost> script) : m_script(std::move(script)) {}
+EventSink::EventSink(std::shared_ptr<EventHandlers> handlers) : m_handlers(std::move(handlers)) {}
 
 STDMETHODIMP EventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
                                UINT*)
@@ -109,13 +109,12 @@ HRESULT EventSink::Raise(DISPID id, const DISPPARAMS& params, VARIANT* result)
     const wchar_t* name = EventNameOf(id);
     if (!name) return S_OK;
     ScriptArguments arguments(params);
-    UniqueVariant value;
     // A failing handler is the page's error, reported and counted by the script host;
     // the control raising the event is not told.
-    if (m_script->CallFunction(name, arguments.Params(), value.put()) == S_OK) {
-        arguments.WriteBack(*value.get());
-        if (result) ::VariantCopy(result, value.get());
-    }
+    m_handlers->Raise(name, arguments.Params(), [&](VARIANT& value) {
+        arguments.WriteBack(value);
+        if (result) ::VariantCopy(result, &value);
+    });
     return S_OK;
 }
 
@@ -126,8 +125,7 @@ STDMETHODIMP EventSink::OnChanged(DISPID id)
         V_VT(&argument) = VT_I4;
         V_I4(&argument) = id;
         DISPPARAMS params{&argument, nullptr, 1, 0};
-        UniqueVariant ignored;
-        m_script->CallFunction(L"OnChanged", params, ignored.put());
+        m_handlers->Raise(L"OnChanged", params, [](VARIANT&) {});
         return S_OK;
     });
 }

@@ -1,13 +1,9 @@
-// The page's handler of the control's events: each event calls the script's global
-// function of the event's name when the script has one, for example
-//     function OnResult(cmd, serial, params) { ... }
-//     function OnKeyPress(key) { return 65; }
-// Unsigned and small integers reach the script as numbers. An event that hands over a
-// reference (OnKeyPress's key) takes the handler's return value, when it returns one,
-// as the new value behind the reference.
-// The same sink hears the object's property-change notices: the script's function
-//     function OnChanged(dispid) { ... }
-// is called for each change (requests to change are granted).
+// The page's sink of an object's events and property-change notices: each event runs the
+// page's handlers of it (event_handlers.h). Unsigned and small integers reach the script
+// as numbers. An event that hands over a reference (OnKeyPress's key) takes a handler's
+// return value, when it returns one, as the new value behind the reference.
+// Property-change notices are raised as the event "OnChanged" with the property's DISPID
+// (requests to change are granted): a .js page's function OnChanged(dispid) hears them.
 // This, not the engine's own binding of "function control::OnResult()", is how events
 // reach the page: Wine's JScript binds such functions only to objects that offer
 // IBindEventHandler, which controls do not, and fails the whole script otherwise.
@@ -16,9 +12,11 @@
 #include <windows.h>
 #include <ocidl.h>
 
+#include <memory>
+
 #include "com_server/Vlserviceadapter_tlb.h"
 #include "com_server/com_object.h"
-#include "script_host.h"
+#include "event_handlers.h"
 #include "support/win_handles.h"
 #include "typeless_dispatch.h"
 
@@ -43,7 +41,7 @@ public:
     };
     using Interfaces = InterfaceList<Interface<IDispatch>, EventInterface, Interface<IPropertyNotifySink>>;
 
-    explicit EventSink(ComPtr<ScriptHost> script);
+    explicit EventSink(std::shared_ptr<EventHandlers> handlers);
 
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
                         UINT*) override;
@@ -53,7 +51,7 @@ public:
 private:
     HRESULT Raise(DISPID id, const DISPPARAMS& params, VARIANT* result);
 
-    const ComPtr<ScriptHost> m_script;
+    const std::shared_ptr<EventHandlers> m_handlers;
 };
 
 // The sink's connection to an object's event connection point, undone when it goes.

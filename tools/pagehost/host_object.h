@@ -2,16 +2,18 @@
 //   host.print(text)     prints a line on standard output
 //   host.sleep(ms)       waits, running window messages, timers and events meanwhile;
 //   host.pump(ms)        the same (the wait ends early when the page's window is closed)
-//   host.exit(code)      the program's exit code once the script has ended
+//   host.exit(code)      ends the page's script at once; code is the program's exit code
 //   host.url             the page's address
 //   host.env(name)       an environment variable, null when it is not set
 //   host.window          the page's window handle, as a number
-//   host.controlWindow   the control's window handle while it is active in place, else 0
-//   host.removeControl() takes the control off the page, as a page removes its <object>:
-//                        the page's handlers are disconnected and every reference of the
-//                        page goes; the script's name for it answers nothing afterwards
-//   host.controlModule   the file of the module whose code serves the control (a proxy's
-//                        is the platform's COM library), "" without a control
+//   host.controlWindow   the first object's window while it is active in place, else 0
+//   host.removeControl() takes the first object off the page, as a page removes its
+//                        <object>: the page's handlers are disconnected and every
+//                        reference of the page goes; the script's name for it answers
+//                        nothing afterwards
+//   host.controlModule   the file of the module whose code serves the first object (a
+//                        proxy's is the platform's COM library), "" without one
+//   host.now()           milliseconds of the performance counter, for timing calls
 #pragma once
 
 #include <windows.h>
@@ -19,8 +21,7 @@
 
 #include <string>
 
-#include "com_server/com_object.h"
-#include "typeless_dispatch.h"
+#include "script_members.h"
 
 namespace vl::pagehost {
 
@@ -38,21 +39,39 @@ protected:
     ~HostServices() = default;
 };
 
-class HostObject final : public ComObjectImpl<HostObject, TypelessDispatch<>> {
+// What host.exit answers the script: an error that ends it at once. A page's own catch
+// around the call sees it and must let it go; the page runs no script of its own afterwards
+// but its unload handler.
+inline constexpr HRESULT kPageEnded = HRESULT_FROM_WIN32(ERROR_CANCELLED);
+
+class HostObject final : public ComObjectImpl<HostObject, ScriptMembers<HostObject>> {
 public:
     using Interfaces = InterfaceList<Interface<IDispatch>>;
+
+    enum MemberId : DISPID {
+        kPrint = 1, kSleep, kPump, kExit, kUrl, kEnv, kWindow, kControlWindow, kRemoveControl, kControlModule, kNow
+    };
+    static constexpr ScriptMember kMembers[] = {
+        {L"print", kPrint, DISPATCH_METHOD, 0, 1},
+        {L"sleep", kSleep, DISPATCH_METHOD, 0, 1},
+        {L"pump", kPump, DISPATCH_METHOD, 0, 1},
+        {L"exit", kExit, DISPATCH_METHOD, 0, 1},
+        {L"url", kUrl, DISPATCH_PROPERTYGET},
+        {L"env", kEnv, DISPATCH_METHOD, 1, 1},
+        {L"window", kWindow, DISPATCH_PROPERTYGET},
+        {L"controlWindow", kControlWindow, DISPATCH_PROPERTYGET},
+        {L"removeControl", kRemoveControl, DISPATCH_METHOD},
+        {L"controlModule", kControlModule, DISPATCH_PROPERTYGET},
+        {L"now", kNow, DISPATCH_METHOD},
+    };
 
     HostObject(HostServices& services, std::wstring url);
     // The page is going: later calls that need it fail.
     void Detach() { m_services = nullptr; }
 
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override;
-    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                        EXCEPINFO*, UINT* argError) override;
+    HRESULT Call(DISPID id, WORD flags, const DISPPARAMS& params, VARIANT* result, UINT* argError);
 
 private:
-    HRESULT Call(DISPID id, const DISPPARAMS& params, VARIANT* result, UINT* argError);
-
     HostServices* m_services;
     const std::wstring m_url;
 };

@@ -1,14 +1,17 @@
 #include "page.h"
 
-#include <objsafe.h>
+#include <activscp.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cwctype>
 #include <utility>
 
+#include "browser_recorder.h"
 #include "com_new.h"
 #include "console_output.h"
 #include "message_pump.h"
-#include "stand_in_paths.h"
+#include "script_location.h"
 
 namespace vl::pagehost {
 
@@ -16,8 +19,13 @@ namespace {
 
 constexpr int kWindowWidth = 640;
 constexpr int kWindowHeight = 480;
-// Where the object sits: inside the margin a page's body has.
+// Where the first object sits: inside the margin a page's body has; the next ones follow
+// to its right.
 constexpr POINT kObjectOrigin{8, 8};
+constexpr LONG kObjectGap = 8;
+constexpr LONG kUnsizedObjectWidth = 300;
+// An HTML page ends once nothing has happened for this long and no timer is set.
+constexpr DWORD kHtmlPageQuietMs = 1000;
 
 std::wstring ResultText(HRESULT hr)
 {
@@ -37,9 +45,34 @@ std::wstring ResultText(HRESULT hr)
     return text;
 }
 
+// Pixels of a width or height attribute ("150", "150px"); none for anything else.
+std::optional<LONG> Pixels(const std::wstring& attribute)
+{
+    std::wstring_view digits(attribute);
+    if (digits.ends_with(L"px")) digits.remove_suffix(2);
+    if (digits.empty() || digits.size() > 5 || !std::all_of(digits.begin(), digits.end(), ::iswdigit))
+        return std::nullopt;
+    return std::stol(std::wstring(digits));
+}
+
+std::optional<SIZE> TagSize(const ObjectTag& tag)
+{
+    const std::optional<LONG> width = Pixels(tag.width);
+    const std::optional<LONG> height = Pixels(tag.height);
+    if (!width || !height) return std::nullopt;
+    return SIZE{*width, *height};
+}
+
+std::wstring Joined(const std::vector<std::wstring>& names)
+{
+    std::wstring text;
+    for (const std::wstring& name : names) text += (text.empty() ? L"" : L", ") + name;
+    return text;
+}
+
 } // namespace
 
-Page::Page(PageOptions options) : m_options(std::move(options)) {}
+Page::Page(PageOptions options) : m_options(std::move(options)), m_nextOrigin(kObjectOrigin) {}
 
 Page::~Page()
 {
@@ -52,54 +85,200 @@ bool Page::Open()
         return Fail(L"creating the page's window", HRESULT_FROM_WIN32(::GetLastError()));
     const HWND window = m_window.Handle();
     m_frame = NewComObject<PageFrame>(window);
-    const ComPtr<PageDocument> document = NewComObject<PageDocument>(m_options.url);
-    m_site = NewComObject<ControlSite>(window, ComPtr<IOleContainer>(document.get()),
-                                       ComPtr<IOleInPlaceFrame>(m_frame.get()));
-
-    CLSID clsid{};
-    HRESULT hr = ::CLSIDFromProgID(m_options.progid.c_str(), &clsid);
-    if (FAILED(hr)) return Fail(L"finding " + m_options.progid, hr);
-    hr = ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, m_control.put_void());
-    if (FAILED(hr)) return Fail(L"creating " + m_options.progid, hr);
-    if (m_options.untrustedCaller) {
-        // What a browser does before a web page's script may touch the object.
-        ComPtr<IObjectSafety> safety;
-        hr = m_control->QueryInterface(IID_IObjectSafety, safety.put_void());
-        if (SUCCEEDED(hr))
-            hr = safety->SetInterfaceSafetyOptions(IID_IDispatch, INTERFACESAFE_FOR_UNTRUSTED_CALLER,
-                                                   INTERFACESAFE_FOR_UNTRUSTED_CALLER);
-        if (FAILED(hr)) return Fail(L"making " + m_options.progid + L" safe for untrusted callers", hr);
-    }
-    hr = m_site->Embed(m_control.get(), kObjectOrigin);
-    if (FAILED(hr)) return Fail(L"embedding " + m_options.progid, hr);
-
-    m_script = NewComObject<ScriptHost>(window);
+    m_document = NewComObject<PageDocument>(m_options.url);
+    m_services = NewComObject<PageServices>(ComPtr<IUnknown>(static_cast<IOleContainer*>(m_document.get())),
+                                            m_options.untrustedCaller);
+    const ComPtr<LocationObject> location = NewComObject<LocationObject>(m_options.url);
+    m_scriptDocument = NewComObject<DocumentObject>(ComPtr<IDispatch>(location.get()), m_options.url,
+                                                    [this](const std::wstring& id) {
+                                                        const PageObject* object = FindObject(id);
+                                                        return ComPtr<IDispatch>(object ? object->Element() : nullptr);
+                                                    });
+    m_scriptWindow = NewComObject<WindowObject>(m_timers, ComPtr<IDispatch>(m_scriptDocument.get()),
+                                                ComPtr<IDispatch>(location.get()));
     m_host = NewComObject<HostObject>(static_cast<HostServices&>(*this), m_options.url);
-    // An object that raises no events is still a usable object.
-    const ComPtr<EventSink> sink = NewComObject<EventSink>(m_script);
-    m_events.Connect(m_control.get(), static_cast<IDispatch*>(sink.get()));
-    m_propertyNotices.Connect(m_control.get(), static_cast<IDispatch*>(sink.get()), IID_IPropertyNotifySink);
-    // A scriptable object is reached through its element, another one as it is.
-    ComPtr<IUnknown> item = m_control;
-    m_element = NewComObject<ControlElement>();
-    if (SUCCEEDED(m_element->Attach(m_control.get())))
-        item = ComPtr<IUnknown>(static_cast<IDispatch*>(m_element.get()));
-    else
-        m_element.reset();
 
-    std::vector<ScriptHost::NamedItem> items;
-    items.push_back({m_options.name, item, SCRIPTITEM_ISVISIBLE | SCRIPTITEM_ISSOURCE});
-    items.push_back({L"host", ComPtr<IUnknown>(static_cast<IDispatch*>(m_host.get())), SCRIPTITEM_ISVISIBLE});
-    hr = m_script->Start(std::move(items));
+    // Objects that page script creates come from the module as well.
+    if (m_options.recordBrowser) RecordBrowserStarts(m_options.progid);
+
+    // A page's JScript engine always; VBScript where an HTML page may use it.
+    m_jscript = NewComObject<ScriptHost>(window, ScriptLanguage::JScript, ComPtr<IServiceProvider>(m_services.get()));
+    const std::vector<ScriptHost::NamedItem> items = {
+        {L"host", ComPtr<IUnknown>(static_cast<IDispatch*>(m_host.get())), SCRIPTITEM_ISVISIBLE},
+        {L"window", ComPtr<IUnknown>(static_cast<IDispatch*>(m_scriptWindow.get())),
+         SCRIPTITEM_ISVISIBLE | SCRIPTITEM_GLOBALMEMBERS},
+    };
+    HRESULT hr = m_jscript->Start(items, m_options.untrustedCaller);
     if (FAILED(hr)) return Fail(L"starting the JScript engine", hr);
+    if (m_options.htmlPage) {
+        m_vbscript =
+            NewComObject<ScriptHost>(window, ScriptLanguage::VBScript, ComPtr<IServiceProvider>(m_services.get()));
+        hr = m_vbscript->Start(items, m_options.untrustedCaller);
+        if (FAILED(hr)) return Fail(L"starting the VBScript engine", hr);
+    }
     return true;
 }
 
-int Page::Run(const std::wstring& code)
+int Page::Run(const std::wstring& text)
 {
-    m_script->Run(code);
-    if (m_script->Errors() > 0 && m_exitCode == 0) return kExitScriptError;
+    if (m_options.htmlPage)
+        RunHtmlPage(text);
+    else
+        RunScriptPage(text);
+    RunUntilIdle(m_options.htmlPage ? kHtmlPageQuietMs : 0);
+    // The page goes: its unload handler runs, also after host.exit.
+    SetEnginesStopped(false);
+    RunWindowHandler(WindowObject::kOnUnload, L"window_onunload");
+    const unsigned errors = m_jscript->Errors() + (m_vbscript ? m_vbscript->Errors() : 0);
+    if (errors > 0 && m_exitCode == 0) return kExitScriptError;
     return m_exitCode;
+}
+
+void Page::RunScriptPage(const std::wstring& code)
+{
+    PageObject& object = AddObject(m_options.name, m_options.progid, std::nullopt);
+    // A script page's global function named after an event handles it.
+    object.Handlers().AddNamingRule(m_jscript, L"");
+    m_jscript->Run(code);
+}
+
+void Page::RunHtmlPage(const std::wstring& html)
+{
+    const HtmlPage page = ParseHtmlPage(html);
+    if (!page.skipped.empty())
+        PrintLine(L"pagehost: skipped what a control page does not need: " + Joined(page.skipped), OutputStream::Error);
+    for (const PagePart& part : page.parts) {
+        if (m_ended) return;
+        if (const auto* block = std::get_if<ScriptBlock>(&part)) {
+            RunScriptBlock(*block);
+            continue;
+        }
+        const auto& tag = std::get<ObjectTag>(part);
+        const std::wstring clsid = ClassIdentifierOf(tag.classId);
+        if (clsid.empty())
+            PrintLine(L"pagehost: <object id=\"" + tag.id + L"\"> has no classid=\"clsid:...\" of the standard form",
+                      OutputStream::Error);
+        const PageObject& object = AddObject(tag.id, clsid, TagSize(tag));
+        if (!object.Created()) {
+            // What the browser shows instead of an object it cannot create.
+            if (!tag.fallback.empty()) PrintLine(tag.fallback);
+            if (!tag.codebase.empty())
+                PrintLine(L"pagehost: a browser would install it from " + tag.codebase, OutputStream::Error);
+        } else if (!tag.params.empty()) {
+            PrintLine(L"pagehost: the <param> values of \"" + tag.id + L"\" are not given to it (the page host " +
+                          L"loads no properties into objects; a control that is not safe for initialization gets " +
+                          L"none from a browser either)",
+                      OutputStream::Error);
+        }
+    }
+    if (!m_ended) RunWindowHandler(WindowObject::kOnLoad, L"window_onload");
+}
+
+PageObject& Page::AddObject(const std::wstring& id, const std::wstring& classOrProgId, std::optional<SIZE> size)
+{
+    auto object = std::make_unique<PageObject>(id, std::make_shared<EventHandlers>(m_jscript, [this] { NoteActivity(); }));
+    CLSID clsid{};
+    HRESULT hr = classOrProgId.starts_with(L'{') ? ::CLSIDFromString(classOrProgId.c_str(), &clsid)
+                                                 : ::CLSIDFromProgID(classOrProgId.c_str(), &clsid);
+    if (SUCCEEDED(hr)) {
+        const PageObject::Setup setup{m_window.Handle(),
+                                      ComPtr<IOleContainer>(m_document.get()),
+                                      ComPtr<IOleInPlaceFrame>(m_frame.get()),
+                                      m_options.untrustedCaller,
+                                      m_options.recordBrowser};
+        hr = object->Create(clsid, setup, m_nextOrigin, size);
+    }
+    if (FAILED(hr))
+        PrintLine(L"pagehost: " + (m_options.htmlPage ? L"<object id=\"" + id + L"\">" : classOrProgId) +
+                      L" could not be created (" + ResultText(hr) + L"); the page runs without it",
+                  OutputStream::Error);
+    m_nextOrigin.x += (size ? size->cx : kUnsizedObjectWidth) + kObjectGap;
+    if (!id.empty()) {
+        const ScriptHost::NamedItem item{id, ComPtr<IUnknown>(object->Element()), SCRIPTITEM_ISVISIBLE};
+        m_jscript->AddItem(item);
+        if (m_vbscript) {
+            m_vbscript->AddItem(item);
+            // VBScript's Sub id_OnResult(...) handles the object's OnResult.
+            object->Handlers().AddNamingRule(m_vbscript, id + L"_");
+        }
+    }
+    m_objects.push_back(std::move(object));
+    return *m_objects.back();
+}
+
+void Page::RunScriptBlock(const ScriptBlock& block)
+{
+    ScriptHost& engine = Engine(block.language);
+    if (block.forId.empty()) {
+        engine.Run(block.code, static_cast<ULONG>(block.line), true);
+        return;
+    }
+    PageObject* object = FindObject(block.forId);
+    if (!object) {
+        PrintLine(L"pagehost: <script for=\"" + block.forId + L"\"> names no object of the page; skipped",
+                  OutputStream::Error);
+        return;
+    }
+    // The block becomes a function of the event's parameters; its first line stays the
+    // page's line of the code.
+    const std::wstring name = L"pagehostHandler" + std::to_wstring(++m_handlers);
+    const std::wstring code = block.language == ScriptLanguage::VBScript
+                                  ? L"Sub " + name + L"(" + block.eventParameters + L")\n" + block.code + L"\nEnd Sub\n"
+                                  : L"function " + name + L"(" + block.eventParameters + L") {\n" + block.code + L"\n}\n";
+    if (SUCCEEDED(engine.Run(code, static_cast<ULONG>(block.line - 1), true)))
+        object->Handlers().AddFunction(block.event, ComPtr<ScriptHost>(&engine), name);
+}
+
+ScriptHost& Page::Engine(ScriptLanguage language)
+{
+    return language == ScriptLanguage::VBScript && m_vbscript ? *m_vbscript.get() : *m_jscript.get();
+}
+
+PageObject* Page::FindObject(const std::wstring& id) const
+{
+    for (const auto& object : m_objects)
+        if (!id.empty() && ::CompareStringOrdinal(object->Id().c_str(), -1, id.c_str(), -1, TRUE) == CSTR_EQUAL)
+            return object.get();
+    return nullptr;
+}
+
+void Page::RunUntilIdle(DWORD quietMs)
+{
+    NoteActivity();
+    while (!m_ended && !m_window.CloseRequested()) {
+        for (const PageTimers::Timer& timer : m_timers.TakeDue()) {
+            if (m_ended) return;
+            NoteActivity();
+            if (timer.function) {
+                DISPPARAMS none{};
+                UniqueVariant ignored;
+                m_jscript->CallObject(timer.function.get(), none, ignored.put(), L"a timer");
+            } else {
+                Engine(timer.language).Run(timer.code);
+            }
+        }
+        const DWORD quiet = ::GetTickCount() - m_lastActivity;
+        const DWORD quietLeft = quiet >= quietMs ? 0 : quietMs - quiet;
+        const DWORD next = m_timers.MillisecondsToNext();
+        if (m_ended || (next == INFINITE && quietLeft == 0)) return;
+        Wait(quietLeft == 0 ? next : std::min(next, quietLeft));
+    }
+}
+
+void Page::RunWindowHandler(WindowObject::MemberId which, const wchar_t* vbscriptName)
+{
+    DISPPARAMS none{};
+    UniqueVariant ignored;
+    if (const ComPtr<IDispatch> handler = m_scriptWindow->Handler(which))
+        m_jscript->CallObject(handler.get(), none, ignored.put(),
+                              which == WindowObject::kOnLoad ? L"window.onload" : L"window.onunload");
+    if (m_vbscript) m_vbscript->CallFunction(vbscriptName, none, ignored.put());
+}
+
+void Page::SetEnginesStopped(bool stopped)
+{
+    if (m_jscript) m_jscript->SetStopped(stopped);
+    if (m_vbscript) m_vbscript->SetStopped(stopped);
 }
 
 bool Page::Fail(const std::wstring& step, HRESULT hr)
@@ -111,26 +290,34 @@ bool Page::Fail(const std::wstring& step, HRESULT hr)
 void Page::Close()
 {
     if (m_host) m_host->Detach();
-    m_events.Disconnect();
-    m_propertyNotices.Disconnect();
-    if (m_script) m_script->Close();
-    RemoveControl();
-    m_element.reset();
-    m_script.reset();
+    if (m_scriptWindow) m_scriptWindow->Detach();
+    if (m_scriptDocument) m_scriptDocument->Detach();
+    m_timers.Clear();
+    if (m_jscript) m_jscript->Close();
+    if (m_vbscript) m_vbscript->Close();
+    for (const auto& object : m_objects) object->Remove();
+    m_objects.clear();
+    m_jscript.reset();
+    m_vbscript.reset();
+    m_scriptWindow.reset();
+    m_scriptDocument.reset();
     m_host.reset();
-    m_site.reset();
+    m_services.reset();
+    m_document.reset();
     m_frame.reset();
 }
 
 void Page::Wait(DWORD ms)
 {
     PumpMessages(ms, {[this](MSG& message) { return m_frame && m_frame->OfferKeyboardMessage(message); },
-                      [this] { return m_window.CloseRequested(); }});
+                      [this] { return m_ended || m_window.CloseRequested(); }});
 }
 
 void Page::Exit(int code)
 {
     m_exitCode = code;
+    m_ended = true;
+    SetEnginesStopped(true);
 }
 
 HWND Page::Window() const
@@ -140,28 +327,17 @@ HWND Page::Window() const
 
 void Page::RemoveControl()
 {
-    m_events.Disconnect();
-    m_propertyNotices.Disconnect();
-    if (m_site) m_site->Unembed();
-    if (m_element) m_element->Remove();
-    m_control.reset();
+    if (!m_objects.empty()) m_objects.front()->Remove();
 }
 
 HWND Page::ControlWindow() const
 {
-    return m_site ? m_site->ControlWindow() : nullptr;
+    return m_objects.empty() ? nullptr : m_objects.front()->Window();
 }
 
 std::wstring Page::ControlModule() const
 {
-    if (!m_control) return {};
-    // The object's first interface table lies in the code that serves it.
-    const auto table = *reinterpret_cast<const wchar_t* const*>(m_control.get());
-    HMODULE module = nullptr;
-    if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                              table, &module))
-        return {};
-    return ModulePath(module);
+    return m_objects.empty() ? std::wstring() : m_objects.front()->Module();
 }
 
 } // namespace vl::pagehost

@@ -1,20 +1,37 @@
 #include "page_options.h"
 
+#include <windows.h>
+
 namespace vl::pagehost {
 
+namespace {
+
+bool EndsWithIgnoringCase(const std::wstring& text, std::wstring_view ending)
+{
+    return text.size() >= ending.size() &&
+           ::CompareStringOrdinal(text.c_str() + text.size() - ending.size(), static_cast<int>(ending.size()),
+                                  ending.data(), static_cast<int>(ending.size()), TRUE) == CSTR_EQUAL;
+}
+
+} // namespace
+
 const wchar_t kPageUsage[] =
-    L"usage: pagehost.exe --url <page address> --script <file.js> [--progid <ProgID>] [--name <script name>]"
-    L" [--caller trusted|untrusted]";
+    L"usage: pagehost.exe --url <page address> --script <file.js|file.html> [--progid <ProgID>]"
+    L" [--name <script name>] [--caller trusted|untrusted] [--record-browser]";
 
 std::optional<PageOptions> ParsePageOptions(const std::vector<std::wstring>& arguments)
 {
     PageOptions options;
     bool haveUrl = false;
     bool haveScript = false;
-    for (std::size_t i = 0; i < arguments.size(); i += 2) {
-        if (i + 1 >= arguments.size()) return std::nullopt;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::wstring& option = arguments[i];
-        const std::wstring& value = arguments[i + 1];
+        if (option == L"--record-browser") {
+            options.recordBrowser = true;
+            continue;
+        }
+        if (++i >= arguments.size()) return std::nullopt;
+        const std::wstring& value = arguments[i];
         if (option == L"--url") {
             options.url = value;
             haveUrl = true;
@@ -32,6 +49,7 @@ std::optional<PageOptions> ParsePageOptions(const std::vector<std::wstring>& arg
         }
     }
     if (!haveUrl || !haveScript || options.name.empty() || options.progid.empty()) return std::nullopt;
+    options.htmlPage = EndsWithIgnoringCase(options.script, L".html") || EndsWithIgnoringCase(options.script, L".htm");
     return options;
 }
 

@@ -1,7 +1,7 @@
 // The command line of the page host:
-//   pagehost.exe --url <page address> --script <file.js>
+//   pagehost.exe --url <page address> --script <file.js|file.html>
 //                [--progid VLServiceAdapter.VLServiceAdapterX] [--name control]
-//                [--caller trusted|untrusted]
+//                [--caller trusted|untrusted] [--record-browser]
 #pragma once
 
 #include <optional>
@@ -12,12 +12,19 @@ namespace vl::pagehost {
 
 struct PageOptions {
     std::wstring url;
+    // A script page (.js), or an HTML page (.html, .htm) with its own objects and scripts.
     std::wstring script;
+    bool htmlPage = false;
+    // The object of a script page and its name in the script; with recordBrowser, its
+    // class's module is recorded from the start, for the objects page script creates.
     std::wstring progid = L"VLServiceAdapter.VLServiceAdapterX";
-    std::wstring name = L"control"; // the object's name in the script
-    // As a browser for a web page: the object is told through IObjectSafety that untrusted
-    // callers script it. Otherwise the host is a trusted local caller.
+    std::wstring name = L"control";
+    // As a browser for a web page: objects are told through IObjectSafety that untrusted
+    // callers script them, and the script engines create objects only as the host's
+    // security manager allows. Otherwise the host is a trusted local caller.
     bool untrustedCaller = false;
+    // Browsers that the page's objects start are printed, not started.
+    bool recordBrowser = false;
 };
 
 // The options of `arguments` (without the program name); none when one is unknown,

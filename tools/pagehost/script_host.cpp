@@ -1,5 +1,7 @@
 #include "script_host.h"
 
+#include <objsafe.h>
+
 #include <cstdio>
 #include <utility>
 
@@ -27,33 +29,54 @@ std::wstring ExceptionText(EXCEPINFO& info, HRESULT hr)
 
 } // namespace
 
-ScriptHost::ScriptHost(HWND window) : m_window(window) {}
+ScriptHost::ScriptHost(HWND window, ScriptLanguage language, ComPtr<IServiceProvider> services)
+    : m_window(window), m_language(language), m_services(std::move(services))
+{
+}
 
-HRESULT ScriptHost::Start(std::vector<NamedItem> items)
+HRESULT ScriptHost::Start(std::vector<NamedItem> items, bool untrustedPage)
 {
     CLSID engine{};
-    HRESULT hr = ::CLSIDFromProgID(L"JScript", &engine);
+    HRESULT hr = ::CLSIDFromProgID(m_language == ScriptLanguage::VBScript ? L"VBScript" : L"JScript", &engine);
     if (SUCCEEDED(hr))
         hr = ::CoCreateInstance(engine, nullptr, CLSCTX_INPROC_SERVER, IID_IActiveScript, m_engine.put_void());
     if (SUCCEEDED(hr)) hr = m_engine.As(m_parser);
+    if (SUCCEEDED(hr) && untrustedPage) {
+        // What a browser tells the engine of a web page's script: the data is untrusted, and
+        // objects are created only as the host's security manager allows.
+        constexpr DWORD kWebPage =
+            INTERFACESAFE_FOR_UNTRUSTED_DATA | INTERFACE_USES_DISPEX | INTERFACE_USES_SECURITY_MANAGER;
+        ComPtr<IObjectSafety> safety;
+        hr = m_engine->QueryInterface(IID_IObjectSafety, safety.put_void());
+        if (SUCCEEDED(hr)) hr = safety->SetInterfaceSafetyOptions(__uuidof(IActiveScriptParse), kWebPage, kWebPage);
+    }
     if (SUCCEEDED(hr)) hr = m_engine->SetScriptSite(this);
     if (SUCCEEDED(hr)) hr = m_parser->InitNew();
-    m_items = std::move(items);
-    for (const NamedItem& item : m_items) {
-        if (SUCCEEDED(hr)) hr = m_engine->AddNamedItem(item.name.c_str(), item.flags);
+    for (NamedItem& item : items) {
+        if (SUCCEEDED(hr)) hr = AddItem(std::move(item));
     }
     if (SUCCEEDED(hr)) hr = m_engine->SetScriptState(SCRIPTSTATE_CONNECTED);
     if (FAILED(hr)) Close();
     return hr;
 }
 
-HRESULT ScriptHost::Run(const std::wstring& code)
+HRESULT ScriptHost::AddItem(NamedItem item)
 {
-    if (!m_parser) return E_UNEXPECTED;
+    if (!m_engine) return E_UNEXPECTED;
+    m_items.push_back(std::move(item));
+    const NamedItem& added = m_items.back();
+    return m_engine->AddNamedItem(added.name.c_str(), added.flags);
+}
+
+HRESULT ScriptHost::Run(const std::wstring& code, ULONG firstLine, bool inPage)
+{
+    if (!m_parser || m_stopped) return E_UNEXPECTED;
     const unsigned before = m_errors;
     EXCEPINFO info{};
-    const HRESULT hr = m_parser->ParseScriptText(code.c_str(), nullptr, nullptr, nullptr, 0, 0,
-                                                 SCRIPTTEXT_ISVISIBLE, nullptr, &info);
+    // A page's script ends at "</script>", which also lets the engine take the "<!--" that
+    // old pages put around their code as a comment.
+    const HRESULT hr = m_parser->ParseScriptText(code.c_str(), nullptr, nullptr, inPage ? L"</script>" : nullptr, 0,
+                                                 firstLine > 0 ? firstLine - 1 : 0, SCRIPTTEXT_ISVISIBLE, nullptr, &info);
     const std::wstring text = ExceptionText(info, hr);
     if (FAILED(hr) && m_errors == before) Report(L"script error: " + text);
     return hr;
@@ -61,20 +84,31 @@ HRESULT ScriptHost::Run(const std::wstring& code)
 
 HRESULT ScriptHost::CallFunction(const std::wstring& name, DISPPARAMS& args, VARIANT* result)
 {
-    if (!m_engine) return S_FALSE;
+    if (!m_engine || m_stopped) return S_FALSE;
     ComPtr<IDispatch> global;
     HRESULT hr = m_engine->GetScriptDispatch(nullptr, global.put());
     if (FAILED(hr)) return hr;
     DISPID id = DISPID_UNKNOWN;
     LPOLESTR names[] = {const_cast<LPOLESTR>(name.c_str())};
     if (FAILED(global->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id))) return S_FALSE;
+    return Invoke(global.get(), id, args, result, name);
+}
 
+HRESULT ScriptHost::CallObject(IDispatch* function, DISPPARAMS& args, VARIANT* result, const std::wstring& what)
+{
+    if (!function || m_stopped) return S_FALSE;
+    return Invoke(function, DISPID_VALUE, args, result, what);
+}
+
+HRESULT ScriptHost::Invoke(IDispatch* target, DISPID id, DISPPARAMS& args, VARIANT* result, const std::wstring& what)
+{
     const unsigned before = m_errors;
     EXCEPINFO info{};
     UINT argError = 0;
-    hr = global->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &args, result, &info, &argError);
+    const HRESULT hr =
+        target->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &args, result, &info, &argError);
     const std::wstring text = ExceptionText(info, hr);
-    if (FAILED(hr) && m_errors == before) Report(L"script error in " + name + L": " + text);
+    if (FAILED(hr) && m_errors == before) Report(L"script error in " + what + L": " + text);
     return hr;
 }
 
@@ -88,6 +122,8 @@ void ScriptHost::Close()
 
 void ScriptHost::Report(const std::wstring& text)
 {
+    // The end of a page (host.exit) is no error, and neither is what a stopped script says.
+    if (m_stopped) return;
     ++m_errors;
     PrintLine(text, OutputStream::Error);
 }
@@ -189,6 +225,15 @@ STDMETHODIMP ScriptHost::GetWindow(HWND* window)
 STDMETHODIMP ScriptHost::EnableModeless(BOOL)
 {
     return S_OK;
+}
+
+// IServiceProvider
+
+STDMETHODIMP ScriptHost::QueryService(REFGUID service, REFIID iid, void** out)
+{
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    return m_services ? m_services->QueryService(service, iid, out) : E_NOINTERFACE;
 }
 
 } // namespace vl::pagehost

@@ -6,6 +6,7 @@
 //
 //   reference_gen TEXTS OUTPUT            writes the reference
 //   reference_gen --check TEXTS REFERENCE exits 1 when REFERENCE is not what would be written
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -118,11 +119,44 @@ bool ReadTexts(const std::string& path, std::map<std::string, std::string>& text
     return true;
 }
 
+// The sections of their own, besides the members': the guides open the reference, in this
+// order, after the overview.
+const std::vector<std::string> kGuides = {"Try your page",       "Requirements",           "The object tag",
+                                          "Binding events",      "Detecting the control",  "Initializing",
+                                          "Updating the kernel", "Messages the control keeps"};
 const std::vector<std::string> kSections = {"Overview", "Result codes", "Site lock", "Properties"};
+
+// The control's class identifier as a page's classid="clsid:..." writes it.
+std::string ClassIdentifier()
+{
+    constexpr unsigned long kParts[] = {VL_CLSID_CONTROL};
+    char text[40];
+    std::snprintf(text, sizeof text, "%08lX-%04lX-%04lX-%02lX%02lX-%02lX%02lX%02lX%02lX%02lX%02lX", kParts[0],
+                  kParts[1], kParts[2], kParts[3], kParts[4], kParts[5], kParts[6], kParts[7], kParts[8], kParts[9],
+                  kParts[10]);
+    return text;
+}
+
+// The texts name the control's version as {module version} or, as an object tag's
+// #version= writes it, {module version in commas} (the build's one version value), and its
+// class as {class identifier} (the contract's).
+std::string WithFacts(std::string text)
+{
+    std::string commas = VL_MODULE_VERSION;
+    std::replace(commas.begin(), commas.end(), '.', ',');
+    const std::pair<std::string_view, std::string> facts[] = {{"{module version}", VL_MODULE_VERSION},
+                                                               {"{module version in commas}", commas},
+                                                               {"{class identifier}", ClassIdentifier()}};
+    for (const auto& [placeholder, value] : facts)
+        for (std::size_t at; (at = text.find(placeholder)) != std::string::npos;)
+            text.replace(at, placeholder.size(), value);
+    return text;
+}
 
 bool CheckTexts(const std::map<std::string, std::string>& texts)
 {
     std::set<std::string> expected(kSections.begin(), kSections.end());
+    expected.insert(kGuides.begin(), kGuides.end());
     for (const Member& m : kMembers)
         if (!m.hidden) expected.insert(std::string(m.name));
     bool complete = true;
@@ -179,6 +213,7 @@ std::string Generate(const std::map<std::string, std::string>& texts)
            "     build/native/reference_gen tools/reference/member_texts.md docs/page_reference.md -->\n\n";
     out << "# " << VL_CONTROL_HELP << ": reference for page authors\n\n";
     out << texts.at("Overview") << "\n";
+    for (const std::string& guide : kGuides) out << "## " << guide << "\n\n" << texts.at(guide) << "\n";
 
     out << "## Result codes (`VLSRESULT`)\n\n";
     out << texts.at("Result codes") << "\n";
@@ -245,7 +280,7 @@ int main(int argc, char** argv)
     const std::string outputPath = argv[check ? 3 : 2];
     std::map<std::string, std::string> texts;
     if (!ReadTexts(textsPath, texts) || !CheckTexts(texts)) return 1;
-    const std::string reference = Generate(texts);
+    const std::string reference = WithFacts(Generate(texts));
     if (check) {
         if (ReadWhole(outputPath) == reference) return 0;
         std::cerr << "reference_gen: " << outputPath << " is not what the contract and the texts give; run\n"

@@ -3,15 +3,14 @@
 #include <algorithm>
 
 #include "support/portable/ascii.h"
+#include "support/portable/version_text.h"
 
 namespace vl {
 
 namespace {
 
 constexpr std::size_t kMaxRegionLength = 64;
-constexpr int kMaxVersionNumbers = 4;
-// Any number of nine digits fits in the 32 bits the comparison converts to.
-constexpr std::size_t kMaxVersionDigits = 9;
+constexpr int kVersionNumbers = 4;
 
 bool IsRegionCharacter(wchar_t c)
 {
@@ -30,14 +29,14 @@ bool IsAcceptedRegionValue(std::wstring_view regionValue)
 
 bool IsAcceptedVersionText(std::wstring_view version)
 {
-    int numbers = 0;
-    for (;;) {
+    for (int number = 1;; ++number) {
         const auto dot = version.find(L'.');
-        const std::wstring_view number = version.substr(0, dot);
-        if (number.empty() || number.size() > kMaxVersionDigits || !std::ranges::all_of(number, IsAsciiDigit<wchar_t>) ||
-            ++numbers > kMaxVersionNumbers)
-            return false;
-        if (dot == std::wstring_view::npos) return true;
+        const std::wstring_view part = version.substr(0, dot);
+        // Digits only, within what the comparison converts: it would also read signs,
+        // blanks and hexadecimal, which have no place on a command line.
+        if (part.empty() || !std::ranges::all_of(part, IsAsciiDigit<wchar_t>) || !TextToInteger(part)) return false;
+        if (dot == std::wstring_view::npos) return number == kVersionNumbers;
+        if (number == kVersionNumbers) return false;
         version.remove_prefix(dot + 1);
     }
 }

@@ -11,7 +11,8 @@ namespace vl {
 // every region value of the tables, and unknown ones of the same form.
 bool IsAcceptedRegionValue(std::wstring_view regionValue);
 
-// One to four decimal numbers joined by ".", each of at most nine digits.
+// Four decimal numbers joined by ".", each at most 2147483647: the version texts that the
+// version comparison reads, written as "%d.%d.%d.%d" writes them.
 bool IsAcceptedVersionText(std::wstring_view version);
 
 } // namespace vl

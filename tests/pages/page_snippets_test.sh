@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# Runs every page snippet of the page authors' reference as its text says, and holds it to
+# the output the text shows, so that the reference cannot drift from the control:
+#
+#   tests/pages/page_snippets_test.sh <win32 build> <win64 build> <markdown file>
+#
+# A snippet is a ```js or ```html block. Each of its runs follows it as a line
+#   `./run page <file name> [options]` prints:
+# and a ```text block with the output. Every snippet has at least one run; each run goes
+# through tools/page.sh, as `./run page` does. The ctest page_reference_snippets, with
+# DISPLAY set, as root. Exit status 0 when every run printed what the text shows.
+set -uo pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+WIN32=${1:?usage: page_snippets_test.sh <win32 build> <win64 build> <markdown file>}
+WIN64=${2:?}
+TEXT=${3:?}
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/vl-snippets.XXXXXX")
+trap 'rm -rf "$WORK"' EXIT
+
+# One folder per run: "page" (the snippet, under the run's file name), "options", "expected";
+# a snippet without a run leaves a file "orphan-<line>".
+awk -v work="$WORK" '
+  function flush_snippet() { if (snippet_line && !runs) { print "" > (work "/orphan-" snippet_line) } }
+  /^```(js|html)$/ && !block {
+    flush_snippet()
+    block = "snippet"; snippet = ""; snippet_line = NR; runs = 0; next
+  }
+  /^```text$/ && !block && pending { block = "expected"; expected = ""; next }
+  /^```/ && block {
+    if (block == "expected") {
+      dir = work "/run-" ++count; system("mkdir -p \"" dir "\"")
+      printf "%s", snippet > (dir "/" pending_file); close(dir "/" pending_file)
+      printf "%s\n", pending_file > (dir "/file"); close(dir "/file")
+      printf "%s\n", pending_options > (dir "/options"); close(dir "/options")
+      printf "%s", expected > (dir "/expected"); close(dir "/expected")
+      pending = 0; runs++
+    }
+    block = ""; next
+  }
+  block == "snippet" { snippet = snippet $0 "\n"; next }
+  block == "expected" { expected = expected $0 "\n"; next }
+  /^`\.\/run page [^`]*` prints:$/ {
+    command = substr($0, 2, index(substr($0, 2), "`") - 1)
+    n = split(command, words, " ")
+    pending_file = words[3]; pending_options = ""
+    for (i = 4; i <= n; i++) pending_options = pending_options (i > 4 ? " " : "") words[i]
+    pending = 1; next
+  }
+  END { flush_snippet() }
+' "$TEXT"
+
+failures=0
+for orphan in "$WORK"/orphan-*; do
+  [ -e "$orphan" ] || continue
+  echo "FAILED: the snippet at line ${orphan##*-} of $TEXT has no run (\`./run page <file> ...\` prints:)"
+  failures=$((failures + 1))
+done
+runs=0
+for dir in "$WORK"/run-*; do
+  [ -d "$dir" ] || continue
+  runs=$((runs + 1))
+  file=$(cat "$dir/file")
+  read -r -a options <"$dir/options"
+  "$ROOT/tools/page.sh" "$WIN32" "$WIN64" "$dir/$file" "${options[@]}" 2>&1 | tr -d '\r' >"$dir/output"
+  if cmp -s "$dir/expected" "$dir/output"; then
+    echo "ok: ./run page $file ${options[*]}"
+  else
+    echo "FAILED: ./run page $file ${options[*]} printed otherwise (- the reference, + the page):"
+    diff -u "$dir/expected" "$dir/output" | tail -n +3 | sed 's/^/    /'
+    failures=$((failures + 1))
+  fi
+done
+[ "$runs" -gt 0 ] || { echo "FAILED: no snippet runs found in $TEXT"; exit 1; }
+echo
+if [ "$failures" -eq 0 ]; then
+  echo "page_snippets_test: PASSED, $runs runs"
+  exit 0
+fi
+echo "page_snippets_test: $failures FAILED of $runs runs"
+exit 1
