@@ -59,3 +59,6 @@ target_compile_options(reference_gen PRIVATE -Wall -Wextra)
 add_test(NAME page_reference_current
          COMMAND reference_gen --check ${PROJECT_SOURCE_DIR}/tools/reference/member_texts.md
                  ${PROJECT_SOURCE_DIR}/docs/page_reference.md)
+
+# The browser extension, the service host's manifests and the page library.
+add_subdirectory(web)

@@ -188,3 +188,6 @@ endforeach()
 add_test(NAME demo_end_to_end COMMAND ${PROJECT_SOURCE_DIR}/tools/demo.sh ${CMAKE_BINARY_DIR})
 set_tests_properties(demo_end_to_end PROPERTIES RESOURCE_LOCK product_state TIMEOUT 600
                      ENVIRONMENT VL_NATIVE_DIR=${VL_NATIVE_BUILD_DIR})
+
+# The browser extension and the service host in a real Chromium.
+include(tools/browser/browser_tests.cmake)
