@@ -7,6 +7,7 @@
 #include <olectl.h>
 
 #include <fstream>
+#include <sstream>
 #include <string>
 
 #include "com_new.h"
@@ -507,3 +508,50 @@ TEST_F(PageHostControl, ControlEventsReachTheScriptsFunctions)
 }
 
 } // namespace
+
+namespace {
+
+// The page library of the portal (built in the native tree beside this one) ahead of `code`:
+// a page of a browser that hosts the control. The page host's script engine has no timers,
+// so the page queues the library's promise callbacks itself and runs them with Settle().
+std::string PageWithLibrary(const std::string& code)
+{
+    std::ifstream library(BuildFile(L"../native/page_library/vlservice.js").c_str(), std::ios::binary);
+    EXPECT_TRUE(library) << "the native tree's page_library/vlservice.js is missing";
+    std::stringstream page;
+    page << library.rdbuf() << R"(
+        var queued = [];
+        function setTimeout(callback) { queued.push(callback); }
+        function Settle() { while (queued.length) queued.shift()(); }
+    )" << code;
+    return page.str();
+}
+
+} // namespace
+
+TEST_F(PageHostControl, PageLibraryGivesTheExtensionsPageApiOverTheControl)
+{
+    const PageRun run = RunPage(PageWithLibrary(R"(
+        function Print(label) { return function (value) { host.print(label + " " + value); }; }
+        var adapter;
+        VLService.connect({ control: control }).then(function (connected) {
+            adapter = connected;
+            return adapter.GetVersion();
+        }).then(Print("GetVersion")).then(function () {
+            return adapter.SaveData("key", "value"); // before Initialize: no link
+        }).then(Print("SaveData")).then(function () {
+            return adapter.SendCommand(7, 1, "Echo=1");
+        }).then(Print("SendCommand")).then(function () {
+            return adapter.LoadData(); // a missing argument: the control's call fails
+        }).then(Print("LoadData"), function () { host.print("LoadData rejected"); });
+        // An object that is no control: the script engine's own words follow the reason.
+        VLService.connect({ control: {} }).then(Print("connected"), function (error) {
+            host.print(error.message.split(" (")[0]);
+        });
+        Settle();
+    )"), L"");
+    EXPECT_EQ("the vorlink! control is not installed or refuses this page\n"
+              "GetVersion 1.1.31.362\nSaveData 1\nSendCommand 1\nLoadData rejected\n",
+              run.output);
+    EXPECT_EQ(0u, run.exitCode);
+}
