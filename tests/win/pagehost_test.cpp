@@ -7,6 +7,7 @@
 #include <olectl.h>
 
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 
@@ -17,6 +18,7 @@
 #include "page_document.h"
 #include "page_frame.h"
 #include "script_host.h"
+#include "support/child_process.h"
 #include "support/com_module.h"
 #include "support/temp_folder.h"
 #include "support/test_paths.h"
@@ -222,32 +224,9 @@ PageRun RunPageHost(const std::wstring& arguments)
 // lives.
 class PageProcess {
 public:
-    explicit PageProcess(const std::wstring& arguments)
-    {
-        SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
-        UniqueHandle write;
-        if (!::CreatePipe(m_read.put(), write.put(), &inheritable, 0)) return;
-        ::SetHandleInformation(m_read.get(), HANDLE_FLAG_INHERIT, 0);
-        STARTUPINFOW startup{};
-        startup.cb = sizeof(startup);
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = write.get();
-        startup.hStdError = write.get();
-        std::wstring commandLine = PageCommandLine(arguments);
-        PROCESS_INFORMATION process{};
-        if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
-                              &startup, &process))
-            return;
-        ::CloseHandle(process.hThread);
-        m_process.reset(process.hProcess);
-    }
-    ~PageProcess()
-    {
-        if (m_process && ::WaitForSingleObject(m_process.get(), 0) == WAIT_TIMEOUT)
-            ::TerminateProcess(m_process.get(), 99);
-    }
+    explicit PageProcess(const std::wstring& arguments) : m_child(StartWithPipe(arguments)) {}
 
-    bool Started() const { return m_process.valid(); }
+    bool Started() const { return m_child && m_child->Started(); }
 
     // The next line of output without its line feed; empty when none came within `ms`.
     std::string ReadLine(DWORD ms)
@@ -271,13 +250,22 @@ public:
         const DWORD start = ::GetTickCount();
         while (ReadAvailable() && ::GetTickCount() - start < ms) ::Sleep(10);
         PageRun run;
-        if (::WaitForSingleObject(m_process.get(), 1000) == WAIT_TIMEOUT) ::TerminateProcess(m_process.get(), 99);
-        ::GetExitCodeProcess(m_process.get(), &run.exitCode);
+        run.exitCode = m_child->Finish(1000);
         run.output = std::move(m_buffer);
         return run;
     }
 
 private:
+    // The page host with its standard output and error on a pipe whose reading end is kept.
+    std::unique_ptr<vl::test::ChildProcess> StartWithPipe(const std::wstring& arguments)
+    {
+        SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
+        UniqueHandle write;
+        if (!::CreatePipe(m_read.put(), write.put(), &inheritable, 0)) return nullptr;
+        ::SetHandleInformation(m_read.get(), HANDLE_FLAG_INHERIT, 0);
+        return std::make_unique<vl::test::ChildProcess>(PageCommandLine(arguments), nullptr, write.get(), write.get());
+    }
+
     // Appends what the pipe holds; false once the program and its pipe are gone.
     bool ReadAvailable()
     {
@@ -293,9 +281,9 @@ private:
         return true;
     }
 
-    UniqueHandle m_process;
     UniqueHandle m_read;
     std::string m_buffer;
+    std::unique_ptr<vl::test::ChildProcess> m_child; // after m_read, which it fills
 };
 
 // A page script in a file of its own, and the arguments that run it on a page.

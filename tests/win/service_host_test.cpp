@@ -6,10 +6,12 @@
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "support/child_process.h"
 #include "support/test_paths.h"
 #include "support/win_handles.h"
 
@@ -23,35 +25,9 @@ constexpr const char* kPortalPage = R"({"id":0,"page":"http://www.vorlink.com/in
 // The host with both standard handles on pipes the test holds.
 class HostProcess {
 public:
-    HostProcess()
-    {
-        SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-        UniqueHandle childInput, childOutput;
-        if (!::CreatePipe(childInput.put(), m_input.put(), &inheritable, 0) ||
-            !::CreatePipe(m_output.put(), childOutput.put(), &inheritable, 0))
-            return;
-        ::SetHandleInformation(m_input.get(), HANDLE_FLAG_INHERIT, 0);
-        ::SetHandleInformation(m_output.get(), HANDLE_FLAG_INHERIT, 0);
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = childInput.get();
-        startup.hStdOutput = childOutput.get();
-        startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
-        std::wstring commandLine = L"\"" + test::BuildFile(L"VLServiceHost.exe") + L"\" chrome-extension://test/";
-        PROCESS_INFORMATION process{};
-        if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
-                              &startup, &process))
-            return;
-        ::CloseHandle(process.hThread);
-        m_process.reset(process.hProcess);
-    }
-    ~HostProcess()
-    {
-        if (m_process && ::WaitForSingleObject(m_process.get(), 0) == WAIT_TIMEOUT) ::TerminateProcess(m_process.get(), 99);
-    }
+    HostProcess() : m_child(Start()) {}
 
-    bool Started() const { return m_process.valid(); }
+    bool Started() const { return m_child && m_child->Started(); }
 
     void SendBytes(const std::string& bytes)
     {
@@ -81,16 +57,25 @@ public:
 
     void CloseInput() { m_input.reset(); }
 
-    // The exit code once the host has ended, within the limit.
-    std::optional<DWORD> Ended(DWORD ms)
-    {
-        DWORD code = STILL_ACTIVE;
-        if (::WaitForSingleObject(m_process.get(), ms) != WAIT_OBJECT_0 || !::GetExitCodeProcess(m_process.get(), &code))
-            return std::nullopt;
-        return code;
-    }
+    // The exit code once the host has ended; 99 when it was still running after `ms`.
+    DWORD Finish(DWORD ms) { return m_child->Finish(ms); }
 
 private:
+    // The host with its standard input and output on pipes whose other ends are kept.
+    std::unique_ptr<test::ChildProcess> Start()
+    {
+        SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+        UniqueHandle childInput, childOutput;
+        if (!::CreatePipe(childInput.put(), m_input.put(), &inheritable, 0) ||
+            !::CreatePipe(m_output.put(), childOutput.put(), &inheritable, 0))
+            return nullptr;
+        ::SetHandleInformation(m_input.get(), HANDLE_FLAG_INHERIT, 0);
+        ::SetHandleInformation(m_output.get(), HANDLE_FLAG_INHERIT, 0);
+        return std::make_unique<test::ChildProcess>(
+            L"\"" + test::BuildFile(L"VLServiceHost.exe") + L"\" chrome-extension://test/", childInput.get(),
+            childOutput.get(), ::GetStdHandle(STD_ERROR_HANDLE));
+    }
+
     std::string ReadExactly(std::size_t size)
     {
         std::string bytes;
@@ -110,7 +95,8 @@ private:
         return bytes;
     }
 
-    UniqueHandle m_process, m_input, m_output;
+    UniqueHandle m_input, m_output;
+    std::unique_ptr<test::ChildProcess> m_child; // after the pipes, which it fills
 };
 
 class ServiceHostTest : public ::testing::Test {
@@ -175,6 +161,6 @@ TEST(ServiceHost, EndsCleanlyWhenTheBrowserClosesThePort)
         host.SendBytes(HostProcess::Framed(kPortalPage) + c.lastBytes);
         EXPECT_EQ(host.Receive(), R"({"id":0,"result":null})") << c.what;
         host.CloseInput();
-        EXPECT_EQ(host.Ended(kAnswerLimitMs), std::optional<DWORD>(0)) << c.what;
+        EXPECT_EQ(host.Finish(kAnswerLimitMs), 0u) << c.what;
     }
 }
