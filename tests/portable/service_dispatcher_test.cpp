@@ -276,7 +276,8 @@ TEST_F(ServiceDispatcherTest, AClosedPortLeavesTheKernelOnlyForAPageStillInitial
         Exchange(dispatcher, c.messages);
         const std::size_t before = m_calls.size();
         dispatcher.Close();
-        EXPECT_EQ(m_calls.size() - before, c.leaves ? 1u : 0u) << c.messages.size();
-        if (c.leaves) EXPECT_EQ(m_calls.back(), "Uninitialize()");
+        const std::vector<std::string> atClose(m_calls.begin() + static_cast<std::ptrdiff_t>(before), m_calls.end());
+        EXPECT_EQ(atClose, c.leaves ? std::vector<std::string>{"Uninitialize()"} : std::vector<std::string>{})
+            << c.messages.size();
     }
 }

@@ -18,7 +18,7 @@
 #include "page_document.h"
 #include "page_frame.h"
 #include "script_host.h"
-#include "support/child_process.h"
+#include "support/redirected_process.h"
 #include "support/com_module.h"
 #include "support/temp_folder.h"
 #include "support/test_paths.h"
@@ -257,13 +257,13 @@ public:
 
 private:
     // The page host with its standard output and error on a pipe whose reading end is kept.
-    std::unique_ptr<vl::test::ChildProcess> StartWithPipe(const std::wstring& arguments)
+    std::unique_ptr<vl::test::RedirectedProcess> StartWithPipe(const std::wstring& arguments)
     {
         SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
         UniqueHandle write;
         if (!::CreatePipe(m_read.put(), write.put(), &inheritable, 0)) return nullptr;
         ::SetHandleInformation(m_read.get(), HANDLE_FLAG_INHERIT, 0);
-        return std::make_unique<vl::test::ChildProcess>(PageCommandLine(arguments), nullptr, write.get(), write.get());
+        return std::make_unique<vl::test::RedirectedProcess>(PageCommandLine(arguments), nullptr, write.get(), write.get());
     }
 
     // Appends what the pipe holds; false once the program and its pipe are gone.
@@ -283,7 +283,7 @@ private:
 
     UniqueHandle m_read;
     std::string m_buffer;
-    std::unique_ptr<vl::test::ChildProcess> m_child; // after m_read, which it fills
+    std::unique_ptr<vl::test::RedirectedProcess> m_child; // after m_read, which it fills
 };
 
 // A page script in a file of its own, and the arguments that run it on a page.

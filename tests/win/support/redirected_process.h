@@ -10,13 +10,13 @@
 
 namespace vl::test {
 
-class ChildProcess {
+class RedirectedProcess {
 public:
     // The handles must be inheritable; null leaves that handle unset.
-    ChildProcess(const std::wstring& commandLine, HANDLE input, HANDLE output, HANDLE error);
-    ~ChildProcess();
-    ChildProcess(const ChildProcess&) = delete;
-    ChildProcess& operator=(const ChildProcess&) = delete;
+    RedirectedProcess(const std::wstring& commandLine, HANDLE input, HANDLE output, HANDLE error);
+    ~RedirectedProcess();
+    RedirectedProcess(const RedirectedProcess&) = delete;
+    RedirectedProcess& operator=(const RedirectedProcess&) = delete;
 
     bool Started() const { return m_process.valid(); }
 

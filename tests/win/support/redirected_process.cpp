@@ -1,4 +1,4 @@
-#include "child_process.h"
+#include "redirected_process.h"
 
 namespace vl::test {
 
@@ -6,7 +6,7 @@ namespace {
 constexpr UINT kEndedByTest = 99;
 }
 
-ChildProcess::ChildProcess(const std::wstring& commandLine, HANDLE input, HANDLE output, HANDLE error)
+RedirectedProcess::RedirectedProcess(const std::wstring& commandLine, HANDLE input, HANDLE output, HANDLE error)
 {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -23,13 +23,13 @@ ChildProcess::ChildProcess(const std::wstring& commandLine, HANDLE input, HANDLE
     m_process.reset(process.hProcess);
 }
 
-ChildProcess::~ChildProcess()
+RedirectedProcess::~RedirectedProcess()
 {
     if (m_process && ::WaitForSingleObject(m_process.get(), 0) == WAIT_TIMEOUT)
         ::TerminateProcess(m_process.get(), kEndedByTest);
 }
 
-DWORD ChildProcess::Finish(DWORD ms)
+DWORD RedirectedProcess::Finish(DWORD ms)
 {
     if (::WaitForSingleObject(m_process.get(), ms) == WAIT_TIMEOUT) {
         ::TerminateProcess(m_process.get(), kEndedByTest);
