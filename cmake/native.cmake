@@ -64,3 +64,6 @@ target_compile_definitions(reference_gen PRIVATE VL_MODULE_VERSION="${VL_MODULE_
 add_test(NAME page_reference_current
          COMMAND reference_gen --check ${PROJECT_SOURCE_DIR}/tools/reference/member_texts.md
                  ${PROJECT_SOURCE_DIR}/docs/page_reference.md)
+
+# The browser extension, the service host's manifests and the page library.
+add_subdirectory(web)

@@ -31,6 +31,8 @@ include(cmake/signing.cmake)
 # Everything of the control that calls the platform; the module and the tests link it.
 file(GLOB VL_WIN_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/*/*.cpp)
 list(FILTER VL_WIN_SOURCES EXCLUDE REGEX "/module_entry\\.cpp$")
+# The service host is a program of its own on top (src/service_host/CMakeLists.txt).
+list(FILTER VL_WIN_SOURCES EXCLUDE REGEX "/service_host/")
 add_library(vl_win STATIC ${VL_WIN_SOURCES})
 target_include_directories(vl_win PUBLIC ${PROJECT_SOURCE_DIR}/src ${CMAKE_BINARY_DIR}/generated)
 target_compile_definitions(vl_win PUBLIC VL_PUBLISHER_SERIAL=L"${VL_PUBLISHER_SERIAL}")
@@ -73,6 +75,8 @@ target_link_libraries(vl_test_support PUBLIC vl_win GTest::gtest GTest::gmock)
 target_compile_definitions(vl_test_support PUBLIC VL_BINARY_DIR="${CMAKE_BINARY_DIR}")
 # What the tests use besides their own code: the module, the stand-in programs, signed copies.
 add_custom_target(vl_test_inputs)
+
+add_subdirectory(src/service_host)
 
 # vl_add_win_test(<name> <test source> <program>): the test <name> runs <program> (a target
 # of this tree or a Windows program's path) as the source's marker lines ask. A line
@@ -209,3 +213,6 @@ set_tests_properties(page_command PROPERTIES TIMEOUT 300 RESOURCE_LOCK product_s
 add_test(NAME demo_end_to_end COMMAND ${PROJECT_SOURCE_DIR}/tools/demo.sh ${CMAKE_BINARY_DIR})
 set_tests_properties(demo_end_to_end PROPERTIES RESOURCE_LOCK product_state TIMEOUT 600
                      ENVIRONMENT VL_NATIVE_DIR=${VL_NATIVE_BUILD_DIR})
+
+# The browser extension and the service host in a real Chromium.
+include(tools/browser/browser_tests.cmake)

@@ -9,6 +9,8 @@
 #include <olectl.h>
 
 #include <fstream>
+#include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -20,6 +22,7 @@
 #include "page_frame.h"
 #include "page_services.h"
 #include "script_host.h"
+#include "support/redirected_process.h"
 #include "support/com_module.h"
 #include "support/page_run.h"
 #include "support/result_event.h"
@@ -196,32 +199,9 @@ constexpr DWORD kRunLimitMs = 60000;
 // lives.
 class PageProcess {
 public:
-    explicit PageProcess(const std::wstring& arguments)
-    {
-        SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
-        UniqueHandle write;
-        if (!::CreatePipe(m_read.put(), write.put(), &inheritable, 0)) return;
-        ::SetHandleInformation(m_read.get(), HANDLE_FLAG_INHERIT, 0);
-        STARTUPINFOW startup{};
-        startup.cb = sizeof(startup);
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = write.get();
-        startup.hStdError = write.get();
-        std::wstring commandLine = PageCommandLine(arguments);
-        PROCESS_INFORMATION process{};
-        if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
-                              &startup, &process))
-            return;
-        ::CloseHandle(process.hThread);
-        m_process.reset(process.hProcess);
-    }
-    ~PageProcess()
-    {
-        if (m_process && ::WaitForSingleObject(m_process.get(), 0) == WAIT_TIMEOUT)
-            ::TerminateProcess(m_process.get(), 99);
-    }
+    explicit PageProcess(const std::wstring& arguments) : m_child(StartWithPipe(arguments)) {}
 
-    bool Started() const { return m_process.valid(); }
+    bool Started() const { return m_child && m_child->Started(); }
 
     // The next line of output without its line feed; empty when none came within `ms`.
     std::string ReadLine(DWORD ms)
@@ -245,13 +225,22 @@ public:
         const DWORD start = ::GetTickCount();
         while (ReadAvailable() && ::GetTickCount() - start < ms) ::Sleep(10);
         PageRun run;
-        if (::WaitForSingleObject(m_process.get(), 1000) == WAIT_TIMEOUT) ::TerminateProcess(m_process.get(), 99);
-        ::GetExitCodeProcess(m_process.get(), &run.exitCode);
+        run.exitCode = m_child->Finish(1000);
         run.output = std::move(m_buffer);
         return run;
     }
 
 private:
+    // The page host with its standard output and error on a pipe whose reading end is kept.
+    std::unique_ptr<vl::test::RedirectedProcess> StartWithPipe(const std::wstring& arguments)
+    {
+        SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
+        UniqueHandle write;
+        if (!::CreatePipe(m_read.put(), write.put(), &inheritable, 0)) return nullptr;
+        ::SetHandleInformation(m_read.get(), HANDLE_FLAG_INHERIT, 0);
+        return std::make_unique<vl::test::RedirectedProcess>(PageCommandLine(arguments), nullptr, write.get(), write.get());
+    }
+
     // Appends what the pipe holds; false once the program and its pipe are gone.
     bool ReadAvailable()
     {
@@ -267,9 +256,9 @@ private:
         return true;
     }
 
-    UniqueHandle m_process;
     UniqueHandle m_read;
     std::string m_buffer;
+    std::unique_ptr<vl::test::RedirectedProcess> m_child; // after m_read, which it fills
 };
 
 // An object that Wine certainly offers, without OLE embedding or events.
@@ -551,3 +540,50 @@ TEST_F(PageHostControl, ControlEventsReachTheScriptsFunctions)
 }
 
 } // namespace
+
+namespace {
+
+// The page library of the portal (built in the native tree beside this one) ahead of `code`:
+// a page of a browser that hosts the control. The page host's script engine has no timers,
+// so the page queues the library's promise callbacks itself and runs them with Settle().
+std::string PageWithLibrary(const std::string& code)
+{
+    std::ifstream library(BuildFile(L"../native/page_library/vlservice.js").c_str(), std::ios::binary);
+    EXPECT_TRUE(library) << "the native tree's page_library/vlservice.js is missing";
+    std::stringstream page;
+    page << library.rdbuf() << R"(
+        var queued = [];
+        function setTimeout(callback) { queued.push(callback); }
+        function Settle() { while (queued.length) queued.shift()(); }
+    )" << code;
+    return page.str();
+}
+
+} // namespace
+
+TEST_F(PageHostControl, PageLibraryGivesTheExtensionsPageApiOverTheControl)
+{
+    const PageRun run = RunPage(PageWithLibrary(R"(
+        function Print(label) { return function (value) { host.print(label + " " + value); }; }
+        var adapter;
+        VLService.connect({ control: control }).then(function (connected) {
+            adapter = connected;
+            return adapter.GetVersion();
+        }).then(Print("GetVersion")).then(function () {
+            return adapter.SaveData("key", "value"); // before Initialize: no link
+        }).then(Print("SaveData")).then(function () {
+            return adapter.SendCommand(7, 1, "Echo=1");
+        }).then(Print("SendCommand")).then(function () {
+            return adapter.LoadData(); // a missing argument: the control's call fails
+        }).then(Print("LoadData"), function () { host.print("LoadData rejected"); });
+        // An object that is no control: the script engine's own words follow the reason.
+        VLService.connect({ control: {} }).then(Print("connected"), function (error) {
+            host.print(error.message.split(" (")[0]);
+        });
+        Settle();
+    )"), L"");
+    EXPECT_EQ("the vorlink! control is not installed or refuses this page\n"
+              "GetVersion 1.1.31.362\nSaveData 1\nSendCommand 1\nLoadData rejected\n",
+              run.output);
+    EXPECT_EQ(0u, run.exitCode);
+}

@@ -21,6 +21,9 @@
 //   --hostile-reason-for answers status 500 with a reason text of 4,000 characters that holds
 //                        control characters (escape sequences, bell, backspace, DEL)
 // The log gets one line per request: method, path as requested, host ("-" when none).
+// Port 0 takes a free port; the ready file, written once the server listens, holds the port.
+// Files ending in .html and .js go out as text/html and text/javascript (UTF-8), so that a
+// browser shows and runs them; every other file as application/octet-stream.
 // Serves until killed.
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -168,7 +171,7 @@ Options ParseOptions(int argc, char** argv)
         if (i + 1 >= argc) Usage("option without value");
         const char* value = argv[++i];
         if (option == "--root") options.root = value;
-        else if (option == "--port") options.port = ParseNumber(value, 1, 65535);
+        else if (option == "--port") options.port = ParseNumber(value, 0, 65535);
         else if (option == "--address") options.address = value;
         else if (option == "--log") options.logPath = value;
         else if (option == "--ready-file") options.readyPath = value;
@@ -312,6 +315,13 @@ void SendText(int fd, const std::string& status, bool withBody, const std::strin
     SendAll(fd, withBody ? header + text : header);
 }
 
+const char* ContentType(std::string_view path)
+{
+    if (path.ends_with(".html")) return "text/html; charset=utf-8";
+    if (path.ends_with(".js")) return "text/javascript; charset=utf-8";
+    return "application/octet-stream";
+}
+
 std::optional<std::string> ReadWholeFile(const std::string& path)
 {
     struct stat info {};
@@ -366,7 +376,7 @@ void Serve(int fd, const Options& options, RequestLog& log)
     std::optional<std::uint64_t> length = body->size();
     if (Matches(options.noLength, *path)) length.reset();
     if (Matches(options.hugeLength, *path)) length = kHugeLength;
-    const std::string answer = StatusHeader("200 OK", "application/octet-stream", length);
+    const std::string answer = StatusHeader("200 OK", ContentType(*path), length);
     const std::string_view sent = Matches(options.shortBody, *path) ? std::string_view(*body).substr(0, body->size() / 2)
                                                                      : std::string_view(*body);
     // A trickle starts with the status line: the answer's headers arrive as slowly as its body.
@@ -410,7 +420,10 @@ int main(int argc, char** argv)
         return 1;
     }
     const int listener = Listen(options);
-    if (!options.readyPath.empty() && !std::ofstream(options.readyPath)) {
+    sockaddr_in bound{};
+    socklen_t boundSize = sizeof bound;
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&bound), &boundSize);
+    if (!options.readyPath.empty() && !(std::ofstream(options.readyPath) << ntohs(bound.sin_port) << "\n")) {
         std::fprintf(stderr, "patch_server: cannot write %s\n", options.readyPath.c_str());
         return 1;
     }

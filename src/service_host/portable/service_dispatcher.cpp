@@ -1,0 +1,172 @@
+#include "service_host/portable/service_dispatcher.h"
+
+#include <algorithm>
+#include <exception>
+#include <utility>
+
+#include "support/portable/portal_page.h"
+
+namespace vl {
+namespace {
+
+using Arguments = std::vector<ServiceArgument>;
+using Invoke = ServiceResult (*)(IAdapterService&, const Arguments&);
+
+const std::wstring& Text(const Arguments& arguments, std::size_t i)
+{
+    return std::get<std::wstring>(arguments[i]);
+}
+
+std::uint32_t Number(const Arguments& arguments, std::size_t i)
+{
+    return std::get<std::uint32_t>(arguments[i]);
+}
+
+// Each method of the contract, with its arguments in the contract's order. The arguments
+// have been checked against the contract's parameter types.
+struct Invoker {
+    std::string_view method;
+    Invoke invoke;
+};
+const Invoker kInvokers[] = {
+    {"Initialize", [](IAdapterService& s, const Arguments& a) -> ServiceResult {
+         return s.Initialize(Text(a, 0), Text(a, 1), Text(a, 2), Number(a, 3));
+     }},
+    {"Initialize2", [](IAdapterService& s, const Arguments& a) -> ServiceResult {
+         return s.Initialize2(Text(a, 0), Text(a, 1), Text(a, 2), Number(a, 3), Text(a, 4));
+     }},
+    {"SaveData", [](IAdapterService& s, const Arguments& a) -> ServiceResult { return s.SaveData(Text(a, 0), Text(a, 1)); }},
+    {"LoadData", [](IAdapterService& s, const Arguments& a) -> ServiceResult { return s.LoadData(Text(a, 0)); }},
+    {"SendCommand", [](IAdapterService& s, const Arguments& a) -> ServiceResult {
+         return s.SendCommand(Number(a, 0), Number(a, 1), Text(a, 2));
+     }},
+    {"ClearData", [](IAdapterService& s, const Arguments& a) -> ServiceResult { return s.ClearData(Text(a, 0)); }},
+    {"GetActivexObjID", [](IAdapterService& s, const Arguments&) -> ServiceResult { return s.GetActivexObjID(); }},
+    {"CheckRegionInfo", [](IAdapterService& s, const Arguments&) -> ServiceResult { return s.CheckRegionInfo(); }},
+    {"Uninitialize", [](IAdapterService& s, const Arguments&) -> ServiceResult {
+         s.Uninitialize();
+         return {};
+     }},
+    {"SetUpdatorVersion", [](IAdapterService& s, const Arguments& a) -> ServiceResult {
+         s.SetUpdatorVersion(Text(a, 0));
+         return {};
+     }},
+    {"GetVersion", [](IAdapterService& s, const Arguments&) -> ServiceResult { return s.GetVersion(); }},
+};
+
+const Invoker* FindInvoker(std::string_view method)
+{
+    const auto found = std::ranges::find(kInvokers, method, &Invoker::method);
+    return found == std::end(kInvokers) ? nullptr : found;
+}
+
+} // namespace
+
+ServiceDispatcher::ServiceDispatcher(AdapterServiceFactory factory, Send send, bool developmentMode)
+    : m_factory(std::move(factory)), m_developmentMode(developmentMode), m_send(std::move(send))
+{
+}
+
+void ServiceDispatcher::Receive(const NativeMessage& message) noexcept
+{
+    std::optional<std::uint64_t> id;
+    try {
+        if (message.oversized) {
+            id = LeadingRequestId(message.text);
+            SendBounded(FormatErrorAnswer(id, "message too large: more than " + std::to_string(kMaxMessageFromBrowser) +
+                                                  " bytes"),
+                        id);
+            return;
+        }
+        auto parsed = ParseServiceRequest(message.text);
+        if (const RequestFault* fault = std::get_if<RequestFault>(&parsed)) {
+            SendBounded(FormatErrorAnswer(fault->id, fault->reason), fault->id);
+            return;
+        }
+        const ServiceRequest& request = std::get<ServiceRequest>(parsed);
+        id = request.id;
+        Answer(request);
+    } catch (...) {
+        // Out of memory, or a service that threw: the page hears of it, the host serves on.
+        try {
+            SendBounded(FormatErrorAnswer(id, "internal error"), id);
+        } catch (...) {
+        }
+    }
+}
+
+void ServiceDispatcher::Answer(const ServiceRequest& request)
+{
+    if (const PageMessage* page = std::get_if<PageMessage>(&request.body)) {
+        AcceptPage(request.id, page->address);
+        return;
+    }
+    switch (m_page) {
+    case PageState::Unknown:
+        SendBounded(FormatErrorAnswer(request.id, "no page address yet"), request.id);
+        return;
+    case PageState::Refused:
+        SendBounded(FormatErrorAnswer(request.id, "not a portal page"), request.id);
+        return;
+    case PageState::Accepted:
+        Call(request.id, std::get<MethodCall>(request.body));
+        return;
+    }
+}
+
+void ServiceDispatcher::AcceptPage(std::uint64_t id, const std::wstring& address)
+{
+    if (m_page != PageState::Unknown) {
+        SendBounded(FormatErrorAnswer(id, "the page address is given already"), id);
+        return;
+    }
+    if (!IsPortalPage(address, m_developmentMode)) {
+        m_page = PageState::Refused;
+        SendBounded(FormatErrorAnswer(id, "not a portal page"), id);
+        return;
+    }
+    m_page = PageState::Accepted;
+    if (m_factory) m_service = m_factory(address, *this);
+    SendBounded(FormatResultAnswer(id, {}), id);
+}
+
+void ServiceDispatcher::Call(std::uint64_t id, const MethodCall& call)
+{
+    const Invoker* invoker = FindInvoker(call.method->name);
+    if (!m_service || !invoker) {
+        SendBounded(FormatErrorAnswer(id, "the vorlink! service is not available"), id);
+        return;
+    }
+    if (call.method->name.starts_with("Initialize")) m_initialized = true;
+    if (call.method->name == "Uninitialize") m_initialized = false;
+    SendBounded(FormatResultAnswer(id, invoker->invoke(*m_service, call.arguments)), id);
+}
+
+void ServiceDispatcher::OnResult(std::uint32_t dwCmd, std::uint32_t dwSerialNum, const std::wstring& szParams)
+{
+    try {
+        const std::string event = FormatResultEvent(dwCmd, dwSerialNum, szParams);
+        // An event the browser would not take is dropped; the kernel's messages are far smaller.
+        if (event.size() <= kMaxMessageToBrowser) m_send(event);
+    } catch (...) {
+        // Out of memory: the event is lost, the service's request goes on.
+    }
+}
+
+void ServiceDispatcher::SendBounded(std::string json, std::optional<std::uint64_t> id)
+{
+    if (json.size() > kMaxMessageToBrowser) json = FormatErrorAnswer(id, "answer too large");
+    m_send(json);
+}
+
+void ServiceDispatcher::Close() noexcept
+{
+    try {
+        if (m_service && m_initialized) m_service->Uninitialize();
+    } catch (...) {
+        // The port is gone: nobody is left to tell.
+    }
+    m_service.reset();
+}
+
+} // namespace vl

@@ -1,0 +1,51 @@
+// One page connection of the service host: reads each message from the extension, keeps
+// the page's address and the site lock's verdict, calls the page's service and sends the
+// answers and events back. The site lock judges only the address in the extension's page
+// message, which the extension takes from the browser, never one a page passes.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "service_host/portable/adapter_service.h"
+#include "service_host/portable/native_message_frame.h"
+#include "service_host/portable/service_message.h"
+
+namespace vl {
+
+class ServiceDispatcher final : private IAdapterServiceEvents {
+public:
+    // `send` takes one message text for the browser (at most kMaxMessageToBrowser bytes).
+    using Send = std::function<void(const std::string& json)>;
+
+    // In development mode the development deployment's sites are portal pages too.
+    ServiceDispatcher(AdapterServiceFactory factory, Send send, bool developmentMode);
+
+    // Answers one message; never throws.
+    void Receive(const NativeMessage& message) noexcept;
+
+    // The browser closed the port: a page that initialized and did not uninitialize leaves
+    // the kernel as Uninitialize does. Never throws.
+    void Close() noexcept;
+
+private:
+    enum class PageState { Unknown, Accepted, Refused };
+
+    void OnResult(std::uint32_t dwCmd, std::uint32_t dwSerialNum, const std::wstring& szParams) override;
+    void Answer(const ServiceRequest& request);
+    void AcceptPage(std::uint64_t id, const std::wstring& address);
+    void Call(std::uint64_t id, const MethodCall& call);
+    void SendBounded(std::string json, std::optional<std::uint64_t> id);
+
+    AdapterServiceFactory m_factory;
+    bool m_developmentMode;
+    Send m_send;
+    PageState m_page = PageState::Unknown;
+    std::unique_ptr<IAdapterService> m_service;
+    bool m_initialized = false; // Initialize or Initialize2 called since the last Uninitialize
+};
+
+} // namespace vl

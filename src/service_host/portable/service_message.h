@@ -1,0 +1,62 @@
+// The messages between the extension and the service host, one JSON object each:
+//
+//   {"id": n, "page": "<address>"}                   the page's address, as the browser
+//                                                    names the sender; first, and once
+//   {"id": n, "method": "SaveData", "args": [...]}   a call of a control method
+//   {"id": n, "result": ...}  {"id": n, "error": "..."}   the answer to either
+//   {"event": "OnResult", "cmd": n, "serial": n, "params": "..."}   the control's event
+//
+// An id is a whole number from 0 to 2^53 - 1 (exact in page script). A message that is no
+// JSON is still answered under its id when it begins with it as the extension writes it;
+// an answer to a message whose id cannot be read carries "id": null. "args" may be left out for a method
+// without parameters.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "service_host/portable/service_methods.h"
+
+namespace vl {
+
+inline constexpr std::uint64_t kMaxRequestId = (std::uint64_t{1} << 53) - 1;
+
+using ServiceArgument = std::variant<std::wstring, std::uint32_t>; // a Text or an Unsigned
+using ServiceResult = std::variant<std::monostate, std::uint32_t, std::wstring>;
+
+struct PageMessage {
+    std::wstring address;
+};
+
+struct MethodCall {
+    const ServiceMethod* method = nullptr;
+    std::vector<ServiceArgument> arguments; // one per parameter, of its type
+};
+
+struct ServiceRequest {
+    std::uint64_t id = 0;
+    std::variant<PageMessage, MethodCall> body;
+};
+
+struct RequestFault {
+    std::optional<std::uint64_t> id;
+    std::string reason;
+};
+
+// A request whose members, method name, argument count and argument types all fit the
+// page contract, or the fault to answer.
+std::variant<ServiceRequest, RequestFault> ParseServiceRequest(std::string_view json);
+
+// The id of a message that cannot be read whole (no JSON, or too long to hold), when its
+// first bytes give it as the extension writes it: {"id":n,...}.
+std::optional<std::uint64_t> LeadingRequestId(std::string_view prefix);
+
+std::string FormatResultAnswer(std::uint64_t id, const ServiceResult& result);
+std::string FormatErrorAnswer(std::optional<std::uint64_t> id, std::string_view reason);
+std::string FormatResultEvent(std::uint32_t cmd, std::uint32_t serial, std::wstring_view params);
+
+} // namespace vl

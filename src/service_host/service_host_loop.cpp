@@ -1,0 +1,67 @@
+#include "service_host/service_host_loop.h"
+
+#include <memory>
+#include <utility>
+
+#include "service_host/inbound_messages.h"
+#include "service_host/portable/service_dispatcher.h"
+#include "service_host/standard_input_reader.h"
+#include "service_host/standard_output_writer.h"
+#include "support/development_mode.h"
+
+namespace vl {
+namespace {
+
+// Runs the window messages that have arrived; false after WM_QUIT.
+bool RunWindowMessages()
+{
+    MSG message;
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) return false;
+        ::TranslateMessage(&message);
+        ::DispatchMessageW(&message);
+    }
+    return true;
+}
+
+int Serve(HANDLE input, HANDLE output, AdapterServiceFactory factory)
+{
+    auto inbound = std::make_shared<InboundMessages>();
+    if (!inbound->Valid() || !StartStandardInputReader(input, inbound)) return 1;
+    StandardOutputWriter writer(output);
+    ServiceDispatcher dispatcher(
+        std::move(factory), [&writer](const std::string& json) { writer.Write(json); }, IsDevelopmentMode());
+
+    const HANDLE ready = inbound->Ready();
+    bool serving = true;
+    while (serving && !writer.Broken()) {
+        const DWORD woken = ::MsgWaitForMultipleObjectsEx(1, &ready, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (woken == WAIT_OBJECT_0) {
+            InboundMessages::Batch batch = inbound->TakeAll();
+            for (const NativeMessage& message : batch.messages) {
+                if (writer.Broken()) break;
+                dispatcher.Receive(message);
+            }
+            serving = !batch.closed;
+        } else if (woken == WAIT_OBJECT_0 + 1) {
+            serving = RunWindowMessages();
+        } else {
+            serving = false;
+        }
+    }
+    dispatcher.Close();
+    return 0;
+}
+
+} // namespace
+
+int RunServiceHost(HANDLE input, HANDLE output, AdapterServiceFactory factory) noexcept
+{
+    try {
+        return Serve(input, output, std::move(factory));
+    } catch (...) {
+        return 1;
+    }
+}
+
+} // namespace vl

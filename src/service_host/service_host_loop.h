@@ -1,0 +1,16 @@
+// The service thread of VLServiceHost.exe: one page connection from the first message to
+// the browser's closing of the port.
+#pragma once
+
+#include <windows.h>
+
+#include "service_host/portable/adapter_service.h"
+
+namespace vl {
+
+// Serves the messages arriving on `input` and answers on `output`, running the thread's
+// window messages in between, until the browser closes either end. Exit code 0 then; 1
+// when the host could not start. Never throws.
+int RunServiceHost(HANDLE input, HANDLE output, AdapterServiceFactory factory) noexcept;
+
+} // namespace vl

@@ -1,0 +1,44 @@
+#include "service_host/standard_input_reader.h"
+
+#include <thread>
+#include <utility>
+
+namespace vl {
+namespace {
+
+// Large enough for the usual message in one read; longer ones take several.
+constexpr DWORD kReadBytes = 64 * 1024;
+
+void ReadUntilClosed(HANDLE input, InboundMessages& inbound)
+{
+    NativeMessageReader reader;
+    std::unique_ptr<char[]> buffer(new char[kReadBytes]);
+    for (;;) {
+        DWORD read = 0;
+        // A pipe whose writer closed fails with ERROR_BROKEN_PIPE; a file ends with 0 bytes.
+        if (!::ReadFile(input, buffer.get(), kReadBytes, &read, nullptr) || read == 0) return;
+        reader.Append(buffer.get(), read);
+        while (auto message = reader.Next()) inbound.Push(std::move(*message));
+    }
+}
+
+} // namespace
+
+bool StartStandardInputReader(HANDLE input, std::shared_ptr<InboundMessages> inbound)
+{
+    try {
+        std::thread([input, inbound = std::move(inbound)]() noexcept {
+            try {
+                ReadUntilClosed(input, *inbound);
+            } catch (...) {
+                // Out of memory: the input counts as ended, and the host ends cleanly.
+            }
+            inbound->Close();
+        }).detach();
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+} // namespace vl

@@ -1,0 +1,106 @@
+// The bridge in a real Chromium (tools/browser/browser.sh): the vorlink! extension gives the
+// portal's pages VLService, which reaches VLServiceHost.exe under Wine with the control's
+// names; other pages get nothing; a host whose manifest allows another extension, or no
+// host at all, is refused with a clear reason.
+//
+//   node bridge_test.mjs <win32 build dir> <native build dir>
+import assert from "node:assert/strict";
+import fs from "node:fs";
+import path from "node:path";
+import { after, before, test } from "node:test";
+import { fileURLToPath } from "node:url";
+import { ChromiumSession } from "../../tools/browser/chromium_session.mjs";
+
+const [win32Dir, nativeDir] = process.argv.slice(2).map((dir) => path.resolve(dir));
+const ROOT = path.resolve(path.dirname(fileURLToPath(import.meta.url)), "../..");
+const PROFILE = path.join(win32Dir, "browser", "test-profile");
+const HOST_MANIFEST = path.join(PROFILE, "NativeMessagingHosts", "com.torvane.vorlink.service_host.json");
+const EXTENSION_ID = /VL_EXTENSION_ID (\w+)/.exec(fs.readFileSync(path.join(ROOT, "web/extension/identity.cmake"), "utf8"))[1];
+
+// What a page sees: no VLService, or VLService.connect() resolving or rejecting (with why).
+const CONNECT = `typeof VLService === "undefined" ? "no VLService"
+  : VLService.connect().then(() => "connected", (error) => "refused: " + error.message)`;
+
+let browser;
+before(async () => {
+  browser = await ChromiumSession.start(win32Dir, { env: { VL_NATIVE_DIR: nativeDir, VL_BROWSER_PROFILE: PROFILE } });
+});
+after(async () => {
+  if (browser) await browser.close();
+});
+
+test("the content script is generated for the site lock's hosts, development hosts only in the development build", () => {
+  const matches = (build) =>
+    JSON.parse(fs.readFileSync(path.join(nativeDir, "extension", build, "manifest.json"), "utf8")).content_scripts[0].matches;
+  const release = matches("chromium");
+  const development = matches("chromium-development");
+  for (const host of ["www.vorlink.com", "tw.vorlink.com", "alpha.hk.vorlink.com", "rt.us.vorlink.com", "cn.vorlink.com"]) {
+    assert.ok(release.includes(`*://${host}/*`), host);
+  }
+  assert.deepEqual(release.filter((match) => !/^\*:\/\/[a-z0-9.]+\.vorlink\.com\/\*$/.test(match)), []);
+  assert.deepEqual(development.filter((match) => !release.includes(match)).sort(),
+    ["*://dev.hk.vorlink.net/*", "*://dev.tw.vorlink.net/*", "*://dev.us.vorlink.net/*", "*://dev2.vorlink.net/*"]);
+  assert.deepEqual(JSON.parse(fs.readFileSync(HOST_MANIFEST, "utf8")).allowed_origins, [`chrome-extension://${EXTENSION_ID}/`]);
+});
+
+test("only a portal page's own top-level document reaches the service host", async () => {
+  const cases = [
+    ["http://www.vorlink.com/index.html", "connected"],
+    ["http://www.vorlink.com:8080/index.html", "refused: not a portal page"],
+    ["http://www.example.com/index.html", "no VLService"],
+    ["http://www.vorlink.com.evil.example/index.html", "no VLService"],
+    ["http://dev.us.vorlink.net/index.html", "no VLService"], // a development host, release build
+  ];
+  for (const [url, expected] of cases) {
+    const page = await browser.open(url);
+    assert.equal(await page.evaluate(CONNECT), expected, url);
+    await page.close();
+  }
+  const framed = await browser.open("http://www.vorlink.com/framed.html");
+  assert.equal(await framed.evaluate(`typeof frames[0].VLService`), "undefined");
+  await framed.close();
+});
+
+test("the host answers calls with the control's names and checks them against the page contract", async () => {
+  const page = await browser.open("http://www.vorlink.com/index.html");
+  const calls = [
+    ["a.GetVersion()", "the vorlink! service is not available"],
+    ["a.SaveData(1, 'v')", "argument 1 of SaveData (szKey) must be a text"],
+    ["a.SaveData('k\\u0000', 'v')", /^bad message: NUL character in text at byte \d+$/],
+    ["a.LoadData()", "LoadData takes 1 argument"],
+    ["a.SendCommand(-1, 0, '')", "argument 1 of SendCommand (dwCmd) must be a whole number from 0 to 4294967295"],
+  ];
+  const errors = await page.evaluate(`VLService.connect().then((a) => Promise.all([${calls.map(([call]) => call)}]
+    .map((call) => call.then((result) => "resolved: " + result, (error) => error.message))))`);
+  calls.forEach(([call, expected], i) => {
+    if (expected instanceof RegExp) assert.match(errors[i], expected, call);
+    else assert.equal(errors[i], expected, call);
+  });
+  // What a page sends down its connection is only ever a call: it cannot name its address.
+  const forged = await page.evaluate(`new Promise((resolve) => {
+    const channel = new MessageChannel();
+    channel.port1.onmessage = ({ data }) => {
+      if (data.type === "ready") channel.port1.postMessage({ id: 7, page: "http://www.vorlink.com/" });
+      else resolve(data.error || data.type + ": " + data.reason);
+    };
+    window.postMessage({ vlservice: "connect" }, "*", [channel.port2]);
+  })`);
+  assert.equal(forged, 'bad message: neither "method" nor "page"');
+  await page.close();
+});
+
+test("a service host that does not allow the extension, or none, is refused with the reason", async () => {
+  const manifest = JSON.parse(fs.readFileSync(HOST_MANIFEST, "utf8"));
+  const cases = [
+    [{ ...manifest, allowed_origins: ["chrome-extension://abcdefghijklmnopabcdefghijklmnop/"] },
+      /^refused: the vorlink! service host does not accept this extension \(.*forbidden.*\)$/],
+    [null, /^refused: the vorlink! service host is not installed \(.*not found.*\)$/],
+  ];
+  for (const [changed, expected] of cases) {
+    if (changed) fs.writeFileSync(HOST_MANIFEST, JSON.stringify(changed));
+    else fs.rmSync(HOST_MANIFEST);
+    const page = await browser.open("http://www.vorlink.com/index.html");
+    assert.match(await page.evaluate(CONNECT), expected);
+    await page.close();
+  }
+});
