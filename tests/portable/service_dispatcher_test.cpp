@@ -251,7 +251,7 @@ TEST_F(ServiceDispatcherTest, OnlyThePortalsPagesGetAService)
 TEST(ServiceDispatcher, WithoutAServiceAPortalPageIsToldSo)
 {
     std::vector<std::string> sent;
-    ServiceDispatcher dispatcher(nullptr, [&sent](const std::string& json) { sent.push_back(json); });
+    ServiceDispatcher dispatcher(nullptr, [&sent](const std::string& json) { sent.push_back(json); }, false);
     dispatcher.Receive(NativeMessage{kPortalPage, 0, false});
     dispatcher.Receive(NativeMessage{R"({"id":1,"method":"GetVersion"})", 0, false});
     dispatcher.Close();
