@@ -140,7 +140,7 @@ row	50-message burst: last OnResult after SendCommand	page.onresult.burst_ms	ms	
 row	  results of the burst delivered	page.onresult.events	events	all of the burst	50
 row	  delivery rate of the burst	page.onresult.events_per_s	events/s	one read per 100 ms tick (before)	10
 row	Initialize2 with the kernel started by it	page.initialize_ms	ms	10 s start + 12 s handshake limit	22000
-section	The physical floor: one message written and its answer read with the codec
+section	The physical floor: one message written and its answer read through the control's pipe ends
 row	Raw pipe round trip (peer thread), median	pipe.raw.median	ms	1 ms	1
 row	Raw pipe round trip (peer thread), 99th percentile	pipe.raw.p99	ms	1 ms	1
 row	Stand-in kernel echo round trip, median	pipe.kernel.median	ms	raw pipe, median	pipe.raw.median
@@ -280,7 +280,8 @@ COMMAND="./run bench"
   echo "  always outstanding) while the thread's messages run; the response pump is woken by a"
   echo "  message posted when kernel bytes arrive, its 100 ms timer staying as a safety net. The"
   echo "  raw pipe round trip is what the pipes themselves cost (peer thread answering at once,"
-  echo "  reader polling without pauses); the stand-in kernel waits on its pipes as well."
+  echo "  both ends reading through the control's KernelPipe and waiting on its read's event, as a"
+  echo "  request does); the stand-in kernel waits on its pipes the same way."
   echo "- Bounds: the rows marked \"bound\" are met when the ratio is at most 1."
   echo "- A SaveData round trip includes the stand-in kernel's store write (one line appended"
   echo "  to its file); LoadData shows the link alone."

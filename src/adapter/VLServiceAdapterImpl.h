@@ -54,8 +54,7 @@ public:
     // One tick of the form's m_ReadPipeTimer, or a wake when kernel bytes arrived.
     void OnReadPipeTimer() override;
     void OnKernelMessage(int cmdId, int serialNum, const std::wstring& params);
-    // The answer's parameter text, or nothing when no answer came.
-    std::optional<std::wstring> ExchangeRequest(int cmdId, const std::wstring& params);
+    vl::ExchangeResult ExchangeRequest(int cmdId, const std::wstring& params) { return m_Link.Exchange(cmdId, params); }
 
     // Kernel process.
     HWND FindKernelWindow();
@@ -140,9 +139,10 @@ private:
     bool IsUpdaterRecentEnough(const std::wstring& updaterPath);
     bool IsLocalUpdaterUsable(const std::wstring& updaterPath);
     std::wstring ProgramVerb() const;
-    // Runs a waiting request: link check, log line, exchange; the answer's "RetData=".
-    enum class RequestOutcome { LinkDown, Refused, Unanswered, Answered };
-    RequestOutcome RunRequest(int cmdId, const std::wstring& params, const wchar_t* logText, std::wstring& retData);
+    // Runs a waiting request: link check, log line, exchange; nothing when the link is down.
+    std::optional<vl::ExchangeResult> RunRequest(int cmdId, const std::wstring& params, const wchar_t* logText);
+    // The "RetData=" field of an answer.
+    std::wstring RetData(const vl::ExchangeResult& answered);
 
     HWND m_hKernelWnd = nullptr;
     std::wstring m_szRegionVer;
