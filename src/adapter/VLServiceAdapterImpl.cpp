@@ -2,7 +2,6 @@
 
 #include <utility>
 
-#include "com_server/error_info.h"
 #include "com_server/event_proxy.h"
 #include "kernel_link/kernel_launcher.h"
 #include "kernel_link/portable/kernel_commands.h"
@@ -113,7 +112,7 @@ HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::GetVersion(BSTR* szVersion)
 {
     if (!szVersion) return E_POINTER;
     if (!IsCallerAllowed()) {
-        vl::SetDeniedResult(szVersion);
+        SetDeniedResult(szVersion);
         return S_OK;
     }
     *szVersion = ::SysAllocString(kControlVersion);

@@ -11,7 +11,7 @@
 #include <optional>
 #include <string>
 
-#include "adapter/automation_guard.h"
+#include "com_server/exception_boundary.h"
 #include "com_server/service_adapter_control.h"
 #include "com_server/service_adapter_form.h"
 #include "kernel_link/kernel_link.h"
@@ -89,23 +89,24 @@ private:
     // The site lock: whether the hosting page may use the control.
     bool IsPageAllowed() noexcept;
     // The body of a page's method, run only when IsCallerAllowed: a refused call has no
-    // effect and answers the denied result. Nothing thrown leaves it.
+    // effect and answers the denied result (VLS_PERMISSION_DENIED, or "Failure" for a text).
+    // A throw answers the page's failure result and S_FALSE.
     template <typename Out, typename Body>
     HRESULT PageMethod(Out* out, Body&& body)
     {
-        return vl::GuardedMethod(out, [&] {
-            if (!IsCallerAllowed()) {
-                vl::SetDeniedResult(out);
-                return S_OK;
-            }
-            return body();
+        return vl::CatchReturnPageFailure(out, [&] {
+            if (IsCallerAllowed()) return body();
+            SetDeniedResult(out);
+            return S_OK;
         });
     }
     template <typename Body>
     HRESULT PageMethod(Body&& body)
     {
-        return vl::GuardedMethod([&] { return IsCallerAllowed() ? body() : S_OK; });
+        return vl::CatchReturn(S_FALSE, [&] { return IsCallerAllowed() ? body() : S_OK; });
     }
+    static void SetDeniedResult(ULONG* out) { *out = VLS_PERMISSION_DENIED; }
+    static void SetDeniedResult(BSTR* out) { vl::SetFailureResult(out); }
     // A reference that keeps the object alive across calls that may run page script.
     vl::ComPtr<IUnknown> KeepAlive() { return vl::ComPtr<IUnknown>(static_cast<IVLServiceAdapterX*>(this)); }
     void CreateHomeFolders();
