@@ -69,8 +69,8 @@ endforeach()
 # and runs with a wineserver of its own that never trusted the test root.
 include(tools/netns/netns_test.cmake)
 file(GLOB VL_WIN_TESTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/win/*_test.cpp)
-file(GLOB VL_WIN_TEST_SUPPORT CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/win/support/*.cpp)
-add_library(vl_test_support STATIC ${VL_WIN_TEST_SUPPORT} ${PROJECT_SOURCE_DIR}/tests/win/support/test_main.cpp)
+file(GLOB VL_WIN_TEST_SUPPORT CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/win/fixtures/*.cpp)
+add_library(vl_test_support STATIC ${VL_WIN_TEST_SUPPORT} ${PROJECT_SOURCE_DIR}/tests/win/fixtures/test_main.cpp)
 target_link_libraries(vl_test_support PUBLIC vl_win GTest::gtest GTest::gmock)
 target_compile_definitions(vl_test_support PUBLIC VL_BINARY_DIR="${CMAKE_BINARY_DIR}")
 # What the tests use besides their own code: the module, the stand-in programs, signed copies.

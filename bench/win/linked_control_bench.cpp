@@ -21,9 +21,9 @@
 #include "bench_report.h"
 #include "control_module.h"
 #include "process_measures.h"
-#include "support/event_recorder.h"
-#include "support/product_state.h"
-#include "support/stand_in_kernel.h"
+#include "fixtures/event_recorder.h"
+#include "fixtures/product_state.h"
+#include "fixtures/stand_in_kernel.h"
 
 namespace {
 

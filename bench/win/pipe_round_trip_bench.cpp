@@ -16,8 +16,8 @@
 #include "bench_report.h"
 #include "kernel_link/pipe_message_codec.h"
 #include "kernel_link/portable/pipe_names.h"
-#include "support/stand_in_kernel.h"
-#include "support/test_paths.h"
+#include "fixtures/stand_in_kernel.h"
+#include "fixtures/test_paths.h"
 
 namespace {
 

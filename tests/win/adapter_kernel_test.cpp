@@ -4,13 +4,13 @@
 // ctest-trust: test root
 #include <gtest/gtest.h>
 
-#include "support/adapter_fixture.h"
-#include "support/error_box_watcher.h"
-#include "support/event_recorder.h"
+#include "fixtures/adapter_fixture.h"
+#include "fixtures/error_box_watcher.h"
+#include "fixtures/event_recorder.h"
 #include "support/product_registry.h"
-#include "support/stand_in_kernel.h"
-#include "support/step_log.h"
-#include "support/test_paths.h"
+#include "fixtures/stand_in_kernel.h"
+#include "fixtures/step_log.h"
+#include "fixtures/test_paths.h"
 
 using namespace vl::test;
 

@@ -7,9 +7,9 @@
 
 #include "kernel_link/pipe_message_codec.h"
 #include "kernel_link/portable/pipe_names.h"
-#include "support/adapter_fixture.h"
-#include "support/event_recorder.h"
-#include "support/peer_kernel.h"
+#include "fixtures/adapter_fixture.h"
+#include "fixtures/event_recorder.h"
+#include "fixtures/peer_kernel.h"
 
 using namespace vl::test;
 

@@ -17,10 +17,10 @@
 #include "com_server/class_factory.h"
 #include "com_server/error_info.h"
 #include "com_server/server_module.h"
-#include "support/com_module.h"
-#include "support/product_state.h"
-#include "support/temp_folder.h"
-#include "support/test_control.h"
+#include "fixtures/com_module.h"
+#include "fixtures/product_state.h"
+#include "fixtures/temp_folder.h"
+#include "fixtures/test_control.h"
 #include "support/win_handles.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // The control's connection points and the raising of its events on real COM sinks.
 #include "com_server/connection_points.h"
 
-#include "support/event_source.h"
+#include "fixtures/event_source.h"
 
 #include <gtest/gtest.h>
 

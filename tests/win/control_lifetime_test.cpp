@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "support/adapter_fixture.h"
-#include "support/event_source.h"
-#include "support/peer_kernel.h"
+#include "fixtures/adapter_fixture.h"
+#include "fixtures/event_source.h"
+#include "fixtures/peer_kernel.h"
 
 void* operator new(std::size_t size)
 {

@@ -9,11 +9,11 @@
 #include <algorithm>
 #include <regex>
 
-#include "support/adapter_fixture.h"
-#include "support/event_recorder.h"
-#include "support/stand_in_kernel.h"
-#include "support/temp_folder.h"
-#include "support/test_paths.h"
+#include "fixtures/adapter_fixture.h"
+#include "fixtures/event_recorder.h"
+#include "fixtures/stand_in_kernel.h"
+#include "fixtures/temp_folder.h"
+#include "fixtures/test_paths.h"
 #include "support/widget_log.h"
 
 using namespace vl::test;

@@ -18,12 +18,12 @@
 #include "com_new.h"
 #include "com_server/service_adapter_control.h" // IObjectSafety
 #include "page_document.h"
-#include "support/com_module.h"
-#include "support/control_instance.h"
-#include "support/kernel_journal.h"
+#include "fixtures/com_module.h"
+#include "fixtures/control_instance.h"
+#include "fixtures/kernel_journal.h"
 #include "support/product_registry.h"
-#include "support/product_state.h"
-#include "support/test_paths.h"
+#include "fixtures/product_state.h"
+#include "fixtures/test_paths.h"
 
 using namespace vl::test;
 

@@ -11,10 +11,10 @@
 #include <string>
 
 #include "com_server/Vlserviceadapter_tlb.h"
-#include "support/com_module.h"
-#include "support/page_run.h"
-#include "support/product_state.h"
-#include "support/test_paths.h"
+#include "fixtures/com_module.h"
+#include "fixtures/page_run.h"
+#include "fixtures/product_state.h"
+#include "fixtures/test_paths.h"
 
 using namespace vl::test;
 

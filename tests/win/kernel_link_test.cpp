@@ -11,9 +11,9 @@
 #include "kernel_link/kernel_link.h"
 #include "kernel_link/pipe_message_codec.h"
 #include "kernel_link/portable/pipe_names.h"
-#include "support/peer_kernel.h"
+#include "fixtures/peer_kernel.h"
 #include "support/platform_calls.h"
-#include "support/product_state.h"
+#include "fixtures/product_state.h"
 
 using namespace vl::test;
 

@@ -11,9 +11,9 @@
 #include <optional>
 #include <string>
 
-#include "support/com_module.h"
-#include "support/product_state.h"
-#include "support/test_paths.h"
+#include "fixtures/com_module.h"
+#include "fixtures/product_state.h"
+#include "fixtures/test_paths.h"
 
 using namespace vl::test;
 

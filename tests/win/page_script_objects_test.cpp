@@ -19,7 +19,7 @@
 #include "script_host.h"
 #include "script_location.h"
 #include "script_window.h"
-#include "support/result_event.h"
+#include "fixtures/result_event.h"
 #include "support/win_handles.h"
 
 using namespace vl;

@@ -22,12 +22,12 @@
 #include "page_frame.h"
 #include "page_services.h"
 #include "script_host.h"
-#include "support/redirected_process.h"
-#include "support/com_module.h"
-#include "support/page_run.h"
-#include "support/result_event.h"
-#include "support/temp_folder.h"
-#include "support/test_paths.h"
+#include "fixtures/redirected_process.h"
+#include "fixtures/com_module.h"
+#include "fixtures/page_run.h"
+#include "fixtures/result_event.h"
+#include "fixtures/temp_folder.h"
+#include "fixtures/test_paths.h"
 
 using namespace vl;
 using namespace vl::pagehost;

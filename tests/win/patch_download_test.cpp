@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "support/patch_root.h"
+#include "fixtures/patch_root.h"
 #include "support/win_handles.h"
 #include "tables/portable/endpoint_table.h"
 

@@ -14,8 +14,8 @@
 #include "module_version.h"
 #include "support/ansi_text.h"
 #include "support/portable/version_text.h"
-#include "support/com_module.h"
-#include "support/temp_folder.h"
+#include "fixtures/com_module.h"
+#include "fixtures/temp_folder.h"
 #include "support/win_handles.h"
 
 namespace {

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "support/redirected_process.h"
-#include "support/test_paths.h"
+#include "fixtures/redirected_process.h"
+#include "fixtures/test_paths.h"
 #include "support/win_handles.h"
 
 using namespace vl;

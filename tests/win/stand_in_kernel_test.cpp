@@ -11,9 +11,9 @@
 
 #include "kernel_link/portable/message_text.h"
 #include "support/product_registry.h"
-#include "support/product_state.h"
-#include "support/stand_in_kernel.h"
-#include "support/test_paths.h"
+#include "fixtures/product_state.h"
+#include "fixtures/stand_in_kernel.h"
+#include "fixtures/test_paths.h"
 
 using namespace vl;
 using namespace vl::test;

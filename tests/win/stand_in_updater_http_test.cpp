@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "support/patch_root.h"
+#include "fixtures/patch_root.h"
 #include "support/product_registry.h"
-#include "support/product_state.h"
-#include "support/stand_in_kernel.h"
-#include "support/temp_folder.h"
-#include "support/test_paths.h"
+#include "fixtures/product_state.h"
+#include "fixtures/stand_in_kernel.h"
+#include "fixtures/temp_folder.h"
+#include "fixtures/test_paths.h"
 #include "support/widget_utility.h"
 #include "tables/portable/endpoint_table.h"
 

@@ -8,10 +8,10 @@
 
 #include "support/portable/home_folder.h"
 #include "support/product_registry.h"
-#include "support/product_state.h"
-#include "support/stand_in_kernel.h"
-#include "support/temp_folder.h"
-#include "support/test_paths.h"
+#include "fixtures/product_state.h"
+#include "fixtures/stand_in_kernel.h"
+#include "fixtures/temp_folder.h"
+#include "fixtures/test_paths.h"
 #include "support/widget_utility.h"
 
 using namespace vl;

@@ -8,8 +8,8 @@
 #include <thread>
 
 #include "support/product_registry.h"
-#include "support/temp_folder.h"
-#include "support/test_paths.h"
+#include "fixtures/temp_folder.h"
+#include "fixtures/test_paths.h"
 #include "tables/portable/endpoint_table.h"
 #include "tables/portable/message_table.h"
 

@@ -18,10 +18,10 @@
 
 #include "com_server/Vlserviceadapter_tlb.h"
 #include "support/ansi_text.h"
-#include "support/com_module.h"
-#include "support/product_state.h"
-#include "support/temp_folder.h"
-#include "support/test_paths.h"
+#include "fixtures/com_module.h"
+#include "fixtures/product_state.h"
+#include "fixtures/temp_folder.h"
+#include "fixtures/test_paths.h"
 #include "support/win_handles.h"
 
 namespace {
