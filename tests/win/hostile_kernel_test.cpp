@@ -11,7 +11,7 @@
 
 #include "fixtures/adapter_fixture.h"
 #include "fixtures/event_recorder.h"
-#include "fixtures/stand_in_kernel.h"
+#include "fixtures/kernel_client.h"
 #include "fixtures/temp_folder.h"
 #include "fixtures/test_paths.h"
 #include "support/widget_log.h"

@@ -12,7 +12,7 @@
 #include "kernel_link/portable/message_text.h"
 #include "support/product_registry.h"
 #include "fixtures/product_state.h"
-#include "fixtures/stand_in_kernel.h"
+#include "fixtures/kernel_client.h"
 #include "fixtures/test_paths.h"
 
 using namespace vl;

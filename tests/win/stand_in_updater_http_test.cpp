@@ -13,7 +13,7 @@
 #include "fixtures/patch_root.h"
 #include "support/product_registry.h"
 #include "fixtures/product_state.h"
-#include "fixtures/stand_in_kernel.h"
+#include "fixtures/kernel_client.h"
 #include "fixtures/temp_folder.h"
 #include "fixtures/test_paths.h"
 #include "support/widget_utility.h"
