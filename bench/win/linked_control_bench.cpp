@@ -23,6 +23,7 @@
 #include "process_measures.h"
 #include "fixtures/event_recorder.h"
 #include "fixtures/product_state.h"
+#include "fixtures/child_process.h"
 #include "fixtures/kernel_client.h"
 
 namespace {

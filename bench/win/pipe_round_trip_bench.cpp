@@ -16,6 +16,7 @@
 #include "bench_report.h"
 #include "kernel_link/pipe_message_codec.h"
 #include "kernel_link/portable/pipe_names.h"
+#include "fixtures/child_process.h"
 #include "fixtures/kernel_client.h"
 #include "fixtures/test_paths.h"
 

@@ -8,6 +8,7 @@
 #include "fixtures/error_box_watcher.h"
 #include "fixtures/event_recorder.h"
 #include "support/product_registry.h"
+#include "fixtures/child_process.h"
 #include "fixtures/kernel_client.h"
 #include "fixtures/step_log.h"
 #include "fixtures/test_paths.h"

@@ -591,7 +591,7 @@ std::string RunScript(const std::wstring& name, const std::string& text)
     const std::wstring path = folder.File(name);
     EXPECT_TRUE(vl::test::WriteFileBytes(path, text));
     std::string output;
-    const auto exitCode = vl::test::RunProgram(L"cscript.exe //Nologo \"" + path + L"\"", &output);
+    const auto exitCode = vl::test::RunProgram(L"cscript.exe", L"//Nologo \"" + path + L"\"", &output);
     EXPECT_EQ(exitCode, DWORD{0}) << output;
     while (!output.empty() && (output.back() == '\n' || output.back() == '\r')) output.pop_back();
     return output;

@@ -21,6 +21,7 @@
 #include "fixtures/com_module.h"
 #include "fixtures/control_instance.h"
 #include "fixtures/kernel_journal.h"
+#include "fixtures/page_run.h"
 #include "support/product_registry.h"
 #include "fixtures/product_state.h"
 #include "fixtures/test_paths.h"
@@ -71,12 +72,11 @@ protected:
     // pagehost.exe on the page `address`, its output.
     std::string RunPage(const std::wstring& address, bool untrustedCaller)
     {
-        std::wstring commandLine = L"\"" + BuildFile(L"pagehost.exe") + L"\" --url \"" + address + L"\" --script \"" +
-                                   BuildFile(L"pages/every_method.js") + L"\"";
-        if (untrustedCaller) commandLine += L" --caller untrusted";
-        std::string output;
-        EXPECT_EQ(RunProgram(commandLine, &output, 60000), DWORD{0}) << output;
-        return output;
+        std::wstring arguments = L"--url " + Quoted(address) + L" --script " + Quoted(BuildFile(L"pages/every_method.js"));
+        if (untrustedCaller) arguments += L" --caller untrusted";
+        const PageRun run = RunPageHost(arguments);
+        EXPECT_EQ(run.exitCode, DWORD{0}) << run.output;
+        return run.output;
     }
 
     // Whether a kernel started as a page's kernel; the registration run does not count.

@@ -22,7 +22,7 @@
 #include "page_frame.h"
 #include "page_services.h"
 #include "script_host.h"
-#include "fixtures/redirected_process.h"
+#include "fixtures/child_process.h"
 #include "fixtures/com_module.h"
 #include "fixtures/page_run.h"
 #include "fixtures/result_event.h"
@@ -232,13 +232,14 @@ public:
 
 private:
     // The page host with its standard output and error on a pipe whose reading end is kept.
-    std::unique_ptr<vl::test::RedirectedProcess> StartWithPipe(const std::wstring& arguments)
+    std::unique_ptr<vl::test::ChildProcess> StartWithPipe(const std::wstring& arguments)
     {
         SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
         UniqueHandle write;
         if (!::CreatePipe(m_read.put(), write.put(), &inheritable, 0)) return nullptr;
         ::SetHandleInformation(m_read.get(), HANDLE_FLAG_INHERIT, 0);
-        return std::make_unique<vl::test::RedirectedProcess>(PageCommandLine(arguments), nullptr, write.get(), write.get());
+        return std::make_unique<vl::test::ChildProcess>(BuildFile(L"pagehost.exe"), arguments,
+                                                        vl::test::ChildOptions{{}, nullptr, write.get(), write.get()});
     }
 
     // Appends what the pipe holds; false once the program and its pipe are gone.
@@ -258,7 +259,7 @@ private:
 
     UniqueHandle m_read;
     std::string m_buffer;
-    std::unique_ptr<vl::test::RedirectedProcess> m_child; // after m_read, which it fills
+    std::unique_ptr<vl::test::ChildProcess> m_child; // after m_read, which it fills
 };
 
 // An object that Wine certainly offers, without OLE embedding or events.

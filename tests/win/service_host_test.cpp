@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "fixtures/redirected_process.h"
+#include "fixtures/child_process.h"
 #include "fixtures/test_paths.h"
 #include "support/win_handles.h"
 
@@ -62,7 +62,7 @@ public:
 
 private:
     // The host with its standard input and output on pipes whose other ends are kept.
-    std::unique_ptr<test::RedirectedProcess> Start()
+    std::unique_ptr<test::ChildProcess> Start()
     {
         SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
         UniqueHandle childInput, childOutput;
@@ -71,9 +71,9 @@ private:
             return nullptr;
         ::SetHandleInformation(m_input.get(), HANDLE_FLAG_INHERIT, 0);
         ::SetHandleInformation(m_output.get(), HANDLE_FLAG_INHERIT, 0);
-        return std::make_unique<test::RedirectedProcess>(
-            L"\"" + test::BuildFile(L"VLServiceHost.exe") + L"\" chrome-extension://test/", childInput.get(),
-            childOutput.get(), ::GetStdHandle(STD_ERROR_HANDLE));
+        return std::make_unique<test::ChildProcess>(
+            test::BuildFile(L"VLServiceHost.exe"), L"chrome-extension://test/",
+            test::ChildOptions{{}, childInput.get(), childOutput.get(), ::GetStdHandle(STD_ERROR_HANDLE)});
     }
 
     std::string ReadExactly(std::size_t size)
@@ -96,7 +96,7 @@ private:
     }
 
     UniqueHandle m_input, m_output;
-    std::unique_ptr<test::RedirectedProcess> m_child; // after the pipes, which it fills
+    std::unique_ptr<test::ChildProcess> m_child; // after the pipes, which it fills
 };
 
 class ServiceHostTest : public ::testing::Test {

@@ -12,6 +12,7 @@
 #include "kernel_link/portable/message_text.h"
 #include "support/product_registry.h"
 #include "fixtures/product_state.h"
+#include "fixtures/child_process.h"
 #include "fixtures/kernel_client.h"
 #include "fixtures/test_paths.h"
 
@@ -28,9 +29,9 @@ std::wstring KernelExe()
     return BuildFile(L"tools/kernel/VLWidgetKernel.exe");
 }
 
-EnvironmentOverrides Behaviour(const std::wstring& behaviour)
+ChildOptions Behaviour(const std::wstring& behaviour)
 {
-    return {{L"VL_KERNEL_BEHAVIOUR", behaviour}};
+    return {{{L"VL_KERNEL_BEHAVIOUR", behaviour}}};
 }
 
 class StandInKernel : public ::testing::Test {

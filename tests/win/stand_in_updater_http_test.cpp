@@ -13,7 +13,7 @@
 #include "fixtures/patch_root.h"
 #include "support/product_registry.h"
 #include "fixtures/product_state.h"
-#include "fixtures/kernel_client.h"
+#include "fixtures/child_process.h"
 #include "fixtures/temp_folder.h"
 #include "fixtures/test_paths.h"
 #include "support/widget_utility.h"
@@ -45,7 +45,7 @@ protected:
     static std::vector<std::wstring> Update(const std::wstring& version)
     {
         ChildProcess updater(BuildFile(L"tools/updater/VLUpdate.exe"), kRegion + L" " + version,
-                             {{L"VL_UPDATER_SOURCE", L""}});
+                             {{{L"VL_UPDATER_SOURCE", L""}}});
         EXPECT_TRUE(updater.Started());
         std::vector<std::wstring> seen;
         const DWORD start = ::GetTickCount();

@@ -9,7 +9,7 @@
 #include "support/portable/home_folder.h"
 #include "support/product_registry.h"
 #include "fixtures/product_state.h"
-#include "fixtures/kernel_client.h"
+#include "fixtures/child_process.h"
 #include "fixtures/temp_folder.h"
 #include "fixtures/test_paths.h"
 #include "support/widget_utility.h"
@@ -29,7 +29,7 @@ protected:
     // Runs the updater to its end; its exit code, or STILL_ACTIVE when it did not end.
     static DWORD Update(const std::wstring& parameters, const std::wstring& source)
     {
-        ChildProcess updater(BuildFile(L"tools/updater/VLUpdate.exe"), parameters, {{L"VL_UPDATER_SOURCE", source}});
+        ChildProcess updater(BuildFile(L"tools/updater/VLUpdate.exe"), parameters, {{{L"VL_UPDATER_SOURCE", source}}});
         EXPECT_TRUE(updater.Started());
         updater.WaitForExit(kRunMs);
         return updater.ExitCode();
