@@ -545,18 +545,13 @@ TEST_F(PageHostControl, ControlEventsReachTheScriptsFunctions)
 namespace {
 
 // The page library of the portal (built in the native tree beside this one) ahead of `code`:
-// a page of a browser that hosts the control. The page host's script engine has no timers,
-// so the page queues the library's promise callbacks itself and runs them with Settle().
+// a page of a browser that hosts the control.
 std::string PageWithLibrary(const std::string& code)
 {
     std::ifstream library(BuildFile(L"../native/page_library/vlservice.js").c_str(), std::ios::binary);
     EXPECT_TRUE(library) << "the native tree's page_library/vlservice.js is missing";
     std::stringstream page;
-    page << library.rdbuf() << R"(
-        var queued = [];
-        function setTimeout(callback) { queued.push(callback); }
-        function Settle() { while (queued.length) queued.shift()(); }
-    )" << code;
+    page << library.rdbuf() << code;
     return page.str();
 }
 
@@ -581,7 +576,6 @@ TEST_F(PageHostControl, PageLibraryGivesTheExtensionsPageApiOverTheControl)
         VLService.connect({ control: {} }).then(Print("connected"), function (error) {
             host.print(error.message.split(" (")[0]);
         });
-        Settle();
     )"), L"");
     EXPECT_EQ("the vorlink! control is not installed or refuses this page\n"
               "GetVersion 1.1.31.362\nSaveData 1\nSendCommand 1\nLoadData rejected\n",
