@@ -61,8 +61,9 @@ TEST(MessageTableText, EveryEnglishTextIsPinned)
         L"Apply", L"Cancel", L"20 Minutes", L"50 Minutes", L"120 Minutes", L"Forever", L"Settings", L"Open vorlink!",
         L"The game was started, if you need to start the game again,\nplease wait %d seconds.",
         L"You can already start the game again.", L"", L"Version 2010 (Build %s)", L"* Title Pilot (Build %s)"};
-    for (int id = 0; id < kMessageCount; ++id)
+    for (int id = 0; id < kMessageCount; ++id) {
         if (id != 52) EXPECT_EQ(LookupMessageText(L"US;Production", id), english[id]) << id;
+    }
 }
 
 TEST(MessageTableText, TextsKeepTheirExactBlanksAndCharacters)

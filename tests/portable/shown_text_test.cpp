@@ -63,7 +63,9 @@ TEST(ShownText, EachHiddenRangeEndsWhereItShould)
     for (const auto& [first, last] : hidden) {
         EXPECT_EQ(shown(first), L"<>") << std::hex << std::uint32_t{first};
         EXPECT_EQ(shown(last), L"<>") << std::hex << std::uint32_t{last};
-        if (first > 0) EXPECT_EQ(shown(first - 1), L"<" + Character(first - 1) + L">") << std::hex << std::uint32_t{first} - 1;
+        if (first > 0) {
+            EXPECT_EQ(shown(first - 1), L"<" + Character(first - 1) + L">") << std::hex << std::uint32_t{first} - 1;
+        }
         EXPECT_EQ(shown(last + 1), L"<" + Character(last + 1) + L">") << std::hex << std::uint32_t{last} + 1;
     }
 }

@@ -2,6 +2,8 @@
 // window), the whole initialization, requests, results and shutdown.
 // ctest: RESOURCE_LOCK product_state
 // ctest-trust: test root
+// ctest-wow64: run
+// ctest: TIMEOUT 240
 #include <gtest/gtest.h>
 
 #include "fixtures/adapter_fixture.h"

@@ -1,6 +1,7 @@
 // The adapter's link to a kernel played by the test: handshake bytes, registration,
 // the response pump and the request exchange.
 // ctest: RESOURCE_LOCK product_state
+// ctest-wow64: run
 #include <gtest/gtest.h>
 
 #include <thread>

@@ -3,6 +3,7 @@
 // that fails the check, and downloads whose GET or whose write fails.
 // ctest: RESOURCE_LOCK product_state
 // ctest-netns: --head-only-for VLUpdate_9_9_9_4.exe
+// ctest-link: pagehost_objects
 #include <gtest/gtest.h>
 
 #include "com_new.h"

@@ -2,6 +2,8 @@
 // the test network. The module under test uses its shipped endpoint table.
 // ctest: RESOURCE_LOCK product_state
 // ctest-netns: --no-length-for VLUpdate_9_9_9_1.exe --short-body-for VLUpdate_9_9_9_2.exe
+// ctest-twin: skip
+// ctest-wow64: run
 #include <gtest/gtest.h>
 
 #include "fixtures/adapter_fixture.h"

@@ -4,6 +4,7 @@
 // control instance's interface list, safety options, error information, class information
 // and dispatch. Instances of the COM side alone come from a test control; the module's own
 // instances from the built module, as a browser gets them.
+// ctest-wow64: run
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <objsafe.h>

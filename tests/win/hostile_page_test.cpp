@@ -6,6 +6,8 @@
 // ctest: RESOURCE_LOCK product_state
 // ctest: RESOURCE_LOCK com_registration
 // ctest-trust: test root
+// ctest-link: pagehost_objects
+// ctest: TIMEOUT 300
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <docobj.h>

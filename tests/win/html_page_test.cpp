@@ -5,6 +5,7 @@
 // in document order, the fallback content of an object that cannot be created, the three
 // ways pages bind the control's events, window.onload and onunload, timers, and objects
 // that page script creates (new ActiveXObject) with the caller setting and the page's site.
+// ctest: TIMEOUT 300
 #include <gtest/gtest.h>
 #include <windows.h>
 

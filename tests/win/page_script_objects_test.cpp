@@ -1,6 +1,7 @@
 // The page host's objects for page script, in this process: the command line, the timers,
 // the window, document and location objects as JScript and VBScript reach them, the
 // handlers of an object's events, and the element that stands for an object on the page.
+// ctest-link: pagehost_objects
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <activscp.h>

@@ -2,6 +2,7 @@
 // be, first with objects that Wine itself provides, then with the control.
 // ctest: RESOURCE_LOCK product_state
 // ctest: RESOURCE_LOCK com_registration
+// ctest-link: pagehost_objects
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <docobj.h>

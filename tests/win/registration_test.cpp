@@ -2,6 +2,7 @@
 // Self-registration of the built module through Wine's regsvr32, read back from the
 // registry: every entry, registering twice, unregistering, a module under a folder with a
 // space in its name, and a module whose type library cannot be loaded.
+// ctest-wow64: run
 #include <gtest/gtest.h>
 #include <windows.h>
 

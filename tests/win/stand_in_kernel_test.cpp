@@ -1,6 +1,7 @@
 // The stand-in kernel, the peer of every later test, driven through the adapter's own
 // handshake and messages.
 // ctest: RESOURCE_LOCK product_state
+// ctest-twin: skip
 #include <gtest/gtest.h>
 
 #include <windows.h>

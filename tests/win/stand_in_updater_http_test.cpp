@@ -2,6 +2,7 @@
 // the test network's patch server.
 // ctest: RESOURCE_LOCK product_state
 // ctest-netns: --short-body-for VLWidgetKernel_1_0_0_7.exe --slow-for VLWidgetKernel_1_0_0_8.exe --slow-delay-ms 1
+// ctest-twin: skip
 #include <gtest/gtest.h>
 
 #include <windows.h>

@@ -1,5 +1,6 @@
 // The stand-in updater installing kernels from a folder, as the adapter's update tests use it.
 // ctest: RESOURCE_LOCK product_state
+// ctest-twin: skip
 #include <gtest/gtest.h>
 
 #include <windows.h>

@@ -1,5 +1,6 @@
 // ctest: RESOURCE_LOCK product_state
 // ctest-trust: test root
+// ctest-wow64: run
 #include "support/widget_utility.h"
 
 #include <gtest/gtest.h>

@@ -6,12 +6,12 @@
 #include <windows.h>
 #include <ole2.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "command_line.h"
 #include "console_output.h"
+#include "crash_end.h"
 #include "page.h"
 #include "script_file.h"
 
@@ -44,26 +44,11 @@ int RunPage()
     return exitCode;
 }
 
-// A crash ends the host at once: Wine would otherwise start its debugger and hold the
-// test that runs the page until its time limit. Nothing here allocates: the heap may be
-// what failed.
-LONG WINAPI EndOnCrash(EXCEPTION_POINTERS* exception)
-{
-    const EXCEPTION_RECORD& record = *exception->ExceptionRecord;
-    char line[96];
-    const int length = std::snprintf(line, sizeof line, "pagehost: crashed, exception 0x%08lX at %p\n",
-                                     static_cast<unsigned long>(record.ExceptionCode), record.ExceptionAddress);
-    DWORD written = 0;
-    if (length > 0) ::WriteFile(::GetStdHandle(STD_ERROR_HANDLE), line, static_cast<DWORD>(length), &written, nullptr);
-    ::TerminateProcess(::GetCurrentProcess(), record.ExceptionCode);
-    return EXCEPTION_EXECUTE_HANDLER;
-}
-
 } // namespace
 
 int main()
 {
-    ::SetUnhandledExceptionFilter(EndOnCrash);
+    vl::EndOnCrash();
     try {
         return RunPage();
     } catch (...) {
