@@ -8,6 +8,7 @@
 #include "service_host/standard_input_reader.h"
 #include "service_host/standard_output_writer.h"
 #include "support/development_mode.h"
+#include "support/portable/exception_boundary.h"
 
 namespace vl {
 namespace {
@@ -57,11 +58,7 @@ int Serve(HANDLE input, HANDLE output, AdapterServiceFactory factory)
 
 int RunServiceHost(HANDLE input, HANDLE output, AdapterServiceFactory factory) noexcept
 {
-    try {
-        return Serve(input, output, std::move(factory));
-    } catch (...) {
-        return 1;
-    }
+    return CatchReturn(1, [&] { return Serve(input, output, std::move(factory)); });
 }
 
 } // namespace vl
