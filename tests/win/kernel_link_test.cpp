@@ -225,7 +225,9 @@ TEST_F(KernelLinkTest, ARequestKeeps256MessagesAndCountsTheRest)
     };
     Link(options);
     StepLog log;
-    EXPECT_EQ(link.Exchange(162, L"Key=k&&&&Value=v"), std::optional<std::wstring>(L"RetData=OK"));
+    const vl::ExchangeResult result = link.Exchange(162, L"Key=k&&&&Value=v");
+    EXPECT_EQ(result.outcome, vl::ExchangeOutcome::Answered);
+    EXPECT_EQ(result.answer, L"RetData=OK");
     EXPECT_EQ(log.Count("44 kernel messages dropped: 256 were kept already."), 1u);
     ASSERT_EQ(link.KeptMessages(), 256u);
     const auto kept = Drain(256, 1000);
