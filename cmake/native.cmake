@@ -12,6 +12,8 @@ add_executable(portable_tests ${VL_PORTABLE_TESTS})
 target_compile_options(portable_tests PRIVATE ${VL_SANITIZE})
 target_link_libraries(portable_tests PRIVATE vl_portable GTest::gtest_main)
 add_test(NAME portable_tests COMMAND portable_tests)
+# Every include of src/ against the layers' order (src/layers.cmake).
+add_test(NAME layer_includes COMMAND ${CMAKE_COMMAND} -DSRC=${PROJECT_SOURCE_DIR}/src -P ${PROJECT_SOURCE_DIR}/cmake/check_layers.cmake)
 
 if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
   # The fuzzers get a core of their own: instrumented for coverage, so that libFuzzer sees

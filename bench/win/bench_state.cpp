@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "support/product_state.h"
+#include "fixtures/product_state.h"
 
 int main(int argc, char** argv)
 {

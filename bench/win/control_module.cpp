@@ -5,7 +5,7 @@
 #include <exception>
 
 #include "bench_report.h"
-#include "support/test_paths.h"
+#include "fixtures/test_paths.h"
 
 namespace vl::bench {
 

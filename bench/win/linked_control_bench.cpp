@@ -22,9 +22,10 @@
 #include "control_module.h"
 #include "kernel/stand_in_commands.h"
 #include "process_measures.h"
-#include "support/event_recorder.h"
-#include "support/product_state.h"
-#include "support/stand_in_kernel.h"
+#include "fixtures/event_recorder.h"
+#include "fixtures/product_state.h"
+#include "fixtures/child_process.h"
+#include "fixtures/kernel_client.h"
 
 namespace {
 

@@ -17,8 +17,9 @@
 #include "kernel_link/kernel_pipe.h"
 #include "kernel_link/portable/kernel_commands.h"
 #include "kernel_link/portable/pipe_names.h"
-#include "support/stand_in_kernel.h"
-#include "support/test_paths.h"
+#include "fixtures/child_process.h"
+#include "fixtures/kernel_client.h"
+#include "fixtures/test_paths.h"
 
 namespace {
 

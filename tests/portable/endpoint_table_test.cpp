@@ -42,14 +42,70 @@ TEST(EndpointTableLookup, TaiwanProductionInstallPageAndPatchBase)
     EXPECT_EQ(LookupEndpoint(L"TW;Production", kPatchBaseRole), Http(kTwPatchHost) + L"/vorlink05/");
 }
 
-TEST(EndpointTableLookup, PatchBasesUseTheirHostsAndFolders)
+// The folder of every patch base, and which host serves it, as the service publishes them.
+TEST(EndpointTableLookup, EveryPatchBaseIsPinned)
 {
-    EXPECT_EQ(LookupEndpoint(L"US;Production", 2), Http(kUsDownloadHost) + L"/USVorlink/");
-    EXPECT_EQ(LookupEndpoint(L"US;Develop", 2), Site(kRegionUS, kEnvDevelop) + L"/vorlink10/");
-    EXPECT_EQ(LookupEndpoint(L"HK;RT", 2), Site(kRegionHK, kEnvRT) + L"/vorlink05/");
+    const auto& hosts = kEndpointHosts;
+    const struct {
+        const wchar_t* row;
+        std::wstring_view host;
+        const wchar_t* folder;
+    } cases[] = {
+        {L"US;Develop", hosts[kRegionUS][kEnvDevelop].site, L"/vorlink10/"},
+        {L"US;Alpha", kUsDownloadHost, L"/USVorlink/"},
+        {L"US;Production", kUsDownloadHost, L"/USVorlink/"},
+        {L"US;RT", hosts[kRegionUS][kEnvRT].site, L"/vorlink11/"},
+        {L"US;Develop2.0", hosts[kRegionUS][kEnvDevelop2].site, L"/vorlink05/"},
+        {L"TW;Develop", hosts[kRegionTW][kEnvDevelop].site, L"/vorlink10/"},
+        {L"TW;Alpha", kTwPatchHost, L"/vorlink05/"},
+        {L"TW;Production", kTwPatchHost, L"/vorlink05/"},
+        {L"TW;RT", hosts[kRegionTW][kEnvRT].site, L"/vorlink11/"},
+        {L"TW;Develop2.0", hosts[kRegionUS][kEnvDevelop2].site, L"/vorlink05/"},
+        {L"HK;Develop", hosts[kRegionHK][kEnvDevelop].site, L"/vorlink10/"},
+        {L"HK;Alpha", kHkPatchHost, L"/vorlink05/"},
+        {L"HK;Production", kHkPatchHost, L"/vorlink05/"},
+        {L"HK;RT", hosts[kRegionHK][kEnvRT].site, L"/vorlink05/"},
+        {L"CN;Alpha", hosts[kRegionCN][kEnvAlpha].patch, L"/vorlink11/"},
+        {L"CN;Production", hosts[kRegionCN][kEnvProduction].patch, L"/vorlink11/"},
+        {L"CN;RT", hosts[kRegionCN][kEnvRT].site, L"/vorlink11/"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(LookupEndpoint(c.row, kPatchBaseRole), Http(c.host) + c.folder) << testing::PrintToString(c.row);
     // CN's Alpha and Production each have their own patch host.
-    EXPECT_EQ(LookupEndpoint(L"CN;Alpha", 2), Http(kEndpointHosts[kRegionCN][kEnvAlpha].patch) + L"/vorlink11/");
     EXPECT_NE(LookupEndpoint(L"CN;Alpha", 2), LookupEndpoint(L"CN;Production", 2));
+}
+
+// One path of every role in each form: the standard one (US Production) and the Hong Kong
+// one (HK Production).
+TEST(EndpointTableLookup, EveryPathIsPinnedInBothForms)
+{
+    const struct {
+        int role;
+        const wchar_t* standard;
+        const wchar_t* hongKong;
+    } cases[] = {
+        {0, L"/vorlink_block/generic_handlers/get_service_ini.ashx?encoding=big5",
+         L"/data_provider/get_ini.ashx?encoding=big5"},
+        {1, L"/vorlink_block/generic_handlers/get_vlwk_ini.ashx", L"/vorlink_block/data_provider/get_ini.ashx"},
+        {3, L"/default.aspx", L"/default.aspx"},
+        {4, L"/vorlink_block/generic_handlers/erase_token.ashx?token=",
+         L"/vorlink_block/utilities/erase_token.ashx?token="},
+        {5, L"/vorlink_block/generic_handlers/get_otp.ashx?", L"/vorlink_block/data_provider/get_otp.ashx?"},
+        {6, L"/utilities/slave_timeout_page.htm", L"/utilities/slave_timeout_page.htm"},
+        {7, L"/locales/US/images/client/", L"/locales/zh-HK/images/client/"},
+        {8, L":8686/vorlink_block/generic_handlers/get_auth_value.ashx?ppppp=",
+         L":8686/vorlink_block/data_provider/get_auth_value.ashx?ppppp="},
+        {9, L"/vorlink_block/generic_handlers/echo_token.ashx?token=",
+         L"/vorlink_block/utilities/echo_token.ashx?token="},
+        {10, L"/vorlink_block/install.aspx", L"/vorlink_block/install.aspx"},
+        {11, L"", L"/webvl/default.aspx"},
+        {12, L"/vorlink_block/generic_handlers/log_traceroute_info.ashx",
+         L"/vorlink_block/data_provider/log_traceroute_info.ashx"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(LookupEndpoint(L"US;Production", c.role), Site(kRegionUS, kEnvProduction) + c.standard) << c.role;
+        EXPECT_EQ(LookupEndpoint(L"HK;Production", c.role), Site(kRegionHK, kEnvProduction) + c.hongKong) << c.role;
+    }
 }
 
 TEST(EndpointTableLookup, HongKongSitesOutsideDevelopmentUseTheirOwnLayout)

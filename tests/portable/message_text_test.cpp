@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 using namespace vl;
 
@@ -87,13 +88,27 @@ TEST(MessageFramerTest, KeepsEveryMessageOfOneReadAndWaitsForAPartialOne)
     EXPECT_TRUE(framer.Empty());
 }
 
-TEST(MessageFramerTest, BoundsARunWithoutNul)
+// A run without a NUL ends at the buffer's size, not one byte later: what follows it is a
+// message of its own.
+TEST(MessageFramerTest, BoundsARunWithoutNulAtTheBuffersSize)
 {
-    MessageFramer framer;
-    const std::string run(kPipeBufferSize + 10, 'x');
-    framer.Append(run.data(), run.size());
-    const auto first = framer.Next();
-    ASSERT_TRUE(first);
-    EXPECT_EQ(first->size(), kPipeBufferSize);
-    EXPECT_FALSE(framer.Next());
+    const std::string message = "CmdID=2&&&&SerialNum=1&&&&Params=a";
+    const struct {
+        std::size_t run;
+        std::string after;
+        std::vector<std::string> messages;
+    } cases[] = {
+        {kPipeBufferSize + 10, "", {std::string(kPipeBufferSize, 'x')}},
+        {kPipeBufferSize, "", {std::string(kPipeBufferSize, 'x')}},
+        {kPipeBufferSize, message + '\0', {std::string(kPipeBufferSize, 'x'), message}},
+        {kPipeBufferSize - 1, message + '\0', {std::string(kPipeBufferSize - 1, 'x') + 'C', message.substr(1)}},
+    };
+    for (const auto& c : cases) {
+        MessageFramer framer;
+        const std::string bytes = std::string(c.run, 'x') + c.after;
+        framer.Append(bytes.data(), bytes.size());
+        std::vector<std::string> messages;
+        while (const auto next = framer.Next()) messages.push_back(*next);
+        EXPECT_EQ(messages, c.messages) << c.run << " bytes, then " << c.after.size();
+    }
 }

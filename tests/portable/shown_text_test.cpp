@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
+#include <utility>
 
 using namespace vl;
 
@@ -46,6 +48,26 @@ TEST(ShownText, DropsWhatCouldHideOrDisguiseTheTextAndCutsItToItsBound)
         {L"abcdefghij", 2, L""},
     };
     for (const auto& c : cases) EXPECT_EQ(ShownText(c.text, c.maxLength), c.shown) << c.maxLength;
+}
+
+// Both ends of every hidden range go; the characters just outside them stay.
+TEST(ShownText, EachHiddenRangeEndsWhereItShould)
+{
+    const std::pair<char32_t, char32_t> hidden[] = {
+        {0x0000, 0x001F}, {0x007F, 0x009F}, {0x00AD, 0x00AD}, {0x034F, 0x034F},   {0x061C, 0x061C},
+        {0x115F, 0x1160}, {0x17B4, 0x17B5}, {0x180B, 0x180F}, {0x200B, 0x200F},   {0x2028, 0x202E},
+        {0x2060, 0x206F}, {0x3164, 0x3164}, {0xFE00, 0xFE0F}, {0xFEFF, 0xFEFF},   {0xFFA0, 0xFFA0},
+        {0xFFF0, 0xFFFB}, {0x1BCA0, 0x1BCA3}, {0x1D173, 0x1D17A}, {0xE0000, 0xE0FFF},
+    };
+    const auto shown = [](char32_t c) { return ShownText(L"<" + Character(c) + L">", 160); };
+    for (const auto& [first, last] : hidden) {
+        EXPECT_EQ(shown(first), L"<>") << std::hex << std::uint32_t{first};
+        EXPECT_EQ(shown(last), L"<>") << std::hex << std::uint32_t{last};
+        if (first > 0) {
+            EXPECT_EQ(shown(first - 1), L"<" + Character(first - 1) + L">") << std::hex << std::uint32_t{first} - 1;
+        }
+        EXPECT_EQ(shown(last + 1), L"<" + Character(last + 1) + L">") << std::hex << std::uint32_t{last} + 1;
+    }
 }
 
 TEST(ShownText, NeverSplitsASurrogatePair)

@@ -10,10 +10,10 @@
 
 #include <string>
 
-#include "support/adapter_fixture.h"
+#include "fixtures/adapter_fixture.h"
 #include "support/product_registry.h"
-#include "support/step_log.h"
-#include "support/test_paths.h"
+#include "fixtures/step_log.h"
+#include "fixtures/test_paths.h"
 
 using namespace vl::test;
 

@@ -2,15 +2,18 @@
 // window), the whole initialization, requests, results and shutdown.
 // ctest: RESOURCE_LOCK product_state
 // ctest-trust: test root
+// ctest-wow64: run
+// ctest: TIMEOUT 240
 #include <gtest/gtest.h>
 
-#include "support/adapter_fixture.h"
-#include "support/error_box_watcher.h"
-#include "support/event_recorder.h"
+#include "fixtures/adapter_fixture.h"
+#include "fixtures/error_box_watcher.h"
+#include "fixtures/event_recorder.h"
 #include "support/product_registry.h"
-#include "support/stand_in_kernel.h"
-#include "support/step_log.h"
-#include "support/test_paths.h"
+#include "fixtures/child_process.h"
+#include "fixtures/kernel_client.h"
+#include "fixtures/step_log.h"
+#include "fixtures/test_paths.h"
 
 using namespace vl::test;
 

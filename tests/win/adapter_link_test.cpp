@@ -1,15 +1,16 @@
 // The adapter's link to a kernel played by the test: handshake bytes, registration,
 // the response pump and the request exchange.
 // ctest: RESOURCE_LOCK product_state
+// ctest-wow64: run
 #include <gtest/gtest.h>
 
 #include <thread>
 
 #include "kernel_link/kernel_pipe.h"
 #include "kernel_link/portable/pipe_names.h"
-#include "support/adapter_fixture.h"
-#include "support/event_recorder.h"
-#include "support/peer_kernel.h"
+#include "fixtures/adapter_fixture.h"
+#include "fixtures/event_recorder.h"
+#include "fixtures/peer_kernel.h"
 
 using namespace vl::test;
 

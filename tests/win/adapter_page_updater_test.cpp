@@ -3,6 +3,7 @@
 // that fails the check, and downloads whose GET or whose write fails.
 // ctest: RESOURCE_LOCK product_state
 // ctest-netns: --head-only-for VLUpdate_9_9_9_4.exe
+// ctest-link: pagehost_objects
 #include <gtest/gtest.h>
 
 #include "com_new.h"
@@ -10,13 +11,13 @@
 #include "host_window.h"
 #include "page_document.h"
 #include "page_frame.h"
-#include "support/adapter_fixture.h"
-#include "support/error_box_watcher.h"
-#include "support/patch_root.h"
+#include "fixtures/adapter_fixture.h"
+#include "fixtures/error_box_watcher.h"
+#include "fixtures/patch_root.h"
 #include "support/product_registry.h"
-#include "support/step_log.h"
-#include "support/temp_folder.h"
-#include "support/test_paths.h"
+#include "fixtures/step_log.h"
+#include "fixtures/temp_folder.h"
+#include "fixtures/test_paths.h"
 #include "tables/portable/endpoint_table.h"
 
 using namespace vl::test;

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "support/adapter_fixture.h"
-#include "support/peer_kernel.h"
+#include "fixtures/adapter_fixture.h"
+#include "fixtures/peer_kernel.h"
 
 using namespace vl::test;
 

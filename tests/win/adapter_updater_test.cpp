@@ -2,13 +2,15 @@
 // the test network. The module under test uses its shipped endpoint table.
 // ctest: RESOURCE_LOCK product_state
 // ctest-netns: --no-length-for VLUpdate_9_9_9_1.exe --short-body-for VLUpdate_9_9_9_2.exe
+// ctest-twin: skip
+// ctest-wow64: run
 #include <gtest/gtest.h>
 
-#include "support/adapter_fixture.h"
-#include "support/error_box_watcher.h"
-#include "support/patch_root.h"
-#include "support/temp_folder.h"
-#include "support/test_paths.h"
+#include "fixtures/adapter_fixture.h"
+#include "fixtures/error_box_watcher.h"
+#include "fixtures/patch_root.h"
+#include "fixtures/temp_folder.h"
+#include "fixtures/test_paths.h"
 #include "tables/portable/endpoint_table.h"
 #include "tables/portable/message_table.h"
 

@@ -11,8 +11,8 @@
 #include "com_server/Vlserviceadapter_tlb.h"
 #include "com_server/server_module.h"
 #include "com_server/type_info_cache.h"
-#include "support/temp_folder.h"
-#include "support/test_paths.h"
+#include "fixtures/temp_folder.h"
+#include "fixtures/test_paths.h"
 #include "support/win_handles.h"
 
 namespace {

@@ -4,6 +4,7 @@
 // control instance's interface list, safety options, error information, class information
 // and dispatch. Instances of the COM side alone come from a test control; the module's own
 // instances from the built module, as a browser gets them.
+// ctest-wow64: run
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <objsafe.h>
@@ -17,10 +18,10 @@
 #include "com_server/class_factory.h"
 #include "com_server/exception_boundary.h"
 #include "com_server/server_module.h"
-#include "support/com_module.h"
-#include "support/product_state.h"
-#include "support/temp_folder.h"
-#include "support/test_control.h"
+#include "fixtures/com_module.h"
+#include "fixtures/product_state.h"
+#include "fixtures/temp_folder.h"
+#include "fixtures/test_control.h"
 #include "support/win_handles.h"
 
 namespace {
@@ -613,7 +614,7 @@ std::string RunScript(const std::wstring& name, const std::string& text)
     const std::wstring path = folder.File(name);
     EXPECT_TRUE(vl::test::WriteFileBytes(path, text));
     std::string output;
-    const auto exitCode = vl::test::RunProgram(L"cscript.exe //Nologo \"" + path + L"\"", &output);
+    const auto exitCode = vl::test::RunProgram(L"cscript.exe", L"//Nologo \"" + path + L"\"", &output);
     EXPECT_EQ(exitCode, DWORD{0}) << output;
     while (!output.empty() && (output.back() == '\n' || output.back() == '\r')) output.pop_back();
     return output;

@@ -1,7 +1,7 @@
 // The control's connection points and the raising of its events on real COM sinks.
 #include "com_server/connection_points.h"
 
-#include "support/event_source.h"
+#include "fixtures/event_source.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +15,7 @@
 namespace {
 
 using vl::ComPtr;
+using vl::test::ScriptedPropertySink;
 using vl::test::ScriptedSink;
 using vl::test::SinkCall;
 using vl::test::TestEventSource;
@@ -23,14 +24,6 @@ using vl::test::TestEventSource;
 class PlainUnknown final : public vl::ComObjectImpl<PlainUnknown, IUnknown> {
 public:
     using Interfaces = vl::InterfaceList<vl::Interface<IUnknown>>;
-};
-
-// A property-change sink.
-class NotifySink final : public vl::ComObjectImpl<NotifySink, IPropertyNotifySink> {
-public:
-    using Interfaces = vl::InterfaceList<vl::Interface<IPropertyNotifySink>>;
-    STDMETHODIMP OnChanged(DISPID) override { return S_OK; }
-    STDMETHODIMP OnRequestEdit(DISPID) override { return S_OK; }
 };
 
 class ConnectionPointsTest : public ::testing::Test {
@@ -150,10 +143,10 @@ TEST_F(ConnectionPointsTest, ContainerFindsAndListsBothPoints)
 
 TEST_F(ConnectionPointsTest, PropertyNotifyPointGrowsReusesSlotsAndUsesTheSinkAsCookie)
 {
-    std::vector<ComPtr<NotifySink>> sinks;
+    std::vector<ComPtr<ScriptedPropertySink>> sinks;
     std::vector<DWORD> cookies;
     for (int i = 0; i < 9; ++i) {
-        sinks.emplace_back(new NotifySink);
+        sinks.emplace_back(new ScriptedPropertySink);
         DWORD cookie = 0;
         ASSERT_EQ(notify->Advise(sinks.back().get(), &cookie), S_OK);
 #ifdef _WIN64
@@ -167,7 +160,7 @@ TEST_F(ConnectionPointsTest, PropertyNotifyPointGrowsReusesSlotsAndUsesTheSinkAs
     ASSERT_EQ(notify->Unadvise(cookies[2]), S_OK);
     EXPECT_EQ(notify->Unadvise(cookies[2]), CONNECT_E_NOCONNECTION);
     EXPECT_EQ(notify->Unadvise(0), CONNECT_E_NOCONNECTION);
-    ComPtr<NotifySink> late(new NotifySink);
+    ComPtr<ScriptedPropertySink> late(new ScriptedPropertySink);
     DWORD lateCookie = 0;
     ASSERT_EQ(notify->Advise(late.get(), &lateCookie), S_OK);
 

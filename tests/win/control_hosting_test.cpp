@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "com_server/com_object.h"
-#include "support/com_module.h"
-#include "support/product_state.h"
-#include "support/test_control.h"
+#include "fixtures/com_module.h"
+#include "fixtures/product_state.h"
+#include "fixtures/test_control.h"
 #include "support/win_handles.h"
 
 namespace {

@@ -3,13 +3,12 @@
 // a connection point keeps its control, and the last reference may go from inside any
 // event the control raises. Freed memory is poisoned in this program, so that anything
 // the control touched after its release would fail loudly (a call through a poisoned
-// table of virtual functions crashes).
+// table of virtual functions crashes, which ends the program at once).
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <malloc.h>
 #include <olectl.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -18,9 +17,9 @@
 #include <string>
 #include <vector>
 
-#include "support/adapter_fixture.h"
-#include "support/event_source.h"
-#include "support/peer_kernel.h"
+#include "fixtures/adapter_fixture.h"
+#include "fixtures/event_source.h"
+#include "fixtures/peer_kernel.h"
 
 void* operator new(std::size_t size)
 {
@@ -42,20 +41,9 @@ void operator delete(void* block, std::size_t) noexcept
 
 namespace {
 
-// A use after free crashes: the program ends at once saying so, instead of waiting for a
-// debugger.
-LONG WINAPI EndOnCrash(EXCEPTION_POINTERS* info)
-{
-    std::fprintf(stderr, "crash: exception 0x%08lX at %p\n", info->ExceptionRecord->ExceptionCode,
-                 info->ExceptionRecord->ExceptionAddress);
-    std::fflush(stderr);
-    ::TerminateProcess(::GetCurrentProcess(), 3);
-    return EXCEPTION_EXECUTE_HANDLER;
-}
-const LPTOP_LEVEL_EXCEPTION_FILTER g_previousFilter = ::SetUnhandledExceptionFilter(EndOnCrash);
-
 using vl::ComPtr;
 using vl::test::PeerKernel;
+using vl::test::ScriptedPropertySink;
 using vl::test::ScriptedSink;
 using vl::test::SinkCall;
 
@@ -64,35 +52,9 @@ constexpr DISPID kOnDestroy = 205;
 constexpr DISPID kRequestEdit = -1000;
 constexpr DISPID kChanged = -1001;
 
-class PropertySink final : public vl::ComObjectImpl<PropertySink, IPropertyNotifySink> {
-public:
-    using Interfaces = vl::InterfaceList<vl::Interface<IPropertyNotifySink>>;
-    STDMETHODIMP OnChanged(DISPID) override
-    {
-        if (onChanged) onChanged();
-        return S_OK;
-    }
-    STDMETHODIMP OnRequestEdit(DISPID) override
-    {
-        if (onRequestEdit) onRequestEdit();
-        return S_OK;
-    }
-    std::function<void()> onChanged;
-    std::function<void()> onRequestEdit;
-};
-
 class ControlLifetime : public vl::test::AdapterTest {
 protected:
-    // Connects the page's sink to `iid`'s point; the point itself is not kept.
-    void Connect(REFIID iid, IUnknown* sink)
-    {
-        ComPtr<IConnectionPointContainer> container;
-        ASSERT_EQ(control->QueryInterface(IID_IConnectionPointContainer, container.put_void()), S_OK);
-        ComPtr<IConnectionPoint> point;
-        ASSERT_EQ(container->FindConnectionPoint(iid, point.put()), S_OK);
-        DWORD cookie = 0;
-        ASSERT_EQ(point->Advise(sink, &cookie), S_OK);
-    }
+    void Connect(REFIID iid, IUnknown* sink) { ASSERT_NE(vl::test::ConnectSink(control.get(), iid, sink), 0u); }
 
     // The page lets go of the control: from now on only the control's own references are left.
     void DropControl()
@@ -169,7 +131,7 @@ protected:
         log.clear();
         ASSERT_TRUE(CreateControl());
         Connect(DIID_IVLServiceAdapterXEvents, static_cast<IDispatch*>(sink.get()));
-        const ComPtr<PropertySink> properties(new PropertySink);
+        const ComPtr<ScriptedPropertySink> properties(new ScriptedPropertySink);
         Connect(IID_IPropertyNotifySink, properties.get());
         bool dropped = false;
         auto drop = [&] {

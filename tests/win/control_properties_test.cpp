@@ -14,7 +14,7 @@
 #include "com_server/portable/component_stream.h"
 #include "com_server/portable/form_definition.h"
 #include "support/ansi_text.h"
-#include "support/control_instance.h"
+#include "fixtures/control_instance.h"
 
 namespace {
 

@@ -7,11 +7,11 @@
 
 #include <string>
 
-#include "support/adapter_fixture.h"
+#include "fixtures/adapter_fixture.h"
 #include "support/diagnostic_log.h"
 #include "support/platform_calls.h"
 #include "support/product_registry.h"
-#include "support/temp_folder.h"
+#include "fixtures/temp_folder.h"
 #include "support/widget_log.h"
 
 using namespace vl::test;

@@ -1,6 +1,6 @@
 // The built module carries the form definition as the resource the framework loads.
 #include "com_server/portable/form_definition.h"
-#include "support/test_paths.h"
+#include "fixtures/test_paths.h"
 #include "support/win_handles.h"
 
 #include <gtest/gtest.h>

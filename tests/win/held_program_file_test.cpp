@@ -9,9 +9,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "support/planted_link.h"
-#include "support/temp_folder.h"
-#include "support/test_paths.h"
+#include "fixtures/planted_link.h"
+#include "fixtures/temp_folder.h"
+#include "fixtures/test_paths.h"
 
 using namespace vl;
 using vl::test::PlantedLink;

@@ -9,11 +9,12 @@
 #include <algorithm>
 #include <regex>
 
-#include "support/adapter_fixture.h"
-#include "support/event_recorder.h"
-#include "support/stand_in_kernel.h"
-#include "support/temp_folder.h"
-#include "support/test_paths.h"
+#include "fixtures/adapter_fixture.h"
+#include "fixtures/event_recorder.h"
+#include "fixtures/child_process.h"
+#include "fixtures/kernel_client.h"
+#include "fixtures/temp_folder.h"
+#include "fixtures/test_paths.h"
 #include "support/widget_log.h"
 
 using namespace vl::test;
@@ -44,7 +45,7 @@ TEST_F(AdapterTest, FloodingKernelNeitherStallsThePageNorGrowsTheControl)
 {
     // The save is answered a second late: meanwhile the flood fills the kept messages.
     ChildProcess kernel(BuildFile(L"tools/kernel/VLWidgetKernel.exe"), L"TW;Production",
-                        {{L"VL_KERNEL_BEHAVIOUR", L"hostile:" + std::to_wstring(kFlood) + L",late:1000"}});
+                        {{{L"VL_KERNEL_BEHAVIOUR", L"hostile:" + std::to_wstring(kFlood) + L",late:1000"}}});
     ASSERT_TRUE(kernel.Started());
     ASSERT_NE(WaitForKernelWindow(10000), nullptr);
     ASSERT_TRUE(CreateControl());

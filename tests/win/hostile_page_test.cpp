@@ -6,6 +6,8 @@
 // ctest: RESOURCE_LOCK product_state
 // ctest: RESOURCE_LOCK com_registration
 // ctest-trust: test root
+// ctest-link: pagehost_objects
+// ctest: TIMEOUT 300
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <docobj.h>
@@ -18,12 +20,13 @@
 #include "com_new.h"
 #include "com_server/service_adapter_control.h" // IObjectSafety
 #include "page_document.h"
-#include "support/com_module.h"
-#include "support/control_instance.h"
-#include "support/kernel_journal.h"
+#include "fixtures/com_module.h"
+#include "fixtures/control_instance.h"
+#include "fixtures/kernel_journal.h"
+#include "fixtures/page_run.h"
 #include "support/product_registry.h"
-#include "support/product_state.h"
-#include "support/test_paths.h"
+#include "fixtures/product_state.h"
+#include "fixtures/test_paths.h"
 
 using namespace vl::test;
 
@@ -71,12 +74,11 @@ protected:
     // pagehost.exe on the page `address`, its output.
     std::string RunPage(const std::wstring& address, bool untrustedCaller)
     {
-        std::wstring commandLine = L"\"" + BuildFile(L"pagehost.exe") + L"\" --url \"" + address + L"\" --script \"" +
-                                   BuildFile(L"pages/every_method.js") + L"\"";
-        if (untrustedCaller) commandLine += L" --caller untrusted";
-        std::string output;
-        EXPECT_EQ(RunProgram(commandLine, &output, 60000), DWORD{0}) << output;
-        return output;
+        std::wstring arguments = L"--url " + Quoted(address) + L" --script " + Quoted(BuildFile(L"pages/every_method.js"));
+        if (untrustedCaller) arguments += L" --caller untrusted";
+        const PageRun run = RunPageHost(arguments);
+        EXPECT_EQ(run.exitCode, DWORD{0}) << run.output;
+        return run.output;
     }
 
     // Whether a kernel started as a page's kernel; the registration run does not count.

@@ -5,16 +5,17 @@
 // in document order, the fallback content of an object that cannot be created, the three
 // ways pages bind the control's events, window.onload and onunload, timers, and objects
 // that page script creates (new ActiveXObject) with the caller setting and the page's site.
+// ctest: TIMEOUT 300
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <string>
 
 #include "com_server/Vlserviceadapter_tlb.h"
-#include "support/com_module.h"
-#include "support/page_run.h"
-#include "support/product_state.h"
-#include "support/test_paths.h"
+#include "fixtures/com_module.h"
+#include "fixtures/page_run.h"
+#include "fixtures/product_state.h"
+#include "fixtures/test_paths.h"
 
 using namespace vl::test;
 

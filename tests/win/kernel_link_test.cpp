@@ -10,9 +10,10 @@
 
 #include "kernel_link/kernel_link.h"
 #include "kernel_link/portable/pipe_names.h"
-#include "support/peer_kernel.h"
+#include "fixtures/peer_kernel.h"
 #include "support/platform_calls.h"
-#include "support/product_state.h"
+#include "fixtures/product_state.h"
+#include "fixtures/step_log.h"
 
 using namespace vl::test;
 
@@ -210,6 +211,30 @@ TEST_F(KernelLinkTest, ARequestReadsNoFurtherThanItsDeadline)
     const auto messages = Drain(kFlood, 1000);
     ASSERT_EQ(messages.size(), static_cast<std::size_t>(kFlood));
     for (int i = 0; i < kFlood; ++i) EXPECT_EQ(messages[i].serialNum, i);
+}
+
+// A kernel that sends 300 other messages before its answer: the request keeps the first 256
+// for the pump, in order, and counts the 44 it could not keep in one log line.
+TEST_F(KernelLinkTest, ARequestKeeps256MessagesAndCountsTheRest)
+{
+    PeerOptions options;
+    options.onMessage = [](PeerKernel& peer, const vl::KernelMessage& message) {
+        if (message.cmdId != 162) return;
+        for (int i = 0; i < 300; ++i) peer.Send(2, i, "meanwhile");
+        peer.Send(162, 0, "RetData=OK");
+    };
+    Link(options);
+    StepLog log;
+    const vl::ExchangeResult result = link.Exchange(162, L"Key=k&&&&Value=v");
+    EXPECT_EQ(result.outcome, vl::ExchangeOutcome::Answered);
+    EXPECT_EQ(result.answer, L"RetData=OK");
+    EXPECT_EQ(log.Count("44 kernel messages dropped: 256 were kept already."), 1u);
+    ASSERT_EQ(link.KeptMessages(), 256u);
+    const auto kept = Drain(256, 1000);
+    ASSERT_EQ(kept.size(), 256u);
+    for (int i = 0; i < 256; ++i) EXPECT_EQ(kept[i].serialNum, i);
+    vl::KernelMessage message;
+    EXPECT_EQ(link.NextMessage(message), ERROR_NO_DATA);
 }
 
 TEST_F(KernelLinkTest, PumpIsWokenWhenBytesArrive)

@@ -8,12 +8,12 @@
 
 #include <iterator>
 
-#include "support/adapter_fixture.h"
-#include "support/control_instance.h"
-#include "support/kernel_journal.h"
+#include "fixtures/adapter_fixture.h"
+#include "fixtures/control_instance.h"
+#include "fixtures/kernel_journal.h"
 #include "support/product_registry.h"
-#include "support/step_log.h"
-#include "support/test_paths.h"
+#include "fixtures/step_log.h"
+#include "fixtures/test_paths.h"
 
 using namespace vl::test;
 

@@ -11,9 +11,10 @@
 #include <optional>
 #include <string>
 
-#include "support/com_module.h"
-#include "support/product_state.h"
-#include "support/test_paths.h"
+#include "fixtures/com_module.h"
+#include "fixtures/page_run.h"
+#include "fixtures/product_state.h"
+#include "fixtures/test_paths.h"
 
 using namespace vl::test;
 
@@ -28,18 +29,12 @@ protected:
     // Runs the page `script` of the build's pages; its output, standard error included.
     std::string RunPage(const std::wstring& script)
     {
-        wchar_t saved[256] = {};
-        const DWORD savedLength = ::GetEnvironmentVariableW(L"WINEDEBUG", saved, 256);
-        ::SetEnvironmentVariableW(L"WINEDEBUG", L"warn+heap");
-        std::string output;
-        const auto exitCode =
-            RunProgram(L"\"" + BuildFile(L"pagehost.exe") + L"\" --url http://tw.vorlink.com/page.html --script \"" +
-                           BuildFile(L"pages/" + script) + L"\"",
-                       &output, 60000);
-        ::SetEnvironmentVariableW(L"WINEDEBUG", savedLength > 0 && savedLength < 256 ? saved : nullptr);
-        EXPECT_EQ(exitCode, std::optional<DWORD>(0)) << output;
-        EXPECT_EQ(output.find(":heap:"), std::string::npos) << output;
-        return output;
+        const PageRun run = RunPageHost(L"--url http://tw.vorlink.com/page.html --script " +
+                                            Quoted(BuildFile(L"pages/" + script)),
+                                        {{L"WINEDEBUG", L"warn+heap"}});
+        EXPECT_EQ(run.exitCode, DWORD{0}) << run.output;
+        EXPECT_EQ(run.output.find(":heap:"), std::string::npos) << run.output;
+        return run.output;
     }
 };
 

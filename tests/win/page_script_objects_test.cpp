@@ -1,6 +1,7 @@
 // The page host's objects for page script, in this process: the command line, the timers,
 // the window, document and location objects as JScript and VBScript reach them, the
 // handlers of an object's events, and the element that stands for an object on the page.
+// ctest-link: pagehost_objects
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <activscp.h>
@@ -19,7 +20,7 @@
 #include "script_host.h"
 #include "script_location.h"
 #include "script_window.h"
-#include "support/result_event.h"
+#include "fixtures/result_event.h"
 #include "support/win_handles.h"
 
 using namespace vl;

@@ -2,6 +2,7 @@
 // be, first with objects that Wine itself provides, then with the control.
 // ctest: RESOURCE_LOCK product_state
 // ctest: RESOURCE_LOCK com_registration
+// ctest-link: pagehost_objects
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <docobj.h>
@@ -22,12 +23,12 @@
 #include "page_frame.h"
 #include "page_services.h"
 #include "script_host.h"
-#include "support/redirected_process.h"
-#include "support/com_module.h"
-#include "support/page_run.h"
-#include "support/result_event.h"
-#include "support/temp_folder.h"
-#include "support/test_paths.h"
+#include "fixtures/child_process.h"
+#include "fixtures/com_module.h"
+#include "fixtures/page_run.h"
+#include "fixtures/result_event.h"
+#include "fixtures/temp_folder.h"
+#include "fixtures/test_paths.h"
 
 using namespace vl;
 using namespace vl::pagehost;
@@ -232,13 +233,14 @@ public:
 
 private:
     // The page host with its standard output and error on a pipe whose reading end is kept.
-    std::unique_ptr<vl::test::RedirectedProcess> StartWithPipe(const std::wstring& arguments)
+    std::unique_ptr<vl::test::ChildProcess> StartWithPipe(const std::wstring& arguments)
     {
         SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
         UniqueHandle write;
         if (!::CreatePipe(m_read.put(), write.put(), &inheritable, 0)) return nullptr;
         ::SetHandleInformation(m_read.get(), HANDLE_FLAG_INHERIT, 0);
-        return std::make_unique<vl::test::RedirectedProcess>(PageCommandLine(arguments), nullptr, write.get(), write.get());
+        return std::make_unique<vl::test::ChildProcess>(BuildFile(L"pagehost.exe"), arguments,
+                                                        vl::test::ChildOptions{{}, nullptr, write.get(), write.get()});
     }
 
     // Appends what the pipe holds; false once the program and its pipe are gone.
@@ -258,7 +260,7 @@ private:
 
     UniqueHandle m_read;
     std::string m_buffer;
-    std::unique_ptr<vl::test::RedirectedProcess> m_child; // after m_read, which it fills
+    std::unique_ptr<vl::test::ChildProcess> m_child; // after m_read, which it fills
 };
 
 // An object that Wine certainly offers, without OLE embedding or events.

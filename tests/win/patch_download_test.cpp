@@ -2,6 +2,7 @@
 //
 // The test network as WinINet sees it: the endpoint table's patch hosts resolve to our
 // patch server, which serves the patch root and misbehaves on request.
+// ctest-twin: skip
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <wininet.h>
@@ -10,7 +11,7 @@
 #include <optional>
 #include <string>
 
-#include "support/patch_root.h"
+#include "fixtures/patch_root.h"
 #include "support/win_handles.h"
 #include "tables/portable/endpoint_table.h"
 

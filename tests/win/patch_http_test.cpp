@@ -1,5 +1,6 @@
 // The form's HTTP client against a small HTTP server run by the test on the loopback.
 // winsock2.h must come before windows.h.
+// ctest-link: ws2_32
 #include <winsock2.h>
 
 #include "support/patch_http.h"

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "support/control_instance.h"
+#include "fixtures/control_instance.h"
 
 namespace {
 

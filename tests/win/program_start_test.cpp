@@ -5,12 +5,12 @@
 
 #include <functional>
 
-#include "support/adapter_fixture.h"
-#include "support/error_box_watcher.h"
-#include "support/planted_link.h"
-#include "support/step_log.h"
-#include "support/temp_folder.h"
-#include "support/test_paths.h"
+#include "fixtures/adapter_fixture.h"
+#include "fixtures/error_box_watcher.h"
+#include "fixtures/planted_link.h"
+#include "fixtures/step_log.h"
+#include "fixtures/temp_folder.h"
+#include "fixtures/test_paths.h"
 
 using namespace vl::test;
 

@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "support/temp_folder.h"
-#include "support/test_paths.h"
+#include "fixtures/temp_folder.h"
+#include "fixtures/test_paths.h"
 #include "support/win_handles.h"
 
 using namespace vl;

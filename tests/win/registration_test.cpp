@@ -2,6 +2,7 @@
 // Self-registration of the built module through Wine's regsvr32, read back from the
 // registry: every entry, registering twice, unregistering, a module under a folder with a
 // space in its name, and a module whose type library cannot be loaded.
+// ctest-wow64: run
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -14,8 +15,8 @@
 #include "module_version.h"
 #include "support/ansi_text.h"
 #include "support/portable/version_text.h"
-#include "support/com_module.h"
-#include "support/temp_folder.h"
+#include "fixtures/com_module.h"
+#include "fixtures/temp_folder.h"
 #include "support/win_handles.h"
 
 namespace {

@@ -3,9 +3,9 @@
 #include "com_server/service_adapter_form.h"
 
 #include "com_server/Vlserviceadapter_tlb.h"
-#include "support/event_source.h"
-#include "support/product_state.h"
-#include "support/test_paths.h"
+#include "fixtures/event_source.h"
+#include "fixtures/product_state.h"
+#include "fixtures/test_paths.h"
 #include "support/win_handles.h"
 
 #include <gtest/gtest.h>

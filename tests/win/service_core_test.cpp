@@ -12,8 +12,8 @@
 #include "adapter/service_core.h"
 #include "com_server/Vlserviceadapter_tlb.h"
 #include "support/platform_calls.h"
-#include "support/adapter_fixture.h"
-#include "support/product_state.h"
+#include "fixtures/adapter_fixture.h"
+#include "fixtures/product_state.h"
 #include "support/timer_window.h"
 
 using namespace vl::test;

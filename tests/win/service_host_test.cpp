@@ -14,11 +14,11 @@
 #include <string>
 #include <vector>
 
+#include "fixtures/child_process.h"
+#include "fixtures/kernel_journal.h"
+#include "fixtures/product_state.h"
+#include "fixtures/test_paths.h"
 #include "module_version.h"
-#include "support/kernel_journal.h"
-#include "support/product_state.h"
-#include "support/redirected_process.h"
-#include "support/test_paths.h"
 #include "support/win_handles.h"
 
 using namespace vl;
@@ -69,7 +69,7 @@ public:
 
 private:
     // The host with its standard input and output on pipes whose other ends are kept.
-    std::unique_ptr<test::RedirectedProcess> Start()
+    std::unique_ptr<test::ChildProcess> Start()
     {
         SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
         UniqueHandle childInput, childOutput;
@@ -78,9 +78,9 @@ private:
             return nullptr;
         ::SetHandleInformation(m_input.get(), HANDLE_FLAG_INHERIT, 0);
         ::SetHandleInformation(m_output.get(), HANDLE_FLAG_INHERIT, 0);
-        return std::make_unique<test::RedirectedProcess>(
-            L"\"" + test::BuildFile(L"VLServiceHost.exe") + L"\" chrome-extension://test/", childInput.get(),
-            childOutput.get(), ::GetStdHandle(STD_ERROR_HANDLE));
+        return std::make_unique<test::ChildProcess>(
+            test::BuildFile(L"VLServiceHost.exe"), L"chrome-extension://test/",
+            test::ChildOptions{{}, childInput.get(), childOutput.get(), ::GetStdHandle(STD_ERROR_HANDLE)});
     }
 
     std::string ReadExactly(std::size_t size)
@@ -103,7 +103,7 @@ private:
     }
 
     UniqueHandle m_input, m_output;
-    std::unique_ptr<test::RedirectedProcess> m_child; // after the pipes, which it fills
+    std::unique_ptr<test::ChildProcess> m_child; // after the pipes, which it fills
 };
 
 class ServiceHostTest : public ::testing::Test {

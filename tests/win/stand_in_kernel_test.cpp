@@ -1,6 +1,7 @@
 // The stand-in kernel, the peer of every later test, driven through the adapter's own
 // handshake and messages.
 // ctest: RESOURCE_LOCK product_state
+// ctest-twin: skip
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -11,9 +12,10 @@
 
 #include "kernel_link/portable/message_text.h"
 #include "support/product_registry.h"
-#include "support/product_state.h"
-#include "support/stand_in_kernel.h"
-#include "support/test_paths.h"
+#include "fixtures/product_state.h"
+#include "fixtures/child_process.h"
+#include "fixtures/kernel_client.h"
+#include "fixtures/test_paths.h"
 
 using namespace vl;
 using namespace vl::test;
@@ -28,9 +30,9 @@ std::wstring KernelExe()
     return BuildFile(L"tools/kernel/VLWidgetKernel.exe");
 }
 
-EnvironmentOverrides Behaviour(const std::wstring& behaviour)
+ChildOptions Behaviour(const std::wstring& behaviour)
 {
-    return {{L"VL_KERNEL_BEHAVIOUR", behaviour}};
+    return {{{L"VL_KERNEL_BEHAVIOUR", behaviour}}};
 }
 
 class StandInKernel : public ::testing::Test {

@@ -2,6 +2,7 @@
 // the test network's patch server.
 // ctest: RESOURCE_LOCK product_state
 // ctest-netns: --short-body-for VLWidgetKernel_1_0_0_7.exe --slow-for VLWidgetKernel_1_0_0_8.exe --slow-delay-ms 1
+// ctest-twin: skip
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -10,12 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "support/patch_root.h"
+#include "fixtures/patch_root.h"
 #include "support/product_registry.h"
-#include "support/product_state.h"
-#include "support/stand_in_kernel.h"
-#include "support/temp_folder.h"
-#include "support/test_paths.h"
+#include "fixtures/product_state.h"
+#include "fixtures/child_process.h"
+#include "fixtures/temp_folder.h"
+#include "fixtures/test_paths.h"
 #include "support/widget_utility.h"
 #include "tables/portable/endpoint_table.h"
 
@@ -45,7 +46,7 @@ protected:
     static std::vector<std::wstring> Update(const std::wstring& version)
     {
         ChildProcess updater(BuildFile(L"tools/updater/VLUpdate.exe"), kRegion + L" " + version,
-                             {{L"VL_UPDATER_SOURCE", L""}});
+                             {{{L"VL_UPDATER_SOURCE", L""}}});
         EXPECT_TRUE(updater.Started());
         std::vector<std::wstring> seen;
         const DWORD start = ::GetTickCount();

@@ -1,5 +1,6 @@
 // The stand-in updater installing kernels from a folder, as the adapter's update tests use it.
 // ctest: RESOURCE_LOCK product_state
+// ctest-twin: skip
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -8,10 +9,10 @@
 
 #include "support/portable/home_folder.h"
 #include "support/product_registry.h"
-#include "support/product_state.h"
-#include "support/stand_in_kernel.h"
-#include "support/temp_folder.h"
-#include "support/test_paths.h"
+#include "fixtures/product_state.h"
+#include "fixtures/child_process.h"
+#include "fixtures/temp_folder.h"
+#include "fixtures/test_paths.h"
 #include "support/widget_utility.h"
 
 using namespace vl;
@@ -29,7 +30,7 @@ protected:
     // Runs the updater to its end; its exit code, or STILL_ACTIVE when it did not end.
     static DWORD Update(const std::wstring& parameters, const std::wstring& source)
     {
-        ChildProcess updater(BuildFile(L"tools/updater/VLUpdate.exe"), parameters, {{L"VL_UPDATER_SOURCE", source}});
+        ChildProcess updater(BuildFile(L"tools/updater/VLUpdate.exe"), parameters, {{{L"VL_UPDATER_SOURCE", source}}});
         EXPECT_TRUE(updater.Started());
         updater.WaitForExit(kRunMs);
         return updater.ExitCode();

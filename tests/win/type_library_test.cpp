@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "com_server/Vlserviceadapter_tlb.h"
-#include "support/test_paths.h"
+#include "fixtures/test_paths.h"
 #include "support/win_handles.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support/test_paths.h"
+#include "fixtures/test_paths.h"
 #include "support/win_handles.h"
 
 using vl::test::BuildFile;

@@ -11,11 +11,11 @@
 #include <functional>
 
 #include "adapter/portable/updater_choices.h"
-#include "support/adapter_fixture.h"
-#include "support/error_box_watcher.h"
-#include "support/patch_root.h"
-#include "support/temp_folder.h"
-#include "support/test_paths.h"
+#include "fixtures/adapter_fixture.h"
+#include "fixtures/error_box_watcher.h"
+#include "fixtures/patch_root.h"
+#include "fixtures/temp_folder.h"
+#include "fixtures/test_paths.h"
 #include "tables/portable/endpoint_table.h"
 
 using namespace vl::test;

@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "support/temp_folder.h"
+#include "fixtures/temp_folder.h"
 
 using namespace vl;
 using vl::test::ReadFileBytes;

@@ -1,5 +1,6 @@
 // ctest: RESOURCE_LOCK product_state
 // ctest-trust: test root
+// ctest-wow64: run
 #include "support/widget_utility.h"
 
 #include <gtest/gtest.h>
@@ -8,8 +9,8 @@
 #include <thread>
 
 #include "support/product_registry.h"
-#include "support/temp_folder.h"
-#include "support/test_paths.h"
+#include "fixtures/temp_folder.h"
+#include "fixtures/test_paths.h"
 #include "tables/portable/endpoint_table.h"
 #include "tables/portable/message_table.h"
 

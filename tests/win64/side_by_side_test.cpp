@@ -18,10 +18,10 @@
 
 #include "com_server/Vlserviceadapter_tlb.h"
 #include "support/ansi_text.h"
-#include "support/com_module.h"
-#include "support/product_state.h"
-#include "support/temp_folder.h"
-#include "support/test_paths.h"
+#include "fixtures/com_module.h"
+#include "fixtures/product_state.h"
+#include "fixtures/temp_folder.h"
+#include "fixtures/test_paths.h"
 #include "support/win_handles.h"
 
 namespace {
@@ -94,8 +94,8 @@ const std::wstring kProgId = L"VLServiceAdapter.VLServiceAdapterX";
 
 std::optional<DWORD> Regsvr32(const Side& side, bool unregister = false)
 {
-    return RunProgram(L"\"" + side.systemFolder + L"\\regsvr32.exe\" /s " + (unregister ? L"/u " : L"") + L"\"" +
-                      side.module + L"\"");
+    return RunProgram(side.systemFolder + L"\\regsvr32.exe", std::wstring(L"/s ") + (unregister ? L"/u " : L"") +
+                                                                 L"\"" + side.module + L"\"");
 }
 
 class SideBySide : public ::testing::Test {
@@ -123,7 +123,7 @@ protected:
             script, "var c = new ActiveXObject(\"VLServiceAdapter.VLServiceAdapterX\");\n"
                     "WScript.Echo(\"version \" + c.GetVersion());\n"));
         std::string output;
-        const auto code = RunProgram(L"\"" + side.systemFolder + L"\\cscript.exe\" //Nologo \"" + script + L"\"", &output);
+        const auto code = RunProgram(side.systemFolder + L"\\cscript.exe", L"//Nologo \"" + script + L"\"", &output);
         output.erase(std::remove(output.begin(), output.end(), '\r'), output.end());
         return code == 0u ? output : "exit code " + (code ? std::to_string(*code) : std::string("none")) + ": " + output;
     }
@@ -134,8 +134,7 @@ protected:
         const std::wstring script = m_temp.File(L"page.js");
         EXPECT_TRUE(vl::test::WriteFileBytes(script, code));
         std::string output;
-        RunProgram(L"\"" + side.pagehost + L"\" --url http://tw.vorlink.com/page.html --script \"" + script + L"\"",
-                   &output, 120000);
+        RunProgram(side.pagehost, L"--url http://tw.vorlink.com/page.html --script \"" + script + L"\"", &output, 120000);
         output.erase(std::remove(output.begin(), output.end(), '\r'), output.end());
         return output;
     }

@@ -1,7 +1,8 @@
 // pagehost.exe: shows a control the way a browser page does and runs the page's script
 // against it. Exit code: the script's (0 unless it called host.exit), 1 after a script
 // error, 2 for a bad command line or an unreadable script, 3 when the page could not be
-// set up (window, object, script engine).
+// set up (window, object, script engine); a crash ends it at once with the exception's
+// code, as on Windows without a debugger.
 #include <windows.h>
 #include <ole2.h>
 
@@ -10,6 +11,7 @@
 
 #include "command_line.h"
 #include "console_output.h"
+#include "crash_end.h"
 #include "page.h"
 #include "script_file.h"
 
@@ -46,6 +48,7 @@ int RunPage()
 
 int main()
 {
+    vl::EndOnCrash();
     try {
         return RunPage();
     } catch (...) {

@@ -60,16 +60,17 @@ void MessageFramer::Append(const char* data, std::size_t size)
 
 std::optional<std::string> MessageFramer::Next()
 {
-    const auto nul = m_pending.find('\0', m_start);
-    if (nul == std::string::npos) {
-        if (m_pending.size() - m_start < kPipeBufferSize) return std::nullopt;
-        std::string message = m_pending.substr(m_start, kPipeBufferSize);
+    // The NUL is looked for within one buffer's size only: a message never grows longer,
+    // whatever follows the run.
+    const std::string_view window = std::string_view(m_pending).substr(m_start, kPipeBufferSize);
+    const auto nul = window.find('\0');
+    if (nul == std::string_view::npos) {
+        if (window.size() < kPipeBufferSize) return std::nullopt;
         m_start += kPipeBufferSize;
-        return message;
+        return std::string(window);
     }
-    std::string message = m_pending.substr(m_start, nul - m_start);
-    m_start = nul + 1;
-    return message;
+    m_start += nul + 1;
+    return std::string(window.substr(0, nul));
 }
 
 } // namespace vl
