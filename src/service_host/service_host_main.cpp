@@ -1,13 +1,21 @@
 // VLServiceHost.exe: the native-messaging host that the browser starts for each page
 // connection of the vorlink! extension. It speaks the browser's framed JSON on standard
 // input and output (binary: the handles are used directly, never through text-mode
-// streams) and ends when the browser closes the port.
+// streams) and ends when the browser closes the port. It serves only the vorlink!
+// extension, as the browser names its caller in the arguments.
 #include <windows.h>
 
+#include <span>
+
+#include "extension_identity.h"
+#include "service_host/portable/browser_caller.h"
 #include "service_host/service_host_loop.h"
 
-int wmain()
+int wmain(int argc, wchar_t** argv)
 {
+    const std::span<const wchar_t* const> arguments(argv + 1, argc > 0 ? argc - 1 : 0);
+    if (!vl::IsAllowedCaller(arguments, {VL_EXTENSION_ORIGIN_WTEXT, VL_EXTENSION_GECKO_ID_WTEXT}))
+        return vl::RefuseCaller(::GetStdHandle(STD_OUTPUT_HANDLE));
     // Until the adapter's service core is built into the host, pages get the host's own
     // answers: the contract's checks, the site lock, and "not available" for each method.
     return vl::RunServiceHost(::GetStdHandle(STD_INPUT_HANDLE), ::GetStdHandle(STD_OUTPUT_HANDLE), nullptr);

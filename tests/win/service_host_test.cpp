@@ -1,6 +1,6 @@
 // VLServiceHost.exe as the browser runs it: framed JSON on its standard input and output,
 // kept binary, answers in order, long messages refused without ending the connection, and
-// a clean end when the browser closes the port.
+// a clean end when the browser closes the port; started for another extension, it refuses.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "extension_identity.h"
 #include "support/redirected_process.h"
 #include "support/test_paths.h"
 #include "support/win_handles.h"
@@ -22,10 +23,14 @@ namespace {
 constexpr DWORD kAnswerLimitMs = 10000;
 constexpr const char* kPortalPage = R"({"id":0,"page":"http://www.vorlink.com/index.html"})";
 
-// The host with both standard handles on pipes the test holds.
+// The host with both standard handles on pipes the test holds, started as Chromium starts
+// it for the vorlink! extension unless told otherwise.
 class HostProcess {
 public:
-    HostProcess() : m_child(Start()) {}
+    explicit HostProcess(const std::wstring& arguments = VL_EXTENSION_ORIGIN_WTEXT L" --parent-window=0")
+        : m_child(Start(arguments))
+    {
+    }
 
     bool Started() const { return m_child && m_child->Started(); }
 
@@ -62,7 +67,7 @@ public:
 
 private:
     // The host with its standard input and output on pipes whose other ends are kept.
-    std::unique_ptr<test::RedirectedProcess> Start()
+    std::unique_ptr<test::RedirectedProcess> Start(const std::wstring& arguments)
     {
         SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
         UniqueHandle childInput, childOutput;
@@ -72,7 +77,7 @@ private:
         ::SetHandleInformation(m_input.get(), HANDLE_FLAG_INHERIT, 0);
         ::SetHandleInformation(m_output.get(), HANDLE_FLAG_INHERIT, 0);
         return std::make_unique<test::RedirectedProcess>(
-            L"\"" + test::BuildFile(L"VLServiceHost.exe") + L"\" chrome-extension://test/", childInput.get(),
+            L"\"" + test::BuildFile(L"VLServiceHost.exe") + L"\" " + arguments, childInput.get(),
             childOutput.get(), ::GetStdHandle(STD_ERROR_HANDLE));
     }
 
@@ -162,5 +167,30 @@ TEST(ServiceHost, EndsCleanlyWhenTheBrowserClosesThePort)
         EXPECT_EQ(host.Receive(), R"({"id":0,"result":null})") << c.what;
         host.CloseInput();
         EXPECT_EQ(host.Finish(kAnswerLimitMs), 0u) << c.what;
+    }
+}
+
+TEST(ServiceHost, ServesOnlyTheExtensionTheBrowserStartedItFor)
+{
+    constexpr const char* kRefused = R"({"id":null,"error":"the vorlink! service host serves the vorlink! extension only"})";
+    struct Case {
+        std::wstring arguments;
+        bool served;
+    };
+    const Case cases[] = {
+        {L"chrome-extension://abcdefghijklmnopabcdefghijklmnop/ --parent-window=0", false},
+        {L"\"C:\\Program Files\\host.firefox.json\" other@example.com", false},
+        {L"", false},
+        {L"\"C:\\Program Files\\host.firefox.json\" " VL_EXTENSION_GECKO_ID_WTEXT, true},
+    };
+    for (const Case& c : cases) {
+        const std::string label(c.arguments.begin(), c.arguments.end());
+        HostProcess host(c.arguments);
+        ASSERT_TRUE(host.Started()) << label;
+        // A refusing host says so unasked and ends: it may be gone before a message could reach it.
+        if (c.served) host.SendBytes(HostProcess::Framed(kPortalPage));
+        EXPECT_EQ(host.Receive(), c.served ? R"({"id":0,"result":null})" : kRefused) << label;
+        host.CloseInput();
+        EXPECT_EQ(host.Finish(kAnswerLimitMs), c.served ? 0u : 2u) << label;
     }
 }
