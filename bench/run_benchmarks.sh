@@ -104,6 +104,11 @@ wine_program "$WIN/pagehost.exe" --url "http://tw.vorlink.com/bench.html" \
   --script "$(winpath "$ROOT/bench/pages/request_bench.js")"
 product_state "$WIN" reset
 
+log "the browser bridge: a portal page in headless Chromium, the extension, VLServiceHost.exe"
+product_state "$WIN" install
+collect "" node "$ROOT/bench/bridge_bench.mjs" "$WIN" "$NATIVE"
+product_state "$WIN" reset
+
 if [ -n "$WIN64" ]; then
   log "the 64-bit twin in the 64-bit prefix: handshake and requests, in process and in a page"
   win32_prefix=${VL_WINEPREFIX:-}
@@ -140,6 +145,14 @@ row	50-message burst: last OnResult after SendCommand	page.onresult.burst_ms	ms	
 row	  results of the burst delivered	page.onresult.events	events	all of the burst	50
 row	  delivery rate of the burst	page.onresult.events_per_s	events/s	one read per 100 ms tick (before)	10
 row	Initialize2 with the kernel started by it	page.initialize_ms	ms	10 s start + 12 s handshake limit	22000
+section	The browser bridge: a portal page in headless Chromium, the extension, VLServiceHost.exe under Wine
+row	VLService.connect(): a host started for the connection, median of 5	bridge.connect_ms	ms	the control's load + first instance	load.total_ms
+row	A call the host answers itself (GetVersion), page to host and back, median	bridge.host.median	ms	the host alone over its pipes, median	bridge.direct.median
+row	  99th percentile	bridge.host.p99	ms	the host alone, p99	bridge.direct.p99
+row	  against the raw pipe round trip	bridge.host.median	ms	raw pipe, median	pipe.raw.median
+row	The host alone over its standard pipes (GetVersion), median	bridge.direct.median	ms	raw pipe, median	pipe.raw.median
+row	50 such calls at once, until the last answer	bridge.host_burst_ms	ms	50 x one call's median	bridge.host.median*50
+row	  the same 50 to the host alone	bridge.host_burst_ms	ms	the host alone	bridge.direct_burst_ms
 section	The physical floor: one message written and its answer read with the codec
 row	Raw pipe round trip (peer thread), median	pipe.raw.median	ms	1 ms	1
 row	Raw pipe round trip (peer thread), 99th percentile	pipe.raw.p99	ms	1 ms	1
@@ -294,6 +307,16 @@ COMMAND="./run bench"
   echo "  the committed private regions (VirtualQuery), which a heap commits in larger steps."
   echo "  Wine leaves PROCESS_MEMORY_COUNTERS_EX.PrivateUsage at 0; memory on Wine's Unix side"
   echo "  (X11 client data, the wineserver's window records) is in neither."
+  echo "- The browser bridge (bench/bridge_bench.mjs): where a call's time goes. \"The host alone\""
+  echo "  is VLServiceHost.exe under Wine answering over its standard pipes (framing, JSON, the"
+  echo "  contract's checks and the answer: the Wine pipe hops of the native-messaging transport"
+  echo "  and the host's own work). The same call from the page adds Chromium's part: the page's"
+  echo "  MessagePort to the content script, the extension's messaging to its service worker (another"
+  echo "  process), the worker's native port and the browser process's pipe to the host, and the same"
+  echo "  way back; the difference of the two rows is that part. A request that reaches the kernel"
+  echo "  adds the link's round trip, which the control's rows above show (in process, and through"
+  echo "  the page host). connect() starts one host process per connection under Wine. Page times are"
+  echo "  read with performance.now(), which Chromium coarsens to 0.1 ms."
   # Sections that other commands write (./run package's sizes, the long fuzzing run's figures) stay.
   [ -f "$RESULTS" ] && sed -n '/^## /,$p' "$RESULTS" | sed '1s/^/\n/'
 } >"$RESULTS.new"
