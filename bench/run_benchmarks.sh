@@ -315,8 +315,10 @@ COMMAND="./run bench"
   echo "  process), the worker's native port and the browser process's pipe to the host, and the same"
   echo "  way back; the difference of the two rows is that part. A request that reaches the kernel"
   echo "  adds the link's round trip, which the control's rows above show (in process, and through"
-  echo "  the page host). connect() starts one host process per connection under Wine. Page times are"
-  echo "  read with performance.now(), which Chromium coarsens to 0.1 ms."
+  echo "  the page host). The two rows of 50 calls at once show where a burst waits: the host alone"
+  echo "  answers them back to back, and what the page's burst takes beyond that is the browser"
+  echo "  passing the messages one by one. connect() starts one host process per connection under"
+  echo "  Wine. Page times are read with performance.now(), which Chromium coarsens to 0.1 ms."
   # Sections that other commands write (./run package's sizes, the long fuzzing run's figures) stay.
   [ -f "$RESULTS" ] && sed -n '/^## /,$p' "$RESULTS" | sed '1s/^/\n/'
 } >"$RESULTS.new"
