@@ -1,6 +1,7 @@
 // The browser bridge's benchmark: requests as a portal page in headless Chromium sees them,
-// through the extension and VLServiceHost.exe under Wine (tools/browser/chromium_session.mjs),
-// and the host alone over its standard pipes, for where the time goes. Prints
+// through the extension and VLServiceHost.exe under Wine (tools/browser/chromium_session.mjs);
+// for where the time goes, the page's path to an extension's service worker alone (the
+// echo extension) and the host alone over its standard pipes. Prints
 // "figure <key> <value> <unit>" lines, or "missing <key> <reason>" for what it could not
 // measure; run by bench/run_benchmarks.sh with the signed stand-in kernel installed.
 //
@@ -51,6 +52,26 @@ const IN_PAGE = `(async () => {
   let start = performance.now();
   await Promise.all(Array.from({ length: 50 }, () => adapter.GetVersion().catch(() => {})));
   lines.push(\`figure bridge.host_burst_ms \${performance.now() - start} ms\`);
+
+  // The same path without the host: the benchmark's echo extension (bench/echo_extension)
+  // carries each message to its service worker and back as the vorlink! extension does.
+  const echo = await new Promise((resolve) => {
+    const channel = new MessageChannel();
+    const waiting = [];
+    channel.port1.onmessage = () => waiting.shift()();
+    resolve(() => new Promise((answered) => { waiting.push(answered); channel.port1.postMessage({}); }));
+    window.postMessage({ vlbench: "connect" }, "*", [channel.port2]);
+  });
+  const echoes = [];
+  for (let i = 0; i < ROUND_TRIPS; i++) {
+    start = performance.now();
+    await echo();
+    echoes.push(performance.now() - start);
+  }
+  lines.push(...latency("bridge.echo", echoes));
+  start = performance.now();
+  await Promise.all(Array.from({ length: 50 }, echo));
+  lines.push(\`figure bridge.echo_burst_ms \${performance.now() - start} ms\`);
 
   const linked = await adapter.Initialize2("TW;Production", "1.0.0.10", "", 10000, location.href).catch((e) => e.message);
   if (linked !== 0) {
@@ -145,7 +166,11 @@ const lines = [];
 try {
   lines.push(...await hostAlone());
   const browser = await ChromiumSession.start(win32Dir, {
-    env: { VL_NATIVE_DIR: nativeDir, VL_BROWSER_PROFILE: path.join(win32Dir, "browser", "bench-profile") },
+    env: {
+      VL_NATIVE_DIR: nativeDir,
+      VL_BROWSER_PROFILE: path.join(win32Dir, "browser", "bench-profile"),
+      VL_BROWSER_MORE_EXTENSIONS: path.join(ROOT, "bench", "echo_extension"),
+    },
     timeoutMs: 120000,
   });
   try {

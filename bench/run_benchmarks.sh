@@ -150,9 +150,12 @@ row	VLService.connect(): a host started for the connection, median of 5	bridge.c
 row	A call the host answers itself (GetVersion), page to host and back, median	bridge.host.median	ms	the host alone over its pipes, median	bridge.direct.median
 row	  99th percentile	bridge.host.p99	ms	the host alone, p99	bridge.direct.p99
 row	  against the raw pipe round trip	bridge.host.median	ms	raw pipe, median	pipe.raw.median
-row	The host alone over its standard pipes (GetVersion), median	bridge.direct.median	ms	raw pipe, median	pipe.raw.median
+row	  of it, the page to the extension's service worker and back (echo extension), median	bridge.echo.median	ms	the whole call, median	bridge.host.median
+row	  of it, the host alone over its standard pipes, median	bridge.direct.median	ms	the whole call, median	bridge.host.median
+row	The host alone, against the raw pipe round trip	bridge.direct.median	ms	raw pipe, median	pipe.raw.median
 row	50 such calls at once, until the last answer	bridge.host_burst_ms	ms	50 x one call's median	bridge.host.median*50
-row	  the same 50 to the host alone	bridge.host_burst_ms	ms	the host alone	bridge.direct_burst_ms
+row	  of it, 50 echoes at once (the page to the service worker and back)	bridge.echo_burst_ms	ms	the 50 calls	bridge.host_burst_ms
+row	  of it, the same 50 to the host alone	bridge.direct_burst_ms	ms	the 50 calls	bridge.host_burst_ms
 section	The physical floor: one message written and its answer read with the codec
 row	Raw pipe round trip (peer thread), median	pipe.raw.median	ms	1 ms	1
 row	Raw pipe round trip (peer thread), 99th percentile	pipe.raw.p99	ms	1 ms	1
@@ -307,13 +310,14 @@ COMMAND="./run bench"
   echo "  the committed private regions (VirtualQuery), which a heap commits in larger steps."
   echo "  Wine leaves PROCESS_MEMORY_COUNTERS_EX.PrivateUsage at 0; memory on Wine's Unix side"
   echo "  (X11 client data, the wineserver's window records) is in neither."
-  echo "- The browser bridge (bench/bridge_bench.mjs): where a call's time goes. \"The host alone\""
-  echo "  is VLServiceHost.exe under Wine answering over its standard pipes (framing, JSON, the"
-  echo "  contract's checks and the answer: the Wine pipe hops of the native-messaging transport"
-  echo "  and the host's own work). The same call from the page adds Chromium's part: the page's"
-  echo "  MessagePort to the content script, the extension's messaging to its service worker (another"
-  echo "  process), the worker's native port and the browser process's pipe to the host, and the same"
-  echo "  way back; the difference of the two rows is that part. A request that reaches the kernel"
+  echo "- The browser bridge (bench/bridge_bench.mjs): where a call's time goes. A call from the page"
+  echo "  takes three legs each way: the page's MessagePort to the content script and the extension's"
+  echo "  messaging to its service worker (another process), measured alone by the benchmark's echo"
+  echo "  extension (bench/echo_extension, the same relay answering in its worker); the worker's native"
+  echo "  port through the browser process to the host's standard input and back, which is what is"
+  echo "  left; and VLServiceHost.exe under Wine itself (framing, JSON, the contract's checks, the"
+  echo "  answer, and Wine's pipe reads and writes), measured alone over its pipes. The \"of it\" rows"
+  echo "  give each measured leg's share of the whole call. A request that reaches the kernel"
   echo "  adds the link's round trip, which the control's rows above show (in process, and through"
   echo "  the page host). The two rows of 50 calls at once show where a burst waits: the host alone"
   echo "  answers them back to back, and what the page's burst takes beyond that is the browser"
