@@ -5,7 +5,8 @@
 #     its manifests), and the signatures verify (osslsigncode, and the control's own
 #     publisher check on the extracted module);
 #   - the browser bridge (32-bit only): each host manifest allows only the extension, the
-#     extension's zips hold the release build (the store's without a "key");
+#     extension's zips hold the release build (the store's without a "key"), and Firefox ESR
+#     takes its zip (tools/browser/firefox.sh: root, as the ctest runs);
 #   - in a throwaway Wine prefix of its own, the platform's cabinet extraction and INF
 #     installer (advpack's LaunchINFSection through rundll32) install and register the
 #     control: its ProgID resolves, its server is the installed file, a script host
@@ -25,8 +26,8 @@
 #
 #   tests/package/package_test.sh <Windows build dir> [--twin <64-bit build dir>]
 #
-# The ctests package_install and package_install_twin, with DISPLAY set. Root is not
-# needed. Exit status 0 when every check passed; what each step printed is kept in
+# The ctests package_install and package_install_twin, with DISPLAY set; root for the
+# Firefox check's test network. Exit status 0 when every check passed; what each step printed is kept in
 # <tested build dir>/package_test.
 set -uo pipefail
 
@@ -139,6 +140,13 @@ if [ -z "$TWIN" ]; then
   check "the stores' zip holds the Chromium release build without its key" \
     zip_holds extension-chromium.zip "$native/extension/chromium" '<   "key":'
   check "the Firefox zip holds the Firefox release build" zip_holds extension-firefox.zip "$native/extension/firefox" ""
+  # The store's zip as Firefox ESR installs it, unsigned, reaching this tree's host.
+  firefox_connects() {
+    VL_FIREFOX_EXTENSION=$DIST/extension-firefox.zip VL_FIREFOX_PROFILE=$WORK/firefox \
+      "$ROOT/tools/browser/firefox.sh" "$WIN" "http://www.vorlink.com/demo.html?report" 2>>"$WORK/firefox.log" |
+      grep -qx "    connected from http://www.vorlink.com/demo.html?report"
+  }
+  check "Firefox ESR installs the Firefox zip and a portal page connects through the host" firefox_connects
 fi
 if [ -n "$TWIN" ]; then
   check "the twin's cabinet holds the 64-bit module" \

@@ -9,8 +9,9 @@
 #   80 (Firefox has no host resolver rules), the test root trusted and the Wine programs on a
 #   throwaway layer over the tree's prefix, the signed stand-in kernel in its home folder;
 # - a fresh profile, <win32>/browser/firefox or $VL_FIREFOX_PROFILE, with the extension's
-#   Firefox build of the native tree ($VL_NATIVE_DIR, default <win32>/../native) in its
-#   extensions folder (unsigned: Firefox ESR honours xpinstall.signatures.required), and
+#   Firefox build of the native tree ($VL_NATIVE_DIR, default <win32>/../native), or the zip
+#   in $VL_FIREFOX_EXTENSION (the package's), in its extensions folder (unsigned: Firefox ESR
+#   honours xpinstall.signatures.required), and
 #   the host's Firefox manifest in <profile>/home/.mozilla/native-messaging-hosts (the
 #   browser's HOME), whose "path" runs VLServiceHost.exe under Wine.
 # The page reports by requesting "/report?<text>"; the script prints the text and ends
@@ -42,7 +43,11 @@ SCRIPT
   sed "s|{{HOST_PATH}}|$PROFILE/service_host.sh|" "$NATIVE/extension/native_messaging_host.firefox.json" \
     >"$PROFILE/home/.mozilla/native-messaging-hosts/$HOST_NAME.json"
   gecko_id=$(sed -n 's/.*"gecko": {"id": "\([^"]*\)".*/\1/p' "$NATIVE/extension/firefox/manifest.json")
-  (cd "$NATIVE/extension/firefox" && cmake -E tar cf "$PROFILE/extensions/$gecko_id.xpi" --format=zip -- *)
+  if [ -n "${VL_FIREFOX_EXTENSION:-}" ]; then
+    cp "$VL_FIREFOX_EXTENSION" "$PROFILE/extensions/$gecko_id.xpi"
+  else
+    (cd "$NATIVE/extension/firefox" && cmake -E tar cf "$PROFILE/extensions/$gecko_id.xpi" --format=zip -- *)
+  fi
   # An unsigned extension in the profile's folder, enabled without asking; no first-run
   # pages, no HTTPS upgrades (the pages are plain HTTP on loopback).
   cat >"$PROFILE/user.js" <<'PREFS'
