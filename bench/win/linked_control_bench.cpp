@@ -20,6 +20,7 @@
 
 #include "bench_report.h"
 #include "control_module.h"
+#include "kernel/stand_in_commands.h"
 #include "process_measures.h"
 #include "support/event_recorder.h"
 #include "support/product_state.h"
@@ -36,7 +37,7 @@ constexpr wchar_t kRegion[] = L"TW;Production";
 constexpr wchar_t kKernelVersion[] = L"1.0.0.10";
 constexpr int kHandshakes = 10;
 constexpr int kRequests = 200;
-constexpr ULONG kBurstCmd = 100;
+constexpr ULONG kBurstCmd = vl::stand_in_command::kBurst;
 constexpr ULONG kBurstSerial = 4242;
 constexpr int kBurstCount = 50;
 constexpr DWORD kBurstLimitMs = 15000;

@@ -1,20 +1,21 @@
 // pipe_round_trip_bench: the floor under every request of the control. One kernel message
-// is written and its answer read with the control's codec, on a pipe pair made as the
-// control makes it (byte stream, non-blocking server ends, 4 KiB buffers), the answer
-// polled without pauses:
+// is written and its answer read through the control's own pipe ends (KernelPipe: server
+// ends made as the control makes them, overlapped, 4 KiB buffers), the reader waiting on
+// the pipe's ready event as the control's request does:
 //   - against a peer thread of this program that answers each message as soon as it
 //     arrives (the cost of the pipes themselves);
-//   - against the stand-in kernel's echo (a CmdID it does not know comes back), which
-//     serves its pipes by polling.
+//   - against the stand-in kernel's echo (a CmdID it does not know comes back).
 #include <windows.h>
 
 #include <exception>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "bench_report.h"
-#include "kernel_link/pipe_message_codec.h"
+#include "kernel_link/kernel_pipe.h"
+#include "kernel_link/portable/kernel_commands.h"
 #include "kernel_link/portable/pipe_names.h"
 #include "support/stand_in_kernel.h"
 #include "support/test_paths.h"
@@ -23,45 +24,39 @@ namespace {
 
 using vl::bench::Stopwatch;
 
+// A page command the stand-in kernel does not know: it comes back as an echo.
 constexpr int kEchoCmd = 2;
-constexpr int kLeaveNotice = 1;
 constexpr int kPeerRoundTrips = 2000;
 constexpr int kKernelRoundTrips = 200;
-constexpr double kGiveUpMs = 5000;
+constexpr DWORD kGiveUpMs = 5000;
 
-// Polls `read` until a message with `cmdId` arrives; false on a pipe error or after kGiveUpMs.
-template <typename Read>
-bool PollFor(int cmdId, Read read)
+// The next message from `pipe`, waiting as the control's request waits; nothing on a pipe
+// error or after kGiveUpMs.
+std::optional<vl::KernelMessage> NextMessage(vl::KernelPipe& pipe)
 {
-    const Stopwatch watch;
-    for (;;) {
-        int gotCmd = 0;
-        const long status = read(gotCmd);
-        if (status == 0 && gotCmd == cmdId) return true;
-        if (status != 0 && status != ERROR_NO_DATA && status != vl::kMalformedMessage) return false;
-        if (watch.Milliseconds() > kGiveUpMs) return false;
-    }
+    vl::KernelMessage message;
+    if (pipe.ReadBy(message, ::GetTickCount() + kGiveUpMs) != 0) return std::nullopt;
+    return message;
 }
 
-// The other end of a pair, as a thread: blocking reads, every message sent back at once,
-// until the leave notice.
+bool Write(vl::KernelPipe& pipe, int cmdId, int serialNum, const std::wstring& params)
+{
+    bool cut = false;
+    return pipe.WriteMessage(cmdId, serialNum, params, ::GetTickCount() + kGiveUpMs, cut) == 0;
+}
+
+// The other end of a pair, as a thread: every message sent back at once, until the leave
+// notice.
 void EchoPeer(std::uint32_t pipeId) noexcept
 {
     try {
-        vl::UniqueHandle toServer(::CreateFileW(vl::ReadPipeName(pipeId).c_str(), GENERIC_WRITE, 0, nullptr,
-                                                OPEN_EXISTING, 0, nullptr));
-        vl::UniqueHandle fromServer(::CreateFileW(vl::WritePipeName(pipeId).c_str(), GENERIC_READ, 0, nullptr,
-                                                  OPEN_EXISTING, 0, nullptr));
+        auto toServer = vl::KernelPipe::OpenClientEnd(vl::ReadPipeName(pipeId), GENERIC_WRITE);
+        auto fromServer = vl::KernelPipe::OpenClientEnd(vl::WritePipeName(pipeId), GENERIC_READ);
         if (!toServer || !fromServer) return;
-        vl::CVLPipeMessageCodec codec;
-        std::vector<wchar_t> params(vl::kPipeBufferSize);
         for (;;) {
-            int cmdId = 0;
-            int serialNum = 0;
-            const long status = codec.ReadPipeMessage(fromServer.get(), cmdId, serialNum, params.data(), params.size());
-            if (status == vl::kMalformedMessage) continue;
-            if (status != 0 || cmdId == kLeaveNotice) return;
-            if (codec.WritePipeMessage(toServer.get(), cmdId, serialNum, params.data()) != 0) return;
+            const auto message = NextMessage(*fromServer);
+            if (!message || message->cmdId == vl::kernel_command::kLeaveNotice) return;
+            if (!Write(*toServer, message->cmdId, message->serialNum, message->params)) return;
         }
     } catch (const std::exception&) {
         // The measuring side sees the silence and reports it.
@@ -71,31 +66,26 @@ void EchoPeer(std::uint32_t pipeId) noexcept
 void MeasurePeerThread()
 {
     const std::uint32_t pipeId = vl::test::NewPipeId();
-    vl::UniqueHandle readPipe(vl::CreateKernelPipe(vl::ReadPipeName(pipeId), PIPE_ACCESS_INBOUND));
-    vl::UniqueHandle writePipe(vl::CreateKernelPipe(vl::WritePipeName(pipeId), PIPE_ACCESS_OUTBOUND));
+    auto readPipe = vl::KernelPipe::CreateServerEnd(vl::ReadPipeName(pipeId), PIPE_ACCESS_INBOUND, true);
+    auto writePipe = vl::KernelPipe::CreateServerEnd(vl::WritePipeName(pipeId), PIPE_ACCESS_OUTBOUND, true);
     if (!readPipe || !writePipe) {
         vl::bench::PrintMissing("pipe.raw", "the pipe pair could not be created");
         return;
     }
     std::thread peer(EchoPeer, pipeId);
-    vl::CVLPipeMessageCodec codec;
-    std::vector<wchar_t> params(vl::kPipeBufferSize);
-    auto read = [&](int& cmdId) {
-        int serialNum = 0;
-        return codec.ReadPipeMessage(readPipe.get(), cmdId, serialNum, params.data(), params.size());
-    };
+    const DWORD connectDeadline = ::GetTickCount() + kGiveUpMs;
     std::vector<double> samples;
-    const int warmUp = kPeerRoundTrips / 10;
-    for (int i = 0; i < warmUp + kPeerRoundTrips; ++i) {
-        const Stopwatch watch;
-        // Until the peer has connected, writes fail with ERROR_PIPE_LISTENING.
-        while (codec.WritePipeMessage(writePipe.get(), kEchoCmd, i, L"Key=score&&&&Value=42") == ERROR_PIPE_LISTENING &&
-               watch.Milliseconds() < kGiveUpMs)
-            ::Sleep(1);
-        if (!PollFor(kEchoCmd, read)) break;
-        if (i >= warmUp) samples.push_back(watch.Milliseconds());
+    if (readPipe->WaitForClient(connectDeadline) && writePipe->WaitForClient(connectDeadline)) {
+        const int warmUp = kPeerRoundTrips / 10;
+        for (int i = 0; i < warmUp + kPeerRoundTrips; ++i) {
+            const Stopwatch watch;
+            if (!Write(*writePipe, kEchoCmd, i, L"Key=score&&&&Value=42")) break;
+            const auto answer = NextMessage(*readPipe);
+            if (!answer || answer->cmdId != kEchoCmd) break;
+            if (i >= warmUp) samples.push_back(watch.Milliseconds());
+        }
+        Write(*writePipe, vl::kernel_command::kLeaveNotice, 0, L"");
     }
-    codec.WritePipeMessage(writePipe.get(), kLeaveNotice, 0, L"");
     writePipe.reset();
     readPipe.reset();
     peer.join();
@@ -118,18 +108,13 @@ void MeasureStandInKernel()
         vl::bench::PrintMissing("pipe.kernel", "no link to the stand-in kernel: " + client.Failure());
         return;
     }
-    auto read = [&](int& cmdId) {
-        const auto message = client.Receive(0);
-        if (message) cmdId = message->cmdId;
-        return message ? 0L : client.LastStatus();
-    };
     std::vector<double> samples;
     for (int i = 0; i < kKernelRoundTrips; ++i) {
         const Stopwatch watch;
-        if (client.Send(kEchoCmd, i, L"Key=score&&&&Value=42") != 0 || !PollFor(kEchoCmd, read)) break;
+        if (client.Send(kEchoCmd, i, L"Key=score&&&&Value=42") != 0 || !client.Await(kEchoCmd, kGiveUpMs)) break;
         samples.push_back(watch.Milliseconds());
     }
-    client.Send(kLeaveNotice, 0, L"");
+    client.Send(vl::kernel_command::kLeaveNotice, 0, L"");
     kernel.WaitForExit(5000);
     if (samples.size() != static_cast<std::size_t>(kKernelRoundTrips)) {
         vl::bench::PrintMissing("pipe.kernel", "the stand-in kernel stopped answering");

@@ -2,9 +2,9 @@
 
 #include <utility>
 
-#include "com_server/error_info.h"
 #include "com_server/event_proxy.h"
 #include "kernel_link/kernel_launcher.h"
+#include "kernel_link/portable/kernel_commands.h"
 #include "support/development_mode.h"
 #include "support/diagnostic_log.h"
 #include "support/product_registry.h"
@@ -87,9 +87,8 @@ bool TVLServiceAdapterXImpl::StartWidgetKernel()
 
 HRESULT TVLServiceAdapterXImpl::ShutdownWidgetKernel()
 {
-    constexpr int kLeaveNotice = 1;
     SetReadPipeTimer(false);
-    m_Link.Send(kLeaveNotice, 0, L"");
+    m_Link.Send(vl::kernel_command::kLeaveNotice, 0, L"");
     vl::WaitForKernelToLeave(*m_pUtility);
     m_hKernelWnd = FindKernelWindow();
     ClosePipes();
@@ -113,7 +112,7 @@ HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::GetVersion(BSTR* szVersion)
 {
     if (!szVersion) return E_POINTER;
     if (!IsCallerAllowed()) {
-        vl::SetDeniedResult(szVersion);
+        SetDeniedResult(szVersion);
         return S_OK;
     }
     *szVersion = ::SysAllocString(kControlVersion);

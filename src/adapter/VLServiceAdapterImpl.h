@@ -11,7 +11,7 @@
 #include <optional>
 #include <string>
 
-#include "adapter/automation_guard.h"
+#include "com_server/exception_boundary.h"
 #include "com_server/service_adapter_control.h"
 #include "com_server/service_adapter_form.h"
 #include "kernel_link/kernel_link.h"
@@ -54,8 +54,7 @@ public:
     // One tick of the form's m_ReadPipeTimer, or a wake when kernel bytes arrived.
     void OnReadPipeTimer() override;
     void OnKernelMessage(int cmdId, int serialNum, const std::wstring& params);
-    // The answer's parameter text, or nothing when no answer came.
-    std::optional<std::wstring> ExchangeRequest(int cmdId, const std::wstring& params);
+    vl::ExchangeResult ExchangeRequest(int cmdId, const std::wstring& params) { return m_Link.Exchange(cmdId, params); }
 
     // Kernel process.
     HWND FindKernelWindow();
@@ -90,23 +89,24 @@ private:
     // The site lock: whether the hosting page may use the control.
     bool IsPageAllowed() noexcept;
     // The body of a page's method, run only when IsCallerAllowed: a refused call has no
-    // effect and answers the denied result. Nothing thrown leaves it.
+    // effect and answers the denied result (VLS_PERMISSION_DENIED, or "Failure" for a text).
+    // A throw answers the page's failure result and S_FALSE.
     template <typename Out, typename Body>
     HRESULT PageMethod(Out* out, Body&& body)
     {
-        return vl::GuardedMethod(out, [&] {
-            if (!IsCallerAllowed()) {
-                vl::SetDeniedResult(out);
-                return S_OK;
-            }
-            return body();
+        return vl::CatchReturnPageFailure(out, [&] {
+            if (IsCallerAllowed()) return body();
+            SetDeniedResult(out);
+            return S_OK;
         });
     }
     template <typename Body>
     HRESULT PageMethod(Body&& body)
     {
-        return vl::GuardedMethod([&] { return IsCallerAllowed() ? body() : S_OK; });
+        return vl::CatchReturn(S_FALSE, [&] { return IsCallerAllowed() ? body() : S_OK; });
     }
+    static void SetDeniedResult(ULONG* out) { *out = VLS_PERMISSION_DENIED; }
+    static void SetDeniedResult(BSTR* out) { vl::SetFailureResult(out); }
     // A reference that keeps the object alive across calls that may run page script.
     vl::ComPtr<IUnknown> KeepAlive() { return vl::ComPtr<IUnknown>(static_cast<IVLServiceAdapterX*>(this)); }
     void CreateHomeFolders();
@@ -140,9 +140,10 @@ private:
     bool IsUpdaterRecentEnough(const std::wstring& updaterPath);
     bool IsLocalUpdaterUsable(const std::wstring& updaterPath);
     std::wstring ProgramVerb() const;
-    // Runs a waiting request: link check, log line, exchange; the answer's "RetData=".
-    enum class RequestOutcome { LinkDown, Refused, Unanswered, Answered };
-    RequestOutcome RunRequest(int cmdId, const std::wstring& params, const wchar_t* logText, std::wstring& retData);
+    // Runs a waiting request: link check, log line, exchange; nothing when the link is down.
+    std::optional<vl::ExchangeResult> RunRequest(int cmdId, const std::wstring& params, const wchar_t* logText);
+    // The "RetData=" field of an answer.
+    std::wstring RetData(const vl::ExchangeResult& answered);
 
     HWND m_hKernelWnd = nullptr;
     std::wstring m_szRegionVer;

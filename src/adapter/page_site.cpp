@@ -68,26 +68,22 @@ bool TVLServiceAdapterXImpl::IsSiteLockInForce()
 bool TVLServiceAdapterXImpl::IsCallerAllowed() noexcept
 {
     if (!IsPageAllowed()) return false;
-    try {
-        // Before the call goes on.
-        RegisterKernelServer();
-    } catch (...) {
-        // The run is not the call's business: the call goes on.
-    }
+    // Before the call goes on; the run is not the call's business, and the call goes on
+    // whatever became of it.
+    vl::CatchIgnore([&] { RegisterKernelServer(); });
     return true;
 }
 
 bool TVLServiceAdapterXImpl::IsPageAllowed() noexcept
 {
-    try {
+    // Without an address there is no portal page.
+    return vl::CatchReturn(false, [&] {
         if (!IsSiteLockInForce()) return true;
         // Read at every call: the page may have navigated, and never taken from the
         // page's own arguments.
         const std::wstring address = ReadPageAddress();
         if (vl::IsPortalPage(address, InDevelopmentMode())) return true;
         VL_LOG(L"refused a call of the page [%s].\n", address.c_str());
-    } catch (...) {
-        // Without an address there is no portal page.
-    }
-    return false;
+        return false;
+    });
 }

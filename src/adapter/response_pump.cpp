@@ -2,14 +2,12 @@
 // runs on the ticks of the form's m_ReadPipeTimer and whenever the link wakes it because
 // kernel bytes arrived; the request exchange switches it off while it waits.
 #include "adapter/VLServiceAdapterImpl.h"
-#include "kernel_link/pipe_message_codec.h"
+#include "kernel_link/portable/kernel_commands.h"
 
 namespace {
 
 // Messages handled per wake; more wait for the next one, so the page's own input runs.
 constexpr int kMessagesPerWake = 16;
-
-constexpr int kCloseNotice = 167;
 
 // Whether the page's input, painting or timers wait in the thread's queue.
 bool PageMessagesWaiting()
@@ -68,25 +66,21 @@ void TVLServiceAdapterXImpl::OnReadPipeTimer()
 
 void TVLServiceAdapterXImpl::OnKernelMessage(int cmdId, int serialNum, const std::wstring& params)
 {
+    namespace command = vl::kernel_command;
     switch (cmdId) {
-    case kCloseNotice:
+    case command::kCloseNotice:
         SetReadPipeTimer(false);
-        m_Link.Send(kCloseNotice, 0, L"NON");
+        m_Link.Send(command::kCloseNotice, 0, L"NON");
         ClosePipes();
         return;
-    case 3:
-    case 5:
-    case 6:
-    case 166:
+    case command::kRegistration:
+    case command::kGreeting:
+    case command::kRegistrationAnswer:
+    case command::kRetDataNotice:
         return;
     default:
         if (params.empty()) return;
         vl::UniqueBstr text(params);
         Fire_OnResult(static_cast<ULONG>(cmdId), static_cast<ULONG>(serialNum), text.get());
     }
-}
-
-std::optional<std::wstring> TVLServiceAdapterXImpl::ExchangeRequest(int cmdId, const std::wstring& params)
-{
-    return m_Link.Exchange(cmdId, params);
 }

@@ -2,14 +2,14 @@
 
 #include <atomic>
 
-#include "com_server/error_info.h"
+#include "com_server/exception_boundary.h"
 #include "com_server/server_module.h"
 
 namespace vl {
 
 HRESULT ClassFactory::Create(InstanceCreator createInstance, REFIID iid, void** out)
 {
-    return ReportingExceptions(GUID_NULL, [&] { return CreateComInstance<ClassFactory>(nullptr, iid, out, createInstance); });
+    return CatchReturnErrorInfo(GUID_NULL, [&] { return CreateComInstance<ClassFactory>(nullptr, iid, out, createInstance); });
 }
 
 HRESULT ClassFactory::CreateInstance(IUnknown* outer, REFIID iid, void** out)
@@ -17,7 +17,7 @@ HRESULT ClassFactory::CreateInstance(IUnknown* outer, REFIID iid, void** out)
     if (!out) return E_POINTER;
     *out = nullptr;
     if (outer && !::IsEqualIID(iid, IID_IUnknown)) return CLASS_E_NOAGGREGATION;
-    return ReportingExceptions(GUID_NULL, [&] { return m_createInstance(outer, iid, out); });
+    return CatchReturnErrorInfo(GUID_NULL, [&] { return m_createInstance(outer, iid, out); });
 }
 
 HRESULT ClassFactory::LockServer(BOOL lock)

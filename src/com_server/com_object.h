@@ -141,20 +141,6 @@ private:
     Inner m_inner{*this};
 };
 
-// The body of a COM method: nothing thrown inside leaves it. Out of memory becomes
-// E_OUTOFMEMORY, anything else E_UNEXPECTED.
-template <typename Body>
-HRESULT Guarded(Body&& body) noexcept
-{
-    try {
-        return body();
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_UNEXPECTED;
-    }
-}
-
 // Creates a T, standalone or (with an outer object) aggregated; the instance creator of
 // every class of the module. The new object holds a reference during its final
 // construction, so that references taken and dropped inside it cannot destroy it; when

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "com_server/Vlserviceadapter_tlb.h"
+#include "com_server/exception_boundary.h"
 
 namespace vl {
 
@@ -149,15 +150,14 @@ STDMETHODIMP ConnectionPoint::Advise(IUnknown* sink, DWORD* cookie)
     const HRESULT hr = sink->QueryInterface(m_iid, connected.put_void());
     if (hr == E_NOINTERFACE) return CONNECT_E_CANNOTCONNECT;
     if (FAILED(hr)) return hr;
-    try {
+    // A slot that cannot be made is the point's limit.
+    return CatchReturn(CONNECT_E_ADVISELIMIT, [&] {
         Slot* slot = EmptySlot();
         if (!slot) return CONNECT_E_ADVISELIMIT;
         *slot = std::move(connected);
         *cookie = CookieOf(*slot);
         return S_OK;
-    } catch (const std::bad_alloc&) {
-        return CONNECT_E_ADVISELIMIT;
-    }
+    });
 }
 
 STDMETHODIMP ConnectionPoint::Unadvise(DWORD cookie)
@@ -173,14 +173,12 @@ STDMETHODIMP ConnectionPoint::EnumConnections(IEnumConnections** connections)
 {
     if (!connections) return E_POINTER;
     *connections = nullptr;
-    try {
+    return CatchReturnHresult([&] {
         auto held = std::make_shared<std::vector<HeldConnection>>();
         for (const Slot& slot : Slots())
             if (slot) held->push_back({slot, CookieOf(slot)});
         return ConnectionEnumerator::Make(std::move(held), 0, connections);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
 void ConnectionPoint::Disconnect()
@@ -272,14 +270,12 @@ HRESULT ConnectionPoints::EnumConnectionPoints(IEnumConnectionPoints** points)
 {
     if (!points) return E_POINTER;
     *points = nullptr;
-    try {
+    return CatchReturnHresult([&] {
         auto held = std::make_shared<std::vector<ComPtr<IConnectionPoint>>>();
         held->emplace_back(&m_events);
         held->emplace_back(&m_propertyNotify);
         return PointEnumerator::Make(std::move(held), 0, points);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }
 
 } // namespace vl

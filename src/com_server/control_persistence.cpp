@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "com_server/error_info.h"
+#include "com_server/exception_boundary.h"
 #include "com_server/portable/component_stream.h"
 #include "com_server/service_adapter_form.h"
 #include "support/ansi_text.h"
@@ -88,7 +88,7 @@ HRESULT TVLServiceAdapterXControl::InitNew()
 HRESULT TVLServiceAdapterXControl::Load(LPSTREAM stream)
 {
     if (!stream) return E_POINTER;
-    return vl::ReportingExceptions(GUID_NULL, [&] {
+    return vl::CatchReturnErrorInfo(GUID_NULL, [&] {
         std::vector<std::uint8_t> bytes;
         if (const HRESULT hr = ReadBounded(*stream, bytes); FAILED(hr))
             return ReportStreamFailure(L"Stream read error", hr);
@@ -115,7 +115,7 @@ HRESULT TVLServiceAdapterXControl::Load(LPSTREAM stream)
 HRESULT TVLServiceAdapterXControl::Save(LPSTREAM stream, BOOL)
 {
     if (!stream) return E_POINTER;
-    return vl::ReportingExceptions(GUID_NULL, [&] {
+    return vl::CatchReturnErrorInfo(GUID_NULL, [&] {
         const auto bytes = vl::WriteComponentStream(m_form->SaveRecord());
         if (!bytes) return ReportFailure(vl::AnsiToWide(bytes.Error().Text()));
         if (const HRESULT hr = WriteBuffered(*stream, *bytes); FAILED(hr))

@@ -12,7 +12,7 @@
 #include <string>
 #include <type_traits>
 
-#include "com_server/error_info.h"
+#include "com_server/exception_boundary.h"
 #include "com_server/service_adapter_form.h"
 #include "support/ansi_text.h"
 #include "support/win_handles.h"
@@ -62,7 +62,7 @@ HRESULT ReadProperty(T* value, Read read)
 {
     if (!value) return E_POINTER;
     *value = T{};
-    return vl::ReportingExceptions(IID_IVLServiceAdapterX, [&] {
+    return vl::CatchReturnErrorInfo(IID_IVLServiceAdapterX, [&] {
         *value = Automation<T>::Out(read());
         return S_OK;
     });
@@ -169,7 +169,7 @@ HRESULT ColorOf(VARIANT& value, OLE_COLOR& color)
 template <typename Store>
 HRESULT TVLServiceAdapterXControl::WriteProperty(DISPID dispid, Store&& store)
 {
-    return vl::ReportingExceptions(IID_IVLServiceAdapterX, [&] {
+    return vl::CatchReturnErrorInfo(IID_IVLServiceAdapterX, [&] {
         // A sink may let go of the control's last reference while it is asked.
         const ComPtr<IUnknown> keepAlive(ControllingUnknown());
         IConnectionPointContainer& container = *this;
@@ -211,7 +211,7 @@ HRESULT TVLServiceAdapterXControl::WriteProperty(DISPID dispid, Store&& store)
     {                                                                                    \
         if (!Value) return E_POINTER;                                                    \
         *Value = nullptr;                                                                \
-        return vl::ReportingExceptions(IID_IVLServiceAdapterX, [&] {                     \
+        return vl::CatchReturnErrorInfo(IID_IVLServiceAdapterX, [&] {                     \
             return NewFontObject(m_form->Name(), m_form->PixelsPerInch(), Value);        \
         });                                                                              \
     }                                                                                    \

@@ -1,6 +1,6 @@
 // The failure path of the control's property members, GetVersion, instance creation,
-// persistence and self-registration: an exception becomes the thread's error information
-// and the call returns DISP_E_EXCEPTION.
+// persistence and self-registration: a failure becomes the thread's error information and
+// the call returns DISP_E_EXCEPTION (CatchReturnErrorInfo, exception_boundary.h, for a throw).
 #pragma once
 
 #include <windows.h>
@@ -16,16 +16,5 @@ HRESULT ReportException(REFIID iid, std::wstring_view description);
 // Inside a catch block: reports the exception being handled; its message is the
 // description (empty when it carries none).
 HRESULT ReportCurrentException(REFIID iid);
-
-// Runs body (returning HRESULT); an exception leaving it is reported for iid.
-template <typename Body>
-HRESULT ReportingExceptions(REFIID iid, Body&& body) noexcept
-{
-    try {
-        return body();
-    } catch (...) {
-        return ReportCurrentException(iid);
-    }
-}
 
 } // namespace vl

@@ -2,6 +2,7 @@
 
 #include "com_server/Vlserviceadapter_tlb.h"
 #include "com_server/connection_points.h"
+#include "com_server/exception_boundary.h"
 #include "com_server/service_adapter_form.h"
 
 namespace {
@@ -28,12 +29,11 @@ void CProxyIVLServiceAdapterXEvents::Raise(DISPID dispid, VARIANTARG* arguments,
         DISPPARAMS parameters{arguments, nullptr, count, 0};
         EXCEPINFO info{};
         UINT argumentError = 0;
-        try {
+        vl::CatchIgnore([&] {
             const HRESULT hr = sink->Invoke(dispid, IID_NULL, LOCALE_SYSTEM_DEFAULT, DISPATCH_METHOD, &parameters,
                                             result, &info, &argumentError);
             if (hr == DISP_E_EXCEPTION && info.pfnDeferredFillIn) info.pfnDeferredFillIn(&info);
-        } catch (...) {
-        }
+        });
         ClearExceptionInfo(info);
         if (result) ::VariantClear(result);
     }

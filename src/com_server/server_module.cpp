@@ -1,6 +1,6 @@
 #include "com_server/server_module.h"
 
-#include <new>
+#include "com_server/exception_boundary.h"
 
 namespace vl {
 
@@ -23,12 +23,10 @@ void ServerModule::Term()
 HRESULT ServerModule::AddTermFunc(TermFunc func, DWORD_PTR data)
 {
     CriticalSectionLock lock(m_typeInfoLock);
-    try {
+    return CatchReturnHresult([&] {
         m_termSteps.push_front({func, data});
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
-    return S_OK;
+        return S_OK;
+    });
 }
 
 ServerModule& Module()

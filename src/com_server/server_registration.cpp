@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "com_server/Vlserviceadapter_tlb.h"
-#include "com_server/error_info.h"
+#include "com_server/exception_boundary.h"
 #include "com_server/server_module.h"
 #include "support/ansi_text.h"
 #include "support/win_handles.h"
@@ -168,7 +168,7 @@ std::string RegistrationPath(HINSTANCE module)
 
 HRESULT UpdateControlRegistry(bool doRegister)
 {
-    return ReportingExceptions(GUID_NULL, [&] {
+    return CatchReturnErrorInfo(GUID_NULL, [&] {
         const std::string path = RegistrationPath(Module().Instance());
         if (doRegister) return RegisterControl(path);
         UnregisterControl(path);
@@ -182,7 +182,7 @@ HRESULT RegisterServer(std::span<ClassObjectEntry> table)
         const HRESULT hr = entry.updateRegistry(true);
         if (FAILED(hr)) return hr;
     }
-    return ReportingExceptions(GUID_NULL, [] { return RegisterModuleTypeLib(Module().Instance()); });
+    return CatchReturnErrorInfo(GUID_NULL, [] { return RegisterModuleTypeLib(Module().Instance()); });
 }
 
 HRESULT UnregisterServer(std::span<ClassObjectEntry> table)

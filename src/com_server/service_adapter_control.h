@@ -232,7 +232,6 @@ private:
     HRESULT ShowProperties();
     bool AmbientUserMode();
     void HandOutViewChange();
-    SIZEL FormExtent() const;
 
     std::unique_ptr<TVLServiceAdapterX> m_form;
     std::unique_ptr<vl::ConnectionPoints> m_connectionPoints;

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "com_server/Vlserviceadapter_tlb.h"
+#include "com_server/exception_boundary.h"
 #include "com_server/portable/form_definition.h"
 #include "com_server/server_module.h"
 #include "support/ansi_text.h"
@@ -161,10 +162,9 @@ std::string AnsiFromStream(std::u16string_view text)
 template <typename Hook, typename... Args>
 void CallHook(const Hook& hook, Args&... args)
 {
-    try {
+    vl::CatchIgnore([&] {
         if (hook) hook(args...);
-    } catch (...) {
-    }
+    });
 }
 
 } // namespace
@@ -460,17 +460,17 @@ void TVLServiceAdapterX::SetActive(bool active)
 
 LRESULT CALLBACK TVLServiceAdapterX::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    try {
+    std::optional<LRESULT> handled;
+    vl::CatchIgnore([&] {
         if (message == WM_NCCREATE) {
             auto* form = static_cast<TVLServiceAdapterX*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
             ::SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
             form->m_window.reset(window);
         }
         if (auto* form = reinterpret_cast<TVLServiceAdapterX*>(::GetWindowLongPtrA(window, GWLP_USERDATA)))
-            return form->HandleMessage(message, wParam, lParam);
-    } catch (...) {
-    }
-    return ::DefWindowProcA(window, message, wParam, lParam);
+            handled = form->HandleMessage(message, wParam, lParam);
+    });
+    return handled ? *handled : ::DefWindowProcA(window, message, wParam, lParam);
 }
 
 // A hook may destroy the form (a page handler may release the control), so each branch

@@ -3,6 +3,8 @@
 #include <cwchar>
 #include <new>
 
+#include "com_server/exception_boundary.h"
+
 namespace vl {
 
 TypeInfoCache::TypeInfoCache(const GUID& libid, WORD major, WORD minor, const GUID& guid, ServerModule& module)
@@ -37,24 +39,22 @@ std::shared_ptr<const TypeInfoCache::Loaded> TypeInfoCache::Load(LCID lcid, HRES
     hr = S_OK;
     if (m_loaded) return m_loaded;
 
-    try {
+    hr = CatchReturnHresult([&] {
         ComPtr<ITypeLib> library;
-        hr = ::LoadRegTypeLib(m_libid, m_major, m_minor, lcid, library.put());
+        HRESULT loadHr = ::LoadRegTypeLib(m_libid, m_major, m_minor, lcid, library.put());
         ComPtr<ITypeInfo> info;
-        if (SUCCEEDED(hr)) hr = library->GetTypeInfoOfGuid(m_guid, info.put());
-        if (SUCCEEDED(hr)) {
-            auto loaded = std::make_shared<Loaded>();
-            ComPtr<ITypeInfo2> info2;
-            if (SUCCEEDED(info.As(info2)))
-                loaded->info = ComPtr<ITypeInfo>(info2.get());
-            else
-                loaded->info = info;
-            loaded->names = ReadNames(loaded->info.get());
-            m_loaded = std::move(loaded);
-        }
-    } catch (const std::bad_alloc&) {
-        hr = E_OUTOFMEMORY;
-    }
+        if (SUCCEEDED(loadHr)) loadHr = library->GetTypeInfoOfGuid(m_guid, info.put());
+        if (FAILED(loadHr)) return loadHr;
+        auto loaded = std::make_shared<Loaded>();
+        ComPtr<ITypeInfo2> info2;
+        if (SUCCEEDED(info.As(info2)))
+            loaded->info = ComPtr<ITypeInfo>(info2.get());
+        else
+            loaded->info = info;
+        loaded->names = ReadNames(loaded->info.get());
+        m_loaded = std::move(loaded);
+        return loadHr;
+    });
     // Every pass, failed or not, leaves a release step: a later successful pass is then
     // certain to be cleaned up at unload.
     m_module.AddTermFunc(&TypeInfoCache::ReleaseStep, reinterpret_cast<DWORD_PTR>(this));

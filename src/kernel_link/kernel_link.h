@@ -32,6 +32,16 @@ protected:
     ~IKernelLinkHost() = default;
 };
 
+// What became of a request: refused before anything was written (it would not be one
+// message, or too many requests wait already), written but not answered in time, or
+// answered with the parameter text in `answer`.
+enum class ExchangeOutcome { Refused, Unanswered, Answered };
+
+struct ExchangeResult {
+    ExchangeOutcome outcome = ExchangeOutcome::Refused;
+    std::wstring answer;
+};
+
 class KernelLink {
 public:
     // How long a request waits for its answer, and how often it is written in that time.
@@ -56,20 +66,18 @@ public:
     // Closes the pair and drops what was kept of it. The pipe number stays.
     void Close();
 
-    // Whether another request may wait now: false while kMaxExchangeDepth requests wait.
-    bool MayExchange() const { return m_exchangeDepth < kMaxExchangeDepth; }
     // Writes the request and waits for the message with its CmdID, running the thread's
-    // window messages meanwhile; the answer's parameter text, or nothing.
-    std::optional<std::wstring> Exchange(int cmdId, const std::wstring& params);
+    // window messages meanwhile. Refused while kMaxExchangeDepth requests wait.
+    ExchangeResult Exchange(int cmdId, const std::wstring& params);
     // The pump's next message: the kept ones first, then the read pipe. 0 with `message`
     // set, or the read status.
     long NextMessage(KernelMessage& message);
     // After NextMessage found nothing: the pump's wake message is posted once when bytes
     // arrive (or the kernel closes its end).
     void WatchReadPipe();
-    // One message on the write pipe: 0, ERROR_INSUFFICIENT_BUFFER for one that does not
-    // fit (nothing written), or the write's error. A message cut by a failed write ends
-    // the link: the kernel would read it glued to the next one.
+    // One message on the write pipe: 0, kNotOneMessage (nothing written), or the write's
+    // error. A message cut by a failed write ends the link: the kernel would read it glued
+    // to the next one.
     long Send(int cmdId, int serialNum, const std::wstring& params);
 
     DWORD PipeId() const { return m_dwPipeID; }
@@ -84,7 +92,7 @@ private:
     // Ends what belonged to the current pair: its wake, its kept messages and the waits of
     // its requests.
     void ForgetPair();
-    long SendBy(int cmdId, int serialNum, const std::wstring& params, DWORD deadline);
+    long WriteBytes(const std::string& bytes, DWORD deadline);
     long ReadMessage(KernelMessage& message);
     void KeepMessage(KernelMessage message);
     void KeepWaitingMessages();

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "kernel_link/pipe_message_codec.h"
+#include "kernel_link/portable/pipe_names.h"
 #include "support/ansi_text.h"
 #include "support/user_and_administrators_security.h"
 
@@ -26,6 +26,13 @@ std::optional<DWORD> WaitingBytes(HANDLE pipe, long& error)
 
 } // namespace
 
+std::optional<std::string> MessageBytes(int cmdId, int serialNum, std::wstring_view params)
+{
+    auto text = FormatKernelMessage(cmdId, serialNum, WideToAnsi(params));
+    if (text) text->push_back('\0');
+    return text;
+}
+
 DWORD TimeLeft(DWORD deadline)
 {
     const auto left = static_cast<LONG>(deadline - ::GetTickCount());
@@ -42,6 +49,17 @@ std::unique_ptr<KernelPipe> KernelPipe::CreateServerEnd(const std::wstring& name
                                          1, kPipeBufferSize, kPipeBufferSize, 0, security.Attributes()));
     if (!pipe) return nullptr;
     return std::make_unique<KernelPipe>(std::move(pipe));
+}
+
+std::unique_ptr<KernelPipe> CreateMainPipe(DWORD deadline)
+{
+    // Another adapter holds the main pipe only for the moment of its own notice.
+    constexpr DWORD kRetryMs = 10;
+    for (;;) {
+        if (auto pipe = KernelPipe::CreateServerEnd(kKernelMainPipeName, PIPE_ACCESS_OUTBOUND, false)) return pipe;
+        if (TimeLeft(deadline) == 0) return nullptr;
+        ::Sleep(kRetryMs);
+    }
 }
 
 std::unique_ptr<KernelPipe> KernelPipe::OpenClientEnd(const std::wstring& name, DWORD access)
@@ -109,7 +127,12 @@ long KernelPipe::StartRead()
 long KernelPipe::Read(KernelMessage& message)
 {
     for (;;) {
-        if (auto text = m_framer.Next()) return DecodeKernelMessage(*text, message);
+        if (auto text = m_framer.Next()) {
+            auto parsed = ParseKernelMessage(AnsiToWide(*text));
+            if (!parsed) return kMalformedMessage;
+            message = std::move(*parsed);
+            return 0;
+        }
         if (!m_reading) {
             if (const long error = StartRead()) return error;
         }
@@ -123,6 +146,18 @@ long KernelPipe::Read(KernelMessage& message)
             const auto more = WaitingBytes(m_handle.get(), error);
             if (more && *more == 0) m_framer.Append("", 1);
         }
+    }
+}
+
+long KernelPipe::ReadBy(KernelMessage& message, DWORD deadline)
+{
+    for (;;) {
+        const long status = Read(message);
+        if (status != ERROR_NO_DATA && status != kMalformedMessage) return status;
+        // A peer that keeps sending malformed bytes gets no longer than one that sends none.
+        if (TimeLeft(deadline) == 0) return WAIT_TIMEOUT;
+        if (status == ERROR_NO_DATA && ::WaitForSingleObject(m_readyEvent.get(), TimeLeft(deadline)) != WAIT_OBJECT_0)
+            return WAIT_TIMEOUT;
     }
 }
 
@@ -151,10 +186,8 @@ long KernelPipe::Write(const std::string& bytes, DWORD deadline, bool& cut)
 long KernelPipe::WriteMessage(int cmdId, int serialNum, const std::wstring& params, DWORD deadline, bool& cut)
 {
     cut = false;
-    auto text = FormatKernelMessage(cmdId, serialNum, WideToAnsi(params));
-    if (!text) return ERROR_INSUFFICIENT_BUFFER;
-    text->push_back('\0');
-    return Write(*text, deadline, cut);
+    const auto bytes = MessageBytes(cmdId, serialNum, params);
+    return bytes ? Write(*bytes, deadline, cut) : kNotOneMessage;
 }
 
 } // namespace vl

@@ -9,12 +9,25 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "kernel_link/portable/message_text.h"
 #include "support/win_handles.h"
 
 namespace vl {
+
+// Read status of bytes that held no CmdID and SerialNum: they are dropped.
+inline constexpr long kMalformedMessage = -1;
+// Write status of a message that would not reach the other end as one whole message: longer
+// than a message may be, or with a NUL in its parameters, which would end it early and let
+// the rest pass as a message of its own. Nothing is written.
+inline constexpr long kNotOneMessage = ERROR_INSUFFICIENT_BUFFER;
+
+// A message as it goes on a pipe: its text in the ANSI code page and the NUL that ends it;
+// nothing when it would not be one message.
+std::optional<std::string> MessageBytes(int cmdId, int serialNum, std::wstring_view params);
 
 class KernelPipe {
 public:
@@ -47,13 +60,15 @@ public:
     // Bytes that end a read without a NUL, with nothing more waiting in the pipe, are one
     // message; when more is waiting they are joined with it.
     long Read(KernelMessage& message);
+    // The next message, waiting on ReadyEvent until the tick count `deadline`: as Read, with
+    // malformed bytes passed over and WAIT_TIMEOUT once the deadline has passed.
+    long ReadBy(KernelMessage& message, DWORD deadline);
 
     // Writes `bytes` whole, waiting at most until `deadline`: 0 or the error code (258 when
     // the deadline passed). `cut` tells that part of the bytes went out before the write
     // failed: the stream then holds half a message and must not be used any more.
     long Write(const std::string& bytes, DWORD deadline, bool& cut);
-    // Formats and writes a message with its NUL; ERROR_INSUFFICIENT_BUFFER when it does not
-    // fit, and nothing is written.
+    // Formats and writes a message with its NUL; kNotOneMessage when it would not be one.
     long WriteMessage(int cmdId, int serialNum, const std::wstring& params, DWORD deadline, bool& cut);
 
 private:
@@ -70,6 +85,10 @@ private:
     MessageFramer m_framer;
     char m_buffer[kPipeBufferSize];
 };
+
+// The server end of the kernel's main pipe, made once no other adapter holds it, at
+// latest by the tick count `deadline`; null after that.
+std::unique_ptr<KernelPipe> CreateMainPipe(DWORD deadline);
 
 // Milliseconds left until the tick count `deadline`; 0 once it has passed.
 DWORD TimeLeft(DWORD deadline);

@@ -11,6 +11,7 @@
 #include "service_host/standard_input_reader.h"
 #include "service_host/standard_output_writer.h"
 #include "support/development_mode.h"
+#include "support/portable/exception_boundary.h"
 
 namespace vl {
 namespace {
@@ -60,11 +61,7 @@ int Serve(HANDLE input, HANDLE output, AdapterServiceFactory factory)
 
 int RunServiceHost(HANDLE input, HANDLE output, AdapterServiceFactory factory) noexcept
 {
-    try {
-        return Serve(input, output, std::move(factory));
-    } catch (...) {
-        return 1;
-    }
+    return CatchReturn(1, [&] { return Serve(input, output, std::move(factory)); });
 }
 
 int RefuseCaller(HANDLE output) noexcept

@@ -3,6 +3,8 @@
 #include <thread>
 #include <utility>
 
+#include "support/portable/exception_boundary.h"
+
 namespace vl {
 namespace {
 
@@ -26,19 +28,14 @@ void ReadUntilClosed(HANDLE input, InboundMessages& inbound)
 
 bool StartStandardInputReader(HANDLE input, std::shared_ptr<InboundMessages> inbound)
 {
-    try {
+    return CatchReturn(false, [&] {
         std::thread([input, inbound = std::move(inbound)]() noexcept {
-            try {
-                ReadUntilClosed(input, *inbound);
-            } catch (...) {
-                // Out of memory: the input counts as ended, and the host ends cleanly.
-            }
+            // Out of memory: the input counts as ended, and the host ends cleanly.
+            CatchIgnore([&] { ReadUntilClosed(input, *inbound); });
             inbound->Close();
         }).detach();
         return true;
-    } catch (...) {
-        return false;
-    }
+    });
 }
 
 } // namespace vl

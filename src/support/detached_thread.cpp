@@ -4,6 +4,8 @@
 
 #include <memory>
 
+#include "support/portable/exception_boundary.h"
+
 namespace vl {
 
 namespace {
@@ -19,11 +21,8 @@ DWORD WINAPI RunDetached(void* parameter)
     {
         const std::unique_ptr<ThreadStart> start(static_cast<ThreadStart*>(parameter));
         module = start->module;
-        try {
-            start->work();
-        } catch (...) {
-            // Nobody waits for this thread: there is no one to tell.
-        }
+        // Nobody waits for this thread: there is no one to tell.
+        CatchIgnore(start->work);
     }
     // The module may be unloaded as soon as its last reference goes: the thread must not
     // return into it.

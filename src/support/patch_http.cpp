@@ -8,6 +8,7 @@
 
 #include "support/cancellable_request.h"
 #include "support/detached_thread.h"
+#include "support/portable/exception_boundary.h"
 #include "support/portable/shown_text.h"
 #include "support/win_handles.h"
 
@@ -258,11 +259,11 @@ HttpResult PatchHttp::Send(const std::wstring& url, const wchar_t* verb, bool re
     if (!m_settings.allowCookies) transfer->flags |= INTERNET_FLAG_NO_COOKIES;
     transfer->readBody = readBody;
     if (!transfer->changed || !StartDetachedThread([transfer] {
-            try {
-                Exchange(*transfer);
-            } catch (const std::exception&) {
+            if (!CatchReturn(false, [&] {
+                    Exchange(*transfer);
+                    return true;
+                }))
                 transfer->result.error = L"Not enough memory for the answer";
-            }
             CriticalSectionLock guard(transfer->lock);
             transfer->finished = true;
             ::SetEvent(transfer->changed.get());

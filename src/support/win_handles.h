@@ -114,6 +114,15 @@ struct MemoryDcTraits {
 };
 using UniqueMemoryDc = UniqueResource<MemoryDcTraits>;
 
+// The screen's device context (GetDC of no window), for sizes and compatible bitmaps.
+struct ScreenDcTraits {
+    using Type = HDC;
+    static Type Empty() { return nullptr; }
+    static bool IsValid(Type h) { return h != nullptr; }
+    static void Close(Type h) { ::ReleaseDC(nullptr, h); }
+};
+using UniqueScreenDc = UniqueResource<ScreenDcTraits>;
+
 struct InternetHandleTraits {
     using Type = HINTERNET;
     static Type Empty() { return nullptr; }

@@ -59,7 +59,8 @@ check() { # <what> <command...>: one check, reported either way
 }
 same() { [ "$1" = "$2" ] || { echo "    '$1' is not '$2'"; return 1; }; }
 not() { ! "$@"; }
-windows_path() { printf 'Z:%s' "$1" | tr / '\\'; }
+# shellcheck source=../../tools/common/windows_path.sh
+. "$ROOT/tools/common/windows_path.sh"
 
 # Windows programs run in the throwaway prefix, each ended after $1 seconds at the latest.
 wine_in_prefix() {

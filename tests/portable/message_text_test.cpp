@@ -16,13 +16,16 @@ TEST(KernelMessageFormat, WritesTheFieldsAsSignedDecimals)
               "CmdID=-1&&&&SerialNum=7&&&&Params=x");
 }
 
-TEST(KernelMessageFormat, RefusesAMessageThatDoesNotFitInsteadOfCuttingIt)
+TEST(KernelMessageFormat, RefusesWhatWouldNotBeOneWholeMessageInsteadOfCuttingIt)
 {
     const std::string head = "CmdID=162&&&&SerialNum=0&&&&Params=";
     const std::string fits(kMaxMessageTextBytes - head.size(), 'v');
     ASSERT_TRUE(FormatKernelMessage(162, 0, fits));
     EXPECT_EQ(FormatKernelMessage(162, 0, fits)->size(), kMaxMessageTextBytes);
     EXPECT_FALSE(FormatKernelMessage(162, 0, fits + "v"));
+    // A NUL anywhere in the parameters would make a second message of the rest.
+    const std::string withNul[] = {std::string(1, '\0'), std::string("Key=a\0CmdID=1", 13), std::string("v\0", 2)};
+    for (const std::string& params : withNul) EXPECT_FALSE(FormatKernelMessage(162, 0, params)) << params.size();
 }
 
 TEST(KernelMessageKeys, FindsTheFirstOccurrenceUpToTheSeparator)

@@ -5,7 +5,7 @@
 
 #include <thread>
 
-#include "kernel_link/pipe_message_codec.h"
+#include "kernel_link/kernel_pipe.h"
 #include "kernel_link/portable/pipe_names.h"
 #include "support/adapter_fixture.h"
 #include "support/event_recorder.h"
@@ -107,18 +107,16 @@ TEST_F(AdapterTest, NoKernelListeningGivesUpAndLeavesNothingOpen)
     EXPECT_EQ(adapter->WritePipe(), nullptr);
     EXPECT_FALSE(PumpEnabled());
     // The main pipe and the pair are free again.
-    vl::UniqueHandle mainPipe(vl::CreateKernelPipe(vl::kKernelMainPipeName, PIPE_ACCESS_OUTBOUND));
-    EXPECT_TRUE(mainPipe.valid());
-    vl::UniqueHandle readPipe(vl::CreateKernelPipe(vl::ReadPipeName(adapter->PipeId()), PIPE_ACCESS_INBOUND));
-    EXPECT_TRUE(readPipe.valid());
+    EXPECT_TRUE(vl::KernelPipe::CreateServerEnd(vl::kKernelMainPipeName, PIPE_ACCESS_OUTBOUND, false));
+    EXPECT_TRUE(vl::KernelPipe::CreateServerEnd(vl::ReadPipeName(adapter->PipeId()), PIPE_ACCESS_INBOUND, true));
 }
 
 TEST_F(LinkedAdapterTest, WaitsForTheMainPipeThatAnotherAdapterHolds)
 {
     ASSERT_TRUE(CreateControl());
     // Another adapter offers the main pipe for two seconds; the kernel arrives after it.
-    vl::UniqueHandle held(vl::CreateKernelPipe(vl::kKernelMainPipeName, PIPE_ACCESS_OUTBOUND));
-    ASSERT_TRUE(held.valid());
+    auto held = vl::KernelPipe::CreateServerEnd(vl::kKernelMainPipeName, PIPE_ACCESS_OUTBOUND, false);
+    ASSERT_TRUE(held);
     std::thread release([&] {
         ::Sleep(2000);
         held.reset();

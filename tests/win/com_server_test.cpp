@@ -15,7 +15,7 @@
 #include <string>
 
 #include "com_server/class_factory.h"
-#include "com_server/error_info.h"
+#include "com_server/exception_boundary.h"
 #include "com_server/server_module.h"
 #include "support/com_module.h"
 #include "support/product_state.h"
@@ -480,7 +480,7 @@ TEST(ControlInterfaces, QuickActivateConnectsTheContainersEventSink)
 
 TEST(ErrorPath, ExceptionBecomesTheThreadsErrorInformation)
 {
-    const HRESULT hr = vl::ReportingExceptions(__uuidof(IVLServiceAdapterX), []() -> HRESULT {
+    const HRESULT hr = vl::CatchReturnErrorInfo(__uuidof(IVLServiceAdapterX), []() -> HRESULT {
         throw std::runtime_error("Form refused the value");
     });
     EXPECT_EQ(hr, DISP_E_EXCEPTION);
@@ -495,10 +495,32 @@ TEST(ErrorPath, ExceptionBecomesTheThreadsErrorInformation)
     EXPECT_EQ(source.str(), L"VLServiceAdapter.VLServiceAdapterX");
     EXPECT_TRUE(::IsEqualGUID(guid, __uuidof(IVLServiceAdapterX)));
 
-    EXPECT_EQ(vl::ReportingExceptions(GUID_NULL, []() -> HRESULT { throw 7; }), DISP_E_EXCEPTION);
+    EXPECT_EQ(vl::CatchReturnErrorInfo(GUID_NULL, []() -> HRESULT { throw 7; }), DISP_E_EXCEPTION);
     ASSERT_EQ(::GetErrorInfo(0, info.put()), S_OK);
     info->GetDescription(description.put());
     EXPECT_EQ(description.str(), L"");
+}
+
+TEST(ErrorPath, EachBoundaryAnswersAThrowAsItsNameSays)
+{
+    const auto outOfMemory = []() -> HRESULT { throw std::bad_alloc(); };
+    const auto anything = []() -> HRESULT { throw 7; };
+    EXPECT_EQ(vl::CatchReturnHresult(outOfMemory), E_OUTOFMEMORY);
+    EXPECT_EQ(vl::CatchReturnHresult(anything), E_UNEXPECTED);
+
+    ULONG result = VLS_OK;
+    EXPECT_EQ(vl::CatchReturnPageFailure(&result, outOfMemory), S_FALSE);
+    EXPECT_EQ(result, static_cast<ULONG>(VLS_FAIL));
+    vl::UniqueBstr text;
+    EXPECT_EQ(vl::CatchReturnPageFailure(text.put(), anything), S_FALSE);
+    EXPECT_EQ(text.str(), L"Failure");
+    bool ran = false;
+    EXPECT_EQ(vl::CatchReturnPageFailure(static_cast<ULONG*>(nullptr), [&] {
+                  ran = true;
+                  return S_OK;
+              }),
+              E_POINTER);
+    EXPECT_FALSE(ran);
 }
 
 // --- The built module's exports ---------------------------------------------------------

@@ -9,7 +9,6 @@
 #include <thread>
 
 #include "kernel_link/kernel_link.h"
-#include "kernel_link/pipe_message_codec.h"
 #include "kernel_link/portable/pipe_names.h"
 #include "support/peer_kernel.h"
 #include "support/platform_calls.h"
@@ -141,7 +140,9 @@ TEST_F(KernelLinkTest, ExchangeTakesItsAnswerAndKeepsTheRestForThePump)
     PeerOptions options;
     options.onMessage = AnswerSaveAfterAnUnrelatedMessage;
     Link(options);
-    EXPECT_EQ(link.Exchange(162, L"Key=k&&&&Value=v"), std::optional<std::wstring>(L"RetData=OK"));
+    const vl::ExchangeResult result = link.Exchange(162, L"Key=k&&&&Value=v");
+    EXPECT_EQ(result.outcome, vl::ExchangeOutcome::Answered);
+    EXPECT_EQ(result.answer, L"RetData=OK");
     EXPECT_TRUE(host.pumpOn);
     const auto kept = Drain(1, 1000);
     ASSERT_EQ(kept.size(), 1u);
@@ -153,20 +154,38 @@ TEST_F(KernelLinkTest, KeptMessagesGoWithTheirPair)
     PeerOptions options;
     options.onMessage = AnswerSaveAfterAnUnrelatedMessage;
     Link(options);
-    ASSERT_TRUE(link.Exchange(162, L"Key=k&&&&Value=v"));
+    ASSERT_EQ(link.Exchange(162, L"Key=k&&&&Value=v").outcome, vl::ExchangeOutcome::Answered);
     ASSERT_EQ(link.KeptMessages(), 1u);
     link.Close();
     EXPECT_EQ(link.KeptMessages(), 0u);
 
     // A new handshake starts without what the earlier pair left, too.
     Link(options);
-    ASSERT_TRUE(link.Exchange(162, L"Key=k&&&&Value=v"));
+    ASSERT_EQ(link.Exchange(162, L"Key=k&&&&Value=v").outcome, vl::ExchangeOutcome::Answered);
     ASSERT_EQ(link.KeptMessages(), 1u);
     peer = std::make_unique<PeerKernel>();
     ASSERT_TRUE(link.Handshake());
     EXPECT_EQ(link.KeptMessages(), 0u);
     vl::KernelMessage message;
     EXPECT_EQ(link.NextMessage(message), ERROR_NO_DATA);
+}
+
+// What would not reach the kernel as one whole message is refused before anything is
+// written, and the pump goes on.
+TEST_F(KernelLinkTest, ARequestThatWouldNotBeOneMessageIsRefusedUnwritten)
+{
+    const std::wstring head = L"CmdID=162&&&&SerialNum=0&&&&Params=";
+    const std::wstring fits(vl::kMaxMessageTextBytes - head.size(), L'v');
+    Link();
+    for (const std::wstring& params : {fits + L"v", std::wstring(L"Key=k\0CmdID=1", 13)}) {
+        EXPECT_EQ(link.Exchange(162, params).outcome, vl::ExchangeOutcome::Refused) << params.size();
+        EXPECT_EQ(link.Send(162, 0, params), vl::kNotOneMessage) << params.size();
+        EXPECT_TRUE(host.pumpOn);
+    }
+    EXPECT_EQ(link.Send(162, 0, fits), 0);
+    ASSERT_TRUE(peer->WaitReceived(2, 2000));
+    EXPECT_EQ(peer->Received().size(), 2u);
+    EXPECT_EQ(peer->Received()[1], "CmdID=162&&&&SerialNum=0&&&&Params=" + std::string(fits.size(), 'v'));
 }
 
 // The kernel answers a request with a flood of other messages that takes all of the
@@ -186,7 +205,7 @@ TEST_F(KernelLinkTest, ARequestReadsNoFurtherThanItsDeadline)
     Link(options);
     g_clockJump = 0;
     vl::Platform().getTickCount = JumpingTick;
-    EXPECT_FALSE(link.Exchange(162, L"Key=k"));
+    EXPECT_EQ(link.Exchange(162, L"Key=k").outcome, vl::ExchangeOutcome::Unanswered);
     EXPECT_LE(link.KeptMessages(), 1u);
     const auto messages = Drain(kFlood, 1000);
     ASSERT_EQ(messages.size(), static_cast<std::size_t>(kFlood));
@@ -288,8 +307,8 @@ TEST_F(KernelLinkTest, ASquattedPairNameFailsTheHandshakeAndLeavesNothingOpen)
 {
     vl::Platform().getTickCount = FixedTick;
     for (const auto& name : {vl::ReadPipeName(kTick), vl::WritePipeName(kTick)}) {
-        vl::UniqueHandle squatter(vl::CreateKernelPipe(name, PIPE_ACCESS_DUPLEX));
-        ASSERT_TRUE(squatter.valid());
+        const auto squatter = vl::KernelPipe::CreateServerEnd(name, PIPE_ACCESS_DUPLEX, false);
+        ASSERT_TRUE(squatter);
         peer = std::make_unique<PeerKernel>();
         EXPECT_FALSE(link.Handshake());
         EXPECT_EQ(link.ReadPipe(), nullptr);

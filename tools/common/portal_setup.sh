@@ -8,8 +8,8 @@ PRODUCT_KEY='HKCU\Software\Torvane\vorlink!'
 MACHINE_PRODUCT_KEY='HKLM\Software\Torvane\vorlink!'
 PROGID=VLServiceAdapter.VLServiceAdapterX
 
-# A Unix path as Wine's Z: drive shows it.
-windows_path() { printf 'Z:%s' "$1" | tr / '\\'; }
+# shellcheck source=windows_path.sh
+. "$(dirname "${BASH_SOURCE[0]}")/windows_path.sh"
 
 # Runs a Windows program in the build's prefix, ended after $1 seconds at the latest.
 wine_bounded() {

@@ -5,24 +5,16 @@
 #include <vector>
 
 #include "kernel_journal.h"
-#include "kernel_link/pipe_message_codec.h"
+#include "kernel_link/portable/kernel_commands.h"
 #include "kernel_link/portable/message_text.h"
+#include "stand_in_commands.h"
 
 namespace vl {
 
 namespace {
 
-constexpr int kLeaveNotice = 1;
-constexpr int kRegistration = 3;
-constexpr int kGreeting = 5;
-constexpr int kRegistrationAnswer = 6;
-constexpr int kSaveRequest = 162;
-constexpr int kLoadRequest = 163;
-constexpr int kClearRequest = 164;
-constexpr int kRegionRequest = 165;
-constexpr int kCloseNotice = 167;
-constexpr int kBurstCommand = 100;
-constexpr int kCloseCommand = 101;
+using namespace kernel_command;
+using stand_in_command::kBurst;
 
 constexpr int kMaxBurst = 200;
 // An adapter that reads nothing for this long has gone.
@@ -119,12 +111,12 @@ std::optional<LinkEnd> AdapterLink::Handle(int cmdId, int serialNum, const std::
     case kLeaveNotice: return LinkEnd::Left;
     case kCloseNotice: return LinkEnd::Closed;
     case kRegistration: sent = Send(kRegistrationAnswer, 0, L"RetData=OK"); break;
-    case kSaveRequest:
-    case kLoadRequest:
-    case kClearRequest:
-    case kRegionRequest: sent = AcceptRequest(cmdId, params); break;
-    case kBurstCommand: sent = SendBurst(serialNum, ParseLeadingInteger(GetKeyValue(params, L"Count"))); break;
-    case kCloseCommand: sent = StartClosing(); break;
+    case kSaveData:
+    case kLoadData:
+    case kClearData:
+    case kCheckRegion: sent = AcceptRequest(cmdId, params); break;
+    case kBurst: sent = SendBurst(serialNum, ParseLeadingInteger(GetKeyValue(params, L"Count"))); break;
+    case stand_in_command::kClose: sent = StartClosing(); break;
     // A command it does not know comes back at once, marked as an echo, so that a page sees
     // its OnResult; the marker also keeps an empty parameter text from being dropped.
     default: sent = Send(cmdId, serialNum, L"Echo=" + params); break;
@@ -149,9 +141,9 @@ std::wstring AdapterLink::Perform(int cmdId, const std::wstring& params)
 {
     const std::wstring key = GetKeyValue(params, L"Key");
     switch (cmdId) {
-    case kSaveRequest: return OkOrFail(m_store.Save(key, SavedValue(params)));
-    case kLoadRequest: return L"RetData=" + m_store.Load(key);
-    case kClearRequest: return OkOrFail(m_store.Clear(key));
+    case kSaveData: return OkOrFail(m_store.Save(key, SavedValue(params)));
+    case kLoadData: return L"RetData=" + m_store.Load(key);
+    case kClearData: return OkOrFail(m_store.Clear(key));
     default: return IsAcceptedRegion(GetKeyValue(params, L"Region")) ? L"RetData=TRUE" : L"RetData=FALSE";
     }
 }
@@ -170,7 +162,7 @@ bool AdapterLink::SendBurst(int serialNum, int count)
 {
     count = std::clamp(count, 0, kMaxBurst);
     for (int i = 1; i <= count; ++i) {
-        if (!Send(kBurstCommand, serialNum, L"Burst=" + std::to_wstring(i) + L"&&&&Count=" + std::to_wstring(count)))
+        if (!Send(kBurst, serialNum, L"Burst=" + std::to_wstring(i) + L"&&&&Count=" + std::to_wstring(count)))
             return false;
     }
     return true;
@@ -183,7 +175,7 @@ bool AdapterLink::SendFlood()
     const std::string runWithoutNul(kPipeBufferSize, 'x');
     for (int i = 0; i < kFloodPerPass && m_floodSent < m_behaviour.floodCount; ++i) {
         const int number = ++m_floodSent;
-        if (!Send(kBurstCommand, 0,
+        if (!Send(kBurst, 0,
                   L"Flood=" + std::to_wstring(number) + L"&&&&Count=" + std::to_wstring(m_behaviour.floodCount)))
             return false;
         if (number % 10 == 0 && !SendRaw(notMessage)) return false;

@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-#include "kernel_link/pipe_message_codec.h"
+#include "kernel_link/kernel_pipe.h"
+#include "kernel_link/portable/kernel_commands.h"
 #include "kernel_link/portable/message_text.h"
 #include "kernel_link/portable/pipe_names.h"
 #include "support/portable/ascii.h"
@@ -11,7 +12,6 @@ namespace vl {
 
 namespace {
 
-constexpr int kPipeIdNotice = 1325;
 // Nothing tells a client that a pipe has been created: the main pipe is looked for this often.
 constexpr DWORD kMainPipePollMs = 2;
 // The adapter writes the notice as soon as the kernel has opened the main pipe; a client
@@ -87,7 +87,7 @@ std::optional<std::uint32_t> LinkServer::ReceivePipeId(KernelPipe& mainPipe)
     for (;;) {
         KernelMessage message;
         const long status = mainPipe.Read(message);
-        if (status == 0 && message.cmdId == kPipeIdNotice) {
+        if (status == 0 && message.cmdId == kernel_command::kPipeIdNotice) {
             const std::wstring id = GetKeyValue(message.params, L"PipeID");
             if (id.empty() || !std::all_of(id.begin(), id.end(), vl::IsAsciiDigit<wchar_t>))
                 return std::nullopt;

@@ -63,7 +63,8 @@ OUT=${2:?$USAGE}
 NATIVE=${native:-$WIN/../native}
 
 fail() { echo "make_package: $*" >&2; exit 1; }
-windows_path() { printf 'Z:%s' "$1" | tr / '\\'; }
+# shellcheck source=../common/windows_path.sh
+. "$(dirname "${BASH_SOURCE[0]}")/../common/windows_path.sh"
 bytes() { stat -c %s "$1"; }
 
 # The signer: the operator's certificate, or the test maker certificate said plainly.

@@ -7,6 +7,7 @@
 
 #include "console_output.h"
 #include "object_module.h"
+#include "support/portable/exception_boundary.h"
 #include "support/win_handles.h"
 
 namespace vl::pagehost {
@@ -37,16 +38,14 @@ bool IsBrowser(std::wstring_view file)
 BOOL WINAPI RecordingShellExecuteEx(SHELLEXECUTEINFOW* info)
 {
     if (!info || !info->lpFile || !IsBrowser(info->lpFile)) return ShellCall()(info);
-    try {
+    vl::CatchIgnore([&] {
         std::wstring line = L"pagehost: the control asked the shell to open ";
         line += info->lpFile;
         if (info->lpParameters && *info->lpParameters) line += std::wstring(L" ") + info->lpParameters;
         line += std::wstring(L" (verb ") + (info->lpVerb && *info->lpVerb ? info->lpVerb : L"none") +
                 (info->nShow == SW_HIDE ? L", hidden)" : L", shown)");
         PrintLine(line, OutputStream::Error);
-    } catch (...) {
-        // Not printed; the start is still kept from happening.
-    }
+    }); // not printed when it throws; the start is still kept from happening
     info->hInstApp = reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(33)); // above 32: started
     if (info->fMask & SEE_MASK_NOCLOSEPROCESS) info->hProcess = nullptr;
     return TRUE;

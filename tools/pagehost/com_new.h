@@ -1,10 +1,11 @@
-// How the host makes its own COM objects; vl::Guarded (com_object.h) guards their methods.
+// How the host makes its own COM objects; vl::CatchReturnHresult guards their methods.
 #pragma once
 
 #include <new>
 #include <utility>
 
 #include "com_server/com_object.h"
+#include "com_server/exception_boundary.h"
 #include "support/win_handles.h"
 
 namespace vl::pagehost {

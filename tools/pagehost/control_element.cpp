@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "com_server/exception_boundary.h"
 #include "dispatch_arguments.h"
 
 namespace vl::pagehost {
@@ -73,7 +74,7 @@ STDMETHODIMP ControlElement::Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags
         if (params->cNamedArgs > 0) return DISP_E_NONAMEDARGS;
         if (params->cArgs != 2) return DISP_E_BADPARAMCOUNT;
         if (result) ::VariantInit(result);
-        return Guarded([&] { return BindEvent(id, *params, result, argError); });
+        return CatchReturnHresult([&] { return BindEvent(id, *params, result, argError); });
     }
     IDispatch* object = m_object.get();
     if (!object) return DISP_E_MEMBERNOTFOUND;

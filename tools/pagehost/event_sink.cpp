@@ -100,7 +100,7 @@ STDMETHODIMP EventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params
                                UINT*)
 {
     if (!params) return E_INVALIDARG;
-    return Guarded([&] { return Raise(id, *params, result); });
+    return CatchReturnHresult([&] { return Raise(id, *params, result); });
 }
 
 HRESULT EventSink::Raise(DISPID id, const DISPPARAMS& params, VARIANT* result)
@@ -120,7 +120,7 @@ HRESULT EventSink::Raise(DISPID id, const DISPPARAMS& params, VARIANT* result)
 
 STDMETHODIMP EventSink::OnChanged(DISPID id)
 {
-    return Guarded([&] {
+    return CatchReturnHresult([&] {
         VARIANTARG argument;
         V_VT(&argument) = VT_I4;
         V_I4(&argument) = id;

@@ -5,6 +5,8 @@
 
 #include <utility>
 
+#include "com_server/exception_boundary.h"
+
 namespace vl::pagehost {
 
 namespace {
@@ -71,7 +73,7 @@ STDMETHODIMP PageServices::QueryCustomPolicy(REFGUID key, BYTE** policy, DWORD* 
     *policySize = 0;
     if (!::IsEqualGUID(key, kConfirmObjectSafety)) return INET_E_DEFAULT_ACTION;
     if (!context || contextSize < sizeof(CONFIRMSAFETY)) return E_INVALIDARG;
-    return Guarded([&] {
+    return CatchReturnHresult([&] {
         IUnknown* object = reinterpret_cast<CONFIRMSAFETY*>(context)->pUnk;
         const bool safe = !m_untrustedPage || (object && SUCCEEDED(MakeSafeForUntrustedCallers(object)));
         return ReturnPolicy(safe ? URLPOLICY_ALLOW : URLPOLICY_DISALLOW, policy, policySize);

@@ -150,7 +150,7 @@ STDMETHODIMP ScriptHost::GetItemInfo(LPCOLESTR name, DWORD mask, IUnknown** obje
     if ((mask & SCRIPTINFO_ITYPEINFO) && !typeInfo) return E_POINTER;
     if (mask & SCRIPTINFO_IUNKNOWN) *object = nullptr;
     if (mask & SCRIPTINFO_ITYPEINFO) *typeInfo = nullptr;
-    return Guarded([&]() -> HRESULT {
+    return CatchReturnHresult([&]() -> HRESULT {
         const NamedItem* item = FindItem(name);
         if (!item) return TYPE_E_ELEMENTNOTFOUND;
         if (mask & SCRIPTINFO_ITYPEINFO) {
@@ -186,7 +186,7 @@ STDMETHODIMP ScriptHost::OnStateChange(SCRIPTSTATE)
 STDMETHODIMP ScriptHost::OnScriptError(IActiveScriptError* error)
 {
     if (!error) return E_POINTER;
-    return Guarded([&] {
+    return CatchReturnHresult([&] {
         EXCEPINFO info{};
         error->GetExceptionInfo(&info);
         DWORD context = 0;

@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "com_server/com_object.h"
+#include "com_server/exception_boundary.h"
 #include "typeless_dispatch.h"
 
 namespace vl::pagehost {
@@ -66,7 +67,7 @@ public:
             if (params->cArgs < member->minArgs || params->cArgs > member->maxArgs) return DISP_E_BADPARAMCOUNT;
         }
         if (result) ::VariantInit(result);
-        return Guarded(
+        return CatchReturnHresult(
             [&] { return static_cast<Derived*>(this)->Call(id, put ? WORD{DISPATCH_PROPERTYPUT} : flags, *params, result, argError); });
     }
 

@@ -16,7 +16,7 @@ std::optional<std::string> FormatKernelMessage(std::int32_t cmdId, std::int32_t 
     char head[64];
     const int headLength = std::snprintf(head, sizeof head, "CmdID=%d&&&&SerialNum=%d&&&&Params=",
                                          static_cast<int>(cmdId), static_cast<int>(serialNum));
-    if (headLength < 0) return std::nullopt;
+    if (headLength < 0 || ansiParams.find('\0') != std::string_view::npos) return std::nullopt;
     if (static_cast<std::size_t>(headLength) + ansiParams.size() > kMaxMessageTextBytes) return std::nullopt;
     std::string text(head, static_cast<std::size_t>(headLength));
     text.append(ansiParams);

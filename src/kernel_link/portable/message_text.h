@@ -18,8 +18,9 @@ inline constexpr std::size_t kPipeBufferSize = 4096;
 // Text bytes of the longest message; the NUL follows them.
 inline constexpr std::size_t kMaxMessageTextBytes = 4093;
 
-// The message text without its NUL, or nothing when it would be longer than
-// kMaxMessageTextBytes: a message is never cut.
+// The message text without its NUL, or nothing when it would not be one message: longer
+// than kMaxMessageTextBytes (a message is never cut), or with a NUL in the parameters (the
+// reader would end the message there and take the rest for another one).
 std::optional<std::string> FormatKernelMessage(std::int32_t cmdId, std::int32_t serialNum,
                                                std::string_view ansiParams);
 

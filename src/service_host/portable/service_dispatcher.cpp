@@ -4,6 +4,7 @@
 #include <exception>
 #include <utility>
 
+#include "support/portable/exception_boundary.h"
 #include "support/portable/portal_page.h"
 
 namespace vl {
@@ -70,29 +71,26 @@ ServiceDispatcher::ServiceDispatcher(AdapterServiceFactory factory, Send send, b
 void ServiceDispatcher::Receive(const NativeMessage& message) noexcept
 {
     std::optional<std::uint64_t> id;
-    try {
+    const bool answered = CatchReturn(false, [&] {
         if (message.oversized) {
             id = LeadingRequestId(message.text);
             SendBounded(FormatErrorAnswer(id, "message too large: more than " + std::to_string(kMaxMessageFromBrowser) +
                                                   " bytes"),
                         id);
-            return;
+            return true;
         }
         auto parsed = ParseServiceRequest(message.text);
         if (const RequestFault* fault = std::get_if<RequestFault>(&parsed)) {
             SendBounded(FormatErrorAnswer(fault->id, fault->reason), fault->id);
-            return;
+            return true;
         }
         const ServiceRequest& request = std::get<ServiceRequest>(parsed);
         id = request.id;
         Answer(request);
-    } catch (...) {
-        // Out of memory, or a service that threw: the page hears of it, the host serves on.
-        try {
-            SendBounded(FormatErrorAnswer(id, "internal error"), id);
-        } catch (...) {
-        }
-    }
+        return true;
+    });
+    // Out of memory, or a service that threw: the page hears of it, the host serves on.
+    if (!answered) CatchIgnore([&] { SendBounded(FormatErrorAnswer(id, "internal error"), id); });
 }
 
 void ServiceDispatcher::Answer(const ServiceRequest& request)
@@ -144,13 +142,12 @@ void ServiceDispatcher::Call(std::uint64_t id, const MethodCall& call)
 
 void ServiceDispatcher::OnResult(std::uint32_t dwCmd, std::uint32_t dwSerialNum, const std::wstring& szParams)
 {
-    try {
+    // Out of memory: the event is lost, the service's request goes on.
+    CatchIgnore([&] {
         const std::string event = FormatResultEvent(dwCmd, dwSerialNum, szParams);
         // An event the browser would not take is dropped; the kernel's messages are far smaller.
         if (event.size() <= kMaxMessageToBrowser) m_send(event);
-    } catch (...) {
-        // Out of memory: the event is lost, the service's request goes on.
-    }
+    });
 }
 
 void ServiceDispatcher::SendBounded(std::string json, std::optional<std::uint64_t> id)
@@ -161,11 +158,10 @@ void ServiceDispatcher::SendBounded(std::string json, std::optional<std::uint64_
 
 void ServiceDispatcher::Close() noexcept
 {
-    try {
+    // The port is gone: nobody is left to tell.
+    CatchIgnore([&] {
         if (m_service && m_initialized) m_service->Uninitialize();
-    } catch (...) {
-        // The port is gone: nobody is left to tell.
-    }
+    });
     m_service.reset();
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "kernel_link/portable/kernel_commands.h"
 #include "kernel_link/portable/pipe_names.h"
 #include "support/product_registry.h"
 
@@ -10,20 +11,8 @@ namespace vl::test {
 
 namespace {
 
-constexpr int kAttempts = 40;
-constexpr DWORD kAttemptPauseMs = 100;
-constexpr int kPipeIdNotice = 1325;
-
-// Runs `attempt` until it returns true, at most kAttempts times with a pause after each failure.
-template <typename Attempt>
-bool Retry(Attempt attempt)
-{
-    for (int i = 0; i < kAttempts; ++i) {
-        if (attempt()) return true;
-        ::Sleep(kAttemptPauseMs);
-    }
-    return false;
-}
+// Each phase of the handshake waits this long at most.
+constexpr DWORD kPhaseMs = 4000;
 
 } // namespace
 
@@ -85,51 +74,39 @@ std::uint32_t NewPipeId()
 bool KernelClient::Open(std::uint32_t pipeId)
 {
     Close();
-    m_readPipe.reset(CreateKernelPipe(ReadPipeName(pipeId), PIPE_ACCESS_INBOUND));
-    m_writePipe.reset(CreateKernelPipe(WritePipeName(pipeId), PIPE_ACCESS_OUTBOUND));
+    m_readPipe = KernelPipe::CreateServerEnd(ReadPipeName(pipeId), PIPE_ACCESS_INBOUND, true);
+    m_writePipe = KernelPipe::CreateServerEnd(WritePipeName(pipeId), PIPE_ACCESS_OUTBOUND, true);
     if (!m_readPipe || !m_writePipe) return Fail("the pair could not be created");
-    UniqueHandle mainPipe;
-    if (!Retry([&] {
-            mainPipe.reset(CreateKernelPipe(kKernelMainPipeName, PIPE_ACCESS_OUTBOUND));
-            return mainPipe.valid();
-        }))
-        return Fail("the main pipe could not be created");
-    const bool noticeWritten =
-        Retry([&] { return m_codec.WritePipeMessage(mainPipe.get(), kPipeIdNotice, 0, PipeIdNotice(pipeId)) == 0; });
+    auto mainPipe = CreateMainPipe(::GetTickCount() + kPhaseMs);
+    if (!mainPipe) return Fail("the main pipe could not be created");
+    DWORD deadline = ::GetTickCount() + kPhaseMs;
+    bool cut = false;
+    if (!mainPipe->WaitForClient(deadline) ||
+        mainPipe->WriteMessage(kernel_command::kPipeIdNotice, 0, PipeIdNotice(pipeId), deadline, cut) != 0)
+        return Fail("no kernel read the pipe-name notice");
     mainPipe.reset();
-    if (!noticeWritten) return Fail("no kernel read the pipe-name notice");
-    std::vector<wchar_t> params(kPipeBufferSize);
-    if (!Retry([&] {
-            m_lastStatus = m_codec.ReadPipeMessage(m_readPipe.get(), m_first.cmdId, m_first.serialNum, params.data(),
-                                                   params.size());
-            return m_lastStatus == 0;
-        }))
-        return Fail("the kernel wrote no first message (last read status " + std::to_string(m_lastStatus) + ")");
-    m_first.params = params.data();
+    deadline = ::GetTickCount() + kPhaseMs;
+    if (!m_readPipe->WaitForClient(deadline) || !m_writePipe->WaitForClient(deadline))
+        return Fail("the kernel did not open the pair");
+    auto first = Receive(TimeLeft(deadline));
+    if (!first) return Fail("the kernel wrote no first message (last read status " + std::to_string(m_lastStatus) + ")");
+    m_first = std::move(*first);
     return true;
 }
 
 long KernelClient::Send(int cmdId, int serialNum, const std::wstring& params)
 {
-    return m_codec.WritePipeMessage(m_writePipe.get(), cmdId, serialNum, params);
+    if (!m_writePipe) return ERROR_INVALID_HANDLE;
+    bool cut = false;
+    return m_writePipe->WriteMessage(cmdId, serialNum, params, ::GetTickCount() + kPhaseMs, cut);
 }
 
 std::optional<KernelMessage> KernelClient::Receive(DWORD ms)
 {
-    std::vector<wchar_t> params(kPipeBufferSize);
     KernelMessage message;
-    const DWORD start = ::GetTickCount();
-    for (;;) {
-        m_lastStatus =
-            m_codec.ReadPipeMessage(m_readPipe.get(), message.cmdId, message.serialNum, params.data(), params.size());
-        if (m_lastStatus == 0) {
-            message.params = params.data();
-            return message;
-        }
-        const bool waiting = m_lastStatus == ERROR_NO_DATA || m_lastStatus == kMalformedMessage;
-        if (!waiting || ::GetTickCount() - start >= ms) return std::nullopt;
-        ::Sleep(5);
-    }
+    m_lastStatus = m_readPipe ? m_readPipe->ReadBy(message, ::GetTickCount() + ms) : ERROR_INVALID_HANDLE;
+    if (m_lastStatus != 0) return std::nullopt;
+    return message;
 }
 
 std::optional<KernelMessage> KernelClient::Await(int cmdId, DWORD ms)
@@ -152,7 +129,6 @@ std::optional<std::wstring> KernelClient::Request(int cmdId, const std::wstring&
 
 void KernelClient::Close()
 {
-    m_codec.ForgetPipe(m_readPipe.get());
     m_readPipe.reset();
     m_writePipe.reset();
 }

@@ -5,12 +5,13 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "kernel_link/pipe_message_codec.h"
+#include "kernel_link/kernel_pipe.h"
 #include "kernel_link/portable/message_text.h"
 #include "support/win_handles.h"
 
@@ -54,14 +55,14 @@ public:
     KernelClient& operator=(const KernelClient&) = delete;
 
     // The adapter's handshake for the pair `pipeId`: creates the pair and the main pipe,
-    // writes the pipe-name notice until it goes through and reads the kernel's first
-    // message; each phase makes at most 40 attempts 100 ms apart. On failure Failure() says
-    // which phase failed and the pair is closed.
+    // writes the pipe-name notice once a kernel has opened it and reads the kernel's first
+    // message; each phase waits at most 4 s. On failure Failure() says which phase failed
+    // and the pair is closed.
     bool Open(std::uint32_t pipeId);
     const std::string& Failure() const { return m_failure; }
     const KernelMessage& FirstMessage() const { return m_first; }
 
-    // 0 or the system error of the write.
+    // 0 or the error of the write.
     long Send(int cmdId, int serialNum, const std::wstring& params);
     // The next message within `ms`; nothing when none came or the link broke (LastStatus()).
     std::optional<KernelMessage> Receive(DWORD ms);
@@ -69,7 +70,7 @@ public:
     std::optional<KernelMessage> Await(int cmdId, DWORD ms);
     // Sends a request and returns the parameters of its answer (the same CmdID).
     std::optional<std::wstring> Request(int cmdId, const std::wstring& params, DWORD ms = 2000);
-    // The status of the last read: 0, 232 nothing waiting, 109 the kernel closed its ends...
+    // The status of the last read: 0, WAIT_TIMEOUT nothing came, 109 the kernel closed its ends...
     long LastStatus() const { return m_lastStatus; }
 
     void Close();
@@ -77,9 +78,8 @@ public:
 private:
     bool Fail(const std::string& failure);
 
-    UniqueHandle m_readPipe;
-    UniqueHandle m_writePipe;
-    CVLPipeMessageCodec m_codec;
+    std::unique_ptr<KernelPipe> m_readPipe;
+    std::unique_ptr<KernelPipe> m_writePipe;
     KernelMessage m_first;
     std::string m_failure;
     long m_lastStatus = 0;
