@@ -1,104 +1,91 @@
 // What a linked page asks of the kernel: save, load and clear values, check its region,
 // send commands; and the updater's progress, answered without the kernel.
-#include "adapter/VLServiceAdapterImpl.h"
+#include "adapter/service_core.h"
+#include "com_server/Vlserviceadapter_tlb.h"
 #include "kernel_link/portable/kernel_commands.h"
 #include "support/product_registry.h"
 #include "support/widget_log.h"
+
+namespace vl {
 
 namespace {
 
 constexpr const wchar_t* kFailureText = L"Failure";
 
-std::wstring KeyParams(BSTR szKey)
+std::wstring KeyParams(const std::wstring& key)
 {
-    return L"Key=" + vl::BstrText(szKey);
+    return L"Key=" + key;
 }
 
 } // namespace
 
-std::optional<vl::ExchangeResult> TVLServiceAdapterXImpl::RunRequest(int cmdId, const std::wstring& params,
-                                                                     const wchar_t* logText)
+std::optional<ExchangeResult> ServiceCore::RunRequest(int cmdId, const std::wstring& params, const wchar_t* logText)
 {
     if (!IsKernelLinked()) return std::nullopt;
-    // The page may release the control while the exchange lets messages run.
-    const auto keepAlive = KeepAlive();
+    // The page may release its container while the exchange lets messages run.
+    const ContainerHold hold(m_container);
     VL_LOG(logText);
-    return ExchangeRequest(cmdId, params);
+    return m_Link.Exchange(cmdId, params);
 }
 
-std::wstring TVLServiceAdapterXImpl::RetData(const vl::ExchangeResult& answered)
+std::wstring ServiceCore::RetData(const ExchangeResult& answered)
 {
-    return m_pUtility->GetKeyValue(answered.answer, L"RetData=");
+    return m_Utility.GetKeyValue(answered.answer, L"RetData=");
 }
 
-HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::SaveData(BSTR szKey, BSTR szValue, ULONG* szResult)
+HRESULT ServiceCore::SaveData(const std::wstring& key, const std::wstring& value, ULONG& result)
 {
-    return PageMethod(szResult, [&] {
-        const auto request = RunRequest(vl::kernel_command::kSaveData,
-                                        KeyParams(szKey) + L"&&&&Value=" + vl::BstrText(szValue),
-                                        L"issue SaveData request\n");
-        const bool answered = request && request->outcome == vl::ExchangeOutcome::Answered;
-        *szResult = answered ? VLS_OK : VLS_FAIL;
-        // A link that is down is a plain failure; a request that was refused or not answered is not.
-        return !request || answered ? S_OK : S_FALSE;
-    });
+    const auto request =
+        RunRequest(kernel_command::kSaveData, KeyParams(key) + L"&&&&Value=" + value, L"issue SaveData request\n");
+    const bool answered = request && request->outcome == ExchangeOutcome::Answered;
+    result = answered ? VLS_OK : VLS_FAIL;
+    // A link that is down is a plain failure; a request that was refused or not answered is not.
+    return !request || answered ? S_OK : S_FALSE;
 }
 
-HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::LoadData(BSTR szKey, BSTR* szValue)
+HRESULT ServiceCore::LoadData(const std::wstring& key, std::wstring& value)
 {
-    return PageMethod(szValue, [&] {
-        const std::wstring key = vl::BstrText(szKey);
-        std::wstring value = kFailureText;
-        HRESULT hr = S_OK;
-        if (key == L"UpdateStatus") {
-            vl::CreateProductKey();
-            value = vl::ReadProductString(L"Progress");
-            if (value.empty()) value = L"Status=Waiting";
-        } else if (const auto request =
-                       RunRequest(vl::kernel_command::kLoadData, KeyParams(szKey), L"issue LoadData request\n")) {
-            if (request->outcome == vl::ExchangeOutcome::Answered) value = RetData(*request);
-            else hr = S_FALSE;
-        }
-        *szValue = vl::UniqueBstr(value).release();
-        return *szValue ? hr : E_OUTOFMEMORY;
-    });
-}
-
-HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::ClearData(BSTR szKey, ULONG* dwResult)
-{
-    return PageMethod(dwResult, [&] {
-        const auto request =
-            RunRequest(vl::kernel_command::kClearData, KeyParams(szKey), L"issue ClearData request\n");
-        *dwResult = request && request->outcome == vl::ExchangeOutcome::Answered ? VLS_OK : VLS_FAIL;
+    value = kFailureText;
+    if (key == L"UpdateStatus") {
+        CreateProductKey();
+        value = ReadProductString(L"Progress");
+        if (value.empty()) value = L"Status=Waiting";
         return S_OK;
-    });
+    }
+    const auto request = RunRequest(kernel_command::kLoadData, KeyParams(key), L"issue LoadData request\n");
+    if (!request) return S_OK;
+    if (request->outcome != ExchangeOutcome::Answered) return S_FALSE;
+    value = RetData(*request);
+    return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::CheckRegionInfo(ULONG* dwResult)
+HRESULT ServiceCore::ClearData(const std::wstring& key, ULONG& result)
 {
-    return PageMethod(dwResult, [&] {
-        const auto request = RunRequest(vl::kernel_command::kCheckRegion, L"Region=" + m_szRegionVer,
-                                        L"issue CheckRegionInfo request\n");
-        if (!request || request->outcome != vl::ExchangeOutcome::Answered) *dwResult = VLS_FAIL;
-        else *dwResult = RetData(*request) == L"TRUE" ? VLS_OK : VLS_REGION_FAIL;
-        return S_OK;
-    });
+    const auto request = RunRequest(kernel_command::kClearData, KeyParams(key), L"issue ClearData request\n");
+    result = request && request->outcome == ExchangeOutcome::Answered ? VLS_OK : VLS_FAIL;
+    return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::SendCommand(ULONG dwCmd, ULONG dwSerialNum, BSTR szParams,
-                                                              ULONG* dwResult)
+HRESULT ServiceCore::CheckRegionInfo(ULONG& result)
 {
-    return PageMethod(dwResult, [&] {
-        *dwResult = VLS_FAIL;
-        if (!IsKernelLinked()) return S_OK;
-        VL_LOG(L"issue SendCommand request\n");
-        // Only a command that would not be one message is refused; other write failures
-        // show up as no answer.
-        if (m_Link.Send(static_cast<int>(dwCmd), static_cast<int>(dwSerialNum), vl::BstrText(szParams)) ==
-            vl::kNotOneMessage)
-            return S_OK;
-        VL_LOG(L"    succeeded.\n");
-        *dwResult = VLS_OK;
-        return S_OK;
-    });
+    const auto request =
+        RunRequest(kernel_command::kCheckRegion, L"Region=" + m_szRegionVer, L"issue CheckRegionInfo request\n");
+    if (!request || request->outcome != ExchangeOutcome::Answered) result = VLS_FAIL;
+    else result = RetData(*request) == L"TRUE" ? VLS_OK : VLS_REGION_FAIL;
+    return S_OK;
 }
+
+HRESULT ServiceCore::SendCommand(ULONG cmd, ULONG serial, const std::wstring& params, ULONG& result)
+{
+    result = VLS_FAIL;
+    if (!IsKernelLinked()) return S_OK;
+    VL_LOG(L"issue SendCommand request\n");
+    // Only a command that would not be one message is refused; other write failures show
+    // up as no answer.
+    if (m_Link.Send(static_cast<int>(cmd), static_cast<int>(serial), params) == kNotOneMessage) return S_OK;
+    VL_LOG(L"    succeeded.\n");
+    result = VLS_OK;
+    return S_OK;
+}
+
+} // namespace vl

@@ -1,8 +1,10 @@
-// The response pump: kernel messages become page events, are consumed, or end the link. It
-// runs on the ticks of the form's m_ReadPipeTimer and whenever the link wakes it because
-// kernel bytes arrived; the request exchange switches it off while it waits.
-#include "adapter/VLServiceAdapterImpl.h"
+// The response pump: kernel messages become the page's OnResult, are consumed, or end the
+// link. It runs on the ticks of the container's pump timer and whenever the link wakes it
+// because kernel bytes arrived; the request exchange switches it off while it waits.
+#include "adapter/service_core.h"
 #include "kernel_link/portable/kernel_commands.h"
+
+namespace vl {
 
 namespace {
 
@@ -17,42 +19,32 @@ bool PageMessagesWaiting()
 
 } // namespace
 
-void TVLServiceAdapterXImpl::SetReadPipeTimer(bool enabled)
+void ServiceCore::SetPumpEnabled(bool enabled)
 {
-    if (!m_pForm) return;
-    const bool wasOn = m_pForm->m_ReadPipeTimer.Enabled();
-    m_pForm->m_ReadPipeTimer.SetEnabled(enabled);
+    FormTimer& timer = m_container.PumpTimer();
+    const bool wasOn = timer.Enabled();
+    timer.SetEnabled(enabled);
     // Messages may be waiting already: the pump looks at once.
-    if (enabled && !wasOn) m_pForm->m_ReadPipeTimer.TickMessage().Post();
+    if (enabled && !wasOn) timer.TickMessage().Post();
 }
 
-bool TVLServiceAdapterXImpl::IsReadPipeTimerOn() const
+void ServiceCore::OnPumpTick()
 {
-    return m_pForm && m_pForm->m_ReadPipeTimer.Enabled();
-}
-
-vl::WindowMessage TVLServiceAdapterXImpl::PumpWakeMessage()
-{
-    return m_pForm ? m_pForm->m_ReadPipeTimer.TickMessage() : vl::WindowMessage{};
-}
-
-void TVLServiceAdapterXImpl::OnReadPipeTimer()
-{
-    // A page handler may release the control from inside the event.
-    const auto keepAlive = KeepAlive();
+    // A page handler may release the container from inside the event.
+    const ContainerHold hold(m_container);
     for (int handled = 0; handled < kMessagesPerWake; ++handled) {
         // A handler may have switched the pump off (a request) or closed the link.
-        if (!IsReadPipeTimerOn()) return;
-        vl::KernelMessage message;
+        if (!IsPumpOn()) return;
+        KernelMessage message;
         const long status = m_Link.NextMessage(message);
         if (status == ERROR_BROKEN_PIPE) {
             ClosePipes();
-            SetReadPipeTimer(false);
+            SetPumpEnabled(false);
             return;
         }
         if (status == 0) {
             OnKernelMessage(message.cmdId, message.serialNum, message.params);
-        } else if (status != vl::kMalformedMessage) {
+        } else if (status != kMalformedMessage) {
             // Woken as soon as bytes arrive, unless the page's own messages wait: then they
             // go first, and the timer's next tick looks again.
             if (status == ERROR_NO_DATA && !PageMessagesWaiting()) m_Link.WatchReadPipe();
@@ -61,26 +53,26 @@ void TVLServiceAdapterXImpl::OnReadPipeTimer()
     }
     // More may be waiting; the page's own messages go first, and the timer's next tick
     // takes up the rest after them.
-    if (IsReadPipeTimerOn() && !PageMessagesWaiting()) m_pForm->m_ReadPipeTimer.TickMessage().Post();
+    if (IsPumpOn() && !PageMessagesWaiting()) m_container.PumpTimer().TickMessage().Post();
 }
 
-void TVLServiceAdapterXImpl::OnKernelMessage(int cmdId, int serialNum, const std::wstring& params)
+void ServiceCore::OnKernelMessage(int cmdId, int serialNum, const std::wstring& params)
 {
-    namespace command = vl::kernel_command;
     switch (cmdId) {
-    case command::kCloseNotice:
-        SetReadPipeTimer(false);
-        m_Link.Send(command::kCloseNotice, 0, L"NON");
+    case kernel_command::kCloseNotice:
+        SetPumpEnabled(false);
+        m_Link.Send(kernel_command::kCloseNotice, 0, L"NON");
         ClosePipes();
         return;
-    case command::kRegistration:
-    case command::kGreeting:
-    case command::kRegistrationAnswer:
-    case command::kRetDataNotice:
+    case kernel_command::kRegistration:
+    case kernel_command::kGreeting:
+    case kernel_command::kRegistrationAnswer:
+    case kernel_command::kRetDataNotice:
         return;
     default:
         if (params.empty()) return;
-        vl::UniqueBstr text(params);
-        Fire_OnResult(static_cast<ULONG>(cmdId), static_cast<ULONG>(serialNum), text.get());
+        m_events.OnResult(static_cast<ULONG>(cmdId), static_cast<ULONG>(serialNum), params);
     }
 }
+
+} // namespace vl

@@ -1,7 +1,7 @@
 // The module's exported entry points and its class-object table.
 #include <windows.h>
 
-#include "adapter/VLServiceAdapterImpl.h"
+#include "control/VLServiceAdapterImpl.h"
 #include "com_server/class_factory.h"
 #include "com_server/server_module.h"
 #include "com_server/server_registration.h"

@@ -2,12 +2,15 @@
 // connection of the vorlink! extension. It speaks the browser's framed JSON on standard
 // input and output (binary: the handles are used directly, never through text-mode
 // streams) and ends when the browser closes the port. It serves only the vorlink!
-// extension, as the browser names its caller in the arguments.
+// extension, as the browser names its caller in the arguments; the page it serves gets the
+// control's service core (PageService), linked to the widget kernel as the control links.
 #include <windows.h>
+#include <ole2.h>
 
 #include <span>
 
 #include "extension_identity.h"
+#include "service_host/page_service.h"
 #include "service_host/portable/browser_caller.h"
 #include "service_host/service_host_loop.h"
 
@@ -16,7 +19,10 @@ int wmain(int argc, wchar_t** argv)
     const std::span<const wchar_t* const> arguments(argv + 1, argc > 0 ? argc - 1 : 0);
     if (!vl::IsAllowedCaller(arguments, {VL_EXTENSION_ORIGIN_WTEXT, VL_EXTENSION_GECKO_ID_WTEXT}))
         return vl::RefuseCaller(::GetStdHandle(STD_OUTPUT_HANDLE));
-    // Until the adapter's service core is built into the host, pages get the host's own
-    // answers: the contract's checks, the site lock, and "not available" for each method.
-    return vl::RunServiceHost(::GetStdHandle(STD_INPUT_HANDLE), ::GetStdHandle(STD_OUTPUT_HANDLE), nullptr);
+    // The shell starts the kernel and the updater from this thread, as from the control's.
+    if (FAILED(::OleInitialize(nullptr))) return 1;
+    const int exitCode = vl::RunServiceHost(::GetStdHandle(STD_INPUT_HANDLE), ::GetStdHandle(STD_OUTPUT_HANDLE),
+                                            vl::PageService::Create);
+    ::OleUninitialize();
+    return exitCode;
 }

@@ -12,6 +12,7 @@
 #include "support/portable/key_value.h"
 #include "support/product_registry.h"
 #include "support/publisher_check.h"
+#include "support/widget_log.h"
 #include "tables/portable/endpoint_table.h"
 #include "tables/portable/message_table.h"
 
@@ -106,7 +107,8 @@ std::wstring CVLWidgetUtility::GetEndpoint(int role) const
 
 void CVLWidgetUtility::ShowErrorBox(std::wstring_view message, const wchar_t* sourceFile, int line) const
 {
-    ShowErrorMessageBox(m_szName, message, sourceFile, line);
+    if (m_bErrorBoxesShown) ShowErrorMessageBox(m_szName, message, sourceFile, line);
+    else VL_LOG(L"error (%s, line %d): %s\n", sourceFile, line, std::wstring(message).c_str());
 }
 
 bool CVLWidgetUtility::VerifyPublisher(const HeldProgramFile& program) const

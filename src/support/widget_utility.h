@@ -45,7 +45,10 @@ public:
     std::wstring GetMessageText(int id) const;
     std::wstring GetEndpoint(int role) const;
 
+    // Shown unless error boxes were switched off (a program nobody looks at); then the
+    // message goes to the step log.
     void ShowErrorBox(std::wstring_view message, const wchar_t* sourceFile, int line) const;
+    void SetErrorBoxesShown(bool shown) { m_bErrorBoxesShown = shown; }
     // The publisher check of a held program, through its handle.
     bool VerifyPublisher(const HeldProgramFile& program) const;
     // Holds a program of the home folder (or one below the documents folder) from its
@@ -62,6 +65,7 @@ private:
     std::wstring m_szDocFolder;
     std::wstring m_szHomeFolder;
     std::wstring m_szRegionVer;
+    bool m_bErrorBoxesShown = true;
     CriticalSection m_Lock;
 };
 

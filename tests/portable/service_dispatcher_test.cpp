@@ -17,13 +17,15 @@ constexpr const char* kPortalPage = R"({"id":0,"page":"http://www.vorlink.com/ga
 constexpr const char* kAccepted = R"({"id":0,"result":null})";
 
 // Records each call as "Name(arguments)" and answers with fixed results; SendCommand
-// raises an OnResult before it returns, as a kernel's message may arrive during a request.
+// raises an OnResult before it returns, as a kernel's message may arrive during a request;
+// Initialize tells of the install page before it answers VLS_HAVE_TO_UPDATE.
 class RecordingService final : public IAdapterService {
 public:
     RecordingService(std::vector<std::string>& calls, IAdapterServiceEvents& events) : m_calls(calls), m_events(events) {}
 
     std::uint32_t Initialize(const std::wstring& a, const std::wstring& b, const std::wstring& c, std::uint32_t d) override
     {
+        m_events.OnInstallPage(L"http://tw.vorlink.com/vorlink_block/install.aspx");
         return Record("Initialize(" + N(a) + "," + N(b) + "," + N(c) + "," + std::to_string(d) + ")", 2);
     }
     std::uint32_t Initialize2(const std::wstring& a, const std::wstring& b, const std::wstring& c, std::uint32_t d,
@@ -139,6 +141,7 @@ TEST_F(ServiceDispatcherTest, CallsEachMethodWithTheContractsArgumentsAndAnswers
     EXPECT_EQ(sent, (std::vector<std::string>{
                         kAccepted,
                         R"({"id":1,"result":null})",
+                        R"({"event":"InstallPage","address":"http://tw.vorlink.com/vorlink_block/install.aspx"})",
                         R"({"id":2,"result":2})",
                         R"({"id":3,"result":0})",
                         R"({"id":4,"error":"bad message: NUL character in text at byte 42"})",

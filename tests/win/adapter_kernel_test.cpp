@@ -44,8 +44,8 @@ TEST_F(KernelAdapterTest, RunningKernelIsUsedWithoutCheckOrStart)
     ASSERT_NE(window, nullptr);
     ASSERT_TRUE(CreateControl());
     RecordShellStarts(false);
-    EXPECT_TRUE(adapter->StartWidgetKernel());
-    EXPECT_EQ(adapter->KernelWindow(), window);
+    EXPECT_TRUE(adapter->Core().StartWidgetKernel());
+    EXPECT_EQ(adapter->Core().KernelWindow(), window);
     EXPECT_TRUE(RecordedStarts().empty());
 }
 
@@ -70,7 +70,7 @@ TEST_F(KernelAdapterTest, DevelopmentModeNeedsTheExactValueUnderTheUserAndTheMac
         }
         const StepLog log;
         ASSERT_TRUE(CreateControl());
-        EXPECT_EQ(adapter->VerifiesPublisher(), c.verifies);
+        EXPECT_EQ(adapter->Core().VerifiesPublisher(), c.verifies);
         // The user's value alone is noted.
         const bool userOnly = c.verifies && c.user && std::wstring_view(c.user) == L"Develop";
         EXPECT_EQ(log.Count("is set for this user only"), userOnly ? 1u : 0u);
@@ -83,10 +83,10 @@ TEST_F(KernelAdapterTest, DevelopmentModeStartsAnUnsignedKernelElevated)
     ASSERT_TRUE(InstallIntoHome(L"tools/kernel/VLWidgetKernel.exe", L"VLWidgetKernel.exe"));
     ASSERT_TRUE(SetDevelopmentMode());
     ASSERT_TRUE(CreateControl());
-    EXPECT_FALSE(adapter->VerifiesPublisher());
-    EXPECT_FALSE(adapter->IsLegacyOS()); // the prefix reports major version 6
+    EXPECT_FALSE(adapter->Core().VerifiesPublisher());
+    EXPECT_FALSE(adapter->Core().IsLegacyOS()); // the prefix reports major version 6
     RecordShellStarts(true);
-    EXPECT_TRUE(adapter->StartWidgetKernel());
+    EXPECT_TRUE(adapter->Core().StartWidgetKernel());
     ASSERT_EQ(RecordedStarts().size(), 1u);
     const ShellStart& start = RecordedStarts()[0];
     EXPECT_EQ(start.verb, L"runas");
@@ -101,10 +101,10 @@ TEST_F(KernelAdapterTest, UnsignedKernelIsRefusedWithTheSignatureErrorBox)
     // Any program of the user could write the user's value: it turns no check off.
     ASSERT_TRUE(vl::WriteProductString(L"envver", L"Develop"));
     ASSERT_TRUE(CreateControl());
-    EXPECT_TRUE(adapter->VerifiesPublisher());
+    EXPECT_TRUE(adapter->Core().VerifiesPublisher());
     RecordShellStarts(false);
     ErrorBoxWatcher box(L"vorlink! ActiveX (VLServiceAdapterImpl:2121)");
-    EXPECT_FALSE(adapter->StartWidgetKernel());
+    EXPECT_FALSE(adapter->Core().StartWidgetKernel());
     // Before Initialize no region is stored: message 38 is empty and the path follows.
     EXPECT_EQ(box.Text(), L"\n(" + HomeFolder() + L"\\VLWidgetKernel.exe)");
     EXPECT_TRUE(RecordedStarts().empty());
@@ -116,7 +116,7 @@ TEST_F(KernelAdapterTest, KernelWhoseWindowComesTooLateFailsTheStart)
     ::SetEnvironmentVariableW(L"VL_KERNEL_BEHAVIOUR", L"window_delay:12000");
     ASSERT_TRUE(CreateControl());
     const DWORD start = ::GetTickCount();
-    EXPECT_FALSE(adapter->StartWidgetKernel());
+    EXPECT_FALSE(adapter->Core().StartWidgetKernel());
     EXPECT_GE(::GetTickCount() - start, 9900u);
 }
 
@@ -138,7 +138,7 @@ TEST_F(KernelAdapterTest, UninitializeGivesUpOnAProcessThatNeverEnds)
     const DWORD start = ::GetTickCount();
     EXPECT_EQ(control->Uninitialize(), S_OK);
     EXPECT_GE(::GetTickCount() - start, 9900u);
-    EXPECT_EQ(adapter->ReadPipe(), nullptr);
+    EXPECT_EQ(adapter->Core().ReadPipe(), nullptr);
 }
 
 TEST_F(KernelAdapterTest, WholeSessionWithTheStandInKernel)
@@ -151,7 +151,7 @@ TEST_F(KernelAdapterTest, WholeSessionWithTheStandInKernel)
     ULONG result = 99;
     EXPECT_EQ(Initialize2(L"1.0.0.10", result), S_OK);
     ASSERT_EQ(result, static_cast<ULONG>(VLS_OK));
-    EXPECT_NE(adapter->PipeId(), 0u);
+    EXPECT_NE(adapter->Core().PipeId(), 0u);
 
     vl::UniqueBstr key{std::wstring_view(L"score")}, value{std::wstring_view(L"42")}, loaded;
     EXPECT_EQ(control->SaveData(key.get(), value.get(), &result), S_OK);
@@ -177,7 +177,7 @@ TEST_F(KernelAdapterTest, WholeSessionWithTheStandInKernel)
     EXPECT_NE(vl::ReadProductInteger(L"PID"), 0);
     EXPECT_EQ(control->Uninitialize(), S_OK);
     EXPECT_EQ(::FindWindowW(L"TMainForm", nullptr), nullptr);
-    EXPECT_EQ(adapter->ReadPipe(), nullptr);
+    EXPECT_EQ(adapter->Core().ReadPipe(), nullptr);
     EXPECT_EQ(control->SaveData(key.get(), value.get(), &result), S_OK);
     EXPECT_EQ(result, static_cast<ULONG>(VLS_FAIL));
     events.Disconnect();
@@ -237,7 +237,7 @@ TEST_F(KernelAdapterTest, NullArgumentsFailBeforeTheProgressValueIsTouched)
     EXPECT_EQ(control->Initialize2(nullptr, version.get(), nullptr, 0, nullptr, &result), S_FALSE);
     EXPECT_EQ(vl::ReadProductString(L"Progress"), L"Status=Done");
     // Outside an HTML document the page address is empty.
-    EXPECT_TRUE(adapter->PageAddress().empty());
+    EXPECT_TRUE(adapter->Core().PageAddress().empty());
 }
 
 TEST_F(KernelAdapterTest, LocalUpdaterIsStartedForAMissingKernel)

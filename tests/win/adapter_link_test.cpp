@@ -38,8 +38,8 @@ protected:
     {
         ASSERT_TRUE(CreateControl());
         peer = std::make_unique<PeerKernel>(std::move(options));
-        ASSERT_TRUE(adapter->CreatePipeChannel());
-        ASSERT_TRUE(adapter->RegisterToWidgetKernel());
+        ASSERT_TRUE(adapter->Core().CreatePipeChannel());
+        ASSERT_TRUE(adapter->Core().RegisterToWidgetKernel());
         ASSERT_TRUE(peer->WaitReceived(1, 2000));
         ASSERT_TRUE(events.Connect(control.get()));
     }
@@ -78,12 +78,12 @@ protected:
 TEST_F(LinkedAdapterTest, HandshakeWritesTheNoticeThenRegisters)
 {
     Link();
-    const DWORD id = adapter->PipeId();
+    const DWORD id = adapter->Core().PipeId();
     EXPECT_EQ(peer->PipeId(), id);
     EXPECT_EQ(peer->NoticeBytes(), WithNul("CmdID=1325&&&&SerialNum=0&&&&Params=PipeID=" + std::to_string(id)));
     EXPECT_EQ(peer->Received().at(0), "CmdID=3&&&&SerialNum=0&&&&Params=WidgetName=ActiveX");
     EXPECT_TRUE(PumpEnabled());
-    EXPECT_TRUE(adapter->IsKernelLinked());
+    EXPECT_TRUE(adapter->Core().IsKernelLinked());
     ULONG objectId = 0;
     EXPECT_EQ(control->GetActivexObjID(&objectId), S_OK);
     EXPECT_EQ(objectId, id);
@@ -101,14 +101,14 @@ TEST_F(AdapterTest, NoKernelListeningGivesUpAndLeavesNothingOpen)
 {
     ASSERT_TRUE(CreateControl());
     const DWORD start = ::GetTickCount();
-    EXPECT_FALSE(adapter->CreatePipeChannel());
+    EXPECT_FALSE(adapter->Core().CreatePipeChannel());
     EXPECT_GE(::GetTickCount() - start, 3500u);
-    EXPECT_EQ(adapter->ReadPipe(), nullptr);
-    EXPECT_EQ(adapter->WritePipe(), nullptr);
+    EXPECT_EQ(adapter->Core().ReadPipe(), nullptr);
+    EXPECT_EQ(adapter->Core().WritePipe(), nullptr);
     EXPECT_FALSE(PumpEnabled());
     // The main pipe and the pair are free again.
     EXPECT_TRUE(vl::KernelPipe::CreateServerEnd(vl::kKernelMainPipeName, PIPE_ACCESS_OUTBOUND, false));
-    EXPECT_TRUE(vl::KernelPipe::CreateServerEnd(vl::ReadPipeName(adapter->PipeId()), PIPE_ACCESS_INBOUND, true));
+    EXPECT_TRUE(vl::KernelPipe::CreateServerEnd(vl::ReadPipeName(adapter->Core().PipeId()), PIPE_ACCESS_INBOUND, true));
 }
 
 TEST_F(LinkedAdapterTest, WaitsForTheMainPipeThatAnotherAdapterHolds)
@@ -123,7 +123,7 @@ TEST_F(LinkedAdapterTest, WaitsForTheMainPipeThatAnotherAdapterHolds)
         peer = std::make_unique<PeerKernel>();
     });
     const DWORD start = ::GetTickCount();
-    const bool linked = adapter->CreatePipeChannel();
+    const bool linked = adapter->Core().CreatePipeChannel();
     release.join();
     EXPECT_TRUE(linked);
     EXPECT_GE(::GetTickCount() - start, 1800u);
@@ -135,9 +135,9 @@ TEST_F(LinkedAdapterTest, KernelThatNeverWritesFailsTheHandshake)
     PeerOptions silent;
     silent.sendFirstMessage = false;
     peer = std::make_unique<PeerKernel>(silent);
-    EXPECT_FALSE(adapter->CreatePipeChannel());
-    EXPECT_EQ(adapter->ReadPipe(), nullptr);
-    EXPECT_EQ(adapter->WritePipe(), nullptr);
+    EXPECT_FALSE(adapter->Core().CreatePipeChannel());
+    EXPECT_EQ(adapter->Core().ReadPipe(), nullptr);
+    EXPECT_EQ(adapter->Core().WritePipe(), nullptr);
 }
 
 TEST_F(LinkedAdapterTest, LinkCheckClosesThePairOnceTheKernelWindowIsGone)
@@ -145,8 +145,8 @@ TEST_F(LinkedAdapterTest, LinkCheckClosesThePairOnceTheKernelWindowIsGone)
     Link();
     window.Close();
     EXPECT_EQ(Save(L"k", L"v"), static_cast<ULONG>(VLS_FAIL));
-    EXPECT_EQ(adapter->ReadPipe(), nullptr);
-    EXPECT_EQ(adapter->WritePipe(), nullptr);
+    EXPECT_EQ(adapter->Core().ReadPipe(), nullptr);
+    EXPECT_EQ(adapter->Core().WritePipe(), nullptr);
     ULONG result = 0;
     vl::UniqueBstr params{std::wstring_view(L"x")};
     EXPECT_EQ(control->SendCommand(2, 1, params.get(), &result), S_OK);
@@ -184,8 +184,8 @@ TEST_F(LinkedAdapterTest, CloseNoticeIsAnsweredAndEndsTheLink)
     peer->Send(167, 0, "");
     ASSERT_TRUE(PumpUntil([&] { return peer->Received().size() >= 2; }, 3000));
     EXPECT_EQ(peer->Received().at(1), "CmdID=167&&&&SerialNum=0&&&&Params=NON");
-    EXPECT_EQ(adapter->ReadPipe(), nullptr);
-    EXPECT_EQ(adapter->WritePipe(), nullptr);
+    EXPECT_EQ(adapter->Core().ReadPipe(), nullptr);
+    EXPECT_EQ(adapter->Core().WritePipe(), nullptr);
     EXPECT_FALSE(PumpEnabled());
     EXPECT_TRUE(events.Results().empty());
     EXPECT_EQ(Save(L"k", L"v"), static_cast<ULONG>(VLS_FAIL));
@@ -195,8 +195,8 @@ TEST_F(LinkedAdapterTest, BrokenPipeEndsTheLinkWithoutAnEvent)
 {
     Link();
     peer->ClosePair();
-    ASSERT_TRUE(PumpUntil([&] { return adapter->ReadPipe() == nullptr; }, 3000));
-    EXPECT_EQ(adapter->WritePipe(), nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return adapter->Core().ReadPipe() == nullptr; }, 3000));
+    EXPECT_EQ(adapter->Core().WritePipe(), nullptr);
     EXPECT_FALSE(PumpEnabled());
     EXPECT_TRUE(events.Results().empty());
 }

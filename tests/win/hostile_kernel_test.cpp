@@ -57,8 +57,8 @@ TEST_F(AdapterTest, FloodingKernelNeitherStallsThePageNorGrowsTheControl)
     const SIZE_T before = PrivateBytes();
     const UINT_PTR pageTimer = ::SetTimer(nullptr, 0, 20, CountPageTick);
 
-    ASSERT_TRUE(adapter->CreatePipeChannel());
-    ASSERT_TRUE(adapter->RegisterToWidgetKernel());
+    ASSERT_TRUE(adapter->Core().CreatePipeChannel());
+    ASSERT_TRUE(adapter->Core().RegisterToWidgetKernel());
     ASSERT_TRUE(PumpUntil([&] { return events.Results().size() >= 100; }, 10000));
     vl::UniqueBstr key{std::wstring_view(L"k")}, value{std::wstring_view(L"v")};
     ULONG saved = 99;
@@ -103,5 +103,5 @@ TEST_F(AdapterTest, FloodingKernelNeitherStallsThePageNorGrowsTheControl)
     EXPECT_EQ(floodResults() + dropped, static_cast<std::size_t>(kFlood));
     EXPECT_GT(pageTicks, 0);
     EXPECT_LT(after, before + 16 * 1024 * 1024);
-    EXPECT_TRUE(adapter->IsKernelLinked());
+    EXPECT_TRUE(adapter->Core().IsKernelLinked());
 }

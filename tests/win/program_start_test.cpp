@@ -89,7 +89,7 @@ TEST_F(ProgramStartTest, ForgedKernelIsRefusedWithTheSignatureErrorBox)
     ASSERT_TRUE(CreateControl());
     RecordShellStarts(false);
     ErrorBoxWatcher box(L"vorlink! ActiveX (VLServiceAdapterImpl:2121)");
-    EXPECT_FALSE(adapter->StartWidgetKernel());
+    EXPECT_FALSE(adapter->Core().StartWidgetKernel());
     EXPECT_NE(box.Text().find(HomeFolder() + L"\\VLWidgetKernel.exe"), std::wstring::npos);
     EXPECT_TRUE(RecordedStarts().empty());
 }
@@ -113,9 +113,9 @@ TEST_F(ProgramStartTest, TheCheckedFileCannotBeSwappedBeforeItStarts)
         std::function<bool(TVLServiceAdapterXImpl&)> start;
     } cases[] = {
         {L"VLWidgetKernel.exe", L"signed/VLWidgetKernel.exe",
-         [](TVLServiceAdapterXImpl& adapter) { return adapter.StartWidgetKernel(); }},
+         [](TVLServiceAdapterXImpl& adapter) { return adapter.Core().StartWidgetKernel(); }},
         {L"VLUpdate.exe", L"signed/VLUpdate.exe",
-         [](TVLServiceAdapterXImpl& adapter) { return adapter.StartUpdater(L"1.0.0.10") == VLS_HAVE_TO_UPDATE; }},
+         [](TVLServiceAdapterXImpl& adapter) { return adapter.Core().StartUpdater(L"1.0.0.10") == VLS_HAVE_TO_UPDATE; }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -155,12 +155,12 @@ TEST_F(ProgramStartTest, ALinkOnTheWayStartsNothing)
         {L"VLWidgetKernel.exe", L"signed/VLWidgetKernel.exe",
          [](TVLServiceAdapterXImpl& adapter, IVLServiceAdapterX&) {
              ErrorBoxWatcher box(L"vorlink! ActiveX (VLServiceAdapterImpl:2121)");
-             return !adapter.StartWidgetKernel() && !box.Text().empty();
+             return !adapter.Core().StartWidgetKernel() && !box.Text().empty();
          }},
         // No fresh copy either: on major version 6 without a page, nothing is left to do.
         {L"VLUpdate.exe", L"signed/VLUpdate.exe",
          [](TVLServiceAdapterXImpl& adapter, IVLServiceAdapterX&) {
-             return adapter.StartUpdater(L"1.0.0.10") == VLS_FAIL;
+             return adapter.Core().StartUpdater(L"1.0.0.10") == VLS_FAIL;
          }},
         // The registration run at the first call.
         {L"VLWidgetKernel.exe", L"signed/VLWidgetKernel.exe",

@@ -1,6 +1,9 @@
 // VLServiceHost.exe as the browser runs it: framed JSON on its standard input and output,
-// kept binary, answers in order, long messages refused without ending the connection, and
-// a clean end when the browser closes the port; started for another extension, it refuses.
+// kept binary, answers in order, long messages refused without ending the connection, a
+// clean end when the browser closes the port, a page's requests reaching the stand-in
+// kernel with the control's wire, and a refusal when started for another extension.
+// ctest: RESOURCE_LOCK product_state
+// ctest-trust: test root
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -12,11 +15,15 @@
 #include <vector>
 
 #include "extension_identity.h"
+#include "module_version.h"
+#include "support/kernel_journal.h"
+#include "support/product_state.h"
 #include "support/redirected_process.h"
 #include "support/test_paths.h"
 #include "support/win_handles.h"
 
 using namespace vl;
+using vl::test::KernelJournal;
 
 namespace {
 
@@ -125,10 +132,10 @@ TEST_F(ServiceHostTest, AnswersEachMessageInOrderOverBinaryPipes)
         {"[\r\n1,2\r\n]", R"({"id":null,"error":"bad message: not an object"})"},
         {R"({"id":1,"m":0})", R"({"id":1,"error":"bad message: unexpected member"})"},
         {R"({"id":2,"method":"x"})", R"({"id":2,"error":"unknown method"})"},
-        {R"({"id":3,"method":"GetVersion"})", R"({"id":3,"error":"the vorlink! service is not available"})"},
+        {R"({"id":3,"method":"GetVersion"})", R"({"id":3,"result":")" VL_MODULE_VERSION_TEXT R"("})"},
         {R"({"id":4,"method":"SaveData","args":["k\u0000","v"]})", R"({"id":4,"error":"bad message: NUL character in text at byte 38"})"},
         {"{\"id\":5,\"method\":\"LoadData\",\"args\":[\"\xC3\xA9\xF0\x9F\x98\x80\"]}",
-         R"({"id":5,"error":"the vorlink! service is not available"})"},
+         R"({"id":5,"result":"Failure"})"}, // not linked yet
     };
     std::string all;
     for (const Case& c : cases) all += HostProcess::Framed(c.message);
@@ -146,7 +153,7 @@ TEST_F(ServiceHostTest, RefusesAMessageAboveTheBoundAndServesOn)
                      HostProcess::Framed(R"({"id":8,"method":"GetVersion"})"));
     EXPECT_EQ(m_host.Receive(), R"({"id":0,"result":null})");
     EXPECT_EQ(m_host.Receive(), R"({"id":7,"error":"message too large: more than 1048576 bytes"})");
-    EXPECT_EQ(m_host.Receive(), R"({"id":8,"error":"the vorlink! service is not available"})");
+    EXPECT_EQ(m_host.Receive(), R"({"id":8,"result":")" VL_MODULE_VERSION_TEXT R"("})");
 }
 
 TEST(ServiceHost, EndsCleanlyWhenTheBrowserClosesThePort)
@@ -193,4 +200,59 @@ TEST(ServiceHost, ServesOnlyTheExtensionTheBrowserStartedItFor)
         host.CloseInput();
         EXPECT_EQ(host.Finish(kAnswerLimitMs), c.served ? 0u : 2u) << label;
     }
+}
+
+TEST(ServiceHost, PageRequestsReachTheStandInKernelWithTheControlsWire)
+{
+    vl::test::ResetProductState();
+    ASSERT_TRUE(vl::test::InstallIntoHome(L"signed/VLWidgetKernel.exe", L"VLWidgetKernel.exe"));
+    KernelJournal journal;
+    HostProcess host;
+    ASSERT_TRUE(host.Started());
+    const struct {
+        std::string message;
+        std::vector<std::string> answers; // the events it raises, then its answer
+    } cases[] = {
+        {kPortalPage, {R"({"id":0,"result":null})"}},
+        {R"({"id":1,"method":"Initialize2","args":["TW;Production","1.0.0.10","any",30,"http://www.vorlink.com/"]})",
+         {R"({"id":1,"result":0})"}},
+        {R"({"id":2,"method":"SaveData","args":["score","4\u00e9"]})", {R"({"id":2,"result":0})"}},
+        {R"({"id":3,"method":"LoadData","args":["score"]})", {"{\"id\":3,\"result\":\"4\xC3\xA9\"}"}},
+        {R"({"id":4,"method":"ClearData","args":["score"]})", {R"({"id":4,"result":0})"}},
+        {R"({"id":5,"method":"LoadData","args":["score"]})", {R"({"id":5,"result":""})"}},
+        {R"({"id":6,"method":"CheckRegionInfo"})", {R"({"id":6,"result":0})"}},
+        {R"({"id":7,"method":"SendCommand","args":[2,77,"hello"]})",
+         {R"({"id":7,"result":0})", R"({"event":"OnResult","cmd":2,"serial":77,"params":"Echo=hello"})"}},
+        {R"({"id":8,"method":"Uninitialize"})", {R"({"id":8,"result":null})"}},
+    };
+    for (const auto& c : cases) {
+        host.SendBytes(HostProcess::Framed(c.message));
+        for (const std::string& answer : c.answers) EXPECT_EQ(host.Receive(), answer) << c.message;
+    }
+    host.CloseInput();
+    EXPECT_EQ(host.Finish(kAnswerLimitMs), 0u);
+    EXPECT_EQ(journal.Messages(), (std::vector<std::wstring>{
+                                      L"CmdID=3&&&&SerialNum=0&&&&Params=WidgetName=ActiveX",
+                                      L"CmdID=162&&&&SerialNum=0&&&&Params=Key=score&&&&Value=4\u00e9",
+                                      L"CmdID=163&&&&SerialNum=0&&&&Params=Key=score",
+                                      L"CmdID=164&&&&SerialNum=0&&&&Params=Key=score",
+                                      L"CmdID=163&&&&SerialNum=0&&&&Params=Key=score",
+                                      L"CmdID=165&&&&SerialNum=0&&&&Params=Region=TW;Production",
+                                      L"CmdID=2&&&&SerialNum=77&&&&Params=hello",
+                                      L"CmdID=1&&&&SerialNum=0&&&&Params=",
+                                  }));
+    vl::test::ResetProductState();
+}
+
+TEST(ServiceHost, AMissingKernelSendsThePageToTheInstallPageBeforeTheAnswer)
+{
+    vl::test::ResetProductState();
+    HostProcess host;
+    ASSERT_TRUE(host.Started());
+    host.SendBytes(HostProcess::Framed(kPortalPage) +
+                   HostProcess::Framed(R"({"id":1,"method":"Initialize2","args":["TW;Production","1.0.0.10","any",30,)"
+                                       R"("http://www.vorlink.com/"]})"));
+    EXPECT_EQ(host.Receive(), R"({"id":0,"result":null})");
+    EXPECT_EQ(host.Receive(), R"({"event":"InstallPage","address":"http://tw.vorlink.com/vorlink_block/install.aspx"})");
+    EXPECT_EQ(host.Receive(), R"({"id":1,"result":2})");
 }

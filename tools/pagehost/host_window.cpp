@@ -1,5 +1,7 @@
 #include "host_window.h"
 
+#include "support/window_owner.h"
+
 namespace vl::pagehost {
 
 namespace {
@@ -38,11 +40,7 @@ bool HostWindow::Create(const std::wstring& title, int width, int height)
 
 LRESULT CALLBACK HostWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* self = reinterpret_cast<HostWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    auto* self = vl::WindowOwner<HostWindow>(window, message, lParam);
     if (message == WM_CLOSE && self) {
         self->m_closeRequested = true;
         return 0;

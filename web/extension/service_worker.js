@@ -38,6 +38,8 @@ chrome.runtime.onConnect.addListener((page) => {
       }
     } else if (message.event === "OnResult") {
       tell({ type: "event", event: "OnResult", cmd: message.cmd, serial: message.serial, params: message.params });
+    } else if (message.event === "InstallPage") {
+      tell({ type: "event", event: "InstallPage", address: message.address });
     } else {
       tell({ type: "answer", id: message.id, result: message.result, error: message.error });
     }

@@ -14,6 +14,9 @@ namespace vl {
 class IAdapterServiceEvents {
 public:
     virtual void OnResult(std::uint32_t dwCmd, std::uint32_t dwSerialNum, const std::wstring& szParams) = 0;
+    // The kernel must be updated through the portal's install page at `address`: where the
+    // control opens it in an elevated browser, a page of the service host navigates there.
+    virtual void OnInstallPage(const std::wstring& address) = 0;
 
 protected:
     ~IAdapterServiceEvents() = default;

@@ -143,11 +143,17 @@ void ServiceDispatcher::Call(std::uint64_t id, const MethodCall& call)
 void ServiceDispatcher::OnResult(std::uint32_t dwCmd, std::uint32_t dwSerialNum, const std::wstring& szParams)
 {
     // Out of memory: the event is lost, the service's request goes on.
-    CatchIgnore([&] {
-        const std::string event = FormatResultEvent(dwCmd, dwSerialNum, szParams);
-        // An event the browser would not take is dropped; the kernel's messages are far smaller.
-        if (event.size() <= kMaxMessageToBrowser) m_send(event);
-    });
+    CatchIgnore([&] { SendEvent(FormatResultEvent(dwCmd, dwSerialNum, szParams)); });
+}
+
+void ServiceDispatcher::OnInstallPage(const std::wstring& address)
+{
+    CatchIgnore([&] { SendEvent(FormatInstallPageEvent(address)); });
+}
+
+void ServiceDispatcher::SendEvent(const std::string& event)
+{
+    if (event.size() <= kMaxMessageToBrowser) m_send(event);
 }
 
 void ServiceDispatcher::SendBounded(std::string json, std::optional<std::uint64_t> id)

@@ -35,6 +35,9 @@ private:
     enum class PageState { Unknown, Accepted, Refused };
 
     void OnResult(std::uint32_t dwCmd, std::uint32_t dwSerialNum, const std::wstring& szParams) override;
+    void OnInstallPage(const std::wstring& address) override;
+    // An event the browser would not take is dropped; the kernel's messages are far smaller.
+    void SendEvent(const std::string& event);
     void Answer(const ServiceRequest& request);
     void AcceptPage(std::uint64_t id, const std::wstring& address);
     void Call(std::uint64_t id, const MethodCall& call);

@@ -137,4 +137,10 @@ std::string FormatResultEvent(std::uint32_t cmd, std::uint32_t serial, std::wstr
                                           {L"params", JsonValue{std::wstring(params)}}}});
 }
 
+std::string FormatInstallPageEvent(std::wstring_view address)
+{
+    return WriteJson(JsonValue{
+        JsonObject{{L"event", JsonValue{std::wstring(L"InstallPage")}}, {L"address", JsonValue{std::wstring(address)}}}});
+}
+
 } // namespace vl

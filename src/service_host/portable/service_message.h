@@ -5,6 +5,9 @@
 //   {"id": n, "method": "SaveData", "args": [...]}   a call of a control method
 //   {"id": n, "result": ...}  {"id": n, "error": "..."}   the answer to either
 //   {"event": "OnResult", "cmd": n, "serial": n, "params": "..."}   the control's event
+//   {"event": "InstallPage", "address": "..."}   the kernel must be updated through the
+//                                    portal's install page, which the page opens (before
+//                                    the answer VLS_HAVE_TO_UPDATE to its Initialize call)
 //
 // An id is a whole number from 0 to 2^53 - 1 (exact in page script). A message that is no
 // JSON is still answered under its id when it begins with it as the extension writes it;
@@ -58,5 +61,6 @@ std::optional<std::uint64_t> LeadingRequestId(std::string_view prefix);
 std::string FormatResultAnswer(std::uint64_t id, const ServiceResult& result);
 std::string FormatErrorAnswer(std::optional<std::uint64_t> id, std::string_view reason);
 std::string FormatResultEvent(std::uint32_t cmd, std::uint32_t serial, std::wstring_view params);
+std::string FormatInstallPageEvent(std::wstring_view address);
 
 } // namespace vl

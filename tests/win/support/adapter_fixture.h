@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "adapter/VLServiceAdapterImpl.h"
+#include "control/VLServiceAdapterImpl.h"
 #include "support/platform_calls.h"
 #include "com_server/com_object.h"
 #include "com_server/service_adapter_form.h"

@@ -1,6 +1,6 @@
 #include "control_instance.h"
 
-#include "adapter/VLServiceAdapterImpl.h"
+#include "control/VLServiceAdapterImpl.h"
 #include "com_module.h"
 #include "com_server/com_object.h"
 #include "product_state.h"

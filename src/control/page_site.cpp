@@ -8,7 +8,7 @@
 #include <mshtml.h>
 #include <servprov.h>
 
-#include "adapter/VLServiceAdapterImpl.h"
+#include "control/VLServiceAdapterImpl.h"
 #include "support/portable/portal_page.h"
 #include "support/widget_log.h"
 
@@ -68,9 +68,7 @@ bool TVLServiceAdapterXImpl::IsSiteLockInForce()
 bool TVLServiceAdapterXImpl::IsCallerAllowed() noexcept
 {
     if (!IsPageAllowed()) return false;
-    // Before the call goes on; the run is not the call's business, and the call goes on
-    // whatever became of it.
-    vl::CatchIgnore([&] { RegisterKernelServer(); });
+    m_core->OnCallAllowed();
     return true;
 }
 
@@ -82,7 +80,7 @@ bool TVLServiceAdapterXImpl::IsPageAllowed() noexcept
         // Read at every call: the page may have navigated, and never taken from the
         // page's own arguments.
         const std::wstring address = ReadPageAddress();
-        if (vl::IsPortalPage(address, InDevelopmentMode())) return true;
+        if (vl::IsPortalPage(address, m_core->InDevelopmentMode())) return true;
         VL_LOG(L"refused a call of the page [%s].\n", address.c_str());
         return false;
     });

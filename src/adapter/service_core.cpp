@@ -1,0 +1,86 @@
+#include "adapter/service_core.h"
+
+#include <utility>
+
+#include "kernel_link/kernel_launcher.h"
+#include "kernel_link/portable/kernel_commands.h"
+#include "support/development_mode.h"
+#include "support/diagnostic_log.h"
+#include "support/portable/exception_boundary.h"
+#include "support/product_registry.h"
+#include "support/widget_log.h"
+
+// Written by the build from its one version value.
+#include "module_version.h"
+
+namespace vl {
+
+namespace {
+constexpr const wchar_t* kComponentName = L"vorlink! ActiveX";
+} // namespace
+
+ServiceCore::ServiceCore(IServiceContainer& container, IServiceEvents& events)
+    : m_container(container), m_events(events), m_Utility(kComponentName)
+{
+    m_Utility.SetErrorBoxesShown(container.ShowsErrorBoxes());
+    CreateHomeFolders();
+    // After the Log folder exists: the user may have switched the diagnostic log on.
+    ApplyStepLogSwitch(m_Utility.GetHomeFolder());
+
+    OSVERSIONINFOA version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    m_bLegacyOS = !(::GetVersionExA(&version) && version.dwMajorVersion == 6);
+    CreateProductKey();
+    m_bVerifyPublisher = !IsDevelopmentMode();
+}
+
+ServiceCore::~ServiceCore()
+{
+    SetPumpEnabled(false);
+}
+
+const wchar_t* ServiceCore::Version()
+{
+    // Built in, not read from the version resource at run time: both come from the build's
+    // one version value.
+    return VL_MODULE_VERSION_WTEXT;
+}
+
+void ServiceCore::CreateHomeFolders()
+{
+    const std::wstring home = m_Utility.GetHomeFolder();
+    // Without a documents folder there is no home: nothing to create.
+    if (home.empty()) return;
+    ::CreateDirectoryW(home.c_str(), nullptr);
+    ::CreateDirectoryW((home + L"\\Log").c_str(), nullptr);
+}
+
+void ServiceCore::OnCallAllowed() noexcept
+{
+    CatchIgnore([&] {
+        if (std::exchange(m_bRegistrationPending, false)) RegisterKernelServer(m_Utility, m_bVerifyPublisher);
+    });
+}
+
+HWND ServiceCore::FindKernelWindow()
+{
+    return vl::FindKernelWindow(m_Utility);
+}
+
+bool ServiceCore::StartWidgetKernel()
+{
+    m_hKernelWnd = vl::StartWidgetKernel(m_Utility, {m_szRegionVer, m_bLegacyOS, m_bVerifyPublisher});
+    return m_hKernelWnd != nullptr;
+}
+
+HRESULT ServiceCore::ShutdownWidgetKernel()
+{
+    SetPumpEnabled(false);
+    m_Link.Send(kernel_command::kLeaveNotice, 0, L"");
+    WaitForKernelToLeave(m_Utility);
+    m_hKernelWnd = FindKernelWindow();
+    ClosePipes();
+    return S_OK;
+}
+
+} // namespace vl

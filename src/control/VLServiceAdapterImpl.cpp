@@ -1,0 +1,134 @@
+#include "control/VLServiceAdapterImpl.h"
+
+#include "adapter/install_browser.h"
+#include "com_server/event_proxy.h"
+
+using vl::BstrText;
+
+namespace {
+
+// A missing region or version text fails before anything is stored.
+HRESULT RefuseMissingArguments(ULONG* dwResult)
+{
+    *dwResult = VLS_FAIL;
+    return S_FALSE;
+}
+
+} // namespace
+
+TVLServiceAdapterXImpl::TVLServiceAdapterXImpl() = default;
+
+TVLServiceAdapterXImpl::~TVLServiceAdapterXImpl()
+{
+    // Before the form: the core switches its timer off. A tick that comes meanwhile finds
+    // no core.
+    m_core.reset();
+}
+
+HRESULT TVLServiceAdapterXImpl::InitializeControl()
+{
+    vl::RelayFormEvents(Form(), *this);
+    vl::IServiceContainer& container = *this;
+    vl::IServiceEvents& events = *this;
+    m_core = std::make_unique<vl::ServiceCore>(container, events);
+    Form().m_pAdapter = this;
+    return S_OK;
+}
+
+void TVLServiceAdapterXImpl::OnReadPipeTimer()
+{
+    if (m_core) m_core->OnPumpTick();
+}
+
+void TVLServiceAdapterXImpl::OnResult(ULONG cmd, ULONG serial, const std::wstring& params)
+{
+    vl::UniqueBstr text(params);
+    Fire_OnResult(cmd, serial, text.get());
+}
+
+void TVLServiceAdapterXImpl::OpenInstallPage(const std::wstring& address, const std::wstring& clientSite)
+{
+    vl::StartInstallBrowser(address, clientSite, m_core->InDevelopmentMode());
+}
+
+HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::Initialize(BSTR szRegionVer, BSTR szNewerVersion, BSTR, ULONG,
+                                                             ULONG* dwResult)
+{
+    return PageMethod(dwResult, [&] {
+        if (!szRegionVer || !szNewerVersion) return RefuseMissingArguments(dwResult);
+        return m_core->Initialize(BstrText(szRegionVer), BstrText(szNewerVersion), *dwResult);
+    });
+}
+
+HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::Initialize2(BSTR szRegionVersion, BSTR szNewerVersion,
+                                                              BSTR szChksum, ULONG dwTimeout, BSTR szClientSite,
+                                                              ULONG* dwResult)
+{
+    return PageMethod(dwResult, [&] {
+        if (!szRegionVersion || !szNewerVersion) return RefuseMissingArguments(dwResult);
+        return m_core->Initialize2(BstrText(szRegionVersion), BstrText(szNewerVersion), BstrText(szChksum), dwTimeout,
+                                   BstrText(szClientSite), *dwResult);
+    });
+}
+
+HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::SaveData(BSTR szKey, BSTR szValue, ULONG* szResult)
+{
+    return PageMethod(szResult, [&] { return m_core->SaveData(BstrText(szKey), BstrText(szValue), *szResult); });
+}
+
+HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::LoadData(BSTR szKey, BSTR* szValue)
+{
+    return PageMethod(szValue, [&] {
+        std::wstring value;
+        const HRESULT hr = m_core->LoadData(BstrText(szKey), value);
+        *szValue = vl::UniqueBstr(value).release();
+        return *szValue ? hr : E_OUTOFMEMORY;
+    });
+}
+
+HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::ClearData(BSTR szKey, ULONG* dwResult)
+{
+    return PageMethod(dwResult, [&] { return m_core->ClearData(BstrText(szKey), *dwResult); });
+}
+
+HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::CheckRegionInfo(ULONG* dwResult)
+{
+    return PageMethod(dwResult, [&] { return m_core->CheckRegionInfo(*dwResult); });
+}
+
+HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::SendCommand(ULONG dwCmd, ULONG dwSerialNum, BSTR szParams,
+                                                              ULONG* dwResult)
+{
+    return PageMethod(dwResult, [&] { return m_core->SendCommand(dwCmd, dwSerialNum, BstrText(szParams), *dwResult); });
+}
+
+HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::GetActivexObjID(ULONG* dwObjID)
+{
+    if (!dwObjID) return E_POINTER;
+    *dwObjID = IsCallerAllowed() ? m_core->ObjectId() : 0;
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::Uninitialize()
+{
+    return PageMethod([&] { return m_core->Uninitialize(); });
+}
+
+HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::SetUpdatorVersion(BSTR szVersion)
+{
+    return PageMethod([&] {
+        m_core->SetUpdatorVersion(BstrText(szVersion));
+        return S_OK;
+    });
+}
+
+HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::GetVersion(BSTR* szVersion)
+{
+    if (!szVersion) return E_POINTER;
+    if (!IsCallerAllowed()) {
+        SetDeniedResult(szVersion);
+        return S_OK;
+    }
+    *szVersion = ::SysAllocString(vl::ServiceCore::Version());
+    return *szVersion ? S_OK : vl::ReportException(IID_IVLServiceAdapterX, L"Out of memory");
+}

@@ -1,0 +1,128 @@
+// The service core without the control: its container and events are the test's, its
+// requests reach the stand-in kernel, the kernel's own messages come back as OnResult, and
+// the install page goes to the container.
+// ctest: RESOURCE_LOCK product_state
+// ctest-trust: test root
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "adapter/service_core.h"
+#include "com_server/Vlserviceadapter_tlb.h"
+#include "support/platform_calls.h"
+#include "support/adapter_fixture.h"
+#include "support/product_state.h"
+#include "support/timer_window.h"
+
+using namespace vl::test;
+
+namespace {
+
+constexpr const wchar_t* kPortalPage = L"http://www.vorlink.com/index.html";
+
+// The container and event receiver of one core, recording what the core asks of it.
+class RecordingContainer final : public vl::IServiceContainer, public vl::IServiceEvents {
+public:
+    std::wstring PageAddress() override { return kPortalPage; }
+    vl::FormTimer& PumpTimer() override { return m_timerWindow->Timer(); }
+    vl::PatchHttp& UpdaterHttp() override { return m_http; }
+    bool ShowsErrorBoxes() override { return false; }
+    void OpenInstallPage(const std::wstring& address, const std::wstring&) override { installPages.push_back(address); }
+    void Hold() override { ++holds; }
+    void Unhold() override { --holds; }
+    void OnResult(ULONG cmd, ULONG serial, const std::wstring& params) override
+    {
+        results.push_back(std::to_wstring(cmd) + L" " + std::to_wstring(serial) + L" " + params);
+    }
+
+    std::vector<std::wstring> installPages;
+    std::vector<std::wstring> results;
+    int holds = 0;
+
+private:
+    std::unique_ptr<vl::TimerWindow> m_timerWindow = vl::TimerWindow::Create();
+    vl::PatchHttp m_http;
+};
+
+class ServiceCoreTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetProductState();
+        m_savedPlatform = vl::Platform();
+        RecordShellStarts(true);
+        RecordedStarts().clear();
+        container.PumpTimer().OnTimer = [this] { core.OnPumpTick(); };
+        core.OnCallAllowed();
+    }
+    void TearDown() override
+    {
+        vl::Platform() = m_savedPlatform;
+        EXPECT_EQ(container.holds, 0);
+        ResetProductState();
+    }
+
+    RecordingContainer container;
+    vl::ServiceCore core{container, container};
+
+private:
+    vl::AdapterPlatform m_savedPlatform;
+};
+
+} // namespace
+
+TEST_F(ServiceCoreTest, RequestsReachTheStandInKernelAndItsMessagesComeBackAsEvents)
+{
+    ASSERT_TRUE(InstallIntoHome(L"signed/VLWidgetKernel.exe", L"VLWidgetKernel.exe"));
+    ULONG result = 99;
+    ASSERT_EQ(core.Initialize(L"TW;Production", L"1.0.0.10", result), S_OK);
+    ASSERT_EQ(result, static_cast<ULONG>(VLS_OK));
+    EXPECT_EQ(core.PageAddress(), kPortalPage);
+
+    // Each call as the result the page sees: a number, or a text.
+    const struct {
+        const char* what;
+        std::function<std::wstring()> call;
+        std::wstring expected;
+    } steps[] = {
+        {"save", [&] { core.SaveData(L"score", L"42", result); return std::to_wstring(result); }, L"0"},
+        {"load", [&] { std::wstring value; core.LoadData(L"score", value); return value; }, L"42"},
+        {"clear", [&] { core.ClearData(L"score", result); return std::to_wstring(result); }, L"0"},
+        {"load cleared", [&] { std::wstring value; core.LoadData(L"score", value); return value; }, L""},
+        {"region", [&] { core.CheckRegionInfo(result); return std::to_wstring(result); }, L"0"},
+        {"progress", [&] { std::wstring value; core.LoadData(L"UpdateStatus", value); return value; }, L"Status=Waiting"},
+        {"command", [&] { core.SendCommand(2, 77, L"hello", result); return std::to_wstring(result); }, L"0"},
+    };
+    for (const auto& step : steps) EXPECT_EQ(step.call(), step.expected) << step.what;
+    ASSERT_TRUE(PumpUntil([&] { return !container.results.empty(); }, 3000));
+    EXPECT_EQ(container.results, std::vector<std::wstring>{L"2 77 Echo=hello"});
+
+    EXPECT_EQ(core.Uninitialize(), S_OK);
+    EXPECT_EQ(core.ReadPipe(), nullptr);
+    EXPECT_TRUE(container.installPages.empty());
+}
+
+TEST_F(ServiceCoreTest, AnOutdatedKernelIsTheContainersToUpdateThroughTheInstallPage)
+{
+    const struct {
+        const char* what;
+        std::wstring clientSite;
+        ULONG result;
+        std::vector<std::wstring> installPages;
+    } cases[] = {
+        {"a portal page", kPortalPage, VLS_HAVE_TO_UPDATE, {L"http://tw.vorlink.com/vorlink_block/install.aspx"}},
+        {"no page", L"", VLS_FAIL, {}},
+    };
+    for (const auto& c : cases) {
+        container.installPages.clear();
+        RecordedStarts().clear();
+        ULONG result = 99;
+        EXPECT_EQ(core.Initialize2(L"TW;Production", L"1.0.0.10", L"any", 30, c.clientSite, result), S_OK) << c.what;
+        EXPECT_EQ(result, c.result) << c.what;
+        EXPECT_EQ(container.installPages, c.installPages) << c.what;
+        // No browser of the core's own: opening the page is the container's.
+        EXPECT_TRUE(RecordedStarts().empty()) << c.what;
+    }
+}
