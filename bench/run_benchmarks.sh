@@ -157,6 +157,15 @@ row	The host alone, against the raw pipe round trip	bridge.direct.median	ms	raw 
 row	50 such calls at once, until the last answer	bridge.host_burst_ms	ms	50 x one call's median	bridge.host.median*50
 row	  of it, 50 echoes at once (the page to the service worker and back)	bridge.echo_burst_ms	ms	the 50 calls	bridge.host_burst_ms
 row	  of it, the same 50 to the host alone	bridge.direct_burst_ms	ms	the 50 calls	bridge.host_burst_ms
+row	SaveData round trip through the bridge to the kernel, median	bridge.save.median	ms	the control through the page host, median	page.save.median
+row	  against the raw pipe round trip	bridge.save.median	ms	raw pipe, median	pipe.raw.median
+row	  of it, the bridge alone (a call the host answers itself)	bridge.host.median	ms	the SaveData, median	bridge.save.median
+row	SaveData round trip through the bridge, 99th percentile	bridge.save.p99	ms	the control through the page host, p99	page.save.p99
+row	LoadData round trip through the bridge, median	bridge.load.median	ms	the control through the page host, median	page.load.median
+row	LoadData round trip through the bridge, 99th percentile	bridge.load.p99	ms	the control through the page host, p99	page.load.p99
+row	First OnResult after SendCommand, through the bridge	bridge.onresult.first_ms	ms	the control through the page host	page.onresult.first_ms
+row	50-message burst through the bridge: last OnResult after SendCommand	bridge.onresult.burst_ms	ms	the control through the page host	page.onresult.burst_ms
+row	  results of the burst delivered	bridge.onresult.events	events	all of the burst	50
 section	The physical floor: one message written and its answer read through the control's pipe ends
 row	Raw pipe round trip (peer thread), median	pipe.raw.median	ms	1 ms	1
 row	Raw pipe round trip (peer thread), 99th percentile	pipe.raw.p99	ms	1 ms	1
