@@ -105,6 +105,11 @@ wine_program "$WIN/pagehost.exe" --url "http://tw.vorlink.com/bench.html" \
   --script "$(windows_path "$ROOT/bench/pages/request_bench.js")"
 product_state "$WIN" reset
 
+log "the browser bridge: a portal page in headless Chromium, the extension, VLServiceHost.exe"
+product_state "$WIN" install
+collect "" node "$ROOT/bench/bridge_bench.mjs" "$WIN" "$NATIVE"
+product_state "$WIN" reset
+
 if [ -n "$WIN64" ]; then
   log "the 64-bit twin in the 64-bit prefix: handshake and requests, in process and in a page"
   win32_prefix=${VL_WINEPREFIX:-}
@@ -141,6 +146,26 @@ row	50-message burst: last OnResult after SendCommand	page.onresult.burst_ms	ms	
 row	  results of the burst delivered	page.onresult.events	events	all of the burst	50
 row	  delivery rate of the burst	page.onresult.events_per_s	events/s	one read per 100 ms tick (before)	10
 row	Initialize2 with the kernel started by it	page.initialize_ms	ms	10 s start + 12 s handshake limit	22000
+section	The browser bridge: a portal page in headless Chromium, the extension, VLServiceHost.exe under Wine
+row	VLService.connect(): a host started for the connection, median of 5	bridge.connect_ms	ms	the control's load + first instance	load.total_ms
+row	A call the host answers itself (GetVersion), page to host and back, median	bridge.host.median	ms	the host alone over its pipes, median	bridge.direct.median
+row	  99th percentile	bridge.host.p99	ms	the host alone, p99	bridge.direct.p99
+row	  against the raw pipe round trip	bridge.host.median	ms	raw pipe, median	pipe.raw.median
+row	  of it, the page to the extension's service worker and back (echo extension), median	bridge.echo.median	ms	the whole call, median	bridge.host.median
+row	  of it, the host alone over its standard pipes, median	bridge.direct.median	ms	the whole call, median	bridge.host.median
+row	The host alone, against the raw pipe round trip	bridge.direct.median	ms	raw pipe, median	pipe.raw.median
+row	50 such calls at once, until the last answer	bridge.host_burst_ms	ms	50 x one call's median	bridge.host.median*50
+row	  of it, 50 echoes at once (the page to the service worker and back)	bridge.echo_burst_ms	ms	the 50 calls	bridge.host_burst_ms
+row	  of it, the same 50 to the host alone	bridge.direct_burst_ms	ms	the 50 calls	bridge.host_burst_ms
+row	SaveData round trip through the bridge to the kernel, median	bridge.save.median	ms	the control through the page host, median	page.save.median
+row	  against the raw pipe round trip	bridge.save.median	ms	raw pipe, median	pipe.raw.median
+row	  of it, the bridge alone (a call the host answers itself)	bridge.host.median	ms	the SaveData, median	bridge.save.median
+row	SaveData round trip through the bridge, 99th percentile	bridge.save.p99	ms	the control through the page host, p99	page.save.p99
+row	LoadData round trip through the bridge, median	bridge.load.median	ms	the control through the page host, median	page.load.median
+row	LoadData round trip through the bridge, 99th percentile	bridge.load.p99	ms	the control through the page host, p99	page.load.p99
+row	First OnResult after SendCommand, through the bridge	bridge.onresult.first_ms	ms	the control through the page host	page.onresult.first_ms
+row	50-message burst through the bridge: last OnResult after SendCommand	bridge.onresult.burst_ms	ms	the control through the page host	page.onresult.burst_ms
+row	  results of the burst delivered	bridge.onresult.events	events	all of the burst	50
 section	The physical floor: one message written and its answer read through the control's pipe ends
 row	Raw pipe round trip (peer thread), median	pipe.raw.median	ms	1 ms	1
 row	Raw pipe round trip (peer thread), 99th percentile	pipe.raw.p99	ms	1 ms	1
@@ -298,6 +323,19 @@ COMMAND="./run bench"
   echo "  the committed private regions (VirtualQuery), which a heap commits in larger steps."
   echo "  Wine leaves PROCESS_MEMORY_COUNTERS_EX.PrivateUsage at 0; memory on Wine's Unix side"
   echo "  (X11 client data, the wineserver's window records) is in neither."
+  echo "- The browser bridge (bench/bridge_bench.mjs): where a call's time goes. A call from the page"
+  echo "  takes three legs each way: the page's MessagePort to the content script and the extension's"
+  echo "  messaging to its service worker (another process), measured alone by the benchmark's echo"
+  echo "  extension (bench/echo_extension, the same relay answering in its worker); the worker's native"
+  echo "  port through the browser process to the host's standard input and back, which is what is"
+  echo "  left; and VLServiceHost.exe under Wine itself (framing, JSON, the contract's checks, the"
+  echo "  answer, and Wine's pipe reads and writes), measured alone over its pipes. The \"of it\" rows"
+  echo "  give each measured leg's share of the whole call. A request that reaches the kernel"
+  echo "  adds the link's round trip, which the control's rows above show (in process, and through"
+  echo "  the page host). The two rows of 50 calls at once show where a burst waits: the host alone"
+  echo "  answers them back to back, and what the page's burst takes beyond that is the browser"
+  echo "  passing the messages one by one. connect() starts one host process per connection under"
+  echo "  Wine. Page times are read with performance.now(), which Chromium coarsens to 0.1 ms."
   # Sections that other commands write (./run package's sizes, the long fuzzing run's figures) stay.
   [ -f "$RESULTS" ] && sed -n '/^## /,$p' "$RESULTS" | sed '1s/^/\n/'
 } >"$RESULTS.new"

@@ -1,10 +1,13 @@
 #include "service_host/service_host_loop.h"
 
 #include <memory>
+#include <optional>
 #include <utility>
 
 #include "service_host/inbound_messages.h"
+#include "service_host/portable/browser_caller.h"
 #include "service_host/portable/service_dispatcher.h"
+#include "service_host/portable/service_message.h"
 #include "service_host/standard_input_reader.h"
 #include "service_host/standard_output_writer.h"
 #include "support/development_mode.h"
@@ -59,6 +62,15 @@ int Serve(HANDLE input, HANDLE output, AdapterServiceFactory factory)
 int RunServiceHost(HANDLE input, HANDLE output, AdapterServiceFactory factory) noexcept
 {
     return CatchReturn(1, [&] { return Serve(input, output, std::move(factory)); });
+}
+
+int RefuseCaller(HANDLE output) noexcept
+{
+    try {
+        StandardOutputWriter(output).Write(FormatErrorAnswer(std::nullopt, kCallerRefused));
+    } catch (...) {
+    }
+    return 2;
 }
 
 } // namespace vl

@@ -13,4 +13,9 @@ namespace vl {
 // when the host could not start. Never throws.
 int RunServiceHost(HANDLE input, HANDLE output, AdapterServiceFactory factory) noexcept;
 
+// For a host that a browser started for another extension: one answer without an id that
+// says so (the extension gives it to the page as the reason) on `output`, nothing served.
+// Exit code 2. Never throws.
+int RefuseCaller(HANDLE output) noexcept;
+
 } // namespace vl

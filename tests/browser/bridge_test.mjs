@@ -1,10 +1,12 @@
 // The bridge in a real Chromium (tools/browser/browser.sh): the vorlink! extension gives the
 // portal's pages VLService, which reaches VLServiceHost.exe under Wine with the control's
 // names; other pages get nothing; a host whose manifest allows another extension, or no
-// host at all, is refused with a clear reason.
+// host at all, is refused with a clear reason, and a host started for another extension
+// refuses it.
 //
 //   node bridge_test.mjs <win32 build dir> <native build dir>
 import assert from "node:assert/strict";
+import crypto from "node:crypto";
 import fs from "node:fs";
 import path from "node:path";
 import { after, before, test } from "node:test";
@@ -102,5 +104,33 @@ test("a service host that does not allow the extension, or none, is refused with
     const page = await browser.open("http://www.vorlink.com/index.html");
     assert.match(await page.evaluate(CONNECT), expected);
     await page.close();
+  }
+});
+
+test("a service host that a manifest lets another extension start refuses it, and the page hears why", async () => {
+  // The same extension under a key of its own: Chromium's ID is the key's SHA-256, its first
+  // 32 hex digits written a-p.
+  const { publicKey } = crypto.generateKeyPairSync("rsa", { modulusLength: 2048 });
+  const key = publicKey.export({ type: "spki", format: "der" });
+  const id = [...crypto.createHash("sha256").update(key).digest("hex").slice(0, 32)]
+    .map((digit) => "abcdefghijklmnop"[parseInt(digit, 16)]).join("");
+  const other = path.join(win32Dir, "browser", "other-extension");
+  fs.rmSync(other, { recursive: true, force: true });
+  fs.cpSync(path.join(nativeDir, "extension", "chromium"), other, { recursive: true });
+  const manifestFile = path.join(other, "manifest.json");
+  fs.writeFileSync(manifestFile, JSON.stringify({ ...JSON.parse(fs.readFileSync(manifestFile, "utf8")), key: key.toString("base64") }));
+
+  const profile = path.join(win32Dir, "browser", "other-profile");
+  const otherBrowser = await ChromiumSession.start(win32Dir, {
+    env: { VL_NATIVE_DIR: nativeDir, VL_BROWSER_PROFILE: profile, VL_BROWSER_EXTENSION: other },
+  });
+  try {
+    const hostManifest = path.join(profile, "NativeMessagingHosts", "com.torvane.vorlink.service_host.json");
+    const manifest = JSON.parse(fs.readFileSync(hostManifest, "utf8"));
+    fs.writeFileSync(hostManifest, JSON.stringify({ ...manifest, allowed_origins: [`chrome-extension://${id}/`] }));
+    const page = await otherBrowser.open("http://www.vorlink.com/index.html");
+    assert.equal(await page.evaluate(CONNECT), "refused: the vorlink! service host serves the vorlink! extension only");
+  } finally {
+    await otherBrowser.close();
   }
 });

@@ -1,13 +1,20 @@
 #!/usr/bin/env bash
 # The deployable package as a portal and a browser meet it: made by
 # tools/package/make_package.sh from the Windows build tree, then checked
-#   - the cabinet holds exactly the module and its INF, and both signatures verify
-#     (osslsigncode, and the control's own publisher check on the extracted module);
+#   - the cabinet holds exactly the module and its INF (and, 32-bit only, the service host and
+#     its manifests), and the signatures verify (osslsigncode, and the control's own
+#     publisher check on the extracted module);
+#   - the browser bridge (32-bit only): each host manifest allows only the extension, the
+#     extension's zips hold the release build (the store's without a "key"), and Firefox ESR
+#     takes its zip (tools/browser/firefox.sh: root, as the ctest runs);
 #   - in a throwaway Wine prefix of its own, the platform's cabinet extraction and INF
 #     installer (advpack's LaunchINFSection through rundll32) install and register the
 #     control: its ProgID resolves, its server is the installed file, a script host
 #     creates it;
 #   - the class identifier and the version in the INF and the page's tag are the module's;
+#   - the INF installs the service host with its manifests and registers it for Chrome, Edge
+#     and Firefox under the user's keys; the installed host, found through a key, serves a
+#     portal page;
 #   - the INF's uninstall removes what the install added (the type library's entries stay);
 #   - one version everywhere: the build's version value, the module's file version and
 #     GetVersion's text, the INF, the tag and the check page;
@@ -19,8 +26,8 @@
 #
 #   tests/package/package_test.sh <Windows build dir> [--twin <64-bit build dir>]
 #
-# The ctests package_install and package_install_twin, with DISPLAY set. Root is not
-# needed. Exit status 0 when every check passed; what each step printed is kept in
+# The ctests package_install and package_install_twin, with DISPLAY set; root for the
+# Firefox check's test network. Exit status 0 when every check passed; what each step printed is kept in
 # <tested build dir>/package_test.
 set -uo pipefail
 
@@ -89,12 +96,59 @@ inf_version=$(tr -d '\r' <"$DIST/VLServiceAdapter.inf" | sed -n 's/^FileVersion=
 twin_inf_sections=$(tr -d '\r' <"$DIST/x64/VLServiceAdapter.inf" 2>/dev/null | grep '^\[' | tr '\n' ' ')
 tag_clsid=$(sed -n 's/.*classid="clsid:\([^"]*\)".*/{\1}/p' "$DIST/object-tag.html")
 tag_version=$(sed -n 's/.*codebase="VLServiceAdapter\.cab#version=\([^"]*\)".*/\1/p' "$DIST/object-tag.html")
+HOST_NAME=com.torvane.vorlink.service_host
+EXTENSION_ID=$(sed -n 's/^set(VL_EXTENSION_ID \(.*\))$/\1/p' "$ROOT/web/extension/identity.cmake")
+CONTENTS="VLServiceAdapter.inf VLServiceAdapter.ocx "
+[ -z "$TWIN" ] && CONTENTS+="VLServiceHost.exe $HOST_NAME.firefox.json $HOST_NAME.json "
+HOST_FOLDER='C:\Program Files\Torvane\vorlink! service host'
+# Where each browser looks for the host (HKEY_CURRENT_USER) and the manifest it is given.
+REGISTRATIONS=(
+  "Software\Google\Chrome\NativeMessagingHosts\\$HOST_NAME $HOST_NAME.json"
+  "Software\Microsoft\Edge\NativeMessagingHosts\\$HOST_NAME $HOST_NAME.json"
+  "Software\Mozilla\NativeMessagingHosts\\$HOST_NAME $HOST_NAME.firefox.json"
+)
+# The default value of a user's key; fails when the key is missing.
+user_key_default() {
+  wine_in_prefix 60 reg query "HKCU\\$1" /ve | sed -n 's/^ *(Default) *REG_SZ *//p' | grep .
+}
 
 echo "== the cabinet and its signatures"
-check "the cabinet holds exactly the module and its INF" \
-  same "$(gcab --list "$DIST/$CAB" | sort | tr '\n' ' ')" "VLServiceAdapter.inf VLServiceAdapter.ocx "
+check "the cabinet holds exactly the files it installs and its INF" \
+  same "$(gcab --list "$DIST/$CAB" | LC_ALL=C sort | tr '\n' ' ')" "$CONTENTS"
 verify() { osslsigncode verify -CAfile "$WIN/$VL_TEST_SIGN_ROOT" -in "$1" >>"$WORK/verify.log" 2>&1; }
 check "the cabinet's signature verifies" verify "$DIST/$CAB"
+if [ -z "$TWIN" ]; then
+  echo "== the browser bridge's files"
+  check "the service host's signature verifies" verify "$DIST/VLServiceHost.exe"
+  # manifest_says <manifest> <expected JSON of name, path and allowed callers>
+  manifest_says() {
+    same "$(node -e 'const m = JSON.parse(require("fs").readFileSync(process.argv[1]));
+      console.log(JSON.stringify([m.name, m.path, m.type, m.allowed_origins, m.allowed_extensions]))' "$1")" "$2"
+  }
+  check "the Chromium manifest allows only the extension's fixed ID" manifest_says "$DIST/$HOST_NAME.json" \
+    "[\"$HOST_NAME\",\"VLServiceHost.exe\",\"stdio\",[\"chrome-extension://$EXTENSION_ID/\"],null]"
+  check "the Firefox manifest allows only the extension's ID" manifest_says "$DIST/$HOST_NAME.firefox.json" \
+    "[\"$HOST_NAME\",\"VLServiceHost.exe\",\"stdio\",null,[\"service@vorlink.com\"]]"
+  # zip_holds <zip> <built extension> <manifest differences>: the built release extension,
+  # its manifest at the root, with the given lines of the built manifest left out.
+  zip_holds() {
+    rm -rf "$WORK/zip" && mkdir -p "$WORK/zip" && (cd "$WORK/zip" && cmake -E tar xf "$DIST/$1") &&
+      same "$(ls "$WORK/zip" | tr '\n' ' ')" "$(ls "$2" | tr '\n' ' ')" &&
+      same "$(diff "$2/manifest.json" "$WORK/zip/manifest.json" | grep '^[<>]' | sed 's/": .*/":/')" "$3" &&
+      for f in "$2"/*.js; do cmp -s "$f" "$WORK/zip/${f##*/}" || return 1; done
+  }
+  native=$(cd "$WIN/../native" && pwd)
+  check "the stores' zip holds the Chromium release build without its key" \
+    zip_holds extension-chromium.zip "$native/extension/chromium" '<   "key":'
+  check "the Firefox zip holds the Firefox release build" zip_holds extension-firefox.zip "$native/extension/firefox" ""
+  # The store's zip as Firefox ESR installs it, unsigned, reaching this tree's host.
+  firefox_connects() {
+    VL_FIREFOX_EXTENSION=$DIST/extension-firefox.zip VL_FIREFOX_PROFILE=$WORK/firefox \
+      "$ROOT/tools/browser/firefox.sh" "$WIN" "http://www.vorlink.com/demo.html?report" 2>>"$WORK/firefox.log" |
+      grep -qx "    connected from http://www.vorlink.com/demo.html?report"
+  }
+  check "Firefox ESR installs the Firefox zip and a portal page connects through the host" firefox_connects
+fi
 if [ -n "$TWIN" ]; then
   check "the twin's cabinet holds the 64-bit module" \
     same "$(od -An -tx1 -j$(($(od -An -tu4 -j60 -N4 "$DIST/x64/VLServiceAdapter.ocx") + 4)) -N2 "$DIST/x64/VLServiceAdapter.ocx" | tr -d ' ')" 6486
@@ -105,7 +159,7 @@ fi
 echo "== a throwaway prefix: extraction, the INF's install"
 VL_WINEPREFIX=$PREFIX "$WINE_RUN" wineboot -i >/dev/null 2>&1
 wine_in_prefix 120 extrac32 /Y /E /L "$(windows_path "$EXTRACTED")" "$(windows_path "$DIST/$CAB")" >/dev/null
-check "the platform extracts both files" same "$(ls "$EXTRACTED" | tr '\n' ' ')" "VLServiceAdapter.inf VLServiceAdapter.ocx "
+check "the platform extracts every file" same "$(ls "$EXTRACTED" | LC_ALL=C sort | tr '\n' ' ')" "$CONTENTS"
 check "the extracted files are the packed ones" cmp -s "$EXTRACTED/VLServiceAdapter.ocx" "$DIST/$PACKED/VLServiceAdapter.ocx"
 check "the extracted module's signature verifies" verify "$EXTRACTED/VLServiceAdapter.ocx"
 # The 32-bit program reads either module.
@@ -132,6 +186,25 @@ check "a script host creates the control" created_and_answered
 if [ -n "$TWIN" ]; then
   check "the 32-bit view of the registry does not hold the twin's class" \
     not wine_in_prefix 60 reg query "HKCR\\CLSID\\$(said clsid)\\InprocServer32" /reg:32
+else
+  echo "== the browser bridge installed"
+  host_folder=$PREFIX/drive_c/Program\ Files/Torvane/vorlink!\ service\ host
+  check "the host and its manifests are installed in their folder" \
+    same "$(cd "$host_folder" && for f in *; do cmp -s "$f" "$DIST/$f" && echo "$f"; done | LC_ALL=C sort | tr '\n' ' ')" \
+    "VLServiceHost.exe $HOST_NAME.firefox.json $HOST_NAME.json "
+  for registration in "${REGISTRATIONS[@]}"; do
+    check "HKCU\\${registration% *} names the installed ${registration#* }" \
+      same "$(user_key_default "${registration% *}")" "$HOST_FOLDER\\${registration#* }"
+  done
+  # The browser's start of the host: the manifest's path from its folder, the extension's
+  # origin as the argument, a portal page's address as the first message.
+  page_message='{"id":0,"page":"http://www.vorlink.com/index.html"}'
+  answered() {
+    printf "\\x$(printf %02x ${#page_message})\\x00\\x00\\x00%s" "$page_message" |
+      (cd "$host_folder" && VL_WINEPREFIX=$PREFIX timeout -k 5 60 "$WINE_RUN" ./VLServiceHost.exe \
+        "chrome-extension://$EXTENSION_ID/" 2>>"$WORK/wine.log") | tail -c +5
+  }
+  check "the installed host accepts a portal page from the extension" same "$(answered)" '{"id":0,"result":null}'
 fi
 
 echo "== the INF and the tag say what the module says"
@@ -189,6 +262,12 @@ echo "== the INF's uninstall"
 run_inf_section DefaultUninstall
 classes_root >"$WORK/classes.after"
 check "the module file is gone" same "$(ls "$system32" | diff "$WORK/system32.before" -)" ""
+if [ -z "$TWIN" ]; then
+  check "the host's folder is gone" not test -e "$PREFIX/drive_c/Program Files/Torvane"
+  for registration in "${REGISTRATIONS[@]}"; do
+    check "HKCU\\${registration% *} is gone" not user_key_default "${registration% *}"
+  done
+fi
 check "nothing of the install is left but the type library's entries" \
   same "$(comm -13 "$WORK/classes.before" "$WORK/classes.after" | grep -v -i -E '^\[HKEY_CLASSES_ROOT\\(Wow6432Node\\)?(TypeLib|Interface)\\')" ""
 check "nothing that was there before is gone" same "$(comm -23 "$WORK/classes.before" "$WORK/classes.after")" ""

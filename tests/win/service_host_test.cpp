@@ -1,7 +1,7 @@
 // VLServiceHost.exe as the browser runs it: framed JSON on its standard input and output,
 // kept binary, answers in order, long messages refused without ending the connection, a
-// clean end when the browser closes the port, and a page's requests reaching the stand-in
-// kernel with the control's wire.
+// clean end when the browser closes the port, a page's requests reaching the stand-in
+// kernel with the control's wire, and a refusal when started for another extension.
 // ctest: RESOURCE_LOCK product_state
 // ctest-trust: test root
 #include <gtest/gtest.h>
@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "extension_identity.h"
 #include "fixtures/child_process.h"
 #include "fixtures/kernel_journal.h"
 #include "fixtures/product_state.h"
@@ -29,10 +30,14 @@ namespace {
 constexpr DWORD kAnswerLimitMs = 10000;
 constexpr const char* kPortalPage = R"({"id":0,"page":"http://www.vorlink.com/index.html"})";
 
-// The host with both standard handles on pipes the test holds.
+// The host with both standard handles on pipes the test holds, started as Chromium starts
+// it for the vorlink! extension unless told otherwise.
 class HostProcess {
 public:
-    HostProcess() : m_child(Start()) {}
+    explicit HostProcess(const std::wstring& arguments = VL_EXTENSION_ORIGIN_WTEXT L" --parent-window=0")
+        : m_child(Start(arguments))
+    {
+    }
 
     bool Started() const { return m_child && m_child->Started(); }
 
@@ -69,7 +74,7 @@ public:
 
 private:
     // The host with its standard input and output on pipes whose other ends are kept.
-    std::unique_ptr<test::ChildProcess> Start()
+    std::unique_ptr<test::ChildProcess> Start(const std::wstring& arguments)
     {
         SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
         UniqueHandle childInput, childOutput;
@@ -79,7 +84,7 @@ private:
         ::SetHandleInformation(m_input.get(), HANDLE_FLAG_INHERIT, 0);
         ::SetHandleInformation(m_output.get(), HANDLE_FLAG_INHERIT, 0);
         return std::make_unique<test::ChildProcess>(
-            test::BuildFile(L"VLServiceHost.exe"), L"chrome-extension://test/",
+            test::BuildFile(L"VLServiceHost.exe"), arguments,
             test::ChildOptions{{}, childInput.get(), childOutput.get(), ::GetStdHandle(STD_ERROR_HANDLE)});
     }
 
@@ -169,6 +174,31 @@ TEST(ServiceHost, EndsCleanlyWhenTheBrowserClosesThePort)
         EXPECT_EQ(host.Receive(), R"({"id":0,"result":null})") << c.what;
         host.CloseInput();
         EXPECT_EQ(host.Finish(kAnswerLimitMs), 0u) << c.what;
+    }
+}
+
+TEST(ServiceHost, ServesOnlyTheExtensionTheBrowserStartedItFor)
+{
+    constexpr const char* kRefused = R"({"id":null,"error":"the vorlink! service host serves the vorlink! extension only"})";
+    struct Case {
+        std::wstring arguments;
+        bool served;
+    };
+    const Case cases[] = {
+        {L"chrome-extension://abcdefghijklmnopabcdefghijklmnop/ --parent-window=0", false},
+        {L"\"C:\\Program Files\\host.firefox.json\" other@example.com", false},
+        {L"", false},
+        {L"\"C:\\Program Files\\host.firefox.json\" " VL_EXTENSION_GECKO_ID_WTEXT, true},
+    };
+    for (const Case& c : cases) {
+        const std::string label(c.arguments.begin(), c.arguments.end());
+        HostProcess host(c.arguments);
+        ASSERT_TRUE(host.Started()) << label;
+        // A refusing host says so unasked and ends: it may be gone before a message could reach it.
+        if (c.served) host.SendBytes(HostProcess::Framed(kPortalPage));
+        EXPECT_EQ(host.Receive(), c.served ? R"({"id":0,"result":null})" : kRefused) << label;
+        host.CloseInput();
+        EXPECT_EQ(host.Finish(kAnswerLimitMs), c.served ? 0u : 2u) << label;
     }
 }
 

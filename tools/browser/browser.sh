@@ -6,7 +6,9 @@
 #
 # - a fresh profile, <win32>/browser/profile or $VL_BROWSER_PROFILE;
 # - the unpacked extension of the native tree ($VL_NATIVE_DIR, default <win32>/../native):
-#   extension/chromium, or extension/chromium-development when VL_BROWSER_DEVELOPMENT=1;
+#   extension/chromium, or extension/chromium-development when VL_BROWSER_DEVELOPMENT=1, or
+#   the unpacked extension in $VL_BROWSER_EXTENSION; $VL_BROWSER_MORE_EXTENSIONS adds others
+#   (comma-separated folders);
 # - the service host's manifest in the profile's NativeMessagingHosts folder, whose "path"
 #   is a script that runs <win32>/VLServiceHost.exe under Wine in the tree's prefix;
 # - the signed stand-in kernel in the prefix's home folder, and the test root trusted
@@ -34,6 +36,7 @@ PROFILE=${VL_BROWSER_PROFILE:-$WIN/browser/profile}
 PAGES=${VL_BROWSER_PAGES:-$ROOT/tools/browser/pages}
 EXTENSION=$NATIVE/extension/chromium
 [ "${VL_BROWSER_DEVELOPMENT:-}" = 1 ] && EXTENSION=$NATIVE/extension/chromium-development
+EXTENSION=${VL_BROWSER_EXTENSION:-$EXTENSION}
 HOST_NAME=com.torvane.vorlink.service_host
 for needed in "$EXTENSION/manifest.json" "$NATIVE/patch_server" "$WIN/VLServiceHost.exe" "$WIN/signed/VLWidgetKernel.exe"; do
   [ -e "$needed" ] || { echo "browser.sh: $needed is missing (./run build)" >&2; exit 2; }
@@ -69,7 +72,8 @@ sandbox=()
 [ "$(id -u)" -ne 0 ] || sandbox=(--no-sandbox)
 set +e
 chromium "${sandbox[@]}" --user-data-dir="$PROFILE" \
-  --load-extension="$EXTENSION" --disable-extensions-except="$EXTENSION" \
+  --load-extension="$EXTENSION${VL_BROWSER_MORE_EXTENSIONS:+,$VL_BROWSER_MORE_EXTENSIONS}" \
+  --disable-extensions-except="$EXTENSION${VL_BROWSER_MORE_EXTENSIONS:+,$VL_BROWSER_MORE_EXTENSIONS}" \
   --disable-features=DisableLoadExtensionCommandLineSwitch,HttpsUpgrades,NetworkTimeServiceQuerying \
   --host-resolver-rules="MAP * 127.0.0.1:$(cat "$ready")" \
   --disable-gpu --disable-quic --no-first-run --no-default-browser-check --disable-background-networking \

@@ -5,6 +5,7 @@
 //   const browser = await ChromiumSession.start(win32Dir, { env });
 //   const page = await browser.open("http://www.vorlink.com/index.html");
 //   const value = await page.evaluate("VLService.connect().then(a => a.GetVersion())");
+//   fs.writeFileSync("page.png", await page.screenshot());
 //   await browser.close();
 import { spawn } from "node:child_process";
 import path from "node:path";
@@ -125,6 +126,12 @@ class PageSession {
       throw new Error(exceptionDetails.exception ? exceptionDetails.exception.description : exceptionDetails.text);
     }
     return result.value;
+  }
+
+  // The tab as shown, a PNG image.
+  async screenshot() {
+    const { data } = await this.browser.send("Page.captureScreenshot", { format: "png" }, this.sessionId);
+    return Buffer.from(data, "base64");
   }
 
   async reload() {

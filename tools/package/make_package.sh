@@ -1,14 +1,23 @@
 #!/usr/bin/env bash
 # The package that a portal deploys, made from a Windows build tree:
 #
-#   tools/package/make_package.sh [--results FILE] [--twin <64-bit build dir>] <Windows build dir> <output dir>
+#   tools/package/make_package.sh [--results FILE] [--twin <64-bit build dir>] [--native <native build dir>]
+#                                 <Windows build dir> <output dir>
 #
 # writes into the output folder
 #   VLServiceAdapter.ocx   the release module, stripped of symbols and debug information,
 #                          then Authenticode-signed
+#   VLServiceHost.exe      the browser bridge's native-messaging host, stripped and signed
+#   <host name>.json, <host name>.firefox.json
+#                          the host's manifests for Chromium-based browsers (allowing only the
+#                          extension's fixed ID) and for Firefox, "path" beside them
 #   VLServiceAdapter.inf   the code-download INF, with the install and uninstall sections of
-#                          the platform's INF installer
-#   VLServiceAdapter.cab   both files in one MSZIP cabinet (gcab), signed (osslsigncode)
+#                          the platform's INF installer (the control, the host, its manifests
+#                          and the browsers' registration of the host)
+#   VLServiceAdapter.cab   these five files in one MSZIP cabinet (gcab), signed (osslsigncode)
+#   extension-chromium.zip the extension for the Chrome Web Store and Edge Add-ons (the
+#                          release build; no "key": the store gives the ID)
+#   extension-firefox.zip  the extension for addons.mozilla.org
 #   object-tag.html        the tag a page author pastes, in a complete page
 #   check-control.html     the operator's check of a deployment, opened on each portal site
 # and with --twin, for 64-bit hosts, a second cabinet:
@@ -19,6 +28,8 @@
 # (module_facts.exe under Wine, in the build's prefix), never typed here; the version must
 # be the build's one version value (VL_MODULE_VERSION, <build>/module_version.txt).
 #
+# The extension and the host's manifests come from the native tree (default <Windows
+# build dir>/../native).
 # Signing: VL_SIGN_CERT names the certificate (PEM or DER; a PEM file may carry the
 # intermediate certificates after it) and VL_SIGN_KEY its private key; VL_SIGN_PASS_FILE a
 # file holding the key's password, VL_SIGN_TIMESTAMP_URL an RFC 3161 time-stamp server.
@@ -35,18 +46,21 @@ CAB=VLServiceAdapter.cab
 TWIN_CAB=VLServiceAdapter64.cab
 TAG=object-tag.html
 CHECK=check-control.html
-USAGE="usage: make_package.sh [--results FILE] [--twin <64-bit build dir>] <Windows build dir> <output dir>"
+HOST=VLServiceHost.exe
+USAGE="usage: make_package.sh [--results FILE] [--twin <64-bit build dir>] [--native <native build dir>] <Windows build dir> <output dir>"
 
-results= twin=
+results= twin= native=
 while [ $# -gt 2 ]; do
   case $1 in
     --results) results=${2:?$USAGE}; shift 2 ;;
     --twin) twin=$(cd "${2:?$USAGE}" && pwd); shift 2 ;;
+    --native) native=$(cd "${2:?$USAGE}" && pwd); shift 2 ;;
     *) echo "$USAGE" >&2; exit 2 ;;
   esac
 done
 WIN=$(cd "${1:?$USAGE}" && pwd)
 OUT=${2:?$USAGE}
+NATIVE=${native:-$WIN/../native}
 
 fail() { echo "make_package: $*" >&2; exit 1; }
 # shellcheck source=../common/windows_path.sh
@@ -62,12 +76,17 @@ else
   . "$HERE/test_signer.sh"
   cert=$WIN/$VL_TEST_SIGN_CERT key=$WIN/$VL_TEST_SIGN_KEY test_signer=1
 fi
-for f in "$WIN/$MODULE" ${twin:+"$twin/$MODULE"} "$WIN/tools/package/module_facts.exe" "$WIN/module_version.txt" \
-         "$cert" "$key"; do
+HOST_MANIFEST=$NATIVE/extension/native_messaging_host
+for f in "$WIN/$MODULE" ${twin:+"$twin/$MODULE"} "$WIN/$HOST" "$WIN/tools/package/module_facts.exe" "$WIN/module_version.txt" \
+         "$HOST_MANIFEST.chromium.json" "$HOST_MANIFEST.firefox.json" "$NATIVE/extension/chromium/manifest.json" \
+         "$NATIVE/extension/firefox/manifest.json" "$cert" "$key"; do
   [ -f "$f" ] || fail "$f is missing (build first: ./run build)"
 done
 build_version=$(cat "$WIN/module_version.txt")
 command -v gcab >/dev/null || fail "gcab is not installed"
+# The name under which the browsers find the host, as its manifest gives it.
+host_name=$(sed -n 's/^ *"name": "\([a-z0-9_.]*\)",$/\1/p' "$HOST_MANIFEST.chromium.json")
+[ -n "$host_name" ] || fail "no host name in $HOST_MANIFEST.chromium.json"
 
 signing_options=(-certs "$cert" -key "$key" -h sha256 -n "vorlink! service adapter")
 [ -n "${VL_SIGN_PASS_FILE:-}" ] && signing_options+=(-readpass "$VL_SIGN_PASS_FILE")
@@ -84,25 +103,40 @@ mkdir -p "$OUT"
 OUT=$(cd "$OUT" && pwd)
 WORK=$(mktemp -d "$OUT/.work.XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
-rm -rf "$OUT/$MODULE" "$OUT/$INF" "$OUT/$CAB" "$OUT/$TAG" "$OUT/$CHECK" "$OUT/x64" "$OUT/$TWIN_CAB"
+BRIDGE_FILES=("$HOST" "$host_name.json" "$host_name.firefox.json")
+ZIPS=(extension-chromium.zip extension-firefox.zip)
+rm -rf "$OUT/$MODULE" "$OUT/$INF" "$OUT/$CAB" "$OUT/$TAG" "$OUT/$CHECK" "$OUT/x64" "$OUT/$TWIN_CAB" \
+       "${BRIDGE_FILES[@]/#/$OUT/}" "${ZIPS[@]/#/$OUT/}"
 
 # fact KEY: what module_facts.exe said of the module packed last.
 fact() { printf '%s\n' "$facts" | awk -v key="$1" '$1 == key { print $2 }'; }
 # fill TEMPLATE BITNESS CABINET
 fill() {
   sed -e "s/@CLSID@/$clsid/g" -e "s/@CLSID_BARE@/${clsid:1:36}/g" -e "s/@FILE_VERSION@/${version//./,}/g" \
-      -e "s/@VERSION@/$version/g" \
+      -e "s/@VERSION@/$version/g" -e "s/@HOST_NAME@/$host_name/g" \
       -e "s/@BITNESS@/$2/g" -e "s/@CAB@/$3/g" "$1"
 }
+# The INF's browser bridge (the lines "@BRIDGE:...@" and the blocks between "@BRIDGE_BEGIN@"
+# and "@BRIDGE_END@") kept for the 32-bit cabinet, which carries the host, and cut from the
+# twin's.
+with_bridge() { sed -e '/@BRIDGE_\(BEGIN\|END\)@/d' -e 's/@BRIDGE:\([^@]*\)@/\1/'; }
+without_bridge() { sed -e '/@BRIDGE_BEGIN@/,/@BRIDGE_END@/d' -e '/^@BRIDGE:[^@]*@$/d' -e 's/@BRIDGE:[^@]*@//'; }
 
-# package BUILT_MODULE STRIP DIR CABINET BITNESS: the module stripped and signed into DIR,
-# its INF beside it, and both in the signed CABINET of the output folder.
+# strip_and_sign STRIP BUILT OUT: stripped first, since stripping would break a signature
+# made before it.
+strip_and_sign() {
+  "$1" --strip-all -o "$WORK/stripped" "$2"
+  sign "$WORK/stripped" "$3"
+}
+
+# package BUILT_MODULE STRIP DIR CABINET BITNESS [FILE...]: the module stripped and signed
+# into DIR, its INF beside it, and both with the FILEs of DIR in the signed CABINET of the
+# output folder.
 package() {
   local built=$1 strip=$2 dir=$3 cab=$4 bitness=$5
+  shift 5
   mkdir -p "$dir"
-  # Stripped first, since stripping would break a signature made before it.
-  "$strip" --strip-all -o "$WORK/stripped.ocx" "$built"
-  sign "$WORK/stripped.ocx" "$dir/$MODULE"
+  strip_and_sign "$strip" "$built" "$dir/$MODULE"
   # What the INF and the tag say, as the signed module says it.
   facts=$("$WIN/wine_run.sh" "$WIN/tools/package/module_facts.exe" "$(windows_path "$dir/$MODULE")" | tr -d '\r') ||
     fail "module_facts.exe could not read $dir/$MODULE"
@@ -114,14 +148,14 @@ package() {
   # INF files are read in the ANSI code page with CR LF line ends. Only the 32-bit module
   # is offered to the browsers' code download.
   if [ "$bitness" = 32-bit ]; then
-    fill "$HERE/$INF.in" "$bitness" "$cab" | sed '/@CODE_DOWNLOAD_/d'
+    fill "$HERE/$INF.in" "$bitness" "$cab" | with_bridge | sed '/@CODE_DOWNLOAD_/d'
   else
-    fill "$HERE/$INF.in" "$bitness" "$cab" | sed "/@CODE_DOWNLOAD_BEGIN@/,/@CODE_DOWNLOAD_END@/c\\
+    fill "$HERE/$INF.in" "$bitness" "$cab" | without_bridge | sed "/@CODE_DOWNLOAD_BEGIN@/,/@CODE_DOWNLOAD_END@/c\\
 ; For 64-bit hosts (script hosts, office macros): the sections below, run by the 64-bit\\
 ; rundll32. No code-download section: browsers install from $CAB."
   fi | sed 's/$/\r/' >"$dir/$INF"
   rm -f "$WORK/$cab"
-  (cd "$dir" && gcab --create --zip --nopath "$WORK/$cab" "$INF" "$MODULE")
+  (cd "$dir" && gcab --create --zip --nopath "$WORK/$cab" "$INF" "$MODULE" "$@")
   sign "$WORK/$cab" "$OUT/$cab"
   echo "  $cab  $(bytes "$OUT/$cab") bytes, $bitness: $MODULE $(bytes "$dir/$MODULE") bytes (built $(bytes "$built")),"
   echo "      version $version, class $clsid; $INF $(bytes "$dir/$INF") bytes"
@@ -132,8 +166,25 @@ if [ -n "$twin" ]; then
   package "$twin/$MODULE" x86_64-w64-mingw32-strip "$OUT/x64" "$TWIN_CAB" 64-bit
   twin_signature=$(fact maker_signature)
 fi
+# The browser bridge: the (32-bit) host, which serves 64-bit Windows too, and its manifests
+# with the host beside them (a relative "path" counts from the manifest's folder).
+strip_and_sign i686-w64-mingw32-strip "$WIN/$HOST" "$OUT/$HOST"
+sed 's|{{HOST_PATH}}|'"$HOST"'|' "$HOST_MANIFEST.chromium.json" >"$OUT/$host_name.json"
+sed 's|{{HOST_PATH}}|'"$HOST"'|' "$HOST_MANIFEST.firefox.json" >"$OUT/$host_name.firefox.json"
 # The 32-bit module last: the tag and the lines below speak of it.
-package "$WIN/$MODULE" i686-w64-mingw32-strip "$OUT" "$CAB" 32-bit
+package "$WIN/$MODULE" i686-w64-mingw32-strip "$OUT" "$CAB" 32-bit "${BRIDGE_FILES[@]}"
+echo "  $HOST $(bytes "$OUT/$HOST") bytes, signed; its manifests $host_name.json and $host_name.firefox.json"
+# One zip per store, the manifest at its root. The Chrome Web Store refuses a "key" and
+# gives the ID itself (README, Deploying).
+zip_extension() { # <built extension folder> <zip> [sed program for its manifest]
+  rm -rf "$WORK/extension"
+  cp -r "$1" "$WORK/extension"
+  [ -z "${3:-}" ] || sed -i "$3" "$WORK/extension/manifest.json"
+  (cd "$WORK/extension" && cmake -E tar cf "$OUT/$2" --format=zip -- *)
+  echo "  $2 $(bytes "$OUT/$2") bytes"
+}
+zip_extension "$NATIVE/extension/chromium" extension-chromium.zip '/^  "key": /d'
+zip_extension "$NATIVE/extension/firefox" extension-firefox.zip
 fill "$HERE/$TAG.in" 32-bit "$CAB" >"$OUT/$TAG"
 fill "$HERE/$CHECK.in" 32-bit "$CAB" >"$OUT/$CHECK"
 echo "  $TAG, $CHECK"
@@ -149,7 +200,9 @@ fi
 if [ -n "$results" ]; then
   line="\`./run package\` on $(date -u '+%Y-%m-%d %H:%M UTC'): \`$MODULE\` $(bytes "$WIN/$MODULE") bytes as built,"
   line+=" $(bytes "$OUT/$MODULE") bytes stripped and signed; \`$CAB\` $(bytes "$OUT/$CAB") bytes"
-  line+=" (MSZIP, the module and its INF, signed)."
+  line+=" (MSZIP, the module, the service host, its manifests and the INF, signed);"
+  line+=" \`$HOST\` $(bytes "$WIN/$HOST") bytes as built, $(bytes "$OUT/$HOST") stripped and signed;"
+  line+=" the extension's zips $(bytes "$OUT/${ZIPS[0]}") (Chromium) and $(bytes "$OUT/${ZIPS[1]}") bytes (Firefox)."
   [ -n "$twin" ] && line+=" The twin's \`$TWIN_CAB\`: $(bytes "$OUT/$TWIN_CAB") bytes, its module $(bytes "$OUT/x64/$MODULE") bytes stripped and signed."
   # The section replaces its previous copy, wherever that stood; the rest stays as it was
   # but for blank lines at its end.

@@ -1,0 +1,14 @@
+#include "service_host/portable/browser_caller.h"
+
+namespace vl {
+
+bool IsAllowedCaller(std::span<const wchar_t* const> arguments, const AllowedExtension& allowed) noexcept
+{
+    if (arguments.empty()) return false;
+    // Whole texts only: an origin is compared with its closing slash, so that no longer ID
+    // passes as a prefix.
+    if (std::wstring_view(arguments[0]) == allowed.chromiumOrigin) return true;
+    return arguments.size() >= 2 && std::wstring_view(arguments[1]) == allowed.geckoId;
+}
+
+} // namespace vl
