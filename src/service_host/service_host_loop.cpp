@@ -66,10 +66,7 @@ int RunServiceHost(HANDLE input, HANDLE output, AdapterServiceFactory factory) n
 
 int RefuseCaller(HANDLE output) noexcept
 {
-    try {
-        StandardOutputWriter(output).Write(FormatErrorAnswer(std::nullopt, kCallerRefused));
-    } catch (...) {
-    }
+    CatchIgnore([&] { StandardOutputWriter(output).Write(FormatErrorAnswer(std::nullopt, kCallerRefused)); });
     return 2;
 }
 

@@ -1,8 +1,9 @@
 #include "service_host/standard_input_reader.h"
 
-#include <thread>
+#include <memory>
 #include <utility>
 
+#include "support/detached_thread.h"
 #include "support/portable/exception_boundary.h"
 
 namespace vl {
@@ -14,7 +15,7 @@ constexpr DWORD kReadBytes = 64 * 1024;
 void ReadUntilClosed(HANDLE input, InboundMessages& inbound)
 {
     NativeMessageReader reader;
-    std::unique_ptr<char[]> buffer(new char[kReadBytes]);
+    const auto buffer = std::make_unique_for_overwrite<char[]>(kReadBytes);
     for (;;) {
         DWORD read = 0;
         // A pipe whose writer closed fails with ERROR_BROKEN_PIPE; a file ends with 0 bytes.
@@ -29,12 +30,11 @@ void ReadUntilClosed(HANDLE input, InboundMessages& inbound)
 bool StartStandardInputReader(HANDLE input, std::shared_ptr<InboundMessages> inbound)
 {
     return CatchReturn(false, [&] {
-        std::thread([input, inbound = std::move(inbound)]() noexcept {
+        return StartDetachedThread([input, inbound = std::move(inbound)] {
             // Out of memory: the input counts as ended, and the host ends cleanly.
             CatchIgnore([&] { ReadUntilClosed(input, *inbound); });
             inbound->Close();
-        }).detach();
-        return true;
+        });
     });
 }
 
