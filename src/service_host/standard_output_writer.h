@@ -1,5 +1,6 @@
 // Writes the host's messages to standard output, each with the browser's length framing,
-// in one write so that an event and an answer never interleave.
+// whole under one lock (a short write is continued), so that an event and an answer never
+// interleave.
 #pragma once
 
 #include <windows.h>

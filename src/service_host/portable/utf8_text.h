@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "support/portable/surrogates.h"
+
 namespace vl {
 
 // The code point that starts at `text[pos]`, advancing `pos` past it; nothing for a byte
@@ -18,8 +20,5 @@ void AppendUtf8(std::string& out, char32_t codePoint);
 
 // One code unit below U+10000, a surrogate pair above.
 void AppendUtf16(std::wstring& out, char32_t codePoint);
-
-inline bool IsHighSurrogate(char32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-inline bool IsLowSurrogate(char32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
 } // namespace vl

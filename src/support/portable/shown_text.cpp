@@ -1,20 +1,12 @@
 #include "support/portable/shown_text.h"
 
+#include "support/portable/surrogates.h"
+
 namespace vl {
 
 namespace {
 
 constexpr std::wstring_view kEllipsis = L"...";
-
-bool IsHighSurrogate(char32_t c)
-{
-    return c >= 0xD800 && c <= 0xDBFF;
-}
-
-bool IsLowSurrogate(char32_t c)
-{
-    return c >= 0xDC00 && c <= 0xDFFF;
-}
 
 // Control characters, and every character that shows nothing yet may reorder, join,
 // break or hide the text around it: Unicode's default-ignorable code points, the
