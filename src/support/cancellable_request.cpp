@@ -6,29 +6,26 @@ namespace vl {
 
 bool CancellableRequest::Attach(HINTERNET request)
 {
+    // Closed on the way out when the request was given up already.
+    UniqueInternetHandle attached(request);
     CriticalSectionLock lock(m_lock);
-    if (request && m_cancelled) ::InternetCloseHandle(request);
-    else m_handle = request;
-    return m_handle != nullptr;
+    if (!m_cancelled) m_handle = std::move(attached);
+    return m_handle.valid();
 }
 
 void CancellableRequest::Cancel()
 {
-    HINTERNET ended = nullptr;
-    {
-        CriticalSectionLock lock(m_lock);
-        m_cancelled = true;
-        if (m_inCall) std::swap(ended, m_handle);
-    }
-    // Outside the lock: the call that this ends takes it on its way out.
-    if (ended) ::InternetCloseHandle(ended);
+    // Closed outside the lock: the call that this ends takes it on its way out.
+    UniqueInternetHandle ended;
+    CriticalSectionLock lock(m_lock);
+    m_cancelled = true;
+    if (m_inCall) ended = std::move(m_handle);
 }
 
 void CancellableRequest::Close()
 {
     CriticalSectionLock lock(m_lock);
-    if (m_handle) ::InternetCloseHandle(m_handle);
-    m_handle = nullptr;
+    m_handle.reset();
 }
 
 } // namespace vl

@@ -15,7 +15,6 @@ namespace vl {
 class CancellableRequest {
 public:
     CancellableRequest() = default;
-    ~CancellableRequest() { Close(); }
     CancellableRequest(const CancellableRequest&) = delete;
     CancellableRequest& operator=(const CancellableRequest&) = delete;
 
@@ -33,7 +32,7 @@ public:
         {
             CriticalSectionLock lock(m_lock);
             if (m_cancelled || !m_handle) return false;
-            handle = m_handle;
+            handle = m_handle.get();
             m_inCall = true;
         }
         const bool succeeded = call(handle);
@@ -52,7 +51,7 @@ public:
 
 private:
     CriticalSection m_lock;
-    HINTERNET m_handle = nullptr;
+    UniqueInternetHandle m_handle;
     bool m_inCall = false;
     bool m_cancelled = false;
 };

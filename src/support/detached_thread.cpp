@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "support/portable/exception_boundary.h"
+#include "support/win_handles.h"
 
 namespace vl {
 
@@ -38,7 +39,7 @@ bool StartDetachedThread(std::function<void()> work)
     if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&RunDetached),
                               &start->module))
         return false;
-    const HANDLE thread = ::CreateThread(nullptr, 0, RunDetached, start.get(), 0, nullptr);
+    const UniqueHandle thread(::CreateThread(nullptr, 0, RunDetached, start.get(), 0, nullptr));
     if (!thread) {
         const DWORD error = ::GetLastError();
         ::FreeLibrary(start->module);
@@ -46,7 +47,6 @@ bool StartDetachedThread(std::function<void()> work)
         return false;
     }
     start.release(); // the thread's now
-    ::CloseHandle(thread);
     return true;
 }
 
