@@ -97,7 +97,13 @@ twin_inf_sections=$(tr -d '\r' <"$DIST/x64/VLServiceAdapter.inf" 2>/dev/null | g
 tag_clsid=$(sed -n 's/.*classid="clsid:\([^"]*\)".*/{\1}/p' "$DIST/object-tag.html")
 tag_version=$(sed -n 's/.*codebase="VLServiceAdapter\.cab#version=\([^"]*\)".*/\1/p' "$DIST/object-tag.html")
 HOST_NAME=com.torvane.vorlink.service_host
-EXTENSION_ID=$(sed -n 's/^set(VL_EXTENSION_ID \(.*\))$/\1/p' "$ROOT/web/extension/identity.cmake")
+# An ID of web/extension/identity.cmake, empty for an empty slot.
+extension_id() { sed -n 's/^set('"$1"' "\{0,1\}\([a-p]*\)"\{0,1\})$/\1/p' "$ROOT/web/extension/identity.cmake"; }
+EXTENSION_ID=$(extension_id VL_EXTENSION_ID)
+ALLOWED_ORIGINS=
+for id in "$EXTENSION_ID" "$(extension_id VL_EXTENSION_CHROME_WEB_STORE_ID)" "$(extension_id VL_EXTENSION_EDGE_ADDONS_ID)"; do
+  [ -n "$id" ] && ALLOWED_ORIGINS+="${ALLOWED_ORIGINS:+,}\"chrome-extension://$id/\""
+done
 CONTENTS="VLServiceAdapter.inf VLServiceAdapter.ocx "
 [ -z "$TWIN" ] && CONTENTS+="VLServiceHost.exe $HOST_NAME.firefox.json $HOST_NAME.json "
 HOST_FOLDER='C:\Program Files\Torvane\vorlink! service host'
@@ -125,8 +131,8 @@ if [ -z "$TWIN" ]; then
     same "$(node -e 'const m = JSON.parse(require("fs").readFileSync(process.argv[1]));
       console.log(JSON.stringify([m.name, m.path, m.type, m.allowed_origins, m.allowed_extensions]))' "$1")" "$2"
   }
-  check "the Chromium manifest allows only the extension's fixed ID" manifest_says "$DIST/$HOST_NAME.json" \
-    "[\"$HOST_NAME\",\"VLServiceHost.exe\",\"stdio\",[\"chrome-extension://$EXTENSION_ID/\"],null]"
+  check "the Chromium manifest allows exactly the extension's IDs" manifest_says "$DIST/$HOST_NAME.json" \
+    "[\"$HOST_NAME\",\"VLServiceHost.exe\",\"stdio\",[$ALLOWED_ORIGINS],null]"
   check "the Firefox manifest allows only the extension's ID" manifest_says "$DIST/$HOST_NAME.firefox.json" \
     "[\"$HOST_NAME\",\"VLServiceHost.exe\",\"stdio\",null,[\"service@vorlink.com\"]]"
   # zip_holds <zip> <built extension> <manifest differences>: the built release extension,

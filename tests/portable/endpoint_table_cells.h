@@ -323,6 +323,6 @@ inline constexpr EndpointRowCells kEndpointRows[] = {
       kHyphens48,
       L"255.255.255.255"}},
 };
-static_assert(std::size(kEndpointRows) == kEndpointRegionCount * kEndpointEnvironmentCount);
+static_assert(std::size(kEndpointRows) == int{kEndpointRegionCount} * int{kEndpointEnvironmentCount});
 
 } // namespace vl::test

@@ -196,6 +196,13 @@ if [ -n "$test_signer" ]; then
   echo "      Browsers do not trust it: do not deploy this package. Sign with the real"
   echo "      certificate: VL_SIGN_CERT=<certificate> VL_SIGN_KEY=<key> ./run package"
 fi
+# A store whose ID the host's manifest does not name: the host refuses that store's users.
+for store in CHROME_WEB_STORE:"Chrome Web Store" EDGE_ADDONS:"Edge Add-ons"; do
+  if grep -qx "set(VL_EXTENSION_${store%%:*}_ID \"\")" "$HERE/../../web/extension/identity.cmake"; then
+    echo "NOTE: no ${store#*:} ID in web/extension/identity.cmake (VL_EXTENSION_${store%%:*}_ID): the host"
+    echo "      refuses the extension installed from there; fill it in (README, Deploying, 3)."
+  fi
+done
 
 if [ -n "$results" ]; then
   line="\`./run package\` on $(date -u '+%Y-%m-%d %H:%M UTC'): \`$MODULE\` $(bytes "$WIN/$MODULE") bytes as built,"
