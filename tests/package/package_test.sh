@@ -124,7 +124,8 @@ if [ -z "$TWIN" ]; then
 fi
 inf_clsid=$(tr -d '\r' <"$DIST/VLServiceAdapter.inf" | sed -n 's/^clsid=//p')
 inf_version=$(tr -d '\r' <"$DIST/VLServiceAdapter.inf" | sed -n 's/^FileVersion=//p')
-twin_inf_sections=$(tr -d '\r' <"$DIST/x64/VLServiceAdapter.inf" 2>/dev/null | grep '^\[' | tr '\n' ' ')
+twin_inf_sections=
+[ -n "$TWIN" ] && twin_inf_sections=$(tr -d '\r' <"$DIST/x64/VLServiceAdapter.inf" | grep '^\[' | tr '\n' ' ')
 tag_clsid=$(sed -n 's/.*classid="clsid:\([^"]*\)".*/{\1}/p' "$DIST/object-tag.html")
 tag_version=$(sed -n 's/.*codebase="VLServiceAdapter\.cab#version=\([^"]*\)".*/\1/p' "$DIST/object-tag.html")
 HOST_NAME=com.torvane.vorlink.service_host
@@ -154,6 +155,7 @@ add_earlier_user_keys() {
   local registration
   for registration in "${REGISTRATIONS[@]}"; do
     wine_in_prefix 60 reg add "HKCU\\${registration% *}" /ve /d "C:\\earlier\\${registration#* }" /f >/dev/null
+    same "$(key_default "HKCU\\${registration% *}")" "C:\\earlier\\${registration#* }" || return 1
   done
 }
 
@@ -218,7 +220,7 @@ check "before the install, a script host cannot create the control" \
 system32=$PREFIX/drive_c/windows/system32
 LC_ALL=C ls "$system32" >"$WORK/system32.before"
 classes_root >"$WORK/classes.before"
-[ -z "$TWIN" ] && add_earlier_user_keys
+[ -z "$TWIN" ] && check "the user keys of an earlier package are in place" add_earlier_user_keys
 run_inf_section DefaultInstall
 check "the module is installed in the system folder" cmp -s "$EXTRACTED/VLServiceAdapter.ocx" "$system32/VLServiceAdapter.ocx"
 created=$(wine_in_prefix 120 cscript //nologo "$(windows_path "$ROOT/tests/package/create_control.js")")
@@ -319,7 +321,7 @@ control: installed, but it refuses this address: it serves the portal's own site
 fi
 
 echo "== the INF's uninstall"
-[ -z "$TWIN" ] && add_earlier_user_keys
+[ -z "$TWIN" ] && check "the user keys of an earlier package are in place again" add_earlier_user_keys
 run_inf_section DefaultUninstall
 classes_root >"$WORK/classes.after"
 LC_ALL=C ls "$system32" >"$WORK/system32.after"
