@@ -27,11 +27,11 @@ publisher_verdict() {
     echo "      why: the certificate is issued to \"$name\", not to the maker \"Torvane CO.,LTD.\", so the"
     echo "      control refuses a kernel or updater signed with it. To do: sign with the maker's certificate."
   elif openssl verify -CAfile "$root" "$cert" >/dev/null 2>&1; then
-    echo "      why: it is the build's test maker certificate, issued by the test root"
-    echo "      $root,"
-    echo "      which this machine does not trust (as no user's machine does); where the root is trusted"
-    echo "      the check accepts it (the test package_install). To do: for a release, sign with the"
-    echo "      maker's certificate: VL_SIGN_CERT=<certificate> VL_SIGN_KEY=<key> ./run package."
+    echo "      why: it is the build's test maker certificate, issued by the build's test root"
+    echo "      ($root), which this machine does not trust, as no user's"
+    echo "      machine does; where that root is trusted the check accepts it (the test"
+    echo "      package_install). To do: sign a release with the maker's certificate"
+    echo "      (VL_SIGN_CERT and VL_SIGN_KEY)."
   else
     echo "      why: the maker's serial and name, but no chain to a root this machine trusts (Wine reads"
     echo "      the roots of /etc/ssl/certs/ca-certificates.crt), or a signature that does not verify."
