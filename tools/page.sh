@@ -49,11 +49,7 @@ while [ $# -gt 0 ]; do
     --no-control) CONTROL=; shift ;;
     --bits) BITS=${2:-}; [ "$BITS" = 32 ] || [ "$BITS" = 64 ] || usage; shift 2 ;;
     --time-limit) TIME_LIMIT=${2:-}; [[ $TIME_LIMIT =~ ^[1-9][0-9]{0,4}$ ]] || usage; shift 2 ;;
-    # Words, each with its number: the kernel itself says which word it does not know.
-    --kernel-behaviour)
-      BEHAVIOUR=${2:-}
-      [[ $BEHAVIOUR =~ ^[a-z_]+(:[0-9]+)?(,[a-z_]+(:[0-9]+)?)*$ ]] || usage
-      shift 2 ;;
+    --kernel-behaviour) BEHAVIOUR=${2:-}; [ -n "$BEHAVIOUR" ] || usage; shift 2 ;;
     -*) usage ;;
     *) [ -z "$PAGE" ] || usage; PAGE=$1; shift ;;
   esac
@@ -112,9 +108,14 @@ fi
 PAGE=$(cd "$(dirname "$PAGE")" && pwd)/$(basename "$PAGE")
 for f in "$WIN/VLServiceAdapter.ocx" "$WIN/pagehost.exe" "$WIN32/signed/VLUpdate.exe" \
          "$WIN32/signed/VLWidgetKernel.exe" "$WIN32/certs/test_root.crt" "$NATIVE/patch_server" \
-         "$NATIVE/endpoint_hosts_dump"; do
+         "$NATIVE/endpoint_hosts_dump" "$NATIVE/kernel_behaviour_check"; do
   [ -f "$f" ] || { echo "page: $f is missing; build first (./run build)" >&2; exit 2; }
 done
+# A kernel that does not understand its behaviour ends at once, unseen: asked first.
+if [ -n "$BEHAVIOUR" ] && ! behaviour_refused=$("$NATIVE/kernel_behaviour_check" "$BEHAVIOUR" 2>&1); then
+  echo "page: $behaviour_refused" >&2
+  exit 2
+fi
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/vl-page.XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
 export WORK

@@ -22,7 +22,6 @@
 #include "link_server.h"
 #include "stand_in_paths.h"
 #include "support/portable/home_folder.h"
-#include "support/ansi_text.h"
 #include "support/product_registry.h"
 #include "support/win_handles.h"
 
@@ -43,16 +42,8 @@ int RunKernel(HINSTANCE instance)
     const std::wstring region = arguments.empty() ? std::wstring() : arguments.front();
     if (IsRegistrationRun(region)) return vl::WriteProductString(L"KernelRegistered", vl::ModulePath()) ? 0 : 4;
 
-    const std::wstring behaviourText = vl::EnvironmentText(L"VL_KERNEL_BEHAVIOUR");
-    const auto behaviour = vl::ParseKernelBehaviour(behaviourText);
-    if (!behaviour) {
-        // Whoever set it sees why no kernel came up: a page run shows the kernel's output.
-        const std::string line = "VLWidgetKernel: VL_KERNEL_BEHAVIOUR \"" + vl::WideToAnsi(behaviourText) +
-                                 "\" is not understood (tools/README.md lists its words); the kernel ends\n";
-        DWORD written = 0;
-        ::WriteFile(::GetStdHandle(STD_ERROR_HANDLE), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-        return 2;
-    }
+    const auto behaviour = vl::ParseKernelBehaviour(vl::EnvironmentText(L"VL_KERNEL_BEHAVIOUR"));
+    if (!behaviour) return 2;
     const vl::UniqueHandle instanceMutex(::CreateMutexW(nullptr, FALSE, kInstanceMutex));
     if (!instanceMutex || ::GetLastError() == ERROR_ALREADY_EXISTS) return 3;
 
