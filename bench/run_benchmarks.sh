@@ -336,8 +336,12 @@ COMMAND="./run bench"
   echo "  answers them back to back, and what the page's burst takes beyond that is the browser"
   echo "  passing the messages one by one. connect() starts one host process per connection under"
   echo "  Wine. Page times are read with performance.now(), which Chromium coarsens to 0.1 ms."
-  # Sections that other commands write (./run package's sizes, the long fuzzing run's figures) stay.
-  [ -f "$RESULTS" ] && sed -n '/^## /,$p' "$RESULTS" | sed '1s/^/\n/'
+  # Sections that other commands write (./run package's sizes, the long fuzzing run's figures)
+  # stay; the sizes of the last `./run package` of this tree take the place of the earlier ones.
+  sizes=$WIN/../package_sizes.md
+  [ -f "$RESULTS" ] && sed -n '/^## /,$p' "$RESULTS" |
+    awk -v fresh="$([ -f "$sizes" ] && echo 1)" '/^## / { skip = fresh && $0 == "## Package" } !skip' | sed '1s/^/\n/'
+  [ -f "$sizes" ] && { echo; cat "$sizes"; }
 } >"$RESULTS.new"
 
 echo

@@ -52,6 +52,8 @@ target_compile_options(patch_server PRIVATE -Wall -Wextra)
 target_link_libraries(patch_server PRIVATE Threads::Threads)
 add_executable(endpoint_hosts_dump tools/netns/endpoint_hosts_dump.cpp)
 target_link_libraries(endpoint_hosts_dump PRIVATE vl_portable)
+# ./run page's check of the stand-in kernel's behaviour words, with the kernel's own parser.
+add_executable(kernel_behaviour_check tools/kernel/kernel_behaviour_check.cpp tools/kernel/kernel_behaviour.cpp)
 # The README's patch folders for the operators come from the same table.
 add_test(NAME readme_patch_folders_current
          COMMAND ${PROJECT_SOURCE_DIR}/tests/package/readme_patch_folders_test.sh $<TARGET_FILE:endpoint_hosts_dump>

@@ -8,6 +8,7 @@
 #include <ole2.h>
 
 #include <span>
+#include <string_view>
 
 #include "extension_identity.h"
 #include "service_host/page_service.h"
@@ -17,7 +18,8 @@
 int wmain(int argc, wchar_t** argv)
 {
     const std::span<const wchar_t* const> arguments(argv + 1, argc > 0 ? argc - 1 : 0);
-    if (!vl::IsAllowedCaller(arguments, {VL_EXTENSION_ORIGIN_WTEXT, VL_EXTENSION_GECKO_ID_WTEXT}))
+    static constexpr std::wstring_view kOrigins[] = {VL_EXTENSION_ORIGINS_WTEXT};
+    if (!vl::IsAllowedCaller(arguments, {kOrigins, VL_EXTENSION_GECKO_ID_WTEXT}))
         return vl::RefuseCaller(::GetStdHandle(STD_OUTPUT_HANDLE));
     // The shell starts the kernel and the updater from this thread, as from the control's.
     if (FAILED(::OleInitialize(nullptr))) return 1;

@@ -13,9 +13,13 @@
 #     creates it;
 #   - the class identifier and the version in the INF and the page's tag are the module's;
 #   - the INF installs the service host with its manifests and registers it for Chrome, Edge
-#     and Firefox under the user's keys; the installed host, found through a key, serves a
+#     and Firefox under the machine's keys (its lines for both registry views), removing the
+#     user's keys of earlier packages; the installed host, found through a key, serves a
 #     portal page;
-#   - the INF's uninstall removes what the install added (the type library's entries stay);
+#   - the INF's uninstall removes what the install added (the type library's entries stay),
+#     and the user's keys of earlier packages;
+#   - make_package.sh's output says whether the publisher check would accept the signer,
+#     and, where it would not, why and what to do;
 #   - one version everywhere: the build's version value, the module's file version and
 #     GetVersion's text, the INF, the tag and the check page;
 #   - the package's pages (object-tag.html, check-control.html) print what they should in
@@ -58,6 +62,16 @@ check() { # <what> <command...>: one check, reported either way
   if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
 }
 same() { [ "$1" = "$2" ] || { echo "    '$1' is not '$2'"; return 1; }; }
+# same_value A B: as same, for two texts read from two places, which must not agree by both
+# being missing.
+same_value() { [ -n "$1" ] || { echo "    nothing was read"; return 1; }; same "$1" "$2"; }
+# listing_change OPTION BEFORE AFTER: comm OPTION of two sorted listings that must both have
+# been made: a listing that is missing or empty would pass as "nothing changed".
+listing_change() {
+  local listing
+  for listing in "$2" "$3"; do [ -s "$listing" ] || { echo "    $listing is missing or empty" >&2; return 1; }; done
+  LC_ALL=C comm "$1" "$2" "$3"
+}
 not() { ! "$@"; }
 # shellcheck source=../../tools/common/windows_path.sh
 . "$ROOT/tools/common/windows_path.sh"
@@ -73,7 +87,7 @@ stop_prefix() { WINEPREFIX=$PREFIX wineserver -k 2>/dev/null; WINEPREFIX=$PREFIX
 classes_root() {
   wine_in_prefix 120 reg export HKCR "$(windows_path "$WORK/classes.reg")" /y >/dev/null
   iconv -f UTF-16LE -t UTF-8 "$WORK/classes.reg" | tr -d '\r' |
-    awk '/^\[/ { key = $0; print key; next } NF { print key $0 }' | sort
+    awk '/^\[/ { key = $0; print key; next } NF { print key $0 }' | LC_ALL=C sort
 }
 run_inf_section() { # <section>
   wine_in_prefix 120 rundll32 advpack.dll,LaunchINFSection "$(windows_path "$EXTRACTED/VLServiceAdapter.inf"),$1,1" >/dev/null
@@ -91,25 +105,58 @@ env -u VL_SIGN_CERT -u VL_SIGN_KEY "$ROOT/tools/package/make_package.sh" ${TWIN:
   { cat "$WORK/package.log"; echo "FAILED: make_package.sh"; exit 1; }
 sed 's/^/    /' "$WORK/package.log"
 check "the output says that the test certificate signed" grep -q "TEST maker certificate" "$WORK/package.log"
+check "the output says that the publisher check accepts it where the test root is trusted" grep -qx \
+  "the control's publisher check would accept it as the maker's: yes${TWIN:+ (the twin: yes)}" "$WORK/package.log"
+if [ -z "$TWIN" ]; then
+  # Where the check would refuse, the output says why and what to do.
+  # shellcheck source=../../tools/package/publisher_verdict.sh
+  . "$ROOT/tools/package/publisher_verdict.sh"
+  explains() { # <certificate of the build's certs/> <words of the reason>
+    local verdict
+    verdict=$(publisher_verdict no "$WIN/certs/$1.crt" "$(sed -n 's/^VL_PUBLISHER_SERIAL:STRING=//p' "$WIN/CMakeCache.txt")" \
+      "$WIN/$VL_TEST_SIGN_ROOT")
+    [ "${verdict%%$'\n'*}" = no ] && grep -q "To do: " <<<"$verdict" && grep -qF "$2" <<<"$verdict"
+  }
+  for refused in "maker:the build's test root" "other_serial:is not the maker's serial" "other_name:not to the maker" \
+                 "forged:no chain to a root"; do
+    check "a refusal of the ${refused%%:*} certificate says why: ${refused#*:}" explains "${refused%%:*}" "${refused#*:}"
+  done
+fi
 inf_clsid=$(tr -d '\r' <"$DIST/VLServiceAdapter.inf" | sed -n 's/^clsid=//p')
 inf_version=$(tr -d '\r' <"$DIST/VLServiceAdapter.inf" | sed -n 's/^FileVersion=//p')
-twin_inf_sections=$(tr -d '\r' <"$DIST/x64/VLServiceAdapter.inf" 2>/dev/null | grep '^\[' | tr '\n' ' ')
+twin_inf_sections=
+[ -n "$TWIN" ] && twin_inf_sections=$(tr -d '\r' <"$DIST/x64/VLServiceAdapter.inf" | grep '^\[' | tr '\n' ' ')
 tag_clsid=$(sed -n 's/.*classid="clsid:\([^"]*\)".*/{\1}/p' "$DIST/object-tag.html")
 tag_version=$(sed -n 's/.*codebase="VLServiceAdapter\.cab#version=\([^"]*\)".*/\1/p' "$DIST/object-tag.html")
 HOST_NAME=com.torvane.vorlink.service_host
-EXTENSION_ID=$(sed -n 's/^set(VL_EXTENSION_ID \(.*\))$/\1/p' "$ROOT/web/extension/identity.cmake")
+# An ID of web/extension/identity.cmake, empty for an empty slot.
+extension_id() { sed -n 's/^set('"$1"' "\{0,1\}\([a-p]*\)"\{0,1\})$/\1/p' "$ROOT/web/extension/identity.cmake"; }
+EXTENSION_ID=$(extension_id VL_EXTENSION_ID)
+ALLOWED_ORIGINS=
+for id in "$EXTENSION_ID" "$(extension_id VL_EXTENSION_CHROME_WEB_STORE_ID)" "$(extension_id VL_EXTENSION_EDGE_ADDONS_ID)"; do
+  [ -n "$id" ] && ALLOWED_ORIGINS+="${ALLOWED_ORIGINS:+,}\"chrome-extension://$id/\""
+done
 CONTENTS="VLServiceAdapter.inf VLServiceAdapter.ocx "
 [ -z "$TWIN" ] && CONTENTS+="VLServiceHost.exe $HOST_NAME.firefox.json $HOST_NAME.json "
 HOST_FOLDER='C:\Program Files\Torvane\vorlink! service host'
-# Where each browser looks for the host (HKEY_CURRENT_USER) and the manifest it is given.
+# Where each browser looks for the host (under HKEY_LOCAL_MACHINE; earlier packages wrote the
+# same keys under HKEY_CURRENT_USER) and the manifest it is given.
 REGISTRATIONS=(
   "Software\Google\Chrome\NativeMessagingHosts\\$HOST_NAME $HOST_NAME.json"
   "Software\Microsoft\Edge\NativeMessagingHosts\\$HOST_NAME $HOST_NAME.json"
   "Software\Mozilla\NativeMessagingHosts\\$HOST_NAME $HOST_NAME.firefox.json"
 )
-# The default value of a user's key; fails when the key is missing.
-user_key_default() {
-  wine_in_prefix 60 reg query "HKCU\\$1" /ve | sed -n 's/^ *(Default) *REG_SZ *//p' | grep .
+# The default value of a key; fails when the key is missing.
+key_default() {
+  wine_in_prefix 60 reg query "$1" /ve | sed -n 's/^ *(Default) *REG_SZ *//p' | grep .
+}
+# The keys an earlier package left under the installing user's key.
+add_earlier_user_keys() {
+  local registration
+  for registration in "${REGISTRATIONS[@]}"; do
+    wine_in_prefix 60 reg add "HKCU\\${registration% *}" /ve /d "C:\\earlier\\${registration#* }" /f >/dev/null
+    same "$(key_default "HKCU\\${registration% *}")" "C:\\earlier\\${registration#* }" || return 1
+  done
 }
 
 echo "== the cabinet and its signatures"
@@ -125,8 +172,8 @@ if [ -z "$TWIN" ]; then
     same "$(node -e 'const m = JSON.parse(require("fs").readFileSync(process.argv[1]));
       console.log(JSON.stringify([m.name, m.path, m.type, m.allowed_origins, m.allowed_extensions]))' "$1")" "$2"
   }
-  check "the Chromium manifest allows only the extension's fixed ID" manifest_says "$DIST/$HOST_NAME.json" \
-    "[\"$HOST_NAME\",\"VLServiceHost.exe\",\"stdio\",[\"chrome-extension://$EXTENSION_ID/\"],null]"
+  check "the Chromium manifest allows exactly the extension's IDs" manifest_says "$DIST/$HOST_NAME.json" \
+    "[\"$HOST_NAME\",\"VLServiceHost.exe\",\"stdio\",[$ALLOWED_ORIGINS],null]"
   check "the Firefox manifest allows only the extension's ID" manifest_says "$DIST/$HOST_NAME.firefox.json" \
     "[\"$HOST_NAME\",\"VLServiceHost.exe\",\"stdio\",null,[\"service@vorlink.com\"]]"
   # zip_holds <zip> <built extension> <manifest differences>: the built release extension,
@@ -171,14 +218,15 @@ check "the control's publisher check accepts the extracted module" grep -qx "mak
 check "before the install, a script host cannot create the control" \
   same "$(wine_in_prefix 120 cscript //nologo "$(windows_path "$ROOT/tests/package/create_control.js")" | grep -c '^clsid ')" 0
 system32=$PREFIX/drive_c/windows/system32
-ls "$system32" >"$WORK/system32.before"
+LC_ALL=C ls "$system32" >"$WORK/system32.before"
 classes_root >"$WORK/classes.before"
+[ -z "$TWIN" ] && check "the user keys of an earlier package are in place" add_earlier_user_keys
 run_inf_section DefaultInstall
 check "the module is installed in the system folder" cmp -s "$EXTRACTED/VLServiceAdapter.ocx" "$system32/VLServiceAdapter.ocx"
 created=$(wine_in_prefix 120 cscript //nologo "$(windows_path "$ROOT/tests/package/create_control.js")")
 sed 's/^/    /' <<<"$created"
 said() { awk -v key="$1" '$1 == key { $1 = ""; sub(/^ /, ""); print }' <<<"$created"; }
-check "the ProgID names the module's class" same "$(said clsid)" "$(awk '$1 == "clsid" { print $2 }' <<<"$facts")"
+check "the ProgID names the module's class" same_value "$(said clsid)" "$(awk '$1 == "clsid" { print $2 }' <<<"$facts")"
 check "the class's server is the installed file" same "$(said server | tr '[:upper:]' '[:lower:]')" 'c:\windows\system32\vlserviceadapter.ocx'
 # The control's own version text against the installed file's version resource.
 created_and_answered() { [ -n "$(said GetVersion)" ] && same "$(said GetVersion)" "$(said FileVersion)"; }
@@ -193,9 +241,23 @@ else
     same "$(cd "$host_folder" && for f in *; do cmp -s "$f" "$DIST/$f" && echo "$f"; done | LC_ALL=C sort | tr '\n' ' ')" \
     "VLServiceHost.exe $HOST_NAME.firefox.json $HOST_NAME.json "
   for registration in "${REGISTRATIONS[@]}"; do
-    check "HKCU\\${registration% *} names the installed ${registration#* }" \
-      same "$(user_key_default "${registration% *}")" "$HOST_FOLDER\\${registration#* }"
+    check "HKLM\\${registration% *} names the installed ${registration#* }" \
+      same "$(key_default "HKLM\\${registration% *}")" "$HOST_FOLDER\\${registration#* }"
+    check "the earlier package's HKCU\\${registration% *} is gone" not key_default "HKCU\\${registration% *}"
   done
+  # Wine's INF installer ignores the flag of the registry's 64-bit view and writes the one
+  # view of the process: the INF's lines for the other view are read here.
+  in_both_views() {
+    local inf registration key
+    inf=$(tr -d '\r' <"$EXTRACTED/VLServiceAdapter.inf") || return 1
+    for registration in "${REGISTRATIONS[@]}"; do
+      key="HKLM,\"${registration% *}\""
+      same "$(grep -cxF "$key,,,\"%16422%\\Torvane\\vorlink! service host\\${registration#* }\"" <<<"$inf")" 1 &&
+        same "$(grep -cxF "$key,,0x00001000,\"%16422%\\Torvane\\vorlink! service host\\${registration#* }\"" <<<"$inf")" 1 &&
+        same "$(grep -cxF "$key" <<<"$inf")" 1 && same "$(grep -cxF "$key,,0x00003000" <<<"$inf")" 1 || return 1
+    done
+  }
+  check "the INF writes and removes each key in the 32-bit and the 64-bit view" in_both_views
   # The browser's start of the host: the manifest's path from its folder, the extension's
   # origin as the argument, a portal page's address as the first message.
   page_message='{"id":0,"page":"http://www.vorlink.com/index.html"}'
@@ -210,11 +272,11 @@ fi
 echo "== the INF and the tag say what the module says"
 check "the INF's uninstall names the module's class" \
   grep -qxF "HKCR,\"CLSID\\$(said clsid)\"" <(tr -d '\r' <"$EXTRACTED/VLServiceAdapter.inf")
-check "INF clsid" same "$inf_clsid" "$(said clsid)"
-check "INF FileVersion" same "$inf_version" "$(said FileVersion | tr . ,)"
+check "INF clsid" same_value "$inf_clsid" "$(said clsid)"
+check "INF FileVersion" same_value "$inf_version" "$(said FileVersion | tr . ,)"
 if [ -z "$TWIN" ]; then
-  check "tag classid" same "$tag_clsid" "$(said clsid)"
-  check "tag version" same "$tag_version" "$(said FileVersion | tr . ,)"
+  check "tag classid" same_value "$tag_clsid" "$(said clsid)"
+  check "tag version" same_value "$tag_version" "$(said FileVersion | tr . ,)"
 fi
 
 echo "== one version"
@@ -259,18 +321,26 @@ control: installed, but it refuses this address: it serves the portal's own site
 fi
 
 echo "== the INF's uninstall"
+[ -z "$TWIN" ] && check "the user keys of an earlier package are in place again" add_earlier_user_keys
 run_inf_section DefaultUninstall
 classes_root >"$WORK/classes.after"
-check "the module file is gone" same "$(ls "$system32" | diff "$WORK/system32.before" -)" ""
+LC_ALL=C ls "$system32" >"$WORK/system32.after"
+unchanged() { local change; change=$(listing_change "$1" "$2" "$3") || return 1; same "$change" ""; }
+check "the module file is gone" unchanged -3 "$WORK/system32.before" "$WORK/system32.after"
 if [ -z "$TWIN" ]; then
   check "the host's folder is gone" not test -e "$PREFIX/drive_c/Program Files/Torvane"
   for registration in "${REGISTRATIONS[@]}"; do
-    check "HKCU\\${registration% *} is gone" not user_key_default "${registration% *}"
+    check "HKLM\\${registration% *} is gone" not key_default "HKLM\\${registration% *}"
+    check "the earlier package's HKCU\\${registration% *} is gone" not key_default "HKCU\\${registration% *}"
   done
 fi
-check "nothing of the install is left but the type library's entries" \
-  same "$(comm -13 "$WORK/classes.before" "$WORK/classes.after" | grep -v -i -E '^\[HKEY_CLASSES_ROOT\\(Wow6432Node\\)?(TypeLib|Interface)\\')" ""
-check "nothing that was there before is gone" same "$(comm -23 "$WORK/classes.before" "$WORK/classes.after")" ""
+nothing_left() {
+  local added
+  added=$(listing_change -13 "$WORK/classes.before" "$WORK/classes.after") || return 1
+  same "$(grep -v -i -E '^\[HKEY_CLASSES_ROOT\\(Wow6432Node\\)?(TypeLib|Interface)\\' <<<"$added")" ""
+}
+check "nothing of the install is left but the type library's entries" nothing_left
+check "nothing that was there before is gone" unchanged -23 "$WORK/classes.before" "$WORK/classes.after"
 
 echo
 if [ "$failures" -eq 0 ]; then

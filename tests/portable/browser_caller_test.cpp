@@ -1,5 +1,5 @@
-// The service host serves only the extension the browser names as its caller, in either
-// browser's form of the arguments.
+// The service host serves only the extension the browser names as its caller, under any of
+// its IDs, in either browser's form of the arguments.
 #include "service_host/portable/browser_caller.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +10,10 @@ using namespace vl;
 
 TEST(BrowserCaller, ServesOnlyTheExtensionTheBrowserNames)
 {
-    const AllowedExtension allowed{L"chrome-extension://oflkdgjcgdkmeoeobnlliocfmodnepcg/", L"service@vorlink.com"};
+    // The development build's ID and one store's.
+    const std::wstring_view origins[] = {L"chrome-extension://oflkdgjcgdkmeoeobnlliocfmodnepcg/",
+                                         L"chrome-extension://aaaabbbbccccddddeeeeffffgggghhhh/"};
+    const AllowedExtension allowed{origins, L"service@vorlink.com"};
     struct Case {
         std::vector<const wchar_t*> arguments;
         bool allowed;
@@ -19,7 +22,9 @@ TEST(BrowserCaller, ServesOnlyTheExtensionTheBrowserNames)
         // Chromium-based browsers: the origin, on Windows the parent window after it.
         {{L"chrome-extension://oflkdgjcgdkmeoeobnlliocfmodnepcg/"}, true},
         {{L"chrome-extension://oflkdgjcgdkmeoeobnlliocfmodnepcg/", L"--parent-window=0"}, true},
+        {{L"chrome-extension://aaaabbbbccccddddeeeeffffgggghhhh/", L"--parent-window=0"}, true},
         {{L"chrome-extension://abcdefghijklmnopabcdefghijklmnop/", L"--parent-window=0"}, false},
+        {{L"chrome-extension://aaaabbbbccccddddeeeeffffgggghhhh"}, false},
         {{L"chrome-extension://oflkdgjcgdkmeoeobnlliocfmodnepcg"}, false},
         {{L"chrome-extension://oflkdgjcgdkmeoeobnlliocfmodnepcgx/"}, false},
         {{L"chrome-extension://OFLKDGJCGDKMEOEOBNLLIOCFMODNEPCG/"}, false},
@@ -36,4 +41,7 @@ TEST(BrowserCaller, ServesOnlyTheExtensionTheBrowserNames)
         const std::wstring first = c.arguments.empty() ? L"(none)" : c.arguments.front();
         EXPECT_EQ(IsAllowedCaller(c.arguments, allowed), c.allowed) << std::string(first.begin(), first.end());
     }
+    // Without a Chromium ID only Firefox's form is served.
+    const std::vector<const wchar_t*> chromium{origins[0].data()};
+    EXPECT_FALSE(IsAllowedCaller(chromium, {{}, L"service@vorlink.com"}));
 }

@@ -1,5 +1,6 @@
 #include "tables/portable/endpoint_table.h"
 #include "tables/portable/endpoint_hosts.h"
+#include "endpoint_table_cells.h"
 
 #include <gtest/gtest.h>
 
@@ -40,6 +41,15 @@ TEST(EndpointTableLookup, TaiwanProductionInstallPageAndPatchBase)
     EXPECT_EQ(LookupEndpoint(L"TW;Production", kInstallPageRole),
               Site(kRegionTW, kEnvProduction) + L"/vorlink_block/install.aspx");
     EXPECT_EQ(LookupEndpoint(L"TW;Production", kPatchBaseRole), Http(kTwPatchHost) + L"/vorlink05/");
+}
+
+// Every cell of every region and environment: paths, ports, hosts, addresses, placeholders.
+TEST(EndpointTableLookup, EveryCellIsPinned)
+{
+    for (const test::EndpointRowCells& row : test::kEndpointRows)
+        for (int role = 0; role < kEndpointRoleCount; ++role)
+            EXPECT_EQ(LookupEndpoint(row.regionValue, role), row.cells[role])
+                << testing::PrintToString(row.regionValue) << " role " << role;
 }
 
 // The folder of every patch base, and which host serves it, as the service publishes them.

@@ -1,4 +1,5 @@
 #include "tables/portable/message_table.h"
+#include "message_table_texts.h"
 
 #include <gtest/gtest.h>
 
@@ -30,41 +31,20 @@ std::vector<std::wstring> FormatSkeleton(const std::wstring& text)
 
 } // namespace
 
-// Every English text, blanks and characters exactly; 52, the copyright line, is worded by
-// the maker.
-TEST(MessageTableText, EveryEnglishTextIsPinned)
+// Every cell of every language row, blanks and characters exactly; Hong Kong reads the
+// Taiwan row.
+TEST(MessageTableText, EveryCellOfEveryLanguageIsPinned)
 {
-    const std::wstring timedOut = L"System timed out, try again later. ";
-    const std::wstring noGame = L"No game detected.  Please ensure a game has been installed, or install the game again.";
-    const std::wstring english[kMessageCount] = {
-        L"VLWKernel", L"vorlink! Kernel", L"VLTitlePilot",
-        L"An error occurred on your computer, run a virus scan before proceeding.",
-        L"Cannot detect a game login, return to the login page.", noGame,
-        L"There was an error retrieving the password.", noGame, L"System timed out, try again later.",
-        L"Server disconnected, try again later.", timedOut, timedOut, timedOut, L"Preparing...",
-        L"Retrieving profile...", L"Checking client version...",
-        L"Newest version installed, activating vorlink! application\u2026..",
-        L"Newer version available (%d.%d.%d.%d) !", L"Updated patch size %d bytes, preparing download now\u2026..",
-        L"Download completed! Shutting down the application and updating patch.", L"\u203BAttention:",
-        L"Login authentication complete! You may now start the game.", L"%d seconds until login authentication.",
-        L"Login authentication starting\u2026..", L"Exit vorlink!", L"Lock vorlink!",
-        L"Are you sure you want to exit vorlink! ?", L"Are you sure you want to logout of vorlink! ?",
-        L"vorlink! Programs", L"Open file and click submit to install or re-download program.",
-        L"Are you sure you want to delete the shortcut on your desktop?\n\n", L"Display",
-        L"Shortcut found in : \n%s\n  Do you want to continue setup?", L"Logout",
-        L"This game does not need to be installed.", L"Error occurred loading game list, reload browser and try again.",
-        L"About vorlink!", L"Waiting to shut down application.",
-        L"Signature error detected.  Please contact customer service.",
-        L"You have closed web page of vorlink!, but vorlink! is still running. Click on the vorlink! Icon on right "
-        L"system bar to logout.",
-        L"The vorlink! will automatically log off after a specified period of idle time.", L"Idle time setting",
-        L"Apply", L"Cancel", L"20 Minutes", L"50 Minutes", L"120 Minutes", L"Forever", L"Settings", L"Open vorlink!",
-        L"The game was started, if you need to start the game again,\nplease wait %d seconds.",
-        L"You can already start the game again.", L"", L"Version 2010 (Build %s)", L"* Title Pilot (Build %s)"};
-    for (int id = 0; id < kMessageCount; ++id) {
-        if (id == 52) continue;
-        EXPECT_EQ(LookupMessageText(L"US;Production", id), english[id]) << id;
-    }
+    const struct {
+        const wchar_t* region;
+        const wchar_t* const* texts;
+    } rows[] = {{L"US;Production", test::kEnglishTexts},
+                {L"TW;Production", test::kTraditionalChineseTexts},
+                {L"HK;Production", test::kTraditionalChineseTexts},
+                {L"CN;Production", test::kSimplifiedChineseTexts}};
+    for (const auto& row : rows)
+        for (int id = 0; id < kMessageCount; ++id)
+            EXPECT_EQ(LookupMessageText(row.region, id), row.texts[id]) << testing::PrintToString(row.region) << " id " << id;
 }
 
 TEST(MessageTableText, TextsKeepTheirExactBlanksAndCharacters)

@@ -16,6 +16,7 @@
 #include "fixtures/page_run.h"
 #include "fixtures/product_state.h"
 #include "fixtures/test_paths.h"
+#include "support/ansi_text.h"
 
 using namespace vl::test;
 
@@ -127,6 +128,32 @@ host.print("not after host.exit");
               "Hello, reader & page\n"
               "painted\n"
               "unloaded\n",
+              run.output);
+}
+
+// A <script src> runs the file beside the page in its place among the scripts, in its
+// language; one that the page host does not read is named, and the page goes on.
+TEST_F(HtmlPage, RunsTheFilesItsScriptsNameBesideThePage)
+{
+    const PageFile page(R"html(<script src="first.js?v=2"></script>
+<script src="http://tw.vorlink.com/remote.js">alert("never: the element's own text");</script>
+<script src="missing.js"></script>
+<script language="VBScript" src="/second.vbs"></script>
+<script>alert("after: " + fromFile);</script>)html",
+                        L".html");
+    page.AddFile(L"first.js", "alert(\"first.js at \" + location.href);\nvar fromFile = 1;\n");
+    page.AddFile(L"second.vbs", "alert \"second.vbs\"\r\n");
+    const std::wstring missing = page.AddFile(L"missing.js", "");
+    ::DeleteFileW(missing.c_str());
+    const PageRun run = RunPageHost(page.Arguments(L"--caller untrusted"));
+    EXPECT_EQ(0u, run.exitCode);
+    EXPECT_EQ("first.js at http://tw.vorlink.com/page.html\n"
+              "pagehost: <script src=\"http://tw.vorlink.com/remote.js\"> (line 2) is not run: it names an address, a "
+              "drive or a stream, not a file beside the page; the page host reads only files beside the page\n"
+              "pagehost: <script src=\"missing.js\"> (line 3) is not run: no file " + vl::WideToAnsi(missing) +
+                  " to read; the page host reads only files beside the page\n"
+              "second.vbs\n"
+              "after: 1\n",
               run.output);
 }
 

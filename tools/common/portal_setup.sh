@@ -89,14 +89,14 @@ unregister_control() {
 }
 
 # show_page_host OUTPUT PREFIX ARGUMENTS...: runs pagehost.exe of WIN with ARGUMENTS (at most
-# 300 s) and shows its output as it comes, each line after PREFIX; the exit status is the
-# page host's. The output goes to the file OUTPUT, not a pipe: the updater and the kernel
+# PAGE_TIME_LIMIT seconds, default 300: then timeout's status 124) and shows its output as it
+# comes, each line after PREFIX; the exit status is the page host's. The output goes to the file OUTPUT, not a pipe: the updater and the kernel
 # inherit it and may outlive the page.
 show_page_host() {
   local output=$1 prefix=$2
   shift 2
   : >"$output"
-  timeout -k 10 300 "$WIN/wine_run.sh" "$WIN/pagehost.exe" "$@" >"$output" 2>&1 &
+  timeout -k 10 "${PAGE_TIME_LIMIT:-300}" "$WIN/wine_run.sh" "$WIN/pagehost.exe" "$@" >"$output" 2>&1 &
   local page=$!
   tail -n +1 -s 0.2 -f --pid="$page" "$output" | sed -u "s/\r\$//; s/^/$prefix/; s/ *\$//" &
   local viewer=$!

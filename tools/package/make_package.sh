@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The package that a portal deploys, made from a Windows build tree:
 #
-#   tools/package/make_package.sh [--results FILE] [--twin <64-bit build dir>] [--native <native build dir>]
+#   tools/package/make_package.sh [--sizes FILE] [--twin <64-bit build dir>] [--native <native build dir>]
 #                                 <Windows build dir> <output dir>
 #
 # writes into the output folder
@@ -35,7 +35,9 @@
 # file holding the key's password, VL_SIGN_TIMESTAMP_URL an RFC 3161 time-stamp server.
 # Without VL_SIGN_CERT and VL_SIGN_KEY the build's test maker certificate signs
 # (tools/package/test_signer.sh), and the output says so.
-# --results FILE replaces the "## Package" section of FILE (bench/RESULTS.md) with the sizes.
+# --sizes FILE writes the sizes to FILE as a "## Package" section, which `./run bench` takes
+# into bench/RESULTS.md (`./run package` writes <build>/package_sizes.md: nothing under
+# version control changes).
 # Called by `./run package` with WINEPREFIX set; exit status 0 when all the files were made.
 set -euo pipefail
 
@@ -47,12 +49,12 @@ TWIN_CAB=VLServiceAdapter64.cab
 TAG=object-tag.html
 CHECK=check-control.html
 HOST=VLServiceHost.exe
-USAGE="usage: make_package.sh [--results FILE] [--twin <64-bit build dir>] [--native <native build dir>] <Windows build dir> <output dir>"
+USAGE="usage: make_package.sh [--sizes FILE] [--twin <64-bit build dir>] [--native <native build dir>] <Windows build dir> <output dir>"
 
-results= twin= native=
+sizes= twin= native=
 while [ $# -gt 2 ]; do
   case $1 in
-    --results) results=${2:?$USAGE}; shift 2 ;;
+    --sizes) sizes=${2:?$USAGE}; shift 2 ;;
     --twin) twin=$(cd "${2:?$USAGE}" && pwd); shift 2 ;;
     --native) native=$(cd "${2:?$USAGE}" && pwd); shift 2 ;;
     *) echo "$USAGE" >&2; exit 2 ;;
@@ -68,12 +70,12 @@ fail() { echo "make_package: $*" >&2; exit 1; }
 bytes() { stat -c %s "$1"; }
 
 # The signer: the operator's certificate, or the test maker certificate said plainly.
+# shellcheck source=test_signer.sh
+. "$HERE/test_signer.sh"
 if [ -n "${VL_SIGN_CERT:-}" ] || [ -n "${VL_SIGN_KEY:-}" ]; then
   [ -n "${VL_SIGN_CERT:-}" ] && [ -n "${VL_SIGN_KEY:-}" ] || fail "set both VL_SIGN_CERT and VL_SIGN_KEY"
   cert=$VL_SIGN_CERT key=$VL_SIGN_KEY test_signer=
 else
-  # shellcheck source=test_signer.sh
-  . "$HERE/test_signer.sh"
   cert=$WIN/$VL_TEST_SIGN_CERT key=$WIN/$VL_TEST_SIGN_KEY test_signer=1
 fi
 HOST_MANIFEST=$NATIVE/extension/native_messaging_host
@@ -190,28 +192,32 @@ fill "$HERE/$CHECK.in" 32-bit "$CAB" >"$OUT/$CHECK"
 echo "  $TAG, $CHECK"
 subject() { openssl x509 -inform "$1" -in "$cert" -noout -subject -nameopt oneline,-space_eq 2>/dev/null; }
 echo "signed by $( (subject pem || subject der) | sed 's/^subject=//')"
-echo "the control's publisher check would accept it as the maker's: $(fact maker_signature)${twin:+ (the twin: $twin_signature)}"
+# shellcheck source=publisher_verdict.sh
+. "$HERE/publisher_verdict.sh"
+verdict=$(publisher_verdict "$(fact maker_signature)" "$cert" \
+  "$(sed -n 's/^VL_PUBLISHER_SERIAL:STRING=//p' "$WIN/CMakeCache.txt")" "$WIN/$VL_TEST_SIGN_ROOT")
+echo "the control's publisher check would accept it as the maker's: ${verdict%%$'\n'*}${twin:+ (the twin: $twin_signature)}"
+[ "$verdict" = yes ] || printf '%s\n' "${verdict#*$'\n'}"
 if [ -n "$test_signer" ]; then
   echo "NOTE: signed with the TEST maker certificate of the build tree ($cert)."
   echo "      Browsers do not trust it: do not deploy this package. Sign with the real"
   echo "      certificate: VL_SIGN_CERT=<certificate> VL_SIGN_KEY=<key> ./run package"
 fi
+# A store whose ID the host's manifest does not name: the host refuses that store's users.
+for store in CHROME_WEB_STORE:"Chrome Web Store" EDGE_ADDONS:"Edge Add-ons"; do
+  if grep -qx "set(VL_EXTENSION_${store%%:*}_ID \"\")" "$HERE/../../web/extension/identity.cmake"; then
+    echo "NOTE: no ${store#*:} ID in web/extension/identity.cmake (VL_EXTENSION_${store%%:*}_ID): the host"
+    echo "      refuses the extension installed from there; fill it in (README, Deploying, 3)."
+  fi
+done
 
-if [ -n "$results" ]; then
+if [ -n "$sizes" ]; then
   line="\`./run package\` on $(date -u '+%Y-%m-%d %H:%M UTC'): \`$MODULE\` $(bytes "$WIN/$MODULE") bytes as built,"
   line+=" $(bytes "$OUT/$MODULE") bytes stripped and signed; \`$CAB\` $(bytes "$OUT/$CAB") bytes"
   line+=" (MSZIP, the module, the service host, its manifests and the INF, signed);"
   line+=" \`$HOST\` $(bytes "$WIN/$HOST") bytes as built, $(bytes "$OUT/$HOST") stripped and signed;"
   line+=" the extension's zips $(bytes "$OUT/${ZIPS[0]}") (Chromium) and $(bytes "$OUT/${ZIPS[1]}") bytes (Firefox)."
   [ -n "$twin" ] && line+=" The twin's \`$TWIN_CAB\`: $(bytes "$OUT/$TWIN_CAB") bytes, its module $(bytes "$OUT/x64/$MODULE") bytes stripped and signed."
-  # The section replaces its previous copy, wherever that stood; the rest stays as it was
-  # but for blank lines at its end.
-  touch "$results"
-  awk '/^## / { skip = ($0 == "## Package") }
-       skip { next }
-       $0 == "" { blanks++; next }
-       { for (; blanks > 0; blanks--) print ""; print }' "$results" >"$WORK/results"
-  printf '\n## Package\n\n%s\n' "$line" >>"$WORK/results"
-  cat "$WORK/results" >"$results"
-  echo "size line written to $results"
+  printf '## Package\n\n%s\n' "$line" >"$sizes"
+  echo "sizes written to $sizes"
 fi

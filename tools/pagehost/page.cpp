@@ -11,6 +11,8 @@
 #include "com_new.h"
 #include "console_output.h"
 #include "message_pump.h"
+#include "pagehost/portable/script_source.h"
+#include "script_file.h"
 #include "script_location.h"
 
 namespace vl::pagehost {
@@ -150,7 +152,8 @@ void Page::RunHtmlPage(const std::wstring& html)
     for (const PagePart& part : page.parts) {
         if (m_ended) return;
         if (const auto* block = std::get_if<ScriptBlock>(&part)) {
-            RunScriptBlock(*block);
+            if (block->source) RunScriptSource(*block);
+            else RunScriptBlock(*block);
             continue;
         }
         const auto& tag = std::get<ObjectTag>(part);
@@ -227,6 +230,32 @@ void Page::RunScriptBlock(const ScriptBlock& block)
                                   : L"function " + name + L"(" + block.eventParameters + L") {\n" + block.code + L"\n}\n";
     if (SUCCEEDED(engine.Run(code, static_cast<ULONG>(block.line - 1), true)))
         object->Handlers().AddFunction(block.event, ComPtr<ScriptHost>(&engine), name);
+}
+
+void Page::RunScriptSource(const ScriptBlock& block)
+{
+    const std::wstring tag = L"<script src=\"" + *block.source + L"\"> (line " + std::to_wstring(block.line) + L")";
+    const ScriptSource source = LocalScriptSource(*block.source);
+    std::optional<std::wstring> code;
+    std::wstring path;
+    if (source.refusal.empty()) {
+        const std::wstring& page = m_options.script;
+        path = page.substr(0, page.find_last_of(L"\\/") + 1) + source.path;
+        code = ReadScriptFile(path);
+    }
+    if (!code) {
+        // As a browser goes on after a script it could not load.
+        PrintLine(L"pagehost: " + tag + L" is not run: " +
+                      (source.refusal.empty() ? L"no file " + path + L" to read" : source.refusal) +
+                      L"; the page host reads only files beside the page",
+                  OutputStream::Error);
+        return;
+    }
+    ScriptBlock loaded = block;
+    loaded.code = std::move(*code);
+    loaded.source.reset();
+    loaded.line = 1; // errors name the file's lines
+    RunScriptBlock(loaded);
 }
 
 ScriptHost& Page::Engine(ScriptLanguage language)

@@ -61,6 +61,9 @@ private:
     // Creates an object of the page, by class identifier or ProgID, and names it for script.
     PageObject& AddObject(const std::wstring& id, const std::wstring& classOrProgId, std::optional<SIZE> size);
     void RunScriptBlock(const ScriptBlock& block);
+    // A <script src>: the file beside the page (LocalScriptSource), run as the block's code;
+    // one that is refused or cannot be read is named, and the page goes on without it.
+    void RunScriptSource(const ScriptBlock& block);
     ScriptHost& Engine(ScriptLanguage language);
     PageObject* FindObject(const std::wstring& id) const;
     // Runs the page's timers until none is left and, for `quietMs`, nothing happened.

@@ -11,15 +11,22 @@ namespace vl::pagehost {
 
 namespace {
 
+// More than any page's script; a larger file is refused rather than held.
+constexpr std::size_t kMaxScriptBytes = 16 * 1024 * 1024;
+
 std::optional<std::string> ReadBytes(const std::wstring& path)
 {
     UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return std::nullopt;
+    // A file on a disk only: a console, pipe or device would keep the read waiting.
+    if (!file || ::GetFileType(file.get()) != FILE_TYPE_DISK) return std::nullopt;
     std::string bytes;
     char buffer[4096];
     DWORD read = 0;
-    while (::ReadFile(file.get(), buffer, sizeof(buffer), &read, nullptr) && read > 0) bytes.append(buffer, read);
+    while (::ReadFile(file.get(), buffer, sizeof(buffer), &read, nullptr) && read > 0) {
+        if (bytes.size() + read > kMaxScriptBytes) return std::nullopt;
+        bytes.append(buffer, read);
+    }
     return bytes;
 }
 

@@ -7,7 +7,7 @@
 
 namespace vl::pagehost {
 
-// None when the file cannot be read.
+// None when the file cannot be read, is no file on a disk, or holds more than 16 MiB.
 std::optional<std::wstring> ReadScriptFile(const std::wstring& path);
 
 } // namespace vl::pagehost

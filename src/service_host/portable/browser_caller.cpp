@@ -1,5 +1,7 @@
 #include "service_host/portable/browser_caller.h"
 
+#include <algorithm>
+
 namespace vl {
 
 bool IsAllowedCaller(std::span<const wchar_t* const> arguments, const AllowedExtension& allowed) noexcept
@@ -7,7 +9,8 @@ bool IsAllowedCaller(std::span<const wchar_t* const> arguments, const AllowedExt
     if (arguments.empty()) return false;
     // Whole texts only: an origin is compared with its closing slash, so that no longer ID
     // passes as a prefix.
-    if (std::wstring_view(arguments[0]) == allowed.chromiumOrigin) return true;
+    if (std::ranges::find(allowed.chromiumOrigins, std::wstring_view(arguments[0])) != allowed.chromiumOrigins.end())
+        return true;
     return arguments.size() >= 2 && std::wstring_view(arguments[1]) == allowed.geckoId;
 }
 

@@ -2,8 +2,9 @@
 // Chromium-based browsers pass the calling extension's origin first
 // ("chrome-extension://<id>/"; on Windows the parent window's handle follows), Firefox the
 // host manifest's path and then the extension's ID. The host's manifest already names the
-// one extension a browser may start it for; the host checks again, so that a manifest that
-// was changed, or another browser's idea of it, serves no other extension.
+// IDs of the one extension a browser may start it for (its development build's and each
+// store's); the host checks again, so that a manifest that was changed, or another
+// browser's idea of it, serves no other extension.
 #pragma once
 
 #include <span>
@@ -12,8 +13,8 @@
 namespace vl {
 
 struct AllowedExtension {
-    std::wstring_view chromiumOrigin; // "chrome-extension://<id>/"
-    std::wstring_view geckoId;        // Firefox's ID of the same extension
+    std::span<const std::wstring_view> chromiumOrigins; // "chrome-extension://<id>/" of each ID
+    std::wstring_view geckoId;                          // Firefox's ID of the same extension
 };
 
 // `arguments` are the host's command-line arguments after the program's name.

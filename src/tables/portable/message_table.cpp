@@ -6,6 +6,11 @@ namespace vl {
 
 namespace {
 
+// The texts are UTF-8 in this file; a compiler that read it in another code page would build
+// other characters for every Chinese text.
+static_assert(sizeof(L"檢") == 2 * sizeof(wchar_t) && L"檢"[0] == 0x6AA2 && L"…"[0] == 0x2026,
+              "message_table.cpp must be read as UTF-8");
+
 using MessageRow = std::array<SVLWMessage, kMessageCount>;
 
 constexpr MessageRow kEnglish = {{

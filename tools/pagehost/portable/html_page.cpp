@@ -302,16 +302,14 @@ private:
     {
         const std::size_t codeStart = m_pos;
         const std::wstring_view code = RawContent(tag);
-        if (tag.Has(L"src")) {
-            Skip(L"<script src>");
-            return;
-        }
         ScriptBlock block;
         if (!LanguageOf(tag, block.language)) {
             Skip(L"<script> of another language");
             return;
         }
-        block.code = code;
+        // With a source a browser runs the file and passes over what the element holds.
+        if (tag.Has(L"src")) block.source = std::wstring(Trim(tag.Attribute(L"src")));
+        else block.code = code;
         block.line = LineAt(codeStart);
         const std::wstring event(Trim(tag.Attribute(L"event")));
         block.forId = Trim(tag.Attribute(L"for"));

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -31,21 +32,22 @@ struct ObjectTag {
 
 enum class ScriptLanguage { JScript, VBScript };
 
-// <script [language|type] [for="id" event="Name(parameters)"]> code </script>
+// <script [language|type] [for="id" event="Name(parameters)"] [src="file"]> code </script>
 struct ScriptBlock {
     ScriptLanguage language = ScriptLanguage::JScript;
     std::wstring forId;           // with `event`: the handler of that object's event
     std::wstring event;           // the event's name
     std::wstring eventParameters; // the names inside the parentheses, as written
-    std::wstring code;
-    std::size_t line = 0; // of the code's first line, from 1
+    std::wstring code;            // empty with `source`: a browser runs the file's instead
+    std::optional<std::wstring> source; // the src attribute, as written (references decoded)
+    std::size_t line = 0;         // of the code's first line, from 1 (with `source`: of the tag)
 };
 
 using PagePart = std::variant<ObjectTag, ScriptBlock>;
 
 struct HtmlPage {
     std::vector<PagePart> parts;
-    // What was skipped, each name once in the order met: "<h1>", "<script src>", "text".
+    // What was skipped, each name once in the order met: "<h1>", "<style>", "text".
     std::vector<std::wstring> skipped;
 };
 
