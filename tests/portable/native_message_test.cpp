@@ -20,6 +20,28 @@ std::string Nested(int depth)
     return std::string(depth, '[') + std::string(depth, ']');
 }
 
+// `depth` objects, each the only member of the one around it.
+std::string NestedObjects(int depth)
+{
+    std::string json;
+    for (int i = 1; i < depth; ++i) json += "{\"a\":";
+    return json + "{}" + std::string(depth - 1, '}');
+}
+
+// {"a":0,"b":0,...}, or [0,0,...] with `count` values.
+std::string Members(std::size_t count)
+{
+    std::string json = "{";
+    for (std::size_t i = 0; i < count; ++i) json += (i ? ",\"" : "\"") + std::string(1, char('a' + i)) + "\":0";
+    return json + "}";
+}
+std::string Elements(std::size_t count)
+{
+    std::string json = "[";
+    for (std::size_t i = 0; i < count; ++i) json += i ? ",0" : "0";
+    return json + "]";
+}
+
 std::string Framed(std::uint32_t length, std::string_view body)
 {
     std::string framed(4, '\0');
@@ -47,6 +69,9 @@ TEST(JsonText, ReadsAndWritesBackEveryKindOfValue)
         {"4294967295", "4294967295"},
         {"9007199254740991", "9007199254740991"},
         {Nested(kMaxJsonDepth), Nested(kMaxJsonDepth)},
+        {NestedObjects(kMaxJsonDepth), NestedObjects(kMaxJsonDepth)},
+        {Members(kMaxJsonMembers), Members(kMaxJsonMembers)},
+        {Elements(kMaxJsonElements), Elements(kMaxJsonElements)},
     };
     for (const Case& c : cases) {
         auto read = ReadJson(c.in);
@@ -102,6 +127,11 @@ TEST(JsonText, RefusesWhatIsNotStrictJsonAndSaysWhere)
         {"\"\xF8\x88\x80\x80\x80\"", "invalid UTF-8", 1},
         {Nested(kMaxJsonDepth + 1), "nested too deep", kMaxJsonDepth},
         {"{\"a\":" + Nested(kMaxJsonDepth) + "}", "nested too deep", 5 + kMaxJsonDepth - 1},
+        {NestedObjects(kMaxJsonDepth + 1), "nested too deep", 5 * kMaxJsonDepth},
+        // 1 MiB of objects, each opening the next: refused at the bound, not read on.
+        {NestedObjects(1024 * 1024 / 5), "nested too deep", 5 * kMaxJsonDepth},
+        {Members(kMaxJsonMembers + 1), "too many members", 1 + 6 * kMaxJsonMembers},
+        {Elements(kMaxJsonElements + 1), "too many elements", 1 + 2 * kMaxJsonElements},
     };
     for (const Case& c : cases) {
         const auto read = ReadJson(c.in);
