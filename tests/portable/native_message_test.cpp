@@ -3,6 +3,7 @@
 #include "service_host/portable/json_reader.h"
 #include "service_host/portable/json_writer.h"
 #include "service_host/portable/native_message_frame.h"
+#include "service_host/portable/waiting_messages.h"
 
 #include <gtest/gtest.h>
 
@@ -193,4 +194,43 @@ TEST(NativeMessageFrame, ReadsPastAnOversizedMessageKeepingOnlyItsStart)
     const std::string start = Framed(0xFFFFFFFFu, std::string(100000, 'z'));
     huge.Append(start.data(), start.size());
     EXPECT_FALSE(huge.Next());
+}
+
+TEST(WaitingMessages, HoldsAtMostTheBoundOfBytesInOrderAndEveryMessageWhenEmpty)
+{
+    const std::size_t overhead = WaitingMessages::Cost(NativeMessage{});
+    const std::size_t largest = kMaxMessageFromBrowser; // what the reader holds of one message
+    struct Step {
+        std::size_t push; // a message of this many bytes; 0 takes one instead
+        bool kept;
+    };
+    const Step steps[] = {
+        {largest, true}, {largest, true}, {largest, true},
+        {kMaxWaitingBytes - 3 * (largest + overhead) - overhead, true}, // exactly full
+        {1, false},
+        {0, true}, // one taken: room for one more
+        {largest + 1, false},
+        {largest, true},
+        {0, true}, {0, true}, {0, true}, {0, true},
+        {kMaxWaitingBytes, true}, // an empty queue takes any message, even above the bound
+        {0, true},
+    };
+    WaitingMessages queue;
+    std::size_t next = 0, taken = 0, stepIndex = 0;
+    std::vector<std::size_t> kept; // the sizes in the queue, oldest first
+    for (const Step& step : steps) {
+        ++stepIndex;
+        if (step.push == 0) {
+            auto message = queue.Take();
+            ASSERT_TRUE(message) << "step " << stepIndex;
+            EXPECT_EQ(message->text.size(), kept[taken++]) << "step " << stepIndex;
+            continue;
+        }
+        NativeMessage message{std::string(step.push, char('a' + next++ % 26)), 0, false};
+        EXPECT_EQ(queue.Push(std::move(message)), step.kept) << "step " << stepIndex;
+        if (step.kept) kept.push_back(step.push);
+        else EXPECT_EQ(message.text.size(), step.push) << "a refused message is left whole, step " << stepIndex;
+    }
+    EXPECT_TRUE(queue.Empty());
+    EXPECT_FALSE(queue.Take());
 }
