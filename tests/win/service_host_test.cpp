@@ -2,7 +2,8 @@
 // kept binary, answers in order, long or deeply nested messages refused without ending the
 // connection, messages beyond the waiting bound answered "busy" while a request blocks, a
 // clean end when the browser closes the port, a page's requests reaching the stand-in
-// kernel with the control's wire, and a refusal when started for another extension.
+// kernel with the control's wire, a portal page over plain HTTP refused, a refusal when
+// started for another extension, and a manifest and version resource of its own.
 // ctest: RESOURCE_LOCK product_state
 // ctest-trust: test root
 #include <gtest/gtest.h>
@@ -22,6 +23,7 @@
 #include "fixtures/test_paths.h"
 #include "module_version.h"
 #include "service_host/portable/json_reader.h"
+#include "support/portable/version_text.h"
 #include "support/win_handles.h"
 
 using namespace vl;
@@ -294,4 +296,44 @@ TEST(ServiceHost, AMissingKernelSendsThePageToTheInstallPageBeforeTheAnswer)
     EXPECT_EQ(host.Receive(), R"({"id":0,"result":null})");
     EXPECT_EQ(host.Receive(), R"({"event":"InstallPage","address":"http://tw.vorlink.com/vorlink_block/install.aspx"})");
     EXPECT_EQ(host.Receive(), R"({"id":1,"result":2})");
+}
+
+TEST(ServiceHost, RefusesAPortalPageOverPlainHttp)
+{
+    HostProcess host;
+    ASSERT_TRUE(host.Started());
+    host.SendBytes(HostProcess::Framed(R"({"id":0,"page":"http://www.vorlink.com/index.html"})") +
+                   HostProcess::Framed(R"({"id":1,"method":"GetVersion"})"));
+    EXPECT_EQ(host.Receive(), R"({"id":0,"error":"not a portal page: not served over HTTPS"})");
+    EXPECT_EQ(host.Receive(), R"({"id":1,"error":"not a portal page"})");
+}
+
+// A manifest that runs it as its caller (no virtualized registry) and says nothing of the
+// system's version, and the control's version.
+TEST(ServiceHost, CarriesItsManifestAndTheControlsVersion)
+{
+    const std::wstring path = test::BuildFile(L"VLServiceHost.exe");
+    const vl::UniqueModule image(::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    ASSERT_TRUE(image);
+    const HRSRC found = ::FindResourceW(image.get(), MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24)); // RT_MANIFEST
+    ASSERT_TRUE(found);
+    const HGLOBAL loaded = ::LoadResource(image.get(), found);
+    ASSERT_TRUE(loaded);
+    const std::string manifest(static_cast<const char*>(::LockResource(loaded)), ::SizeofResource(image.get(), found));
+    EXPECT_NE(manifest.find(R"(<requestedExecutionLevel level="asInvoker" uiAccess="false"/>)"), std::string::npos);
+    EXPECT_EQ(manifest.find("compatibility"), std::string::npos);
+    EXPECT_EQ(manifest.find("supportedOS"), std::string::npos);
+
+    DWORD ignored = 0;
+    std::vector<BYTE> info(::GetFileVersionInfoSizeW(path.c_str(), &ignored));
+    ASSERT_FALSE(info.empty());
+    ASSERT_TRUE(::GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(info.size()), info.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(::VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(vl::FormatVersionText(fixed->dwFileVersionMS, fixed->dwFileVersionLS), VL_MODULE_VERSION_WTEXT);
+    EXPECT_EQ(vl::FormatVersionText(fixed->dwProductVersionMS, fixed->dwProductVersionLS), VL_MODULE_VERSION_WTEXT);
+    wchar_t* text = nullptr;
+    ASSERT_TRUE(::VerQueryValueW(info.data(), L"\\StringFileInfo\\040904b0\\FileVersion", reinterpret_cast<void**>(&text), &length));
+    EXPECT_STREQ(text, VL_MODULE_VERSION_WTEXT);
 }
