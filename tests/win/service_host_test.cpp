@@ -21,9 +21,9 @@
 #include "fixtures/kernel_journal.h"
 #include "fixtures/product_state.h"
 #include "fixtures/test_paths.h"
+#include "fixtures/version_info.h"
 #include "module_version.h"
 #include "service_host/portable/json_reader.h"
-#include "support/portable/version_text.h"
 #include "support/win_handles.h"
 
 using namespace vl;
@@ -324,16 +324,8 @@ TEST(ServiceHost, CarriesItsManifestAndTheControlsVersion)
     EXPECT_EQ(manifest.find("compatibility"), std::string::npos);
     EXPECT_EQ(manifest.find("supportedOS"), std::string::npos);
 
-    DWORD ignored = 0;
-    std::vector<BYTE> info(::GetFileVersionInfoSizeW(path.c_str(), &ignored));
-    ASSERT_FALSE(info.empty());
-    ASSERT_TRUE(::GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(info.size()), info.data()));
-    VS_FIXEDFILEINFO* fixed = nullptr;
-    UINT length = 0;
-    ASSERT_TRUE(::VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
-    EXPECT_EQ(vl::FormatVersionText(fixed->dwFileVersionMS, fixed->dwFileVersionLS), VL_MODULE_VERSION_WTEXT);
-    EXPECT_EQ(vl::FormatVersionText(fixed->dwProductVersionMS, fixed->dwProductVersionLS), VL_MODULE_VERSION_WTEXT);
-    wchar_t* text = nullptr;
-    ASSERT_TRUE(::VerQueryValueW(info.data(), L"\\StringFileInfo\\040904b0\\FileVersion", reinterpret_cast<void**>(&text), &length));
-    EXPECT_STREQ(text, VL_MODULE_VERSION_WTEXT);
+    const test::VersionInfo info(path);
+    EXPECT_EQ(info.FileVersion(), VL_MODULE_VERSION_WTEXT);
+    EXPECT_EQ(info.ProductVersion(), VL_MODULE_VERSION_WTEXT);
+    EXPECT_EQ(info.Text(L"040904b0", L"FileVersion"), VL_MODULE_VERSION_WTEXT);
 }
