@@ -14,7 +14,7 @@
 #include "com_server/server_registration.h"
 #include "module_version.h"
 #include "support/ansi_text.h"
-#include "fixtures/version_info.h"
+#include "support/portable/version_text.h"
 #include "fixtures/com_module.h"
 #include "fixtures/temp_folder.h"
 #include "support/win_handles.h"
@@ -204,14 +204,33 @@ TEST_F(Registration, WithoutALoadableTypeLibraryOnlyTheControlsOwnEntriesAreWrit
 TEST(ModuleResources, VersionInformationAndToolboxBitmap)
 {
     const std::wstring path = vl::test::ModulePath();
-    const vl::test::VersionInfo info(path);
-    ASSERT_TRUE(info.Read());
-    // One version everywhere: the numbers, the texts and GetVersion's answer.
-    EXPECT_EQ(info.FileVersion(), VL_MODULE_VERSION_WTEXT);
-    EXPECT_EQ(info.ProductVersion(), VL_MODULE_VERSION_WTEXT);
-    EXPECT_EQ(info.Translation(), (std::pair<WORD, WORD>{0x0404, 950}));
+    DWORD ignored = 0;
+    std::vector<BYTE> info(::GetFileVersionInfoSizeW(path.c_str(), &ignored));
+    ASSERT_FALSE(info.empty());
+    ASSERT_TRUE(::GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(info.size()), info.data()));
 
-    const auto text = [&](const wchar_t* name) { return info.Text(L"040403B6", name); };
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(::VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    // One version everywhere: the numbers, the texts and GetVersion's answer.
+    EXPECT_EQ(vl::FormatVersionText(fixed->dwFileVersionMS, fixed->dwFileVersionLS), VL_MODULE_VERSION_WTEXT);
+    EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
+    EXPECT_EQ(fixed->dwProductVersionLS, fixed->dwFileVersionLS);
+
+    WORD* translation = nullptr;
+    ASSERT_TRUE(::VerQueryValueW(info.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation),
+                                 &length));
+    EXPECT_EQ(translation[0], 0x0404);
+    EXPECT_EQ(translation[1], 950);
+
+    const auto text = [&](const wchar_t* name) {
+        wchar_t* value = nullptr;
+        UINT characters = 0;
+        const std::wstring query = std::wstring(L"\\StringFileInfo\\040403B6\\") + name;
+        if (!::VerQueryValueW(info.data(), query.c_str(), reinterpret_cast<void**>(&value), &characters) || !value)
+            return std::wstring(L"<none>");
+        return std::wstring(value);
+    };
     EXPECT_EQ(text(L"OleSelfRegister"), L"1");
     EXPECT_EQ(text(L"FileVersion"), VL_MODULE_VERSION_WTEXT);
     EXPECT_EQ(text(L"ProductVersion"), VL_MODULE_VERSION_WTEXT);

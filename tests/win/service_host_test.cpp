@@ -21,9 +21,9 @@
 #include "fixtures/kernel_journal.h"
 #include "fixtures/product_state.h"
 #include "fixtures/test_paths.h"
-#include "fixtures/version_info.h"
 #include "module_version.h"
 #include "service_host/portable/json_reader.h"
+#include "support/widget_utility.h"
 #include "support/win_handles.h"
 
 using namespace vl;
@@ -324,8 +324,5 @@ TEST(ServiceHost, CarriesItsManifestAndTheControlsVersion)
     EXPECT_EQ(manifest.find("compatibility"), std::string::npos);
     EXPECT_EQ(manifest.find("supportedOS"), std::string::npos);
 
-    const test::VersionInfo info(path);
-    EXPECT_EQ(info.FileVersion(), VL_MODULE_VERSION_WTEXT);
-    EXPECT_EQ(info.ProductVersion(), VL_MODULE_VERSION_WTEXT);
-    EXPECT_EQ(info.Text(L"040904b0", L"FileVersion"), VL_MODULE_VERSION_WTEXT);
+    EXPECT_EQ(CVLWidgetUtility(L"test").GetFileVersion(path), VL_MODULE_VERSION_WTEXT);
 }
