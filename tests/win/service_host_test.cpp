@@ -2,8 +2,8 @@
 // kept binary, answers in order, long or deeply nested messages refused without ending the
 // connection, messages beyond the waiting bound answered "busy" while a request blocks, a
 // clean end when the browser closes the port, a page's requests reaching the stand-in
-// kernel with the control's wire, a portal page over plain HTTP refused, a refusal when
-// started for another extension, and a manifest and version resource of its own.
+// kernel with the control's wire, a refusal when started for another extension, and a
+// manifest and version resource of its own.
 // ctest: RESOURCE_LOCK product_state
 // ctest-trust: test root
 #include <gtest/gtest.h>
@@ -296,16 +296,6 @@ TEST(ServiceHost, AMissingKernelSendsThePageToTheInstallPageBeforeTheAnswer)
     EXPECT_EQ(host.Receive(), R"({"id":0,"result":null})");
     EXPECT_EQ(host.Receive(), R"({"event":"InstallPage","address":"http://tw.vorlink.com/vorlink_block/install.aspx"})");
     EXPECT_EQ(host.Receive(), R"({"id":1,"result":2})");
-}
-
-TEST(ServiceHost, RefusesAPortalPageOverPlainHttp)
-{
-    HostProcess host;
-    ASSERT_TRUE(host.Started());
-    host.SendBytes(HostProcess::Framed(R"({"id":0,"page":"http://www.vorlink.com/index.html"})") +
-                   HostProcess::Framed(R"({"id":1,"method":"GetVersion"})"));
-    EXPECT_EQ(host.Receive(), R"({"id":0,"error":"not a portal page: not served over HTTPS"})");
-    EXPECT_EQ(host.Receive(), R"({"id":1,"error":"not a portal page"})");
 }
 
 // A manifest that runs it as its caller (no virtualized registry) and says nothing of the
