@@ -34,8 +34,11 @@ int Serve(HANDLE input, HANDLE output, AdapterServiceFactory factory)
     // Shared with the reading thread, which answers "busy" itself and may outlive this call.
     const auto writer = std::make_shared<StandardOutputWriter>(output);
     if (!inbound->Valid() || !StartStandardInputReader(input, inbound, writer)) return 1;
+    // The page's service core logs a refused development mode at its first call, into the
+    // step log it opens then.
     ServiceDispatcher dispatcher(
-        std::move(factory), [writer](const std::string& json) { writer->Write(json); }, IsDevelopmentMode());
+        std::move(factory), [writer](const std::string& json) { writer->Write(json); },
+        ReadDevelopmentMode() == DevelopmentModeDecision::On);
 
     const HANDLE ready = inbound->Ready();
     bool serving = true;

@@ -39,11 +39,4 @@ void LogDevelopmentMode(DevelopmentModeDecision decision)
                L"stays on.\n");
 }
 
-bool IsDevelopmentMode()
-{
-    const DevelopmentModeDecision decision = ReadDevelopmentMode();
-    LogDevelopmentMode(decision);
-    return decision == DevelopmentModeDecision::On;
-}
-
 } // namespace vl

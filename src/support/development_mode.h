@@ -17,7 +17,4 @@ DevelopmentModeDecision ReadDevelopmentMode();
 // development mode; nothing for the others.
 void LogDevelopmentMode(DevelopmentModeDecision decision);
 
-// ReadDevelopmentMode, logged; true when development mode holds.
-bool IsDevelopmentMode();
-
 } // namespace vl
