@@ -148,7 +148,7 @@ async function hostAlone() {
     return Promise.all(answers);
   };
   const getVersion = (id) => ({ id, method: "GetVersion", args: [] });
-  await calls([{ id: 0, page: "http://www.vorlink.com/blank.html" }]);
+  await calls([{ id: 0, page: "https://www.vorlink.com/blank.html" }]);
   const samples = [];
   for (let i = 1; i <= ROUND_TRIPS; i++) {
     const start = performance.now();
@@ -174,7 +174,7 @@ try {
     timeoutMs: 120000,
   });
   try {
-    const page = await browser.open("http://www.vorlink.com/blank.html");
+    const page = await browser.open("https://www.vorlink.com/blank.html");
     lines.push(...await page.evaluate(IN_PAGE));
   } finally {
     await browser.close();

@@ -78,12 +78,14 @@ STARTED=$(date -u '+%Y-%m-%d %H:%M UTC')
 LOAD_AT_START=$(cut -d' ' -f1-3 /proc/loadavg)
 SECONDS=0
 
-log "message parsing and component stream loading (native, clang -O2, no sanitizers)"
+log "message parsing, component stream loading, the host's message reading (native, clang -O2, no sanitizers)"
 collect "native." "$NATIVE/message_parse_bench"
 collect "native." "$NATIVE/component_stream_bench"
+collect "native." "$NATIVE/service_message_bench"
 log "the same, as the module's compiler builds them (MinGW -O2, under Wine)"
 collect "win." "$WIN/wine_run.sh" "$WIN/bench/win/message_parse_bench_win.exe"
 collect "win." "$WIN/wine_run.sh" "$WIN/bench/win/component_stream_bench_win.exe"
+collect "win." "$WIN/wine_run.sh" "$WIN/bench/win/service_message_bench_win.exe"
 
 log "raw pipe round trips: peer thread and stand-in kernel"
 product_state "$WIN" reset
@@ -213,6 +215,9 @@ row	Form definition load (ReadComponentStream)	native.stream.form.load_us	us	fir
 row	Form definition load, bytes	native.stream.form.mb_per_s	MB/s	—		win.stream.form.mb_per_s	MB/s
 row	Synthetic stream load (500 child records)	native.stream.synthetic.load_us	us	the former 100 ms polling step	100000	win.stream.synthetic.load_us	us
 row	Synthetic stream load, bytes	native.stream.synthetic.mb_per_s	MB/s	—		win.stream.synthetic.mb_per_s	MB/s
+row	Service host: a usual call read (SaveData, 53 bytes)	native.service.small_us	us	—		win.service.small_us	us
+row	Service host: a message of 95,000 members (902 KB) read and refused	native.service.members95000_us	us	a usual call	native.service.small_us	win.service.members95000_us	us
+row	  against a call of the same size with one long value	native.service.members95000_us	us	the long call	native.service.long_value_us	win.service.long_value_us	us
 EOF
   [ -n "$WIN64" ] || return 0
   cat <<'EOF'

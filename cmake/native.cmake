@@ -47,9 +47,10 @@ endforeach()
 # The test network: a file server standing in for the patch hosts and the list of host names
 # it must answer for (tools/netns/run_in_netns.sh runs them).
 find_package(Threads REQUIRED)
+find_package(OpenSSL REQUIRED)
 add_executable(patch_server tools/patch_server/patch_server.cpp)
 target_compile_options(patch_server PRIVATE -Wall -Wextra)
-target_link_libraries(patch_server PRIVATE Threads::Threads)
+target_link_libraries(patch_server PRIVATE Threads::Threads OpenSSL::SSL)
 add_executable(endpoint_hosts_dump tools/netns/endpoint_hosts_dump.cpp)
 target_link_libraries(endpoint_hosts_dump PRIVATE vl_portable)
 # ./run page's check of the stand-in kernel's behaviour words, with the kernel's own parser.

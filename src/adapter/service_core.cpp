@@ -23,15 +23,12 @@ ServiceCore::ServiceCore(IServiceContainer& container, IServiceEvents& events)
     : m_container(container), m_events(events), m_Utility(kComponentName)
 {
     m_Utility.SetErrorBoxesShown(container.ShowsErrorBoxes());
-    CreateHomeFolders();
-    // After the Log folder exists: the user may have switched the diagnostic log on.
-    ApplyStepLogSwitch(m_Utility.GetHomeFolder());
-
     OSVERSIONINFOA version{};
     version.dwOSVersionInfoSize = sizeof version;
     m_bLegacyOS = !(::GetVersionExA(&version) && version.dwMajorVersion == 6);
-    CreateProductKey();
-    m_bVerifyPublisher = !IsDevelopmentMode();
+    // Only read here: the site lock needs it before any call is let through.
+    m_developmentMode = ReadDevelopmentMode();
+    m_bVerifyPublisher = m_developmentMode != DevelopmentModeDecision::On;
 }
 
 ServiceCore::~ServiceCore()
@@ -58,7 +55,14 @@ void ServiceCore::CreateHomeFolders()
 void ServiceCore::OnCallAllowed() noexcept
 {
     CatchIgnore([&] {
-        if (std::exchange(m_bRegistrationPending, false)) RegisterKernelServer(m_Utility, m_bVerifyPublisher);
+        if (!std::exchange(m_bFirstCallPending, false)) return;
+        // Nothing of this for a page the site lock refuses: no folder, key, log or program.
+        CreateHomeFolders();
+        // After the Log folder exists: the user may have switched the diagnostic log on.
+        ApplyStepLogSwitch(m_Utility.GetHomeFolder());
+        CreateProductKey();
+        LogDevelopmentMode(m_developmentMode);
+        RegisterKernelServer(m_Utility, m_bVerifyPublisher);
     });
 }
 

@@ -14,6 +14,7 @@
 
 #include "adapter/service_container.h"
 #include "kernel_link/kernel_link.h"
+#include "support/development_mode.h"
 #include "support/held_program_file.h"
 #include "support/widget_utility.h"
 
@@ -21,8 +22,7 @@ namespace vl {
 
 class ServiceCore final : private IKernelLinkHost {
 public:
-    // Makes the home folders, applies the step log switch and reads the system's version
-    // and the development mode.
+    // Reads the system's version and the development mode; makes nothing.
     ServiceCore(IServiceContainer& container, IServiceEvents& events);
     // Nothing is sent: telling the kernel to leave is Uninitialize's.
     ~ServiceCore();
@@ -45,8 +45,9 @@ public:
     // The module's version.
     static const wchar_t* Version();
 
-    // The first call the container lets through runs the kernel's registration, once;
-    // the call goes on whatever became of it.
+    // The first call the container lets through makes the home folders, applies the step
+    // log switch, creates the product key, logs a refused development mode and runs the
+    // kernel's registration, once; the call goes on whatever became of them.
     void OnCallAllowed() noexcept;
     // One tick of the container's pump timer, or a wake when kernel bytes arrived.
     void OnPumpTick();
@@ -127,7 +128,8 @@ private:
     std::wstring m_szClientSite;
     bool m_bLegacyOS = true;
     bool m_bVerifyPublisher = true;
-    bool m_bRegistrationPending = true;
+    bool m_bFirstCallPending = true;
+    DevelopmentModeDecision m_developmentMode = DevelopmentModeDecision::Off;
     CVLWidgetUtility m_Utility;
     // The pipe pair, the pipe number and the kept messages.
     KernelLink m_Link{*this};

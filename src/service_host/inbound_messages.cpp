@@ -6,11 +6,12 @@ namespace vl {
 
 InboundMessages::InboundMessages() : m_ready(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
 
-void InboundMessages::Push(NativeMessage message)
+bool InboundMessages::Push(NativeMessage&& message)
 {
     const std::lock_guard<std::mutex> hold(m_lock);
-    m_waiting.push_back(std::move(message));
+    if (!m_waiting.Push(std::move(message))) return false;
     ::SetEvent(m_ready.get());
+    return true;
 }
 
 void InboundMessages::Close()
@@ -20,13 +21,13 @@ void InboundMessages::Close()
     ::SetEvent(m_ready.get());
 }
 
-InboundMessages::Batch InboundMessages::TakeAll()
+InboundMessages::Next InboundMessages::Take()
 {
     const std::lock_guard<std::mutex> hold(m_lock);
-    Batch batch{std::move(m_waiting), m_closed};
-    m_waiting.clear();
-    ::ResetEvent(m_ready.get());
-    return batch;
+    Next next{m_waiting.Take(), false};
+    next.closed = !next.message && m_closed;
+    if (m_waiting.Empty() && !m_closed) ::ResetEvent(m_ready.get());
+    return next;
 }
 
 } // namespace vl

@@ -31,22 +31,24 @@ bool RunWindowMessages()
 int Serve(HANDLE input, HANDLE output, AdapterServiceFactory factory)
 {
     auto inbound = std::make_shared<InboundMessages>();
-    if (!inbound->Valid() || !StartStandardInputReader(input, inbound)) return 1;
-    StandardOutputWriter writer(output);
+    // Shared with the reading thread, which answers "busy" itself and may outlive this call.
+    const auto writer = std::make_shared<StandardOutputWriter>(output);
+    if (!inbound->Valid() || !StartStandardInputReader(input, inbound, writer)) return 1;
+    // The page's service core logs a refused development mode at its first call, into the
+    // step log it opens then.
     ServiceDispatcher dispatcher(
-        std::move(factory), [&writer](const std::string& json) { writer.Write(json); }, IsDevelopmentMode());
+        std::move(factory), [writer](const std::string& json) { writer->Write(json); },
+        ReadDevelopmentMode() == DevelopmentModeDecision::On);
 
     const HANDLE ready = inbound->Ready();
     bool serving = true;
-    while (serving && !writer.Broken()) {
+    while (serving && !writer->Broken()) {
         const DWORD woken = ::MsgWaitForMultipleObjectsEx(1, &ready, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
         if (woken == WAIT_OBJECT_0) {
-            InboundMessages::Batch batch = inbound->TakeAll();
-            for (const NativeMessage& message : batch.messages) {
-                if (writer.Broken()) break;
-                dispatcher.Receive(message);
-            }
-            serving = !batch.closed;
+            InboundMessages::Next next = inbound->Take();
+            if (next.message) dispatcher.Receive(*next.message);
+            // The window messages get their turn between the page's messages, however many wait.
+            serving = !next.closed && RunWindowMessages();
         } else if (woken == WAIT_OBJECT_0 + 1) {
             serving = RunWindowMessages();
         } else {

@@ -3,6 +3,7 @@
 #include <memory>
 #include <utility>
 
+#include "service_host/portable/service_message.h"
 #include "support/detached_thread.h"
 #include "support/portable/exception_boundary.h"
 
@@ -12,7 +13,7 @@ namespace {
 // Large enough for the usual message in one read; longer ones take several.
 constexpr DWORD kReadBytes = 64 * 1024;
 
-void ReadUntilClosed(HANDLE input, InboundMessages& inbound)
+void ReadUntilClosed(HANDLE input, InboundMessages& inbound, StandardOutputWriter& output)
 {
     NativeMessageReader reader;
     const auto buffer = std::make_unique_for_overwrite<char[]>(kReadBytes);
@@ -21,18 +22,20 @@ void ReadUntilClosed(HANDLE input, InboundMessages& inbound)
         // A pipe whose writer closed fails with ERROR_BROKEN_PIPE; a file ends with 0 bytes.
         if (!::ReadFile(input, buffer.get(), kReadBytes, &read, nullptr) || read == 0) return;
         reader.Append(buffer.get(), read);
-        while (auto message = reader.Next()) inbound.Push(std::move(*message));
+        while (auto message = reader.Next())
+            if (!inbound.Push(std::move(*message))) output.Write(FormatErrorAnswer(LeadingRequestId(message->text), kBusy));
     }
 }
 
 } // namespace
 
-bool StartStandardInputReader(HANDLE input, std::shared_ptr<InboundMessages> inbound)
+bool StartStandardInputReader(HANDLE input, std::shared_ptr<InboundMessages> inbound,
+                              std::shared_ptr<StandardOutputWriter> output)
 {
     return CatchReturn(false, [&] {
-        return StartDetachedThread([input, inbound = std::move(inbound)] {
+        return StartDetachedThread([input, inbound = std::move(inbound), output = std::move(output)] {
             // Out of memory: the input counts as ended, and the host ends cleanly.
-            CatchIgnore([&] { ReadUntilClosed(input, *inbound); });
+            CatchIgnore([&] { ReadUntilClosed(input, *inbound, *output); });
             inbound->Close();
         });
     });

@@ -2,20 +2,41 @@
 
 #include "support/product_registry.h"
 #include "support/widget_log.h"
+#include "support/win_handles.h"
 
 namespace vl {
 
 namespace {
-constexpr wchar_t kDevelopmentValue[] = L"envver";
-constexpr wchar_t kDevelopment[] = L"Develop";
+
+// Whether Windows redirects the process's writes and reads of the machine's keys to the
+// user's VirtualStore: on for a 32-bit process without a manifest run by a standard user.
+// True when the token cannot tell.
+bool IsRegistryVirtualized()
+{
+    UniqueHandle token;
+    DWORD enabled = 0;
+    DWORD size = 0;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.put()) ||
+        !::GetTokenInformation(token.get(), TokenVirtualizationEnabled, &enabled, sizeof enabled, &size))
+        return true;
+    return enabled != 0;
+}
+
 } // namespace
 
-bool IsDevelopmentMode()
+DevelopmentModeDecision ReadDevelopmentMode()
 {
-    if (ReadProductString(kDevelopmentValue) != kDevelopment) return false;
-    if (ReadMachineProductString(kDevelopmentValue) == kDevelopment) return true;
-    VL_LOG(L"envver = Develop is set for this user only, the Torvane signature check stays on.\n");
-    return false;
+    return DecideDevelopmentMode(IsRegistryVirtualized(), ReadMachineProductString(kDevelopmentModeValue),
+                                 ReadProductString(kDevelopmentModeValue));
+}
+
+void LogDevelopmentMode(DevelopmentModeDecision decision)
+{
+    if (decision == DevelopmentModeDecision::UserValueOnly)
+        VL_LOG(L"envver = Develop is set for this user only, the Torvane signature check stays on.\n");
+    if (decision == DevelopmentModeDecision::VirtualizedRegistry)
+        VL_LOG(L"envver = Develop is not taken: this process's registry is virtualized, the Torvane signature check "
+               L"stays on.\n");
 }
 
 } // namespace vl

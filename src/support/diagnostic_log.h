@@ -19,7 +19,8 @@ inline constexpr long kStepLogMaxBytes = 1024 * 1024;
 
 // Reads the switch and installs the process's diagnostic writer for the home folder
 // `homeFolder` in g_pWidgetLog, or takes it out again; a writer that someone else
-// installed is left alone. Called when a control is created.
+// installed is left alone. Called at a control's first call that the site lock lets
+// through, so that a refused page opens no log.
 void ApplyStepLogSwitch(const std::wstring& homeFolder);
 
 } // namespace vl

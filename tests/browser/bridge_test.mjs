@@ -1,8 +1,8 @@
 // The bridge in a real Chromium (tools/browser/browser.sh): the vorlink! extension gives the
-// portal's pages VLService, which reaches VLServiceHost.exe under Wine with the control's
-// names; other pages get nothing; a host whose manifest allows another extension, or no
-// host at all, is refused with a clear reason, and a host started for another extension
-// refuses it.
+// portal's pages over HTTPS VLService, which reaches VLServiceHost.exe under Wine with the
+// control's names; other pages, the portal's pages over plain HTTP and foreign frames get
+// nothing; a host whose manifest allows another extension, or no host at all, is refused
+// with a clear reason, and a host started for another extension refuses it.
 //
 //   node bridge_test.mjs <win32 build dir> <native build dir>
 import assert from "node:assert/strict";
@@ -31,40 +31,63 @@ after(async () => {
   if (browser) await browser.close();
 });
 
-test("the content script is generated for the site lock's hosts, development hosts only in the development build", () => {
+test("the content script is generated for the site lock's hosts over HTTPS, development hosts (also over HTTP) only in the development build", () => {
   const matches = (build) =>
     JSON.parse(fs.readFileSync(path.join(nativeDir, "extension", build, "manifest.json"), "utf8")).content_scripts[0].matches;
   const release = matches("chromium");
   const development = matches("chromium-development");
   for (const host of ["www.vorlink.com", "tw.vorlink.com", "alpha.hk.vorlink.com", "rt.us.vorlink.com", "cn.vorlink.com"]) {
-    assert.ok(release.includes(`*://${host}/*`), host);
+    assert.ok(release.includes(`https://${host}/*`), host);
   }
-  assert.deepEqual(release.filter((match) => !/^\*:\/\/[a-z0-9.]+\.vorlink\.com\/\*$/.test(match)), []);
+  assert.deepEqual(release.filter((match) => !/^https:\/\/[a-z0-9.]+\.vorlink\.com\/\*$/.test(match)), []);
+  const developmentHosts = ["dev.hk.vorlink.net", "dev.tw.vorlink.net", "dev.us.vorlink.net", "dev2.vorlink.net"];
   assert.deepEqual(development.filter((match) => !release.includes(match)).sort(),
-    ["*://dev.hk.vorlink.net/*", "*://dev.tw.vorlink.net/*", "*://dev.us.vorlink.net/*", "*://dev2.vorlink.net/*"]);
+    [...developmentHosts.map((host) => `http://${host}/*`), ...developmentHosts.map((host) => `https://${host}/*`)]);
   assert.deepEqual(JSON.parse(fs.readFileSync(HOST_MANIFEST, "utf8")).allowed_origins, [`chrome-extension://${EXTENSION_ID}/`]);
 });
 
-test("only a portal page's own top-level document reaches the service host", async () => {
+test("only a portal page's own top-level document over HTTPS reaches the service host", async () => {
   const cases = [
-    ["http://www.vorlink.com/index.html", "connected"],
-    ["http://www.vorlink.com:8080/index.html", "refused: not a portal page"],
-    ["http://www.example.com/index.html", "no VLService"],
-    ["http://www.vorlink.com.evil.example/index.html", "no VLService"],
-    ["http://dev.us.vorlink.net/index.html", "no VLService"], // a development host, release build
+    ["https://www.vorlink.com/index.html", "connected"],
+    ["http://www.vorlink.com/index.html", "no VLService"], // anyone on the network could serve it
+    ["https://www.vorlink.com:8080/index.html", "refused: not a portal page"],
+    ["https://www.example.com/index.html", "no VLService"],
+    ["https://www.vorlink.com.evil.example/index.html", "no VLService"],
+    ["https://dev.us.vorlink.net/index.html", "no VLService"], // a development host, release build
+    ["http://dev.us.vorlink.net/index.html", "no VLService"],
   ];
   for (const [url, expected] of cases) {
     const page = await browser.open(url);
     assert.equal(await page.evaluate(CONNECT), expected, url);
     await page.close();
   }
-  const framed = await browser.open("http://www.vorlink.com/framed.html");
+  const framed = await browser.open("https://www.vorlink.com/framed.html");
   assert.equal(await framed.evaluate(`typeof frames[0].VLService`), "undefined");
   await framed.close();
 });
 
+test("a foreign frame inside a portal page gets no connection through the page's relay", async () => {
+  const page = await browser.open("https://www.vorlink.com/blank.html");
+  // Once the frame has asked the relay and called, the page connects and calls twice in
+  // turn: a connection the relay had taken for the frame would have been answered by then.
+  const heard = await page.evaluate(`new Promise((resolve) => {
+    const heard = [];
+    const roundTrip = () => VLService.connect().then((adapter) => adapter.GetVersion());
+    window.addEventListener("message", ({ data }) => {
+      if (!data || typeof data.foreignFrame !== "string") return;
+      heard.push(data.foreignFrame);
+      if (data.foreignFrame === "posted") roundTrip().then(roundTrip).then(() => resolve(heard), (error) => resolve([error.message]));
+    });
+    const frame = document.createElement("iframe");
+    frame.src = "https://www.example.com/foreign_frame.html";
+    document.body.append(frame);
+  })`);
+  assert.deepEqual(heard, ["posted"]);
+  await page.close();
+});
+
 test("the host answers calls with the control's names and checks them against the page contract", async () => {
-  const page = await browser.open("http://www.vorlink.com/index.html");
+  const page = await browser.open("https://www.vorlink.com/index.html");
   const calls = [
     ["a.GetVersion()", /^resolved: \d+\.\d+\.\d+\.\d+$/],
     ["a.SaveData(1, 'v')", "argument 1 of SaveData (szKey) must be a text"],
@@ -82,7 +105,7 @@ test("the host answers calls with the control's names and checks them against th
   const forged = await page.evaluate(`new Promise((resolve) => {
     const channel = new MessageChannel();
     channel.port1.onmessage = ({ data }) => {
-      if (data.type === "ready") channel.port1.postMessage({ id: 7, page: "http://www.vorlink.com/" });
+      if (data.type === "ready") channel.port1.postMessage({ id: 7, page: "https://www.vorlink.com/" });
       else resolve(data.error || data.type + ": " + data.reason);
     };
     window.postMessage({ vlservice: "connect" }, "*", [channel.port2]);
@@ -101,7 +124,7 @@ test("a service host that does not allow the extension, or none, is refused with
   for (const [changed, expected] of cases) {
     if (changed) fs.writeFileSync(HOST_MANIFEST, JSON.stringify(changed));
     else fs.rmSync(HOST_MANIFEST);
-    const page = await browser.open("http://www.vorlink.com/index.html");
+    const page = await browser.open("https://www.vorlink.com/index.html");
     assert.match(await page.evaluate(CONNECT), expected);
     await page.close();
   }
@@ -128,7 +151,7 @@ test("a service host that a manifest lets another extension start refuses it, an
     const hostManifest = path.join(profile, "NativeMessagingHosts", "com.torvane.vorlink.service_host.json");
     const manifest = JSON.parse(fs.readFileSync(hostManifest, "utf8"));
     fs.writeFileSync(hostManifest, JSON.stringify({ ...manifest, allowed_origins: [`chrome-extension://${id}/`] }));
-    const page = await otherBrowser.open("http://www.vorlink.com/index.html");
+    const page = await otherBrowser.open("https://www.vorlink.com/index.html");
     assert.equal(await page.evaluate(CONNECT), "refused: the vorlink! service host serves the vorlink! extension only");
   } finally {
     await otherBrowser.close();

@@ -1,7 +1,8 @@
 // The bridge in Firefox ESR (tools/browser/firefox.sh): the extension's Firefox build gives
-// a portal page VLService, and the service host that Firefox starts (with the manifest's
-// path and the extension's ID as its arguments) serves the demo's whole story with the
-// stand-in kernel; a page elsewhere gets no VLService.
+// a portal page over HTTPS VLService, and the service host that Firefox starts (with the
+// manifest's path and the extension's ID as its arguments) serves the demo's whole story
+// with the stand-in kernel; the same page over plain HTTP, and a page elsewhere, get no
+// VLService.
 //
 //   node firefox_test.mjs <win32 build dir> <native build dir>
 import assert from "node:assert/strict";
@@ -22,9 +23,10 @@ function shown(url) {
   return run.stdout;
 }
 
-test("Firefox: a portal page plays the demo's story through the host, a page elsewhere gets no VLService", () => {
+test("Firefox: a portal page over HTTPS plays the demo's story through the host, over HTTP or elsewhere it gets no VLService", () => {
   const cases = [
-    ["http://www.vorlink.com/demo.html?report", /^ {4}event OnResult\(2001, 42, "Echo=Game=Chess&&&&Move=e2e4"\)\n[^]*^page: all \d+ steps done$/m],
+    ["https://www.vorlink.com/demo.html?report", /^ {4}event OnResult\(2001, 42, "Echo=Game=Chess&&&&Move=e2e4"\)\n[^]*^page: all \d+ steps done$/m],
+    ["http://www.vorlink.com/demo.html?report", /^ {4}FAILED: no VLService on this page/m],
     ["http://127.0.0.1/demo.html?report", /^ {4}FAILED: no VLService on this page/m],
   ];
   for (const [url, expected] of cases) assert.match(shown(url), expected, url);

@@ -12,7 +12,7 @@ import { ChromiumSession } from "../../tools/browser/chromium_session.mjs";
 
 const [win32Dir, nativeDir] = process.argv.slice(2).map((dir) => path.resolve(dir));
 const JOURNAL = path.join(win32Dir, "browser", "service-journal.txt");
-const PAGE = "http://www.vorlink.com/blank.html";
+const PAGE = "https://www.vorlink.com/blank.html";
 const MODULE_VERSION = fs.readFileSync(path.join(win32Dir, "module_version.txt"), "utf8").trim();
 const windowsPath = (file) => "Z:" + file.replaceAll("/", "\\");
 

@@ -191,8 +191,8 @@ if [ -z "$TWIN" ]; then
   # The store's zip as Firefox ESR installs it, unsigned, reaching this tree's host.
   firefox_connects() {
     VL_FIREFOX_EXTENSION=$DIST/extension-firefox.zip VL_FIREFOX_PROFILE=$WORK/firefox \
-      "$ROOT/tools/browser/firefox.sh" "$WIN" "http://www.vorlink.com/demo.html?report" 2>>"$WORK/firefox.log" |
-      grep -qx "    connected from http://www.vorlink.com/demo.html?report"
+      "$ROOT/tools/browser/firefox.sh" "$WIN" "https://www.vorlink.com/demo.html?report" 2>>"$WORK/firefox.log" |
+      grep -qx "    connected from https://www.vorlink.com/demo.html?report"
   }
   check "Firefox ESR installs the Firefox zip and a portal page connects through the host" firefox_connects
 fi
@@ -260,7 +260,7 @@ else
   check "the INF writes and removes each key in the 32-bit and the 64-bit view" in_both_views
   # The browser's start of the host: the manifest's path from its folder, the extension's
   # origin as the argument, a portal page's address as the first message.
-  page_message='{"id":0,"page":"http://www.vorlink.com/index.html"}'
+  page_message='{"id":0,"page":"https://www.vorlink.com/index.html"}'
   answered() {
     printf "\\x$(printf %02x ${#page_message})\\x00\\x00\\x00%s" "$page_message" |
       (cd "$host_folder" && VL_WINEPREFIX=$PREFIX timeout -k 5 60 "$WINE_RUN" ./VLServiceHost.exe \

@@ -3,6 +3,7 @@
 #include "service_host/portable/json_reader.h"
 #include "service_host/portable/json_writer.h"
 #include "service_host/portable/native_message_frame.h"
+#include "service_host/portable/waiting_messages.h"
 
 #include <gtest/gtest.h>
 
@@ -18,6 +19,28 @@ namespace {
 std::string Nested(int depth)
 {
     return std::string(depth, '[') + std::string(depth, ']');
+}
+
+// `depth` objects, each the only member of the one around it.
+std::string NestedObjects(int depth)
+{
+    std::string json;
+    for (int i = 1; i < depth; ++i) json += "{\"a\":";
+    return json + "{}" + std::string(depth - 1, '}');
+}
+
+// {"a":0,"b":0,...}, or [0,0,...] with `count` values.
+std::string Members(std::size_t count)
+{
+    std::string json = "{";
+    for (std::size_t i = 0; i < count; ++i) json += (i ? ",\"" : "\"") + std::string(1, char('a' + i)) + "\":0";
+    return json + "}";
+}
+std::string Elements(std::size_t count)
+{
+    std::string json = "[";
+    for (std::size_t i = 0; i < count; ++i) json += i ? ",0" : "0";
+    return json + "]";
 }
 
 std::string Framed(std::uint32_t length, std::string_view body)
@@ -47,6 +70,9 @@ TEST(JsonText, ReadsAndWritesBackEveryKindOfValue)
         {"4294967295", "4294967295"},
         {"9007199254740991", "9007199254740991"},
         {Nested(kMaxJsonDepth), Nested(kMaxJsonDepth)},
+        {NestedObjects(kMaxJsonDepth), NestedObjects(kMaxJsonDepth)},
+        {Members(kMaxJsonMembers), Members(kMaxJsonMembers)},
+        {Elements(kMaxJsonElements), Elements(kMaxJsonElements)},
     };
     for (const Case& c : cases) {
         auto read = ReadJson(c.in);
@@ -102,6 +128,11 @@ TEST(JsonText, RefusesWhatIsNotStrictJsonAndSaysWhere)
         {"\"\xF8\x88\x80\x80\x80\"", "invalid UTF-8", 1},
         {Nested(kMaxJsonDepth + 1), "nested too deep", kMaxJsonDepth},
         {"{\"a\":" + Nested(kMaxJsonDepth) + "}", "nested too deep", 5 + kMaxJsonDepth - 1},
+        {NestedObjects(kMaxJsonDepth + 1), "nested too deep", 5 * kMaxJsonDepth},
+        // 1 MiB of objects, each opening the next: refused at the bound, not read on.
+        {NestedObjects(1024 * 1024 / 5), "nested too deep", 5 * kMaxJsonDepth},
+        {Members(kMaxJsonMembers + 1), "too many members", 1 + 6 * kMaxJsonMembers},
+        {Elements(kMaxJsonElements + 1), "too many elements", 1 + 2 * kMaxJsonElements},
     };
     for (const Case& c : cases) {
         const auto read = ReadJson(c.in);
@@ -163,4 +194,33 @@ TEST(NativeMessageFrame, ReadsPastAnOversizedMessageKeepingOnlyItsStart)
     const std::string start = Framed(0xFFFFFFFFu, std::string(100000, 'z'));
     huge.Append(start.data(), start.size());
     EXPECT_FALSE(huge.Next());
+}
+
+TEST(WaitingMessages, HoldAtMostTheBoundInOrderAndAnyMessageWhenEmpty)
+{
+    const std::size_t overhead = WaitingMessages::Cost(NativeMessage{});
+    const std::size_t largest = kMaxMessageFromBrowser; // what the reader holds of one message
+    const std::size_t rest = kMaxWaitingBytes - 3 * (largest + overhead) - overhead;
+    // A size to push, or 0 to take the oldest; whether the push was kept.
+    const std::pair<std::size_t, bool> steps[] = {
+        {largest, true}, {largest, true}, {largest, true}, {rest, true}, // exactly full
+        {1, false}, {0, true}, {largest + 1, false}, {largest, true},   // one taken: room for as much
+        {0, true}, {0, true}, {0, true}, {0, true}, {kMaxWaitingBytes + 1, true}, {0, true},
+    };
+    WaitingMessages queue;
+    std::vector<std::size_t> kept; // the sizes pushed and kept, oldest first
+    std::size_t taken = 0;
+    for (const auto& [size, ok] : steps) {
+        if (size == 0) {
+            const auto message = queue.Take();
+            ASSERT_TRUE(message);
+            EXPECT_EQ(message->text.size(), kept[taken++]);
+            continue;
+        }
+        NativeMessage message{std::string(size, 'x'), 0, false};
+        EXPECT_EQ(queue.Push(std::move(message)), ok) << size;
+        if (ok) kept.push_back(size);
+        else EXPECT_EQ(message.text.size(), size) << "a refused message is left whole";
+    }
+    EXPECT_FALSE(queue.Take());
 }

@@ -13,7 +13,7 @@ using namespace vl;
 
 namespace {
 
-constexpr const char* kPortalPage = R"({"id":0,"page":"http://www.vorlink.com/games/index.html"})";
+constexpr const char* kPortalPage = R"({"id":0,"page":"https://www.vorlink.com/games/index.html"})";
 constexpr const char* kAccepted = R"({"id":0,"result":null})";
 
 // Records each call as "Name(arguments)" and answers with fixed results; SendCommand
@@ -70,14 +70,14 @@ private:
 class ServiceDispatcherTest : public ::testing::Test {
 protected:
     // A dispatcher whose pages get a RecordingService and whose messages go to m_sent.
-    ServiceDispatcher Dispatcher()
+    ServiceDispatcher Dispatcher(bool developmentMode = false)
     {
         return ServiceDispatcher(
             [this](const std::wstring& page, IAdapterServiceEvents& events) {
                 m_pages.emplace_back(page.begin(), page.end());
                 return std::make_unique<RecordingService>(m_calls, events);
             },
-            [this](const std::string& json) { m_sent.push_back(json); }, false);
+            [this](const std::string& json) { m_sent.push_back(json); }, developmentMode);
     }
 
     // What the dispatcher sends for the messages, in order.
@@ -132,7 +132,7 @@ TEST_F(ServiceDispatcherTest, CallsEachMethodWithTheContractsArgumentsAndAnswers
         R"({"id":11,"method":"GetVersion"})",
         R"({"id":9007199254740991,"method":"Uninitialize"})",
     });
-    EXPECT_EQ(m_pages, std::vector<std::string>{"http://www.vorlink.com/games/index.html"});
+    EXPECT_EQ(m_pages, std::vector<std::string>{"https://www.vorlink.com/games/index.html"});
     EXPECT_EQ(m_calls, (std::vector<std::string>{
                            "SetUpdatorVersion(2.0.1.7)", "Initialize(TW;Production,1.0.0.10,,10000)",
                            "Initialize2(TW;Production,1.0.0.10,x,0,http://p/)", "SaveData(k,v)", "LoadData(k)",
@@ -249,6 +249,35 @@ TEST_F(ServiceDispatcherTest, OnlyThePortalsPagesGetAService)
     }
     EXPECT_TRUE(m_pages.empty());
     EXPECT_TRUE(m_calls.empty());
+}
+
+TEST_F(ServiceDispatcherTest, PagesComeOverHttpsOnlyAndADevelopmentSitesAlsoOverHttpInDevelopmentMode)
+{
+    constexpr const char* kNotHttps = R"({"id":0,"error":"not a portal page: not served over HTTPS"})";
+    constexpr const char* kRefused = R"({"id":0,"error":"not a portal page"})";
+    struct Case {
+        const char* page;
+        const char* normal;
+        const char* development;
+    };
+    const Case cases[] = {
+        {"https://www.vorlink.com/index.html", kAccepted, kAccepted},
+        {"https://TW.vorlink.com:443/", kAccepted, kAccepted},
+        {"http://www.vorlink.com/index.html", kNotHttps, kNotHttps},
+        {"HTTP://tw.vorlink.com/", kNotHttps, kNotHttps},
+        {"https://dev.us.vorlink.net/", kRefused, kAccepted},
+        {"http://dev.us.vorlink.net/", kRefused, kAccepted},
+        {"https://www.vorlink.com:80/", kRefused, kRefused},
+        {"ftp://www.vorlink.com/", kRefused, kRefused},
+    };
+    for (const Case& c : cases) {
+        for (const bool developmentMode : {false, true}) {
+            ServiceDispatcher dispatcher = Dispatcher(developmentMode);
+            const std::string message = R"({"id":0,"page":")" + std::string(c.page) + "\"}";
+            EXPECT_EQ(Exchange(dispatcher, {message}), std::vector<std::string>{developmentMode ? c.development : c.normal})
+                << c.page << (developmentMode ? " in development mode" : "");
+        }
+    }
 }
 
 TEST(ServiceDispatcher, WithoutAServiceAPortalPageIsToldSo)

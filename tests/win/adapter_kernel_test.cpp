@@ -74,7 +74,10 @@ TEST_F(KernelAdapterTest, DevelopmentModeNeedsTheExactValueUnderTheUserAndTheMac
         const StepLog log;
         ASSERT_TRUE(CreateControl());
         EXPECT_EQ(adapter->Core().VerifiesPublisher(), c.verifies);
-        // The user's value alone is noted.
+        // The user's value alone is noted, at the first call, once.
+        vl::UniqueBstr version;
+        ASSERT_EQ(control->GetVersion(version.put()), S_OK);
+        ASSERT_EQ(control->GetVersion(version.put()), S_OK);
         const bool userOnly = c.verifies && c.user && std::wstring_view(c.user) == L"Develop";
         EXPECT_EQ(log.Count("is set for this user only"), userOnly ? 1u : 0u);
         control.reset();

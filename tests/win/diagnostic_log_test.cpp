@@ -1,7 +1,8 @@
 // ctest: RESOURCE_LOCK product_state
 // The diagnostic step log a user switches on for support: the DWORD "StepLog" of the product
-// key makes a new control write its step log to the fixed file of the home folder's Log
-// folder; anything else leaves it off, and a writer someone else installed stays.
+// key makes a control's first call that the site lock lets through open its step log in the
+// fixed file of the home folder's Log folder; anything else leaves it off, a writer someone
+// else installed stays, and a refused page leaves no log, folder or key behind.
 #include <gtest/gtest.h>
 #include <objsafe.h>
 
@@ -22,12 +23,27 @@ class DiagnosticLog : public AdapterTest {
 protected:
     void TearDown() override
     {
-        // The process's writer goes with the switch: the next control takes it out.
+        SwitchOff();
+        AdapterTest::TearDown();
+    }
+
+    // The process's writer goes with the switch: the next control's first call takes it out.
+    void SwitchOff()
+    {
         vl::DeleteProductValue(vl::kStepLogValue);
         control.reset();
-        if (CreateControl()) control.reset();
+        if (CreateControl()) AllowedCall();
+        control.reset();
         EXPECT_EQ(vl::g_pWidgetLog, nullptr);
-        AdapterTest::TearDown();
+    }
+
+    // A call of a trusted local caller: the control's first call that the site lock lets
+    // through applies the switch, and the kernel's registration is a step of the log.
+    void AllowedCall()
+    {
+        vl::UniqueBstr version;
+        ASSERT_EQ(control->GetVersion(version.put()), S_OK);
+        EXPECT_NE(version.str(), L"Failure");
     }
 
     // A control told that untrusted callers script it, asked for its version without a
@@ -85,9 +101,10 @@ TEST_F(DiagnosticLog, OnlyTheValueOneSwitchesItOnOutsideElevatedProcesses)
             ASSERT_TRUE(vl::WriteProductInteger(vl::kStepLogValue, c.value));
         }
         vl::Platform().isProcessElevated = c.elevated;
-        RefusedCall();
+        ASSERT_TRUE(CreateControl());
+        AllowedCall();
         const std::string text = ReadFileBytes(LogFile());
-        EXPECT_EQ(c.written, text.find("]: refused a call of the page [].\r\n") != std::string::npos) << text;
+        EXPECT_EQ(c.written, text.find("]: kernel registration:") != std::string::npos) << text;
         control.reset();
     }
 }
@@ -98,17 +115,23 @@ TEST_F(DiagnosticLog, SwitchedOffTheFileIsLetGo)
 {
     vl::Platform().isProcessElevated = NotElevated;
     ASSERT_TRUE(vl::WriteProductInteger(vl::kStepLogValue, 1));
-    RefusedCall();
+    ASSERT_TRUE(CreateControl());
+    AllowedCall();
     control.reset();
     vl::DeleteProductValue(vl::kStepLogValue);
     ASSERT_TRUE(CreateControl());
+    AllowedCall();
     EXPECT_EQ(vl::g_pWidgetLog, nullptr);
     EXPECT_TRUE(::DeleteFileW(LogFile().c_str())) << ::GetLastError();
     control.reset();
 
+    // Once open, the log also takes the refusals of the process's other controls.
     ASSERT_TRUE(vl::WriteProductInteger(vl::kStepLogValue, 1));
+    ASSERT_TRUE(CreateControl());
+    AllowedCall();
+    const vl::ComPtr<IVLServiceAdapterX> allowed = control;
     RefusedCall();
-    EXPECT_NE(ReadFileBytes(LogFile()).find("refused a call"), std::string::npos);
+    EXPECT_NE(ReadFileBytes(LogFile()).find("]: refused a call of the page [].\r\n"), std::string::npos);
 }
 
 TEST_F(DiagnosticLog, AWriterSomeoneElseInstalledStays)
@@ -118,12 +141,54 @@ TEST_F(DiagnosticLog, AWriterSomeoneElseInstalledStays)
     vl::g_pWidgetLog = &own;
     ASSERT_TRUE(vl::WriteProductInteger(vl::kStepLogValue, 1));
     ASSERT_TRUE(CreateControl());
+    AllowedCall();
     EXPECT_EQ(vl::g_pWidgetLog, &own);
     vl::DeleteProductValue(vl::kStepLogValue);
     control.reset();
     ASSERT_TRUE(CreateControl());
+    AllowedCall();
     EXPECT_EQ(vl::g_pWidgetLog, &own);
     vl::g_pWidgetLog = nullptr;
+}
+
+// Whatever a page the site lock refuses calls, it makes no home folder, no product key and
+// no log file; the first call let through makes all three.
+TEST_F(DiagnosticLog, ARefusedPageLeavesNoFolderKeyOrLog)
+{
+    vl::Platform().isProcessElevated = NotElevated;
+    const std::wstring home = HomeFolder();
+    struct Case {
+        const char* state;
+        bool stepLog; // "StepLog" = 1, and with it the product key, and the home folder with its Log folder
+    };
+    for (const Case& c : {Case{"nothing there", false}, Case{"StepLog = 1 and the folders", true}}) {
+        SCOPED_TRACE(c.state);
+        ResetProductState();
+        ::DeleteFileW(LogFile().c_str());
+        ::RemoveDirectoryW((home + L"\\Log").c_str());
+        ASSERT_TRUE(::RemoveDirectoryW(home.c_str()));
+        if (c.stepLog) {
+            ASSERT_TRUE(vl::WriteProductInteger(vl::kStepLogValue, 1));
+            ASSERT_TRUE(::CreateDirectoryW(home.c_str(), nullptr) && ::CreateDirectoryW((home + L"\\Log").c_str(), nullptr));
+        }
+        RefusedCall();
+        ULONG result = 0;
+        vl::UniqueBstr region{std::wstring_view(L"TW;Production")}, version{std::wstring_view(L"1.0.0.10")};
+        EXPECT_EQ(control->Initialize(region.get(), version.get(), nullptr, 0, &result), S_OK);
+        EXPECT_EQ(result, static_cast<ULONG>(VLS_PERMISSION_DENIED));
+        control.reset();
+        EXPECT_EQ(::GetFileAttributesW(home.c_str()) != INVALID_FILE_ATTRIBUTES, c.stepLog);
+        EXPECT_EQ(ProductKeyExists(), c.stepLog);
+        EXPECT_EQ(::GetFileAttributesW(LogFile().c_str()), INVALID_FILE_ATTRIBUTES);
+        EXPECT_EQ(vl::g_pWidgetLog, nullptr);
+
+        ASSERT_TRUE(vl::WriteProductInteger(vl::kStepLogValue, 1));
+        ASSERT_TRUE(CreateControl());
+        AllowedCall();
+        EXPECT_NE(::GetFileAttributesW((home + L"\\Log").c_str()), INVALID_FILE_ATTRIBUTES);
+        EXPECT_NE(ReadFileBytes(LogFile()).find("]: kernel registration:"), std::string::npos);
+        SwitchOff();
+    }
 }
 
 } // namespace

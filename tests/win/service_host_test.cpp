@@ -1,7 +1,9 @@
 // VLServiceHost.exe as the browser runs it: framed JSON on its standard input and output,
-// kept binary, answers in order, long messages refused without ending the connection, a
+// kept binary, answers in order, long or deeply nested messages refused without ending the
+// connection, messages beyond the waiting bound answered "busy" while a request blocks, a
 // clean end when the browser closes the port, a page's requests reaching the stand-in
-// kernel with the control's wire, and a refusal when started for another extension.
+// kernel with the control's wire, a refusal when started for another extension, and a
+// manifest and version resource of its own.
 // ctest: RESOURCE_LOCK product_state
 // ctest-trust: test root
 #include <gtest/gtest.h>
@@ -20,6 +22,8 @@
 #include "fixtures/product_state.h"
 #include "fixtures/test_paths.h"
 #include "module_version.h"
+#include "service_host/portable/json_reader.h"
+#include "support/widget_utility.h"
 #include "support/win_handles.h"
 
 using namespace vl;
@@ -28,14 +32,15 @@ using vl::test::KernelJournal;
 namespace {
 
 constexpr DWORD kAnswerLimitMs = 10000;
-constexpr const char* kPortalPage = R"({"id":0,"page":"http://www.vorlink.com/index.html"})";
+constexpr const char* kPortalPage = R"({"id":0,"page":"https://www.vorlink.com/index.html"})";
 
 // The host with both standard handles on pipes the test holds, started as Chromium starts
 // it for the vorlink! extension unless told otherwise.
 class HostProcess {
 public:
-    explicit HostProcess(const std::wstring& arguments = VL_EXTENSION_ORIGIN_WTEXT L" --parent-window=0")
-        : m_child(Start(arguments))
+    explicit HostProcess(const std::wstring& arguments = VL_EXTENSION_ORIGIN_WTEXT L" --parent-window=0",
+                         const test::EnvironmentOverrides& environment = {})
+        : m_child(Start(arguments, environment))
     {
     }
 
@@ -74,7 +79,7 @@ public:
 
 private:
     // The host with its standard input and output on pipes whose other ends are kept.
-    std::unique_ptr<test::ChildProcess> Start(const std::wstring& arguments)
+    std::unique_ptr<test::ChildProcess> Start(const std::wstring& arguments, const test::EnvironmentOverrides& environment)
     {
         SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
         UniqueHandle childInput, childOutput;
@@ -85,7 +90,7 @@ private:
         ::SetHandleInformation(m_output.get(), HANDLE_FLAG_INHERIT, 0);
         return std::make_unique<test::ChildProcess>(
             test::BuildFile(L"VLServiceHost.exe"), arguments,
-            test::ChildOptions{{}, childInput.get(), childOutput.get(), ::GetStdHandle(STD_ERROR_HANDLE)});
+            test::ChildOptions{environment, childInput.get(), childOutput.get(), ::GetStdHandle(STD_ERROR_HANDLE)});
     }
 
     std::string ReadExactly(std::size_t size)
@@ -146,14 +151,50 @@ TEST_F(ServiceHostTest, AnswersEachMessageInOrderOverBinaryPipes)
     EXPECT_EQ(m_host.Receive(), R"({"id":null,"error":"bad message: unexpected end of text at byte 26"})");
 }
 
-TEST_F(ServiceHostTest, RefusesAMessageAboveTheBoundAndServesOn)
+TEST_F(ServiceHostTest, RefusesAMessageAboveTheBoundOrNestedTooDeepAndServesOn)
 {
     const std::string longMessage = R"({"id":7,"method":"SaveData","args":["k",")" + std::string(1024 * 1024, 'v') + "\"]}";
-    m_host.SendBytes(HostProcess::Framed(kPortalPage) + HostProcess::Framed(longMessage) +
+    // Objects that each open the next, up to the size bound: read no deeper than the bound.
+    std::string nested = R"({"id":9,"a":)";
+    while (nested.size() + 5 <= 1024 * 1024) nested += R"({"a":)";
+    m_host.SendBytes(HostProcess::Framed(kPortalPage) + HostProcess::Framed(longMessage) + HostProcess::Framed(nested) +
                      HostProcess::Framed(R"({"id":8,"method":"GetVersion"})"));
     EXPECT_EQ(m_host.Receive(), R"({"id":0,"result":null})");
     EXPECT_EQ(m_host.Receive(), R"({"id":7,"error":"message too large: more than 1048576 bytes"})");
+    EXPECT_EQ(m_host.Receive(), R"({"id":9,"error":"bad message: nested too deep at byte )" +
+                                    std::to_string(12 + 5 * (kMaxJsonDepth - 1)) + "\"}");
     EXPECT_EQ(m_host.Receive(), R"({"id":8,"result":")" VL_MODULE_VERSION_TEXT R"("})");
+}
+
+TEST(ServiceHost, WhileARequestWaitsMessagesBeyondTheWaitingBoundAreAnsweredBusyAtOnce)
+{
+    vl::test::ResetProductState();
+    ASSERT_TRUE(vl::test::InstallIntoHome(L"signed/VLWidgetKernel.exe", L"VLWidgetKernel.exe"));
+    HostProcess host(VL_EXTENSION_ORIGIN_WTEXT, {{L"VL_KERNEL_BEHAVIOUR", L"never_answer"}});
+    ASSERT_TRUE(host.Started());
+    host.SendBytes(HostProcess::Framed(kPortalPage) +
+                   HostProcess::Framed(R"({"id":1,"method":"Initialize2","args":["TW;Production","1.0.0.10","",30,"x"]})"));
+    EXPECT_EQ(host.Receive(), R"({"id":0,"result":null})");
+    ASSERT_EQ(host.Receive(), R"({"id":1,"result":0})");
+
+    // Each SaveData waits its 2 s for the silent kernel. Meanwhile five messages of 1 MB
+    // arrive: four fit in the 4 MiB that may wait, the fifth is answered at once.
+    std::string bytes = HostProcess::Framed(R"({"id":2,"method":"SaveData","args":["k","v"]})") +
+                        HostProcess::Framed(R"({"id":3,"method":"SaveData","args":["k","v"]})");
+    for (int id = 4; id <= 8; ++id)
+        bytes += HostProcess::Framed(R"({"id":)" + std::to_string(id) + R"(,"x":")" + std::string(1000000, 'v') + "\"}");
+    host.SendBytes(bytes);
+    EXPECT_EQ(host.Receive(), R"({"id":8,"error":"busy"})");
+    EXPECT_EQ(host.Receive(), R"({"id":2,"result":1})");
+    EXPECT_EQ(host.Receive(), R"({"id":3,"result":1})");
+    for (int id = 4; id <= 7; ++id)
+        EXPECT_EQ(host.Receive(), R"({"id":)" + std::to_string(id) + R"(,"error":"bad message: unexpected member"})");
+    // Once the queue has drained, the host serves as before.
+    host.SendBytes(HostProcess::Framed(R"({"id":9,"method":"GetVersion"})"));
+    EXPECT_EQ(host.Receive(), R"({"id":9,"result":")" VL_MODULE_VERSION_TEXT R"("})");
+    host.CloseInput();
+    EXPECT_EQ(host.Finish(kAnswerLimitMs), 0u);
+    vl::test::ResetProductState();
 }
 
 TEST(ServiceHost, EndsCleanlyWhenTheBrowserClosesThePort)
@@ -255,4 +296,23 @@ TEST(ServiceHost, AMissingKernelSendsThePageToTheInstallPageBeforeTheAnswer)
     EXPECT_EQ(host.Receive(), R"({"id":0,"result":null})");
     EXPECT_EQ(host.Receive(), R"({"event":"InstallPage","address":"http://tw.vorlink.com/vorlink_block/install.aspx"})");
     EXPECT_EQ(host.Receive(), R"({"id":1,"result":2})");
+}
+
+// A manifest that runs it as its caller (no virtualized registry) and says nothing of the
+// system's version, and the control's version.
+TEST(ServiceHost, CarriesItsManifestAndTheControlsVersion)
+{
+    const std::wstring path = test::BuildFile(L"VLServiceHost.exe");
+    const vl::UniqueModule image(::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    ASSERT_TRUE(image);
+    const HRSRC found = ::FindResourceW(image.get(), MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24)); // RT_MANIFEST
+    ASSERT_TRUE(found);
+    const HGLOBAL loaded = ::LoadResource(image.get(), found);
+    ASSERT_TRUE(loaded);
+    const std::string manifest(static_cast<const char*>(::LockResource(loaded)), ::SizeofResource(image.get(), found));
+    EXPECT_NE(manifest.find(R"(<requestedExecutionLevel level="asInvoker" uiAccess="false"/>)"), std::string::npos);
+    EXPECT_EQ(manifest.find("compatibility"), std::string::npos);
+    EXPECT_EQ(manifest.find("supportedOS"), std::string::npos);
+
+    EXPECT_EQ(CVLWidgetUtility(L"test").GetFileVersion(path), VL_MODULE_VERSION_WTEXT);
 }

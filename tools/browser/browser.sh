@@ -14,8 +14,11 @@
 # - the signed stand-in kernel in the prefix's home folder, and the test root trusted
 #   (tools/trust/with_test_root.sh), so that the kernel passes the publisher check;
 # - the portal's pages: patch_server serves tools/browser/pages (or $VL_BROWSER_PAGES) on a
-#   free loopback port, and every host name resolves to it (a --host-resolver-rules among
-#   the arguments takes the place of that rule). Nothing else is reachable.
+#   free loopback port, over HTTPS with the sites' test certificate
+#   (tools/trust/site_certificate.sh) and over plain HTTP, and every host name resolves to
+#   it (a --host-resolver-rules among the arguments takes the place of that rule). Chromium
+#   takes that certificate's key alone despite its unknown root
+#   (--ignore-certificate-errors-spki-list). Nothing else is reachable.
 #
 # The arguments go to Chromium after the harness's own; the script ends when Chromium ends,
 # with its exit status. Needs root (the trust's mount namespace; Chromium then runs without
@@ -60,9 +63,10 @@ mkdir -p "$home"
 cp "$WIN/signed/VLWidgetKernel.exe" "$home/VLWidgetKernel.exe"
 
 ready=$PROFILE/pages.port
+site_key=$("$ROOT/tools/trust/site_certificate.sh" "$WIN" "$NATIVE")
 # The server gets no copy of a caller's extra descriptors (a DevTools pipe stays Chromium's).
 "$NATIVE/patch_server" --root "$PAGES" --address 127.0.0.1 --port 0 --log "$PROFILE/pages.log" \
-  --ready-file "$ready" 3>&- 4>&- &
+  --tls-cert "$WIN/browser/tls/site.crt" --tls-key "$WIN/browser/tls/site.key" --ready-file "$ready" 3>&- 4>&- &
 server=$!
 trap 'kill "$server" 2>/dev/null || true' EXIT
 for _ in $(seq 100); do [ -s "$ready" ] && break; sleep 0.05; done
@@ -75,6 +79,6 @@ chromium "${sandbox[@]}" --user-data-dir="$PROFILE" \
   --load-extension="$EXTENSION${VL_BROWSER_MORE_EXTENSIONS:+,$VL_BROWSER_MORE_EXTENSIONS}" \
   --disable-extensions-except="$EXTENSION${VL_BROWSER_MORE_EXTENSIONS:+,$VL_BROWSER_MORE_EXTENSIONS}" \
   --disable-features=DisableLoadExtensionCommandLineSwitch,HttpsUpgrades,NetworkTimeServiceQuerying \
-  --host-resolver-rules="MAP * 127.0.0.1:$(cat "$ready")" \
+  --host-resolver-rules="MAP * 127.0.0.1:$(cat "$ready")" --ignore-certificate-errors-spki-list="$site_key" \
   --disable-gpu --disable-quic --no-first-run --no-default-browser-check --disable-background-networking \
   --disable-component-update --disable-sync "$@"

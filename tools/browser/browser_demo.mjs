@@ -11,8 +11,8 @@ import path from "node:path";
 import { ChromiumSession } from "./chromium_session.mjs";
 
 const [win32Dir, nativeDir] = process.argv.slice(2).map((dir) => path.resolve(dir));
-const PORTAL_PAGE = "http://tw.vorlink.com/demo.html";
-const FOREIGN_PAGE = "http://www.example.com/demo.html";
+const PORTAL_PAGE = "https://tw.vorlink.com/demo.html";
+const FOREIGN_PAGE = "https://www.example.com/demo.html";
 const SCREENSHOT = path.join(win32Dir, "browser", "demo.png");
 
 const browser = await ChromiumSession.start(win32Dir, {

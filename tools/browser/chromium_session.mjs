@@ -3,7 +3,7 @@
 // JSON ended by a NUL byte). Only Node's own modules: nothing is fetched.
 //
 //   const browser = await ChromiumSession.start(win32Dir, { env });
-//   const page = await browser.open("http://www.vorlink.com/index.html");
+//   const page = await browser.open("https://www.vorlink.com/index.html");
 //   const value = await page.evaluate("VLService.connect().then(a => a.GetVersion())");
 //   fs.writeFileSync("page.png", await page.screenshot());
 //   await browser.close();

@@ -6,8 +6,13 @@
 #
 # - inside tools/netns/run_in_netns.sh: every host of the endpoint table resolves to
 #   127.0.0.1, where patch_server serves tools/browser/pages (or $VL_BROWSER_PAGES) on port
-#   80 (Firefox has no host resolver rules), the test root trusted and the Wine programs on a
-#   throwaway layer over the tree's prefix, the signed stand-in kernel in its home folder;
+#   80 and, over HTTPS with the sites' test certificate (tools/trust/site_certificate.sh),
+#   on port 443 (Firefox has no host resolver rules), the test root trusted and the Wine
+#   programs on a throwaway layer over the tree's prefix, the signed stand-in kernel in its
+#   home folder;
+# - Firefox, which keeps trust of its own apart from the system's, trusts the test root
+#   through an enterprise policy ("Certificates": "Install") in a copy of its distribution
+#   folder mounted over the real one in that namespace only;
 # - a fresh profile, <win32>/browser/firefox or $VL_FIREFOX_PROFILE, with the extension's
 #   Firefox build of the native tree ($VL_NATIVE_DIR, default <win32>/../native), or the zip
 #   in $VL_FIREFOX_EXTENSION (the package's), in its extensions folder (unsigned: Firefox ESR
@@ -49,7 +54,7 @@ SCRIPT
     (cd "$NATIVE/extension/firefox" && cmake -E tar cf "$PROFILE/extensions/$gecko_id.xpi" --format=zip -- *)
   fi
   # An unsigned extension in the profile's folder, enabled without asking; no first-run
-  # pages, no HTTPS upgrades (the pages are plain HTTP on loopback).
+  # pages, no HTTPS upgrades (a test opens a page over plain HTTP on purpose).
   cat >"$PROFILE/user.js" <<'PREFS'
 user_pref("xpinstall.signatures.required", false);
 user_pref("extensions.autoDisableScopes", 0);
@@ -65,9 +70,20 @@ PREFS
   home="$prefix/drive_c/users/$(whoami)/Documents/My Vorlink"
   mkdir -p "$home"
   cp "$WIN/signed/VLWidgetKernel.exe" "$home/VLWidgetKernel.exe"
+  "$ROOT/tools/trust/site_certificate.sh" "$WIN" "$NATIVE" >/dev/null
   VL_FIREFOX_INSIDE=1 exec "$ROOT/tools/netns/run_in_netns.sh" --native-dir "$NATIVE" \
-    --test-root "$WIN/certs/test_root.crt" --wine-prefix "$prefix" --root "$PAGES" --log "$LOG" -- "$0" "$@"
+    --test-root "$WIN/certs/test_root.crt" --wine-prefix "$prefix" --root "$PAGES" --log "$LOG" \
+    --port 443 --tls-cert "$WIN/browser/tls/site.crt" --tls-key "$WIN/browser/tls/site.key" -- "$0" "$@"
 fi
+
+distribution=$(dirname "$(readlink -f "$(command -v firefox-esr)")")/distribution
+[ -d "$distribution" ] || { echo "firefox.sh: no $distribution to hold the test root's policy" >&2; exit 2; }
+mkdir -p "$PROFILE/distribution"
+cp -a "$distribution/." "$PROFILE/distribution/"
+cat >"$PROFILE/distribution/policies.json" <<POLICIES
+{"policies": {"Certificates": {"Install": ["$WIN/certs/test_root.crt"]}}}
+POLICIES
+mount --bind "$PROFILE/distribution" "$distribution"
 
 HOME=$PROFILE/home timeout 90 firefox-esr --headless --no-remote --profile "$PROFILE" "$PAGE" \
   >"$PROFILE/firefox.log" 2>&1 &

@@ -1,8 +1,10 @@
-// A small HTTP/1.1 file server for tests of the updater download: it serves the files of
-// one folder with GET and HEAD, one request per connection, and can misbehave on chosen
-// files the way broken or slow web servers do.
+// A small HTTP/1.1 file server for tests of the updater download and of the browser
+// bridge: it serves the files of one folder with GET and HEAD, one request per connection,
+// over plain HTTP or TLS, and can misbehave on chosen files the way broken or slow web
+// servers do.
 //
-//   patch_server --root DIR [--port N] [--address A] [--log FILE] [--ready-file FILE]
+//   patch_server --root DIR [--port N]... [--address A] [--log FILE] [--ready-file FILE]
+//                [--tls-cert FILE --tls-key FILE]
 //                [--no-length-for NAME] [--short-body-for NAME] [--slow-for NAME]
 //                [--slow-delay-ms N] [--head-only-for NAME] [--huge-length-for NAME]
 //                [--trickle-for NAME] [--trickle-delay-ms N] [--redirect-for NAME]
@@ -21,12 +23,18 @@
 //   --hostile-reason-for answers status 500 with a reason text of 4,000 characters that holds
 //                        control characters (escape sequences, bell, backspace, DEL)
 // The log gets one line per request: method, path as requested, host ("-" when none).
-// Port 0 takes a free port; the ready file, written once the server listens, holds the port.
+// --port may be repeated (default 80); port 0 takes a free port. The ready file, written
+// once the server listens on every port, holds the first port.
+// With --tls-cert and --tls-key (PEM), a connection that opens with a TLS handshake is
+// served over TLS with that certificate and key, on any of the ports; others as plain HTTP.
 // Files ending in .html and .js go out as text/html and text/javascript (UTF-8), so that a
 // browser shows and runs them; every other file as application/octet-stream.
 // Serves until killed.
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+#include <poll.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -45,6 +53,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -62,11 +71,14 @@ constexpr int kReceiveTimeoutSeconds = 10;
 constexpr std::size_t kSlowBlockBytes = 1024;
 constexpr std::uint64_t kHugeLength = 1ull << 40;
 constexpr std::size_t kHostileReasonBytes = 4000;
+constexpr unsigned char kTlsHandshakeRecord = 0x16;
 
 struct Options {
     std::string root;
     std::string address = "127.0.0.1";
-    int port = 80;
+    std::vector<int> ports;
+    std::string tlsCert;
+    std::string tlsKey;
     std::string logPath;
     std::string readyPath;
     std::set<std::string> noLength;
@@ -145,7 +157,8 @@ private:
 {
     std::fprintf(stderr,
                  "patch_server: %s\n"
-                 "usage: patch_server --root DIR [--port N] [--address A] [--log FILE] [--ready-file FILE]\n"
+                 "usage: patch_server --root DIR [--port N]... [--address A] [--log FILE] [--ready-file FILE]\n"
+                 "                    [--tls-cert FILE --tls-key FILE]\n"
                  "                    [--no-length-for NAME] [--short-body-for NAME] [--slow-for NAME]\n"
                  "                    [--slow-delay-ms N] [--head-only-for NAME] [--huge-length-for NAME]\n"
                  "                    [--trickle-for NAME] [--trickle-delay-ms N] [--redirect-for NAME]\n"
@@ -171,7 +184,9 @@ Options ParseOptions(int argc, char** argv)
         if (i + 1 >= argc) Usage("option without value");
         const char* value = argv[++i];
         if (option == "--root") options.root = value;
-        else if (option == "--port") options.port = ParseNumber(value, 0, 65535);
+        else if (option == "--port") options.ports.push_back(ParseNumber(value, 0, 65535));
+        else if (option == "--tls-cert") options.tlsCert = value;
+        else if (option == "--tls-key") options.tlsKey = value;
         else if (option == "--address") options.address = value;
         else if (option == "--log") options.logPath = value;
         else if (option == "--ready-file") options.readyPath = value;
@@ -188,6 +203,8 @@ Options ParseOptions(int argc, char** argv)
         else Usage("unknown option");
     }
     if (options.root.empty()) Usage("--root is required");
+    if (options.tlsCert.empty() != options.tlsKey.empty()) Usage("--tls-cert and --tls-key go together");
+    if (options.ports.empty()) options.ports.push_back(80);
     return options;
 }
 
@@ -234,15 +251,66 @@ std::optional<std::string> DecodePath(std::string_view target)
     return path;
 }
 
+// One client's connection, plain or over TLS once the client's handshake has been taken.
+class Connection {
+public:
+    explicit Connection(int fd) : m_fd(fd) {}
+    ~Connection()
+    {
+        if (m_tls) {
+            ::SSL_shutdown(m_tls.get());
+            m_tls.reset();
+        }
+        ::shutdown(m_fd, SHUT_WR);
+        ::close(m_fd);
+    }
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    // Takes a TLS handshake when the client opens with one; false when that fails.
+    bool AcceptTls(SSL_CTX* context)
+    {
+        unsigned char first = 0;
+        if (!context || ::recv(m_fd, &first, 1, MSG_PEEK) != 1 || first != kTlsHandshakeRecord) return true;
+        m_tls.reset(::SSL_new(context));
+        return m_tls && ::SSL_set_fd(m_tls.get(), m_fd) == 1 && ::SSL_accept(m_tls.get()) == 1;
+    }
+
+    // Bytes received; 0 or less when the client closed, fell silent or failed.
+    long Receive(char* buffer, std::size_t size)
+    {
+        if (m_tls) return ::SSL_read(m_tls.get(), buffer, static_cast<int>(size));
+        return ::recv(m_fd, buffer, size, 0);
+    }
+
+    bool SendAll(std::string_view bytes)
+    {
+        while (!bytes.empty()) {
+            const long sent = m_tls ? ::SSL_write(m_tls.get(), bytes.data(), static_cast<int>(bytes.size()))
+                                    : ::send(m_fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+            if (sent <= 0) return false;
+            bytes.remove_prefix(static_cast<std::size_t>(sent));
+        }
+        return true;
+    }
+
+private:
+    struct TlsFree {
+        void operator()(SSL* tls) const { ::SSL_free(tls); }
+    };
+    int m_fd;
+    std::unique_ptr<SSL, TlsFree> m_tls;
+};
+
 // Reads up to the blank line that ends the header. Empty on a closed, silent or oversized
 // request.
-std::string ReadHeader(int fd)
+std::string ReadHeader(Connection& connection)
 {
     std::string header;
     char buffer[2048];
     while (header.find("\r\n\r\n") == std::string::npos) {
         if (header.size() >= kMaxHeaderBytes) return {};
-        const ssize_t got = ::recv(fd, buffer, std::min(sizeof buffer, kMaxHeaderBytes - header.size()), 0);
+        const long got = connection.Receive(buffer, std::min(sizeof buffer, kMaxHeaderBytes - header.size()));
         if (got <= 0) return {};
         header.append(buffer, static_cast<std::size_t>(got));
     }
@@ -280,22 +348,12 @@ std::optional<Request> ParseRequest(const std::string& header)
     return request;
 }
 
-bool SendAll(int fd, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t sent = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-        if (sent <= 0) return false;
-        bytes.remove_prefix(static_cast<std::size_t>(sent));
-    }
-    return true;
-}
-
 // `bytes` in blocks of `blockBytes`, `delayMs` apart; false when the client went away.
-bool SendInBlocks(int fd, std::string_view bytes, std::size_t blockBytes, int delayMs)
+bool SendInBlocks(Connection& connection, std::string_view bytes, std::size_t blockBytes, int delayMs)
 {
     for (std::size_t offset = 0; offset < bytes.size(); offset += blockBytes) {
         if (offset != 0) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
-        if (!SendAll(fd, bytes.substr(offset, blockBytes))) return false;
+        if (!connection.SendAll(bytes.substr(offset, blockBytes))) return false;
     }
     return true;
 }
@@ -307,12 +365,12 @@ std::string StatusHeader(const std::string& status, const char* contentType, std
     return header + "Connection: close\r\n\r\n";
 }
 
-void SendText(int fd, const std::string& status, bool withBody, const std::string& text,
+void SendText(Connection& connection, const std::string& status, bool withBody, const std::string& text,
               const std::string& extraHeader = "")
 {
     std::string header = StatusHeader(status, "text/plain", text.size());
     header.insert(header.size() - 2, extraHeader);
-    SendAll(fd, withBody ? header + text : header);
+    connection.SendAll(withBody ? header + text : header);
 }
 
 const char* ContentType(std::string_view path)
@@ -331,45 +389,45 @@ std::optional<std::string> ReadWholeFile(const std::string& path)
     return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
-void Serve(int fd, const Options& options, RequestLog& log)
+void Serve(Connection& connection, const Options& options, RequestLog& log)
 {
-    const std::string header = ReadHeader(fd);
+    const std::string header = ReadHeader(connection);
     if (header.empty()) return;
     const std::optional<Request> request = ParseRequest(header);
     if (!request) {
-        SendText(fd, "400 Bad Request", true, "Bad Request\n");
+        SendText(connection, "400 Bad Request", true, "Bad Request\n");
         return;
     }
     log.Write(*request);
 
     const bool head = request->method == "HEAD";
     if (!head && request->method != "GET") {
-        SendText(fd, "405 Method Not Allowed", true, "Method Not Allowed\n", "Allow: GET, HEAD\r\n");
+        SendText(connection, "405 Method Not Allowed", true, "Method Not Allowed\n", "Allow: GET, HEAD\r\n");
         return;
     }
     const std::optional<std::string> path = DecodePath(request->target);
     if (!path) {
-        SendText(fd, "400 Bad Request", !head, "Bad Request\n");
+        SendText(connection, "400 Bad Request", !head, "Bad Request\n");
         return;
     }
     if (Matches(options.redirect, *path)) {
-        SendText(fd, "302 Found", !head, "Found\n", "Location: /moved" + *path + "\r\n");
+        SendText(connection, "302 Found", !head, "Found\n", "Location: /moved" + *path + "\r\n");
         return;
     }
     if (Matches(options.hostileReason, *path)) {
         std::string reason = "Internal Error\x1b[2J\x1b]0;owned\x07\x08\x08\x7f";
         while (reason.size() < kHostileReasonBytes) reason += "\x1b[31mBAD\x07 ";
-        SendText(fd, "500 " + reason.substr(0, kHostileReasonBytes), !head, "Internal Error\n");
+        SendText(connection, "500 " + reason.substr(0, kHostileReasonBytes), !head, "Internal Error\n");
         return;
     }
     const std::optional<std::string> body = ReadWholeFile(options.root + *path);
     if (!body) {
-        SendText(fd, "404 Not Found", !head, "Not Found\n");
+        SendText(connection, "404 Not Found", !head, "Not Found\n");
         return;
     }
 
     if (!head && Matches(options.headOnly, *path)) {
-        SendText(fd, "500 Internal Server Error", true, "Internal Server Error\n");
+        SendText(connection, "500 Internal Server Error", true, "Internal Server Error\n");
         return;
     }
 
@@ -381,30 +439,52 @@ void Serve(int fd, const Options& options, RequestLog& log)
                                                                      : std::string_view(*body);
     // A trickle starts with the status line: the answer's headers arrive as slowly as its body.
     if (Matches(options.trickle, *path)) {
-        SendInBlocks(fd, head ? answer : answer + std::string(sent), 1, options.trickleDelayMs);
+        SendInBlocks(connection, head ? answer : answer + std::string(sent), 1, options.trickleDelayMs);
         return;
     }
-    if (!SendAll(fd, answer) || head) return;
-    if (Matches(options.slow, *path)) SendInBlocks(fd, sent, kSlowBlockBytes, options.slowDelayMs);
-    else SendAll(fd, sent);
+    if (!connection.SendAll(answer) || head) return;
+    if (Matches(options.slow, *path)) SendInBlocks(connection, sent, kSlowBlockBytes, options.slowDelayMs);
+    else connection.SendAll(sent);
 }
 
-int Listen(const Options& options)
+int Listen(const Options& options, int port)
 {
     sockaddr_in address{};
     address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(options.port));
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
     if (::inet_pton(AF_INET, options.address.c_str(), &address.sin_addr) != 1) Usage("bad --address");
 
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     const int yes = 1;
     if (fd < 0 || ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes) != 0 ||
         ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 16) != 0) {
-        std::fprintf(stderr, "patch_server: cannot listen on %s:%d: %s\n", options.address.c_str(), options.port,
+        std::fprintf(stderr, "patch_server: cannot listen on %s:%d: %s\n", options.address.c_str(), port,
                      std::strerror(errno));
         std::exit(1);
     }
     return fd;
+}
+
+struct TlsContextFree {
+    void operator()(SSL_CTX* context) const { ::SSL_CTX_free(context); }
+};
+using TlsContext = std::unique_ptr<SSL_CTX, TlsContextFree>;
+
+// The server's TLS side with the certificate (and its chain) and key of the options; none
+// without them.
+TlsContext MakeTlsContext(const Options& options)
+{
+    if (options.tlsCert.empty()) return nullptr;
+    TlsContext context(::SSL_CTX_new(::TLS_server_method()));
+    if (!context || ::SSL_CTX_use_certificate_chain_file(context.get(), options.tlsCert.c_str()) != 1 ||
+        ::SSL_CTX_use_PrivateKey_file(context.get(), options.tlsKey.c_str(), SSL_FILETYPE_PEM) != 1 ||
+        ::SSL_CTX_check_private_key(context.get()) != 1) {
+        std::fprintf(stderr, "patch_server: cannot use %s and %s for TLS\n", options.tlsCert.c_str(),
+                     options.tlsKey.c_str());
+        ::ERR_print_errors_fp(stderr);
+        std::exit(1);
+    }
+    return context;
 }
 
 } // namespace
@@ -419,10 +499,14 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "patch_server: cannot write %s\n", options.logPath.c_str());
         return 1;
     }
-    const int listener = Listen(options);
+    const TlsContext tls = MakeTlsContext(options);
+    // A TLS client that goes away while an answer is written must not end the server.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::vector<pollfd> listeners;
+    for (const int port : options.ports) listeners.push_back(pollfd{Listen(options, port), POLLIN, 0});
     sockaddr_in bound{};
     socklen_t boundSize = sizeof bound;
-    ::getsockname(listener, reinterpret_cast<sockaddr*>(&bound), &boundSize);
+    ::getsockname(listeners.front().fd, reinterpret_cast<sockaddr*>(&bound), &boundSize);
     if (!options.readyPath.empty() && !(std::ofstream(options.readyPath) << ntohs(bound.sin_port) << "\n")) {
         std::fprintf(stderr, "patch_server: cannot write %s\n", options.readyPath.c_str());
         return 1;
@@ -431,19 +515,27 @@ int main(int argc, char** argv)
     ConnectionSlots slots;
     for (;;) {
         slots.Acquire();
-        const int fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+        if (::poll(listeners.data(), listeners.size(), -1) < 0) {
+            slots.Release();
+            if (errno == EINTR) continue;
+            std::fprintf(stderr, "patch_server: poll: %s\n", std::strerror(errno));
+            return 1;
+        }
+        const auto ready = std::ranges::find_if(listeners, [](const pollfd& listener) { return listener.revents != 0; });
+        const int fd = ready == listeners.end() ? -1 : ::accept4(ready->fd, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0) {
             slots.Release();
-            if (errno == EINTR || errno == ECONNABORTED) continue;
+            if (ready == listeners.end() || errno == EINTR || errno == ECONNABORTED || errno == EAGAIN) continue;
             std::fprintf(stderr, "patch_server: accept: %s\n", std::strerror(errno));
             return 1;
         }
         const timeval timeout{kReceiveTimeoutSeconds, 0};
         ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-        std::thread([fd, &options, &log, &slots] {
-            Serve(fd, options, log);
-            ::shutdown(fd, SHUT_WR);
-            ::close(fd);
+        std::thread([fd, &options, &log, &slots, context = tls.get()] {
+            {
+                Connection connection(fd);
+                if (connection.AcceptTls(context)) Serve(connection, options, log);
+            }
             slots.Release();
         }).detach();
     }

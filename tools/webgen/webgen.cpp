@@ -1,9 +1,9 @@
 // Writes a file of the extension or the page library from its template, filling in what
 // the product's tables decide, so that the browser side never lists them twice:
 //
-//   {{SITE_MATCHES}}    the match patterns of the endpoint table's site hosts, any scheme the
-//                       site lock takes (http and https); the development rows' hosts only
-//                       with --development
+//   {{SITE_MATCHES}}    the match patterns of the endpoint table's site hosts under the
+//                       schemes the service host's lock takes: https; the development rows'
+//                       hosts only with --development, and those also under http
 //   {{SERVICE_METHODS}} the control's method names, from the automation contract
 //
 //   webgen [--development] TEMPLATE OUTPUT
@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "service_host/portable/service_methods.h"
+#include "support/portable/portal_page.h"
 #include "tables/portable/portal_sites.h"
 
 namespace {
@@ -26,12 +27,16 @@ std::string Quoted(std::string_view text)
 
 std::string SiteMatches(bool development)
 {
-    std::set<std::string> hosts;
-    for (const vl::PortalSite& site : vl::GetPortalSites())
-        if (development || !site.development)
-            hosts.insert(std::string(site.host.begin(), site.host.end())); // the table's hosts are ASCII
+    std::set<std::string> patterns;
+    for (const vl::PortalSite& site : vl::GetPortalSites()) {
+        if (site.development && !development) continue;
+        const std::string host(site.host.begin(), site.host.end()); // the table's hosts are ASCII
+        for (const std::string scheme : {"https", "http"})
+            if (vl::IsBridgeScheme(std::wstring(scheme.begin(), scheme.end()), site.development, development))
+                patterns.insert(scheme + "://" + host + "/*");
+    }
     std::string list;
-    for (const std::string& host : hosts) list += (list.empty() ? "" : ", ") + Quoted("*://" + host + "/*");
+    for (const std::string& pattern : patterns) list += (list.empty() ? "" : ", ") + Quoted(pattern);
     return list;
 }
 

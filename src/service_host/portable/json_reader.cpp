@@ -93,6 +93,7 @@ private:
         for (;;) {
             SkipSpace();
             if (AtEnd() || Peek() != '"') return Expected("expected a member name");
+            if (object.size() == kMaxJsonMembers) return Fail("too many members");
             const std::size_t nameStart = m_pos;
             std::optional<std::wstring> name = ReadString();
             if (!name) return std::nullopt;
@@ -122,6 +123,7 @@ private:
         if (Take("]")) return JsonValue{std::move(array)};
         for (;;) {
             SkipSpace();
+            if (array.size() == kMaxJsonElements) return Fail("too many elements");
             std::optional<JsonValue> value = ReadValue(depth);
             if (!value) return std::nullopt;
             array.push_back(std::move(*value));

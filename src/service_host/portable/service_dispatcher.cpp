@@ -118,9 +118,10 @@ void ServiceDispatcher::AcceptPage(std::uint64_t id, const std::wstring& address
         SendBounded(FormatErrorAnswer(id, "the page address is given already"), id);
         return;
     }
-    if (!IsPortalPage(address, m_developmentMode)) {
+    const std::optional<PortalPage> page = ParsePortalPage(address, m_developmentMode);
+    if (!page || !IsBridgeScheme(page->address.scheme, page->developmentSite, m_developmentMode)) {
         m_page = PageState::Refused;
-        SendBounded(FormatErrorAnswer(id, "not a portal page"), id);
+        SendBounded(FormatErrorAnswer(id, page ? "not a portal page: not served over HTTPS" : "not a portal page"), id);
         return;
     }
     m_page = PageState::Accepted;

@@ -21,7 +21,8 @@ public:
     // `send` takes one message text for the browser (at most kMaxMessageToBrowser bytes).
     using Send = std::function<void(const std::string& json)>;
 
-    // In development mode the development deployment's sites are portal pages too.
+    // Pages over https only; in development mode the development deployment's sites are
+    // portal pages too, over http as well.
     ServiceDispatcher(AdapterServiceFactory factory, Send send, bool developmentMode);
 
     // Answers one message; never throws.

@@ -15,4 +15,9 @@ std::optional<PortalPage> ParsePortalPage(std::wstring_view address, bool develo
     return PortalPage{std::move(*page), site->development};
 }
 
+bool IsBridgeScheme(std::wstring_view scheme, bool developmentSite, bool developmentMode)
+{
+    return scheme == L"https" || (scheme == L"http" && developmentSite && developmentMode);
+}
+
 } // namespace vl

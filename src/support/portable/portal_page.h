@@ -26,4 +26,10 @@ inline bool IsPortalPage(std::wstring_view address, bool developmentMode)
     return ParsePortalPage(address, developmentMode).has_value();
 }
 
+// Whether the browser bridge serves a portal site's pages under `scheme`: https always,
+// http only a development site's, and only in development mode. Whoever answers name
+// look-ups or plain HTTP on the user's network could otherwise serve a portal page that
+// drives the kernel. (The control keeps the http pages that the portal serves today.)
+bool IsBridgeScheme(std::wstring_view scheme, bool developmentSite, bool developmentMode);
+
 } // namespace vl
