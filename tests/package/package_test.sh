@@ -204,7 +204,8 @@ else
       (cd "$host_folder" && VL_WINEPREFIX=$PREFIX timeout -k 5 60 "$WINE_RUN" ./VLServiceHost.exe \
         "chrome-extension://$EXTENSION_ID/" 2>>"$WORK/wine.log") | tail -c +5
   }
-  check "the installed host accepts a portal page from the extension" same "$(answered)" '{"id":0,"result":null}'
+  check "the installed host accepts a portal page from the extension" same "$(answered)" \
+    '{"id":0,"result":{"host":"'"$(said GetVersion)"'","kernel":""}}'
 fi
 
 echo "== the INF and the tag say what the module says"
