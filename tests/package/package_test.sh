@@ -224,6 +224,10 @@ check "the module's file version is the build's version value" same "$(said File
 check "GetVersion answers the build's version value" same "$(said GetVersion)" "$build_version"
 [ -z "$TWIN" ] && check "the check page expects the build's version value" \
   grep -qF "var EXPECTED = \"$build_version\";" "$DIST/check-control.html"
+[ -z "$TWIN" ] && check "the bridge's check page expects the build's version value" \
+  grep -qF "const EXPECTED = \"$build_version\";" "$DIST/check-bridge.html"
+[ -z "$TWIN" ] && check "the package's page library is the built one" \
+  cmp -s "$DIST/vlservice.js" "${VL_NATIVE_DIR:-$WIN/../native}/page_library/vlservice.js"
 
 if [ -z "$TWIN" ]; then
   echo "== the package's pages in the page host"
