@@ -44,6 +44,8 @@ public:
     void SetUpdatorVersion(std::wstring version) { m_szUpdatorVersion = std::move(version); }
     // The module's version.
     static const wchar_t* Version();
+    // The kernel's file version in the home folder; empty when there is none.
+    std::wstring InstalledKernelVersion() { return m_Utility.GetKernelVersion(); }
 
     // The first call the container lets through makes the home folders, applies the step
     // log switch, creates the product key, logs a refused development mode and runs the

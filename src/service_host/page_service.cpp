@@ -92,4 +92,9 @@ std::wstring PageService::GetVersion()
     return ServiceCore::Version();
 }
 
+ServiceVersions PageService::Versions()
+{
+    return {ServiceCore::Version(), m_core.InstalledKernelVersion()};
+}
+
 } // namespace vl

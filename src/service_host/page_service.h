@@ -34,6 +34,7 @@ public:
     void Uninitialize() override;
     void SetUpdatorVersion(const std::wstring& szVersion) override;
     std::wstring GetVersion() override;
+    ServiceVersions Versions() override;
 
 private:
     // Every call of the page is allowed (the dispatcher let the page through); the first

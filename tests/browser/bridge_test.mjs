@@ -91,7 +91,7 @@ test("the host answers calls with the control's names and checks them against th
   const calls = [
     ["a.GetVersion()", /^resolved: \d+\.\d+\.\d+\.\d+$/],
     ["a.SaveData(1, 'v')", "argument 1 of SaveData (szKey) must be a text"],
-    ["a.SaveData('k\\u0000', 'v')", /^bad message: NUL character in text at byte \d+$/],
+    ["a.SaveData('k\\u0000', 'v')", "argument 1 of SaveData (szKey) must be a text without NUL characters"],
     ["a.LoadData()", "LoadData takes 1 argument"],
     ["a.SendCommand(-1, 0, '')", "argument 1 of SendCommand (dwCmd) must be a whole number from 0 to 4294967295"],
   ];

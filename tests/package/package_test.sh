@@ -266,7 +266,8 @@ else
       (cd "$host_folder" && VL_WINEPREFIX=$PREFIX timeout -k 5 60 "$WINE_RUN" ./VLServiceHost.exe \
         "chrome-extension://$EXTENSION_ID/" 2>>"$WORK/wine.log") | tail -c +5
   }
-  check "the installed host accepts a portal page from the extension" same "$(answered)" '{"id":0,"result":null}'
+  check "the installed host accepts a portal page from the extension" same "$(answered)" \
+    '{"id":0,"result":{"host":"'"$(said GetVersion)"'","kernel":""}}'
 fi
 
 echo "== the INF and the tag say what the module says"
@@ -285,6 +286,10 @@ check "the module's file version is the build's version value" same "$(said File
 check "GetVersion answers the build's version value" same "$(said GetVersion)" "$build_version"
 [ -z "$TWIN" ] && check "the check page expects the build's version value" \
   grep -qF "var EXPECTED = \"$build_version\";" "$DIST/check-control.html"
+[ -z "$TWIN" ] && check "the bridge's check page expects the build's version value" \
+  grep -qF "const EXPECTED = \"$build_version\";" "$DIST/check-bridge.html"
+[ -z "$TWIN" ] && check "the package's page library is the built one" \
+  cmp -s "$DIST/vlservice.js" "${VL_NATIVE_DIR:-$WIN/../native}/page_library/vlservice.js"
 
 if [ -z "$TWIN" ]; then
   echo "== the package's pages in the page host"

@@ -7,14 +7,18 @@
 # A snippet is a ```js or ```html block. Each of its runs follows it as a line
 #   `./run page <file name> [options]` prints:
 # and a ```text block with the output. Every snippet has at least one run; each run goes
-# through tools/page.sh, as `./run page` does. The ctest page_reference_snippets, with
-# DISPLAY set, as root. Exit status 0 when every run printed what the text shows.
+# through tools/page.sh, as `./run page` does, with the page library vlservice.js beside
+# the page. Runs in Chromium, `./run browser-page <file name> [options]` prints:, count as
+# runs here and are run by tests/browser/reference_snippets_test.mjs. The ctest
+# page_reference_snippets, with DISPLAY set, as root. Exit status 0 when every run printed
+# what the text shows.
 set -uo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 WIN32=${1:?usage: page_snippets_test.sh <win32 build> <win64 build> <markdown file>}
 WIN64=${2:?}
 TEXT=${3:?}
+LIBRARY=${VL_NATIVE_DIR:-$WIN32/../native}/page_library/vlservice.js
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/vl-snippets.XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
 
@@ -22,6 +26,11 @@ trap 'rm -rf "$WORK"' EXIT
 # a snippet without a run leaves a file "orphan-<line>".
 awk -v work="$WORK" '
   function flush_snippet() { if (snippet_line && !runs) { print "" > (work "/orphan-" snippet_line) } }
+  # A run in Chromium: counted, not run here.
+  /^`\.\/run browser-page [^`]*` prints:$/ { browser_run = 1; next }
+  /^```text$/ && !block && browser_run { block = "browser"; next }
+  /^```/ && block == "browser" { block = ""; browser_run = 0; runs++; next }
+  block == "browser" { next }
   /^```(js|html)$/ && !block {
     flush_snippet()
     block = "snippet"; snippet = ""; snippet_line = NR; runs = 0; next
@@ -62,6 +71,7 @@ for dir in "$WORK"/run-*; do
   runs=$((runs + 1))
   file=$(cat "$dir/file")
   read -r -a options <"$dir/options"
+  cp "$LIBRARY" "$dir/vlservice.js"
   "$ROOT/tools/page.sh" "$WIN32" "$WIN64" "$dir/$file" "${options[@]}" 2>&1 | tr -d '\r' >"$dir/output"
   if cmp -s "$dir/expected" "$dir/output"; then
     echo "ok: ./run page $file ${options[*]}"

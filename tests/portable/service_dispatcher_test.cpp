@@ -15,6 +15,7 @@ namespace {
 
 constexpr const char* kPortalPage = R"({"id":0,"page":"https://www.vorlink.com/games/index.html"})";
 constexpr const char* kAccepted = R"({"id":0,"result":null})";
+constexpr const char* kAcceptedWithVersions = R"({"id":0,"result":{"host":"1.1.31.362","kernel":"1.0.0.9"}})";
 
 // Records each call as "Name(arguments)" and answers with fixed results; SendCommand
 // raises an OnResult before it returns, as a kernel's message may arrive during a request;
@@ -54,6 +55,7 @@ public:
         Record("GetVersion()", 0);
         return L"1.1.31.362";
     }
+    ServiceVersions Versions() override { return {L"1.1.31.362", L"1.0.0.9"}; } // no call of the page
 
 private:
     static std::string N(const std::wstring& text) { return std::string(text.begin(), text.end()); }
@@ -139,7 +141,7 @@ TEST_F(ServiceDispatcherTest, CallsEachMethodWithTheContractsArgumentsAndAnswers
                            "SendCommand(4294967295,7,a&b)", "ClearData(k)", "GetActivexObjID()", "CheckRegionInfo()",
                            "GetVersion()", "Uninitialize()"}));
     EXPECT_EQ(sent, (std::vector<std::string>{
-                        kAccepted,
+                        kAcceptedWithVersions,
                         R"({"id":1,"result":null})",
                         R"({"event":"InstallPage","address":"http://tw.vorlink.com/vorlink_block/install.aspx"})",
                         R"({"id":2,"result":2})",

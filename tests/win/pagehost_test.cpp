@@ -9,7 +9,9 @@
 #include <objsafe.h>
 #include <olectl.h>
 
+#include <cwchar>
 #include <fstream>
+#include <initializer_list>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -545,14 +547,19 @@ TEST_F(PageHostControl, ControlEventsReachTheScriptsFunctions)
 
 namespace {
 
-// The page library of the portal (built in the native tree beside this one) ahead of `code`:
-// a page of a browser that hosts the control.
-std::string PageWithLibrary(const std::string& code)
+// The page library of the portal (built in the native tree beside this one) and the pages
+// named in `scripts`, ahead of `code`: a page of a browser that hosts the control.
+std::string PageWithLibrary(const std::string& code, std::initializer_list<const wchar_t*> scripts = {})
 {
-    std::ifstream library(BuildFile(L"../native/page_library/vlservice.js").c_str(), std::ios::binary);
-    EXPECT_TRUE(library) << "the native tree's page_library/vlservice.js is missing";
+    std::vector<const wchar_t*> files{L"../native/page_library/vlservice.js"};
+    files.insert(files.end(), scripts);
     std::stringstream page;
-    page << library.rdbuf() << code;
+    for (const wchar_t* file : files) {
+        std::ifstream text(BuildFile(file).c_str(), std::ios::binary);
+        EXPECT_TRUE(text) << "missing: " << std::string(file, file + std::wcslen(file));
+        page << text.rdbuf();
+    }
+    page << code;
     return page.str();
 }
 
@@ -562,24 +569,65 @@ TEST_F(PageHostControl, PageLibraryGivesTheExtensionsPageApiOverTheControl)
 {
     const PageRun run = RunPage(PageWithLibrary(R"(
         function Print(label) { return function (value) { host.print(label + " " + value); }; }
+        host.print("available " + VLService.available({ control: control }) + ", without the control [" +
+                   VLService.available() + "]");
         var adapter;
         VLService.connect({ control: control }).then(function (connected) {
             adapter = connected;
+            host.print("versions.control " + adapter.versions.control);
             return adapter.GetVersion();
         }).then(Print("GetVersion")).then(function () {
             return adapter.SaveData("key", "value"); // before Initialize: no link
         }).then(Print("SaveData")).then(function () {
             return adapter.SendCommand(7, 1, "Echo=1");
         }).then(Print("SendCommand")).then(function () {
-            return adapter.LoadData(); // a missing argument: the control's call fails
-        }).then(Print("LoadData"), function () { host.print("LoadData rejected"); });
+            RunCallCases(adapter, function (lines) { host.print(lines.join("\n")); });
+        });
         // An object that is no control: the script engine's own words follow the reason.
         VLService.connect({ control: {} }).then(Print("connected"), function (error) {
             host.print(error.message.split(" (")[0]);
         });
-    )"), L"");
-    EXPECT_EQ("the vorlink! control is not installed or refuses this page\n"
-              "GetVersion 1.1.31.362\nSaveData 1\nSendCommand 1\nLoadData rejected\n",
-              run.output);
+    )", {L"pages/call_faults.js"}), L"");
     EXPECT_EQ(0u, run.exitCode);
+    EXPECT_EQ(0u, run.output.find("available control, without the control []\nversions.control 1.1.31.362\n"
+                                  "the vorlink! control is not installed\n"
+                                  "GetVersion 1.1.31.362\nSaveData 1\nSendCommand 1\n"
+                                  "ok SaveData(1, 2)\n"))
+        << run.output;
+    EXPECT_EQ(std::string::npos, run.output.find("FAILED")) << run.output;
+    EXPECT_NE(std::string::npos, run.output.find("ok LoadData(\"k\")\n")) << run.output; // the last case
+}
+
+// What the page library answers where the control refuses the page or is not there; the
+// object tag's control is found without a call.
+TEST_F(PageHostControl, PageLibraryTellsAPageWithoutTheControlFromARefusedOne)
+{
+    const std::string script = PageWithLibrary(R"(
+        alert("available [" + VLService.available() + "]");
+        VLService.connect().then(function (adapter) { alert("connected " + adapter.versions.control); },
+                                 function (error) { alert("rejected: " + error.message.split(" (")[0]); });
+    )");
+    const struct {
+        const char* what;
+        const char* classid;
+        const wchar_t* url;
+        const char* output; // after the page host's own lines
+    } cases[] = {
+        {"a portal page", "0E2C8D96-BAA7-4BF6-A246-39CDF0A30D30", kPortalPageUrl,
+         "available [control]\nconnected 1.1.31.362\n"},
+        {"another site", "0E2C8D96-BAA7-4BF6-A246-39CDF0A30D30", L"http://www.example.com/page.html",
+         "available [control]\nrejected: not a portal page\n"},
+        {"no control", "00000000-0000-0000-0000-000000000001", kPortalPageUrl,
+         "available []\nrejected: the vorlink! control is not installed\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const PageFile file(std::string("<object id=\"VLServiceAdapter\" classid=\"clsid:") + c.classid +
+                                "\"></object>\n<script>\n" + script + "</script>\n",
+                            L".html");
+        const PageRun run = RunPageHost(file.Arguments(L"--caller untrusted", c.url));
+        EXPECT_EQ(0u, run.exitCode);
+        const auto at = run.output.find("available [");
+        EXPECT_EQ(c.output, at == std::string::npos ? run.output : run.output.substr(at));
+    }
 }

@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "extension_identity.h"
@@ -33,6 +34,12 @@ namespace {
 
 constexpr DWORD kAnswerLimitMs = 10000;
 constexpr const char* kPortalPage = R"({"id":0,"page":"https://www.vorlink.com/index.html"})";
+
+// The answer that accepts the portal page: the host's version and the installed kernel's.
+std::string Accepted(std::string_view kernelVersion)
+{
+    return R"({"id":0,"result":{"host":")" VL_MODULE_VERSION_TEXT R"(","kernel":")" + std::string(kernelVersion) + "\"}}";
+}
 
 // The host with both standard handles on pipes the test holds, started as Chromium starts
 // it for the vorlink! extension unless told otherwise.
@@ -118,7 +125,11 @@ private:
 
 class ServiceHostTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(m_host.Started()); }
+    void SetUp() override
+    {
+        vl::test::ResetProductState(); // no kernel: the page is accepted with none
+        ASSERT_TRUE(m_host.Started());
+    }
     HostProcess m_host;
 };
 
@@ -133,7 +144,7 @@ TEST_F(ServiceHostTest, AnswersEachMessageInOrderOverBinaryPipes)
     // Lengths of 10, 13 and 26 bytes put a line feed, a carriage return and a Ctrl-Z into
     // the length field, which a text-mode stream would turn or take for the end.
     const Case cases[] = {
-        {kPortalPage, R"({"id":0,"result":null})"},
+        {kPortalPage, Accepted("")},
         {"[\r\n1,2\r\n]", R"({"id":null,"error":"bad message: not an object"})"},
         {R"({"id":1,"m":0})", R"({"id":1,"error":"bad message: unexpected member"})"},
         {R"({"id":2,"method":"x"})", R"({"id":2,"error":"unknown method"})"},
@@ -159,7 +170,7 @@ TEST_F(ServiceHostTest, RefusesAMessageAboveTheBoundOrNestedTooDeepAndServesOn)
     while (nested.size() + 5 <= 1024 * 1024) nested += R"({"a":)";
     m_host.SendBytes(HostProcess::Framed(kPortalPage) + HostProcess::Framed(longMessage) + HostProcess::Framed(nested) +
                      HostProcess::Framed(R"({"id":8,"method":"GetVersion"})"));
-    EXPECT_EQ(m_host.Receive(), R"({"id":0,"result":null})");
+    EXPECT_EQ(m_host.Receive(), Accepted(""));
     EXPECT_EQ(m_host.Receive(), R"({"id":7,"error":"message too large: more than 1048576 bytes"})");
     EXPECT_EQ(m_host.Receive(), R"({"id":9,"error":"bad message: nested too deep at byte )" +
                                     std::to_string(12 + 5 * (kMaxJsonDepth - 1)) + "\"}");
@@ -208,11 +219,12 @@ TEST(ServiceHost, EndsCleanlyWhenTheBrowserClosesThePort)
         {"inside a length", std::string("\x05\x00", 2)},
         {"inside a message", HostProcess::Framed("{\"id\":1", 100)},
     };
+    vl::test::ResetProductState();
     for (const Case& c : cases) {
         HostProcess host;
         ASSERT_TRUE(host.Started());
         host.SendBytes(HostProcess::Framed(kPortalPage) + c.lastBytes);
-        EXPECT_EQ(host.Receive(), R"({"id":0,"result":null})") << c.what;
+        EXPECT_EQ(host.Receive(), Accepted("")) << c.what;
         host.CloseInput();
         EXPECT_EQ(host.Finish(kAnswerLimitMs), 0u) << c.what;
     }
@@ -231,13 +243,14 @@ TEST(ServiceHost, ServesOnlyTheExtensionTheBrowserStartedItFor)
         {L"", false},
         {L"\"C:\\Program Files\\host.firefox.json\" " VL_EXTENSION_GECKO_ID_WTEXT, true},
     };
+    vl::test::ResetProductState();
     for (const Case& c : cases) {
         const std::string label(c.arguments.begin(), c.arguments.end());
         HostProcess host(c.arguments);
         ASSERT_TRUE(host.Started()) << label;
         // A refusing host says so unasked and ends: it may be gone before a message could reach it.
         if (c.served) host.SendBytes(HostProcess::Framed(kPortalPage));
-        EXPECT_EQ(host.Receive(), c.served ? R"({"id":0,"result":null})" : kRefused) << label;
+        EXPECT_EQ(host.Receive(), c.served ? Accepted("") : kRefused) << label;
         host.CloseInput();
         EXPECT_EQ(host.Finish(kAnswerLimitMs), c.served ? 0u : 2u) << label;
     }
@@ -254,7 +267,7 @@ TEST(ServiceHost, PageRequestsReachTheStandInKernelWithTheControlsWire)
         std::string message;
         std::vector<std::string> answers; // the events it raises, then its answer
     } cases[] = {
-        {kPortalPage, {R"({"id":0,"result":null})"}},
+        {kPortalPage, {Accepted("1.0.0.10")}}, // the installed kernel's version, read without starting it
         {R"({"id":1,"method":"Initialize2","args":["TW;Production","1.0.0.10","any",30,"http://www.vorlink.com/"]})",
          {R"({"id":1,"result":0})"}},
         {R"({"id":2,"method":"SaveData","args":["score","4\u00e9"]})", {R"({"id":2,"result":0})"}},
@@ -293,7 +306,7 @@ TEST(ServiceHost, AMissingKernelSendsThePageToTheInstallPageBeforeTheAnswer)
     host.SendBytes(HostProcess::Framed(kPortalPage) +
                    HostProcess::Framed(R"({"id":1,"method":"Initialize2","args":["TW;Production","1.0.0.10","any",30,)"
                                        R"("http://www.vorlink.com/"]})"));
-    EXPECT_EQ(host.Receive(), R"({"id":0,"result":null})");
+    EXPECT_EQ(host.Receive(), Accepted(""));
     EXPECT_EQ(host.Receive(), R"({"event":"InstallPage","address":"http://tw.vorlink.com/vorlink_block/install.aspx"})");
     EXPECT_EQ(host.Receive(), R"({"id":1,"result":2})");
 }

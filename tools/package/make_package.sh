@@ -20,6 +20,8 @@
 #   extension-firefox.zip  the extension for addons.mozilla.org
 #   object-tag.html        the tag a page author pastes, in a complete page
 #   check-control.html     the operator's check of a deployment, opened on each portal site
+#   check-bridge.html      the same for the browser bridge, opened with the extension
+#   vlservice.js           the page library that gives VLService over the control
 # and with --twin, for 64-bit hosts, a second cabinet:
 #   x64/VLServiceAdapter.ocx, x64/VLServiceAdapter.inf   the twin, stripped and signed, and
 #                          its INF (the installer's sections, no code download)
@@ -48,6 +50,8 @@ CAB=VLServiceAdapter.cab
 TWIN_CAB=VLServiceAdapter64.cab
 TAG=object-tag.html
 CHECK=check-control.html
+BRIDGE_CHECK=check-bridge.html
+LIBRARY=vlservice.js
 HOST=VLServiceHost.exe
 USAGE="usage: make_package.sh [--sizes FILE] [--twin <64-bit build dir>] [--native <native build dir>] <Windows build dir> <output dir>"
 
@@ -81,7 +85,7 @@ fi
 HOST_MANIFEST=$NATIVE/extension/native_messaging_host
 for f in "$WIN/$MODULE" ${twin:+"$twin/$MODULE"} "$WIN/$HOST" "$WIN/tools/package/module_facts.exe" "$WIN/module_version.txt" \
          "$HOST_MANIFEST.chromium.json" "$HOST_MANIFEST.firefox.json" "$NATIVE/extension/chromium/manifest.json" \
-         "$NATIVE/extension/firefox/manifest.json" "$cert" "$key"; do
+         "$NATIVE/extension/firefox/manifest.json" "$NATIVE/page_library/$LIBRARY" "$cert" "$key"; do
   [ -f "$f" ] || fail "$f is missing (build first: ./run build)"
 done
 build_version=$(cat "$WIN/module_version.txt")
@@ -107,7 +111,8 @@ WORK=$(mktemp -d "$OUT/.work.XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
 BRIDGE_FILES=("$HOST" "$host_name.json" "$host_name.firefox.json")
 ZIPS=(extension-chromium.zip extension-firefox.zip)
-rm -rf "$OUT/$MODULE" "$OUT/$INF" "$OUT/$CAB" "$OUT/$TAG" "$OUT/$CHECK" "$OUT/x64" "$OUT/$TWIN_CAB" \
+rm -rf "$OUT/$MODULE" "$OUT/$INF" "$OUT/$CAB" "$OUT/$TAG" "$OUT/$CHECK" "$OUT/$BRIDGE_CHECK" "$OUT/$LIBRARY" \
+       "$OUT/x64" "$OUT/$TWIN_CAB" \
        "${BRIDGE_FILES[@]/#/$OUT/}" "${ZIPS[@]/#/$OUT/}"
 
 # fact KEY: what module_facts.exe said of the module packed last.
@@ -189,7 +194,9 @@ zip_extension "$NATIVE/extension/chromium" extension-chromium.zip '/^  "key": /d
 zip_extension "$NATIVE/extension/firefox" extension-firefox.zip
 fill "$HERE/$TAG.in" 32-bit "$CAB" >"$OUT/$TAG"
 fill "$HERE/$CHECK.in" 32-bit "$CAB" >"$OUT/$CHECK"
-echo "  $TAG, $CHECK"
+fill "$HERE/$BRIDGE_CHECK.in" 32-bit "$CAB" >"$OUT/$BRIDGE_CHECK"
+cp "$NATIVE/page_library/$LIBRARY" "$OUT/$LIBRARY"
+echo "  $TAG, $CHECK, $BRIDGE_CHECK, $LIBRARY"
 subject() { openssl x509 -inform "$1" -in "$cert" -noout -subject -nameopt oneline,-space_eq 2>/dev/null; }
 echo "signed by $( (subject pem || subject der) | sed 's/^subject=//')"
 # shellcheck source=publisher_verdict.sh

@@ -12,12 +12,14 @@ namespace {
 // The element's own members, beyond any the object may have.
 constexpr DISPID kAttachEvent = 0x7FFFFF01;
 constexpr DISPID kDetachEvent = 0x7FFFFF02;
+constexpr DISPID kObject = 0x7FFFFF03;
 
 DISPID ElementMember(LPOLESTR name)
 {
     if (!name) return DISPID_UNKNOWN;
     if (::CompareStringOrdinal(name, -1, L"attachEvent", -1, TRUE) == CSTR_EQUAL) return kAttachEvent;
     if (::CompareStringOrdinal(name, -1, L"detachEvent", -1, TRUE) == CSTR_EQUAL) return kDetachEvent;
+    if (::CompareStringOrdinal(name, -1, L"object", -1, TRUE) == CSTR_EQUAL) return kObject;
     return DISPID_UNKNOWN;
 }
 
@@ -76,9 +78,27 @@ STDMETHODIMP ControlElement::Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags
         if (result) ::VariantInit(result);
         return CatchReturnHresult([&] { return BindEvent(id, *params, result, argError); });
     }
+    if (id == kObject) return ReadObject(flags, params, result);
     IDispatch* object = m_object.get();
     if (!object) return DISP_E_MEMBERNOTFOUND;
     return object->Invoke(id, iid, lcid, flags, params, result, exception, argError);
+}
+
+// As a browser's object element answers it: the object, or null when there is none.
+HRESULT ControlElement::ReadObject(WORD flags, const DISPPARAMS* params, VARIANT* result)
+{
+    if (!(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
+    if (params && params->cArgs > 0) return DISP_E_BADPARAMCOUNT;
+    if (!result) return S_OK;
+    ::VariantInit(result);
+    if (!m_object) {
+        V_VT(result) = VT_NULL;
+        return S_OK;
+    }
+    V_VT(result) = VT_DISPATCH;
+    V_DISPATCH(result) = m_object.get();
+    m_object->AddRef();
+    return S_OK;
 }
 
 HRESULT ControlElement::BindEvent(DISPID id, const DISPPARAMS& params, VARIANT* result, UINT* argError)

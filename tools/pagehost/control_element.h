@@ -1,6 +1,6 @@
 // An object of the page as the page's script knows it: an element of the page that hands
-// the script's calls to the object, and answers attachEvent and detachEvent itself, as a
-// browser's object element does. An element without an object (one that could not be
+// the script's calls to the object, and answers attachEvent, detachEvent and `object` (the
+// object itself, or null) itself, as a browser's object element does. An element without an object (one that could not be
 // created, or was removed) answers no other name, which script sees as "Object doesn't
 // support this property or method" (0x800A01B6). Removing the element from the page lets
 // go of the object, as a browser does when a page removes its <object>, even while the
@@ -35,6 +35,7 @@ public:
                         EXCEPINFO* exception, UINT* argError) override;
 
 private:
+    HRESULT ReadObject(WORD flags, const DISPPARAMS* params, VARIANT* result);
     HRESULT BindEvent(DISPID id, const DISPPARAMS& params, VARIANT* result, UINT* argError);
 
     const std::shared_ptr<EventHandlers> m_handlers;

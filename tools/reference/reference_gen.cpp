@@ -123,7 +123,8 @@ bool ReadTexts(const std::string& path, std::map<std::string, std::string>& text
 // order, after the overview.
 const std::vector<std::string> kGuides = {"Try your page",       "Requirements",           "The object tag",
                                           "Binding events",      "Detecting the control",  "Initializing",
-                                          "Updating the kernel", "Messages the control keeps"};
+                                          "Updating the kernel", "Messages the control keeps", "Calls that fail",
+                                          "Timing",              "The browser bridge"};
 const std::vector<std::string> kSections = {"Overview", "Result codes", "Site lock", "Properties"};
 
 // The control's class identifier as a page's classid="clsid:..." writes it.

@@ -30,7 +30,9 @@ chrome.runtime.onConnect.addListener((page) => {
     if (!accepted) {
       if (message.id === PAGE_MESSAGE_ID && "result" in message) {
         accepted = true;
-        tell({ type: "ready" });
+        const reported = message.result || {};
+        tell({ type: "ready", versions: { extension: chrome.runtime.getManifest().version,
+                                          host: String(reported.host ?? ""), kernel: String(reported.kernel ?? "") } });
       } else {
         tell({ type: "refused", reason: String(message.error || "the vorlink! service host refused the page") });
         host.disconnect();

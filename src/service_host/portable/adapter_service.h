@@ -22,6 +22,12 @@ protected:
     ~IAdapterServiceEvents() = default;
 };
 
+// What the answer that accepts a page tells it (a check page shows them).
+struct ServiceVersions {
+    std::wstring host;   // the service's own version, as GetVersion answers it
+    std::wstring kernel; // the installed kernel's file version; empty when there is none
+};
+
 // Results are the control's VLSRESULT codes and texts. A method may raise OnResult before
 // it returns (a request waits for the kernel's answer while other messages arrive).
 class IAdapterService {
@@ -42,6 +48,10 @@ public:
     virtual void Uninitialize() = 0;
     virtual void SetUpdatorVersion(const std::wstring& szVersion) = 0;
     virtual std::wstring GetVersion() = 0;
+
+    // Read without starting or creating anything, and no call of the page: the kernel's
+    // registration run still waits for the page's first call.
+    virtual ServiceVersions Versions() = 0;
 };
 
 // Makes the service of a page whose address (as the browser names it) passed the site lock;

@@ -126,7 +126,7 @@ void ServiceDispatcher::AcceptPage(std::uint64_t id, const std::wstring& address
     }
     m_page = PageState::Accepted;
     if (m_factory) m_service = m_factory(address, *this);
-    SendBounded(FormatResultAnswer(id, {}), id);
+    SendBounded(m_service ? FormatPageAccepted(id, m_service->Versions()) : FormatResultAnswer(id, {}), id);
 }
 
 void ServiceDispatcher::Call(std::uint64_t id, const MethodCall& call)

@@ -19,11 +19,6 @@ std::optional<std::uint64_t> WholeNumber(const JsonValue& value, std::uint64_t l
     return static_cast<std::uint64_t>(*number);
 }
 
-std::string TypeWanted(ContractType type)
-{
-    return type == ContractType::Text ? "a text" : "a whole number from 0 to 4294967295";
-}
-
 std::variant<MethodCall, std::string> ReadCall(const JsonValue& methodName, const JsonValue* args)
 {
     const std::wstring* name = methodName.As<std::wstring>();
@@ -35,9 +30,7 @@ std::variant<MethodCall, std::string> ReadCall(const JsonValue& methodName, cons
     const JsonArray* given = args ? args->As<JsonArray>() : &kNoArguments;
     if (!given) return std::string("\"args\" must be an array");
     const auto parameters = method->Parameters();
-    if (given->size() != parameters.size())
-        return std::string(method->name) + " takes " + std::to_string(parameters.size()) +
-               (parameters.size() == 1 ? " argument" : " arguments");
+    if (given->size() != parameters.size()) return ArgumentCountFault(*method);
 
     MethodCall call{method, {}};
     for (std::size_t i = 0; i < parameters.size(); ++i) {
@@ -49,8 +42,7 @@ std::variant<MethodCall, std::string> ReadCall(const JsonValue& methodName, cons
         } else if (parameters[i].type == ContractType::Unsigned && number) {
             call.arguments.emplace_back(static_cast<std::uint32_t>(*number));
         } else {
-            return "argument " + std::to_string(i + 1) + " of " + std::string(method->name) + " (" +
-                   std::string(parameters[i].name) + ") must be " + TypeWanted(parameters[i].type);
+            return ArgumentTypeFault(*method, i);
         }
     }
     return call;
@@ -68,6 +60,20 @@ std::wstring WideAscii(std::string_view text)
 }
 
 } // namespace
+
+std::string ArgumentCountFault(const ServiceMethod& method)
+{
+    const std::size_t count = method.Parameters().size();
+    return std::string(method.name) + " takes " + std::to_string(count) + (count == 1 ? " argument" : " arguments");
+}
+
+std::string ArgumentTypeFault(const ServiceMethod& method, std::size_t index)
+{
+    const ContractParameter& parameter = method.Parameters()[index];
+    return "argument " + std::to_string(index + 1) + " of " + std::string(method.name) + " (" +
+           std::string(parameter.name) + ") must be " +
+           (parameter.type == ContractType::Text ? "a text" : "a whole number from 0 to 4294967295");
+}
 
 std::variant<ServiceRequest, RequestFault> ParseServiceRequest(std::string_view json)
 {
@@ -122,6 +128,13 @@ std::string FormatResultAnswer(std::uint64_t id, const ServiceResult& result)
     if (const std::uint32_t* number = std::get_if<std::uint32_t>(&result)) value = JsonValue{static_cast<double>(*number)};
     if (const std::wstring* text = std::get_if<std::wstring>(&result)) value = JsonValue{*text};
     return WriteJson(JsonValue{JsonObject{{L"id", IdValue(id)}, {L"result", std::move(value)}}});
+}
+
+std::string FormatPageAccepted(std::uint64_t id, const ServiceVersions& versions)
+{
+    return WriteJson(JsonValue{JsonObject{
+        {L"id", IdValue(id)},
+        {L"result", JsonValue{JsonObject{{L"host", JsonValue{versions.host}}, {L"kernel", JsonValue{versions.kernel}}}}}}});
 }
 
 std::string FormatErrorAnswer(std::optional<std::uint64_t> id, std::string_view reason)

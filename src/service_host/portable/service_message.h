@@ -3,7 +3,9 @@
 //   {"id": n, "page": "<address>"}                   the page's address, as the browser
 //                                                    names the sender; first, and once
 //   {"id": n, "method": "SaveData", "args": [...]}   a call of a control method
-//   {"id": n, "result": ...}  {"id": n, "error": "..."}   the answer to either
+//   {"id": n, "result": ...}  {"id": n, "error": "..."}   the answer to either; a page
+//                                    accepted with a service gets {"host": "<version>",
+//                                    "kernel": "<installed kernel's version or empty>"}
 //   {"event": "OnResult", "cmd": n, "serial": n, "params": "..."}   the control's event
 //   {"event": "InstallPage", "address": "..."}   the kernel must be updated through the
 //                                    portal's install page, which the page opens (before
@@ -22,6 +24,7 @@
 #include <variant>
 #include <vector>
 
+#include "service_host/portable/adapter_service.h"
 #include "service_host/portable/service_methods.h"
 
 namespace vl {
@@ -50,6 +53,12 @@ struct RequestFault {
     std::string reason;
 };
 
+// The answers to a call that does not fit the contract: "<Method> takes <n> arguments" and
+// "argument <i> of <Method> (<name>) must be ..." (i counts from 1). The page APIs give
+// the same texts (tools/webgen).
+std::string ArgumentCountFault(const ServiceMethod& method);
+std::string ArgumentTypeFault(const ServiceMethod& method, std::size_t index);
+
 // A request whose members, method name, argument count and argument types all fit the
 // page contract, or the fault to answer.
 std::variant<ServiceRequest, RequestFault> ParseServiceRequest(std::string_view json);
@@ -59,6 +68,7 @@ std::variant<ServiceRequest, RequestFault> ParseServiceRequest(std::string_view 
 std::optional<std::uint64_t> LeadingRequestId(std::string_view prefix);
 
 std::string FormatResultAnswer(std::uint64_t id, const ServiceResult& result);
+std::string FormatPageAccepted(std::uint64_t id, const ServiceVersions& versions);
 std::string FormatErrorAnswer(std::optional<std::uint64_t> id, std::string_view reason);
 std::string FormatResultEvent(std::uint32_t cmd, std::uint32_t serial, std::wstring_view params);
 std::string FormatInstallPageEvent(std::wstring_view address);
