@@ -263,12 +263,12 @@ TEST_F(ServiceDispatcherTest, PagesComeOverHttpsOnlyAndADevelopmentSitesAlsoOver
         const char* development;
     };
     const Case cases[] = {
-        {"https://www.vorlink.com/index.html", kAccepted, kAccepted},
-        {"https://TW.vorlink.com:443/", kAccepted, kAccepted},
+        {"https://www.vorlink.com/index.html", kAcceptedWithVersions, kAcceptedWithVersions},
+        {"https://TW.vorlink.com:443/", kAcceptedWithVersions, kAcceptedWithVersions},
         {"http://www.vorlink.com/index.html", kNotHttps, kNotHttps},
         {"HTTP://tw.vorlink.com/", kNotHttps, kNotHttps},
-        {"https://dev.us.vorlink.net/", kRefused, kAccepted},
-        {"http://dev.us.vorlink.net/", kRefused, kAccepted},
+        {"https://dev.us.vorlink.net/", kRefused, kAcceptedWithVersions},
+        {"http://dev.us.vorlink.net/", kRefused, kAcceptedWithVersions},
         {"https://www.vorlink.com:80/", kRefused, kRefused},
         {"ftp://www.vorlink.com/", kRefused, kRefused},
     };
