@@ -185,7 +185,7 @@ TEST(ServiceHost, WhileARequestWaitsMessagesBeyondTheWaitingBoundAreAnsweredBusy
     ASSERT_TRUE(host.Started());
     host.SendBytes(HostProcess::Framed(kPortalPage) +
                    HostProcess::Framed(R"({"id":1,"method":"Initialize2","args":["TW;Production","1.0.0.10","",30,"x"]})"));
-    EXPECT_EQ(host.Receive(), R"({"id":0,"result":null})");
+    EXPECT_EQ(host.Receive(), Accepted("1.0.0.10"));
     ASSERT_EQ(host.Receive(), R"({"id":1,"result":0})");
 
     // Each SaveData waits its 2 s for the silent kernel. Meanwhile five messages of 1 MB
