@@ -94,7 +94,7 @@ TEST_F(ElevatingUpdaterTest, InstallPageDownloadsVerifiesAndStartsTheUpdaterElev
     EXPECT_EQ(ReadFileBytes(LocalUpdater()), ReadFileBytes(BuildFile(L"signed/VLUpdate.exe")));
     ASSERT_EQ(RecordedStarts().size(), 1u);
     EXPECT_EQ(RecordedStarts()[0].verb, L"runas");
-    EXPECT_EQ(RecordedStarts()[0].file, L"\"" + LocalUpdater() + L"\"");
+    EXPECT_EQ(RecordedStarts()[0].file, L"\"" + ResolvedHomeFolder() + L"\\VLUpdate.exe\"");
     EXPECT_EQ(RecordedStarts()[0].parameters, L"TW;Production 1.0.0.10");
     const auto requests = PatchRequests();
     ASSERT_GE(requests.size(), 2u);
@@ -253,7 +253,7 @@ TEST_F(LegacyUpdaterTest, LegacySystemDownloadsTheRequiredUpdaterForAnyPage)
     EXPECT_EQ(ReadFileBytes(LocalUpdater()), ReadFileBytes(BuildFile(L"signed/VLUpdate.exe")));
     ASSERT_EQ(RecordedStarts().size(), 1u);
     EXPECT_EQ(RecordedStarts()[0].verb, L"");
-    EXPECT_EQ(RecordedStarts()[0].file, L"\"" + LocalUpdater() + L"\"");
+    EXPECT_EQ(RecordedStarts()[0].file, L"\"" + ResolvedHomeFolder() + L"\\VLUpdate.exe\"");
 }
 
 TEST_F(LegacyUpdaterTest, LegacySystemUsesARecentEnoughLocalUpdater)
@@ -273,5 +273,5 @@ TEST_F(LegacyUpdaterTest, LegacySystemStartsTheKernelWithoutElevation)
     EXPECT_TRUE(adapter->Core().StartWidgetKernel());
     ASSERT_EQ(RecordedStarts().size(), 1u);
     EXPECT_EQ(RecordedStarts()[0].verb, L"");
-    EXPECT_EQ(RecordedStarts()[0].file, L"\"" + HomeFolder() + L"\\VLWidgetKernel.exe\"");
+    EXPECT_EQ(RecordedStarts()[0].file, L"\"" + ResolvedHomeFolder() + L"\\VLWidgetKernel.exe\"");
 }

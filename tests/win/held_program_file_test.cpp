@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "fixtures/planted_link.h"
+#include "fixtures/product_state.h"
 #include "fixtures/temp_folder.h"
 #include "fixtures/test_paths.h"
 
