@@ -12,14 +12,13 @@
 
 #include "fixtures/adapter_fixture.h"
 #include "support/product_registry.h"
+#include "fixtures/redirected_documents.h"
 #include "fixtures/step_log.h"
 #include "fixtures/test_paths.h"
 
 using namespace vl::test;
 
 namespace {
-
-constexpr wchar_t kShellFolders[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
 
 bool ProductKeyExists()
 {
@@ -55,41 +54,21 @@ ULONG Initialize2(IVLServiceAdapterX* control, HRESULT* hr = nullptr)
 // does not exist. The current folder is a drive root that the test may write to.
 class NoDocumentsFolder {
 public:
-    NoDocumentsFolder()
-    {
-        wchar_t current[MAX_PATH] = {};
-        ::GetCurrentDirectoryW(MAX_PATH, current);
-        m_current = current;
-        ::SetCurrentDirectoryW(L"C:\\");
-        ::RegCreateKeyExW(HKEY_CURRENT_USER, kShellFolders, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr,
-                          &m_key, nullptr);
-        DWORD size = sizeof(m_saved);
-        m_hadValue = ::RegQueryValueExW(m_key, L"Personal", nullptr, &m_type, reinterpret_cast<BYTE*>(m_saved),
-                                        &size) == ERROR_SUCCESS;
-        m_savedSize = size;
-        const wchar_t missing[] = L"Q:\\no such drive\\Documents";
-        ::RegSetValueExW(m_key, L"Personal", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(missing),
-                         sizeof missing);
-    }
-    ~NoDocumentsFolder()
-    {
-        if (m_hadValue)
-            ::RegSetValueExW(m_key, L"Personal", 0, m_type, reinterpret_cast<const BYTE*>(m_saved), m_savedSize);
-        else
-            ::RegDeleteValueW(m_key, L"Personal");
-        ::RegCloseKey(m_key);
-        ::SetCurrentDirectoryW(m_current.c_str());
-    }
+    NoDocumentsFolder() : m_current(CurrentFolder()) { ::SetCurrentDirectoryW(L"C:\\"); }
+    ~NoDocumentsFolder() { ::SetCurrentDirectoryW(m_current.c_str()); }
     NoDocumentsFolder(const NoDocumentsFolder&) = delete;
     NoDocumentsFolder& operator=(const NoDocumentsFolder&) = delete;
 
 private:
+    static std::wstring CurrentFolder()
+    {
+        wchar_t current[MAX_PATH] = {};
+        ::GetCurrentDirectoryW(MAX_PATH, current);
+        return current;
+    }
+
     std::wstring m_current;
-    HKEY m_key = nullptr;
-    bool m_hadValue = false;
-    DWORD m_type = REG_EXPAND_SZ;
-    wchar_t m_saved[MAX_PATH] = {};
-    DWORD m_savedSize = 0;
+    RedirectedDocuments m_missing{L"Q:\\no such drive\\Documents"};
 };
 
 using HomeTest = AdapterTest;
