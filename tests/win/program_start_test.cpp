@@ -17,6 +17,7 @@
 #include "fixtures/temp_folder.h"
 #include "fixtures/test_paths.h"
 #include "support/product_registry.h"
+#include "tables/portable/message_table.h"
 
 using namespace vl::test;
 
@@ -97,6 +98,52 @@ TEST_F(ProgramStartTest, ForgedKernelIsRefusedWithTheSignatureErrorBox)
     EXPECT_FALSE(adapter->Core().StartWidgetKernel());
     EXPECT_NE(box.Text().find(HomeFolder() + L"\\VLWidgetKernel.exe"), std::wstring::npos);
     EXPECT_TRUE(RecordedStarts().empty());
+}
+
+// The box and the log say what failed: a signature that fails (message 38), a file that
+// cannot be held (an error on the computer, message 3), a missing file (the log alone).
+TEST_F(ProgramStartTest, AKernelThatCannotStartSaysWhy)
+{
+    const struct {
+        const wchar_t* installed;
+        bool openForWriting; // by another program: the file cannot be held
+        int message;
+        const char* logged;
+    } cases[] = {
+        {L"tools/kernel/VLWidgetKernel.exe", false, vl::kSignatureErrorMessage, "    the Torvane signature was failed."},
+        {L"signed/VLWidgetKernel.exe", true, vl::kComputerErrorMessage, "VLWidgetKernel.exe] cannot be held"},
+    };
+    const std::wstring kernel = HomeFolder() + L"\\VLWidgetKernel.exe";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.logged);
+        ResetProductState();
+        ASSERT_TRUE(CreateControl());
+        ASSERT_TRUE(InstallIntoHome(c.installed, L"VLWidgetKernel.exe"));
+        vl::UniqueHandle writer;
+        if (c.openForWriting)
+            writer.reset(::CreateFileW(kernel.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                       OPEN_EXISTING, 0, nullptr));
+        RecordShellStarts(false);
+        // The first call's registration run has had its say.
+        vl::UniqueBstr region{std::wstring_view(kRegion)}, version{std::wstring_view(L"1.0.0.10")}, text;
+        control->GetVersion(text.put());
+        const StepLog log;
+        ErrorBoxWatcher box(L"vorlink! ActiveX (VLServiceAdapterImpl:2121)");
+        ULONG result = 99;
+        EXPECT_EQ(control->Initialize2(region.get(), version.get(), nullptr, 0, nullptr, &result), S_FALSE);
+        EXPECT_EQ(result, static_cast<ULONG>(VLS_FAIL));
+        EXPECT_EQ(box.Text(), vl::LookupMessageText(kRegion, c.message) + L"\n(" + kernel + L")");
+        EXPECT_EQ(log.Count(c.logged), 1u) << log.Text();
+        EXPECT_TRUE(RecordedStarts().empty());
+        control.reset();
+    }
+    // Only a direct start finds no kernel (the page's call would turn to the updater): no
+    // box, which the fixture would report.
+    ResetProductState();
+    ASSERT_TRUE(CreateControl());
+    const StepLog log;
+    EXPECT_FALSE(adapter->Core().StartWidgetKernel());
+    EXPECT_EQ(log.Count("VLWidgetKernel.exe] is missing."), 1u) << log.Text();
 }
 
 TEST_F(ProgramStartTest, ForgedLocalUpdaterIsNotStarted)
