@@ -31,8 +31,8 @@ bool StartDirectly(const std::wstring& path, const std::wstring& parameters, con
     return true;
 }
 
-bool StartThroughMachineClass(const std::wstring& path, const std::wstring& parameters, const std::wstring& directory,
-                              int showCommand)
+bool AskShellToElevate(const std::wstring& path, const std::wstring& parameters, const std::wstring& directory,
+                       int showCommand)
 {
     UniqueRegKey programClass;
     const LONG opened = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kMachineProgramClass, 0, KEY_READ, programClass.put());
@@ -71,14 +71,22 @@ AdapterPlatform& Platform()
     return platform;
 }
 
+bool StartElevatedProgram(const std::wstring& path, const std::wstring& parameters, const std::wstring& directory,
+                          int showCommand)
+{
+    if (AskShellToElevate(path, parameters, directory, showCommand)) return true;
+    VL_LOG(L"    starting [%s] elevated failed: system error %lu.\n", path.c_str(), ::GetLastError());
+    return false;
+}
+
 bool StartProgram(bool elevated, const std::wstring& path, const std::wstring& parameters,
                   const std::wstring& directory, int showCommand)
 {
-    const bool started = elevated && !Platform().isProcessElevated()
-                             ? StartThroughMachineClass(path, parameters, directory, showCommand)
-                             : StartDirectly(path, parameters, directory, showCommand);
-    if (!started) VL_LOG(L"    starting [%s] failed: system error %lu.\n", path.c_str(), ::GetLastError());
-    return started;
+    if (elevated && !Platform().isProcessElevated())
+        return StartElevatedProgram(path, parameters, directory, showCommand);
+    if (StartDirectly(path, parameters, directory, showCommand)) return true;
+    VL_LOG(L"    starting [%s] failed: system error %lu.\n", path.c_str(), ::GetLastError());
+    return false;
 }
 
 } // namespace vl

@@ -29,12 +29,16 @@ AdapterPlatform& Platform();
 
 // Starts the program at the full path `path`, named as itself on its command line in
 // quotes (a blank cannot split it), with `parameters`, in `directory`, in window state
-// `showCommand`; not waited for. With `elevated` from a process that is not, through the
-// shell's "runas" verb as the machine's class of programs defines it
-// (HKLM\Software\Classes\exefile): the user's classes, which any program of the user can
-// write, cannot put another command in its place. Otherwise with CreateProcessW, which
-// runs the very file named (from an elevated process, elevated as well). False, with a
-// log line, when the start failed.
+// `showCommand`; not waited for. False, with a log line, when the start failed.
+//
+// StartElevatedProgram goes through the shell's "runas" verb as the machine's class of
+// programs defines it (HKLM\Software\Classes\exefile): the user's classes, which any program
+// of the user can write, cannot put another command in its place.
+bool StartElevatedProgram(const std::wstring& path, const std::wstring& parameters, const std::wstring& directory,
+                          int showCommand);
+// StartProgram is for a program that was checked: it asks the shell only where elevation
+// must be asked for (`elevated` from a process that is not elevated); otherwise it starts
+// the very file named with CreateProcessW, from an elevated process elevated as well.
 bool StartProgram(bool elevated, const std::wstring& path, const std::wstring& parameters,
                   const std::wstring& directory, int showCommand);
 
