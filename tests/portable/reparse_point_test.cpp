@@ -14,14 +14,11 @@ TEST(ReparsePoint, OnlyNameSurrogatesAreLinks)
     } cases[] = {
         {"symbolic link", kReparsePoint, 0xA000000C, true},
         {"junction", kReparsePoint | kFolder, 0xA0000003, true},
-        {"the Linux subsystem's link", kReparsePoint, 0xA000001D, true},
         // Cloud files: placeholders of a sync client, files and folders.
         {"cloud file", kReparsePoint, 0x9000001A, false},
         {"cloud folder, one of the sixteen cloud tags", kReparsePoint | kFolder, 0x9000F01A, false},
         {"deduplicated file", kReparsePoint, 0x80000013, false},
-        {"compressed by the overlay filter", kReparsePoint, 0x80000017, false},
         {"app-execution alias", kReparsePoint, 0x8000001B, false},
-        {"storage tier", kReparsePoint, 0xC0000004, false},
         // A tag is read only where the entry is a reparse point at all.
         {"plain file", kPlain, 0, false},
         {"no reparse point, a stale tag", kPlain, 0xA000000C, false},

@@ -86,24 +86,6 @@ TEST_F(HeldProgramFileTest, HoldsTheFileAPathLeadsToByItsResolvedName)
     }
 }
 
-// While held, the folders of the resolved name cannot be renamed, so that the name leads to
-// the held file; a link on the way may change, which changes nothing.
-TEST_F(HeldProgramFileTest, TheResolvedNameLeadsToTheHeldFileWhileHeld)
-{
-    TempFolder linkedBase;
-    const PlantedLink documents(linkedBase.File(L"Documents"), base.Path());
-    ASSERT_TRUE(documents.Planted());
-    HeldProgramFile held(linkedBase.File(L"Documents"), linkedBase.File(L"Documents\\home\\program.exe"));
-    ASSERT_TRUE(held.Held());
-    EXPECT_EQ(held.Folder(), ResolvedPath(home));
-    const std::wstring resolvedBase = ResolvedPath(base.Path());
-    EXPECT_FALSE(::MoveFileExW(ResolvedPath(home).c_str(), base.File(L"moved").c_str(), 0));
-    EXPECT_FALSE(::MoveFileExW(resolvedBase.c_str(), (resolvedBase + L".moved").c_str(), 0));
-    EXPECT_EQ(ReadFileBytes(held.Path()), "checked");
-    held.Release();
-    EXPECT_TRUE(::MoveFileExW(ResolvedPath(home).c_str(), base.File(L"moved").c_str(), 0)) << "let go";
-}
-
 TEST_F(HeldProgramFileTest, DiscardDeletesTheHeldFileAndLetsGo)
 {
     HeldProgramFile held(base.Path(), program);
