@@ -69,7 +69,8 @@ UniqueHandle HoldFolder(const std::wstring& folder)
 // from the root of the name when it lies elsewhere; empty when one cannot be held.
 std::vector<UniqueHandle> HoldFolders(std::wstring_view documentsFolder, const std::wstring& path)
 {
-    const std::wstring documents = documentsFolder.empty() ? std::wstring() : ResolvedFolder(std::wstring(documentsFolder));
+    const std::wstring documents =
+        documentsFolder.empty() ? std::wstring() : ResolvedFolder(std::wstring(documentsFolder));
     const auto folders = FoldersDownTo(HoldingBase(documents, path), path);
     if (!folders) return {};
     std::vector<UniqueHandle> held;

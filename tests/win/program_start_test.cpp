@@ -111,7 +111,8 @@ TEST_F(ProgramStartTest, AKernelThatCannotStartSaysWhy)
         int message;
         const char* logged;
     } cases[] = {
-        {L"tools/kernel/VLWidgetKernel.exe", false, vl::kSignatureErrorMessage, "    the Torvane signature was failed."},
+        {L"tools/kernel/VLWidgetKernel.exe", false, vl::kSignatureErrorMessage,
+         "    the Torvane signature was failed."},
         {L"signed/VLWidgetKernel.exe", true, vl::kComputerErrorMessage, "VLWidgetKernel.exe] cannot be held"},
     };
     const std::wstring kernel = HomeFolder() + L"\\VLWidgetKernel.exe";
@@ -161,7 +162,9 @@ TEST_F(ProgramStartTest, TheCheckedFileCannotBeSwappedBeforeItStarts)
         {L"VLWidgetKernel.exe", L"signed/VLWidgetKernel.exe",
          [](TVLServiceAdapterXImpl& adapter) { return adapter.Core().StartWidgetKernel(); }},
         {L"VLUpdate.exe", L"signed/VLUpdate.exe",
-         [](TVLServiceAdapterXImpl& adapter) { return adapter.Core().StartUpdater(L"1.0.0.10") == VLS_HAVE_TO_UPDATE; }},
+         [](TVLServiceAdapterXImpl& adapter) {
+             return adapter.Core().StartUpdater(L"1.0.0.10") == VLS_HAVE_TO_UPDATE;
+         }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -173,11 +176,11 @@ TEST_F(ProgramStartTest, TheCheckedFileCannotBeSwappedBeforeItStarts)
         const std::wstring target = HomeFolder() + L"\\" + c.name, home = ResolvedHomeFolder(),
                            documents = home.substr(0, home.rfind(L'\\'));
         Interference tried;
-        RecordedStarts().clear();
         // Before the "start", a swap of the file is tried the way a local attacker would.
         RecordShellStarts(false, [&] {
             tried.overwrite = Outcome(::CopyFileW(BuildFile(L"sign_sample_forged.exe").c_str(), target.c_str(), FALSE));
-            tried.rename = Outcome(::MoveFileExW(target.c_str(), (target + L".old").c_str(), MOVEFILE_REPLACE_EXISTING));
+            tried.rename =
+                Outcome(::MoveFileExW(target.c_str(), (target + L".old").c_str(), MOVEFILE_REPLACE_EXISTING));
             tried.remove = Outcome(::DeleteFileW(target.c_str()));
             // A folder renamed away could come back as a link to another folder.
             tried.renameHome = Outcome(::MoveFileExW(home.c_str(), (home + L".old").c_str(), 0));
