@@ -11,8 +11,8 @@ constexpr const wchar_t* kBrowserFolder = L"C:\\Program Files\\Internet Explorer
 
 void StartInstallBrowser(const std::wstring& installPage, const std::wstring& clientSite, bool developmentMode)
 {
-    StartProgram(L"runas", std::wstring(kBrowserFolder) + L"\\iexplore.exe", installPage, kBrowserFolder,
-                 InstallBrowserShowCommand(clientSite, installPage, developmentMode));
+    StartElevatedProgram(std::wstring(kBrowserFolder) + L"\\iexplore.exe", installPage, kBrowserFolder,
+                         InstallBrowserShowCommand(clientSite, installPage, developmentMode));
 }
 
 } // namespace vl

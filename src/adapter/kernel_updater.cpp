@@ -5,11 +5,11 @@
 #include "adapter/service_core.h"
 #include "com_server/Vlserviceadapter_tlb.h"
 #include "kernel_link/kernel_launcher.h"
-#include "support/held_program_file.h"
+#include "module_version.h"
 #include "support/platform_calls.h"
+#include "support/program_check.h"
 #include "support/widget_log.h"
 #include "tables/portable/endpoint_table.h"
-#include "tables/portable/message_table.h"
 
 namespace vl {
 
@@ -36,48 +36,48 @@ bool ServiceCore::IsUpdaterVersionUsable() const
 
 bool ServiceCore::IsUpdaterRecentEnough(const std::wstring& updaterPath)
 {
-    if (m_szUpdatorVersion.empty()) return true;
     // An updater without version information, or a required version that is not four
     // numbers, cannot be shown to be recent enough.
     if (!IsUpdaterVersionUsable()) return false;
     const std::wstring version = m_Utility.GetFileVersion(updaterPath);
     if (version.empty()) return false;
-    const VersionComparison comparison = m_Utility.IsOlderVersion(version, m_szUpdatorVersion);
-    return comparison.valid() && !comparison.older;
-}
-
-bool ServiceCore::IsLocalUpdaterUsable(const std::wstring& updaterPath)
-{
-    return m_Utility.IsFileFound(updaterPath) && IsUpdaterRecentEnough(updaterPath);
+    // The build's floor holds whatever the page asks for, or when it asks for none.
+    for (const std::wstring_view required : {std::wstring_view(VL_MIN_UPDATER_VERSION_WTEXT),
+                                             std::wstring_view(m_szUpdatorVersion)}) {
+        if (required.empty()) continue;
+        const VersionComparison comparison = m_Utility.IsOlderVersion(version, required);
+        if (!comparison.valid() || comparison.older) return false;
+    }
+    return true;
 }
 
 ULONG ServiceCore::StartUpdater(const std::wstring& newerVersion)
 {
     const std::wstring updaterPath = UpdaterPath();
     const std::wstring parameters = m_szRegionVer + L" " + newerVersion;
-    const std::wstring home = m_Utility.GetHomeFolder();
     VL_LOG(L"starting VLUpdate.\n");
     VL_LOG(L"    widget kernel reversion = %s\n", newerVersion.c_str());
     VL_LOG(L"    check whether VLUpdate is existing.\n");
 
-    // Held from the checks of its version and publisher until it has started.
+    // Held from the checks of its version and publisher until it has started; its version
+    // is read by its resolved name, which leads to the held file.
     HeldProgramFile updater = m_Utility.HoldProgram(updaterPath);
-    bool usable = IsLocalUpdaterUsable(updaterPath);
-    if (usable) {
+    ProgramCheck check = ProgramCheck::Missing;
+    if (updater.Result() != HoldResult::Missing)
+        check = IsUpdaterRecentEnough(updater.Path()) ? ProgramCheck::Passed : ProgramCheck::VersionTooLow;
+    if (check == ProgramCheck::Passed) {
         VL_LOG(L"    VLUpdate is existing, checking the Torvane signature.\n");
-        if (!m_bVerifyPublisher) {
-            VL_LOG(L"    the Torvane signature was corrected.\n");
-        } else if (!m_Utility.VerifyPublisher(updater)) {
-            VL_LOG(L"    the Torvane signature was failed.\n");
-            usable = false;
-        }
+        if (!m_bVerifyPublisher) VL_LOG(L"    the Torvane signature was corrected.\n");
+        check = CheckProgram(updater, m_bVerifyPublisher);
     }
-    if (usable) {
+    if (check == ProgramCheck::Passed) {
         VL_LOG(L"    the Torvane signature was corrected.\n");
         VL_LOG(L"    startup VLUpdate.\n");
-        StartProgram(ProgramVerb(m_bLegacyOS), updater.Path(), parameters, home, SW_HIDE);
+        StartProgram(!m_bLegacyOS, updater.Path(), parameters, updater.Folder(), SW_HIDE);
         return VLS_HAVE_TO_UPDATE;
     }
+    // Passed over, shown to nobody: a fresh copy or the install page may still do.
+    LogFailedCheck(check, updaterPath, L"    ");
     updater.Release();
 
     if (!m_bLegacyOS && !IsInstallPage(m_szClientSite, InDevelopmentMode())) {
@@ -91,7 +91,7 @@ ULONG ServiceCore::StartUpdater(const std::wstring& newerVersion)
     VL_LOG(L"    VLUpdate is not exists, start download it.\n");
     if (!DownloadUpdater(updaterPath, updater)) return VLS_FAIL;
     VL_LOG(L"    startup VLUpdate.\n");
-    StartProgram(ProgramVerb(m_bLegacyOS), updater.Path(), parameters, home, SW_HIDE);
+    StartProgram(!m_bLegacyOS, updater.Path(), parameters, updater.Folder(), SW_HIDE);
     return VLS_HAVE_TO_UPDATE;
 }
 
@@ -130,19 +130,15 @@ bool ServiceCore::DownloadUpdater(const std::wstring& updaterPath, HeldProgramFi
 
     VL_LOG(L"    download file succeeded, starting check signature.\n");
     updater = m_Utility.HoldProgram(updaterPath);
-    bool passed = !m_bVerifyPublisher || m_Utility.VerifyPublisher(updater);
+    ProgramCheck check = CheckProgram(updater, m_bVerifyPublisher);
     // A genuine but older updater, served under the new name, is refused as it would be
     // if it lay here already.
-    if (passed && !IsUpdaterRecentEnough(updaterPath)) {
-        VL_LOG(L"    the downloaded VLUpdate is older than [%s].\n", m_szUpdatorVersion.c_str());
-        passed = false;
-    }
-    if (!passed) {
+    if (check == ProgramCheck::Passed && !IsUpdaterRecentEnough(updater.Path())) check = ProgramCheck::VersionTooLow;
+    if (check != ProgramCheck::Passed) {
         // Not left behind for a later run to find.
         updater.Discard();
-        m_Utility.ShowErrorBox(m_Utility.GetMessageText(kSignatureErrorMessage) + L"\n(" + updaterPath + L")",
-                               kSourceName, kSignatureFailedLine);
-        VL_LOG(L"    the Torvane signature was failed.\n");
+        ShowFailedCheck(m_Utility, check, updaterPath, kSourceName, kSignatureFailedLine);
+        LogFailedCheck(check, updaterPath, L"    ");
         return false;
     }
     VL_LOG(L"    the Torvane signature was corrected.\n");

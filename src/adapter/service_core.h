@@ -109,9 +109,9 @@ private:
     // Whether the stored updater version can name and judge an updater: empty, or a
     // version. Text that is not one makes every updater unusable, never a link fail.
     bool IsUpdaterVersionUsable() const;
-    // The version rule of an updater file: at least the stored updater version.
+    // The version rule of an updater file: at least the build's lowest updater version
+    // (VL_MIN_UPDATER_VERSION) and the stored updater version.
     bool IsUpdaterRecentEnough(const std::wstring& updaterPath);
-    bool IsLocalUpdaterUsable(const std::wstring& updaterPath);
 
     // Runs a waiting request: link check, log line, exchange; nothing when the link is down.
     std::optional<ExchangeResult> RunRequest(int cmdId, const std::wstring& params, const wchar_t* logText);

@@ -1,7 +1,7 @@
 #include "kernel_link/kernel_launcher.h"
 
-#include "support/held_program_file.h"
 #include "support/platform_calls.h"
+#include "support/program_check.h"
 #include "support/widget_log.h"
 #include "tables/portable/message_table.h"
 
@@ -18,10 +18,6 @@ constexpr DWORD kPauseAfterProcessEnd = 1500;
 constexpr DWORD kPauseAfterWindowGone = 3000;
 constexpr int kSignatureErrorLine = 2121;
 
-// The execute record the kernel is started with is the platform's 60-byte one (112 bytes
-// in the 64-bit module).
-static_assert(sizeof(SHELLEXECUTEINFOW) == (sizeof(void*) == 8 ? 112 : 60));
-
 } // namespace
 
 HWND FindKernelWindow(const CVLWidgetUtility& utility)
@@ -35,33 +31,19 @@ std::wstring KernelPath(const CVLWidgetUtility& utility)
     return utility.GetHomeFolder() + L"\\" + kKernelFileName;
 }
 
-std::wstring ProgramVerb(bool legacyOS)
-{
-    return legacyOS ? L"" : L"runas";
-}
-
 void RegisterKernelServer(CVLWidgetUtility& utility, bool verifyPublisher)
 {
     // Without a documents folder there is no home: nothing to register.
     if (utility.GetHomeFolder().empty()) return;
     const std::wstring path = KernelPath(utility);
     const HeldProgramFile kernel = utility.HoldProgram(path);
-    if (verifyPublisher && !utility.VerifyPublisher(kernel)) {
-        VL_LOG(L"kernel registration: the Torvane signature was failed.\n");
+    const ProgramCheck check = CheckProgram(kernel, verifyPublisher);
+    if (check != ProgramCheck::Passed) {
+        LogFailedCheck(check, path, L"kernel registration: ");
         return;
     }
     VL_LOG(L"kernel registration: startup widget kernel.\n");
-    // The program named in full and its path quoted: "My Vorlink" has a blank, and an
-    // unquoted path would have the system try "<Documents>\My.exe" first.
-    std::wstring commandLine = L"\"" + path + L"\" /regserver";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (::CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                         &process)) {
-        // Not waited for: owning the handles only closes them.
-        UniqueHandle processHandle(process.hProcess), threadHandle(process.hThread);
-    }
+    StartProgram(false, kernel.Path(), L"/regserver", kernel.Folder(), SW_HIDE);
 }
 
 HWND StartWidgetKernel(CVLWidgetUtility& utility, const KernelStart& start)
@@ -75,15 +57,15 @@ HWND StartWidgetKernel(CVLWidgetUtility& utility, const KernelStart& start)
     // Held from the check until the start: nobody can swap the file in between.
     HeldProgramFile kernel = utility.HoldProgram(path);
     VL_LOG(L"    checking Torvane signature of widget kernel.\n");
-    if (start.verifyPublisher && !utility.VerifyPublisher(kernel)) {
-        utility.ShowErrorBox(utility.GetMessageText(kSignatureErrorMessage) + L"\n(" + path + L")",
-                             L"VLServiceAdapterImpl", kSignatureErrorLine);
-        VL_LOG(L"    the Torvane signature was failed.\n");
+    const ProgramCheck check = CheckProgram(kernel, start.verifyPublisher);
+    if (check != ProgramCheck::Passed) {
+        ShowFailedCheck(utility, check, path, L"VLServiceAdapterImpl", kSignatureErrorLine);
+        LogFailedCheck(check, path, L"    ");
         return nullptr;
     }
     VL_LOG(L"    the Torvane signature was corrected.\n");
     VL_LOG(L"    startup widget kernel.\n");
-    StartProgram(ProgramVerb(start.legacyOS), kernel.Path(), start.regionValue, utility.GetHomeFolder(), SW_HIDE);
+    StartProgram(!start.legacyOS, kernel.Path(), start.regionValue, kernel.Folder(), SW_HIDE);
     kernel.Release();
 
     const DWORD begin = Platform().getTickCount();

@@ -13,7 +13,7 @@ namespace vl {
 
 struct KernelStart {
     std::wstring regionValue; // the kernel's parameter text
-    bool legacyOS = true;     // no "runas" verb
+    bool legacyOS = true;     // not elevated
     bool verifyPublisher = true;
 };
 
@@ -21,15 +21,14 @@ struct KernelStart {
 // region (any title when that is empty). Null when the kernel does not run.
 HWND FindKernelWindow(const CVLWidgetUtility& utility);
 std::wstring KernelPath(const CVLWidgetUtility& utility);
-// The shell verb programs are started with: "runas" on systems of major version 6.
-std::wstring ProgramVerb(bool legacyOS);
 
-// The kernel's registration run, "<kernel>" /regserver, not waited for: only a kernel
-// that passes the publisher check (unless `verifyPublisher` is false), held from the
-// check until it has started. A failed check is logged, nothing is shown.
+// The kernel's registration run, "<kernel>" /regserver, not elevated and not waited for:
+// only a kernel that passes its checks (CheckProgram), held from the checks until it has
+// started by its resolved name. A failed check is logged, nothing is shown.
 void RegisterKernelServer(CVLWidgetUtility& utility, bool verifyPublisher);
-// The kernel's window once it runs (started here if needed, after the publisher check),
-// or null after a failed check (with the error box) or when no window came in 10 s.
+// The kernel's window once it runs (started here if needed, after its checks, by its
+// resolved name, elevated on systems of major version 6), or null after a failed check
+// (with the error box where the check has one) or when no window came in 10 s.
 HWND StartWidgetKernel(CVLWidgetUtility& utility, const KernelStart& start);
 // After the leave notice: waits until the kernel's process (registry "PID") has ended or,
 // without a process id, its window has gone, then a little longer; about 13 s at most.

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "support/portable/program_path.h"
+#include "support/portable/reparse_point.h"
 #include "support/widget_log.h"
 
 namespace vl {
@@ -14,62 +15,73 @@ namespace {
 // sharing counts.
 constexpr DWORD kFolderSharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
 
-bool IsLink(const BY_HANDLE_FILE_INFORMATION& info)
+bool IsFolder(DWORD attributes)
 {
-    return info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT;
+    return attributes & FILE_ATTRIBUTE_DIRECTORY;
 }
 
-bool IsFolder(const BY_HANDLE_FILE_INFORMATION& info)
+// The name the system reports for an open file or folder, in the form programs are
+// started by; empty when it reports none.
+std::wstring FinalPath(HANDLE handle)
 {
-    return info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+    std::wstring finalPath(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = ::GetFinalPathNameByHandleW(handle, finalPath.data(), static_cast<DWORD>(finalPath.size()),
+                                                         FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (length == 0) return {};
+        const bool complete = length < finalPath.size();
+        finalPath.resize(length);
+        if (complete) return DosFormOfFinalPath(finalPath);
+    }
 }
 
-// A folder itself, never the folder a link points to; null when it is a link.
+bool SamePath(const std::wstring& a, const std::wstring& b)
+{
+    return !a.empty() && ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+// A folder as the system resolves it, links followed; empty when it cannot be opened.
+std::wstring ResolvedFolder(const std::wstring& folder)
+{
+    const UniqueHandle handle(::CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return handle ? FinalPath(handle.get()) : std::wstring();
+}
+
+// A folder of a resolved name, opened as itself: null when it is a link (a reparse point
+// that stands for another name) or, where the platform opens no link as itself (Wine),
+// when it leads to another name.
 UniqueHandle HoldFolder(const std::wstring& folder)
 {
     UniqueHandle handle(::CreateFileW(folder.c_str(), GENERIC_READ, kFolderSharing, nullptr, OPEN_EXISTING,
                                       FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!handle || !::GetFileInformationByHandle(handle.get(), &info) || !IsFolder(info) || IsLink(info))
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    if (!handle || !::GetFileInformationByHandleEx(handle.get(), FileAttributeTagInfo, &tag, sizeof tag) ||
+        !IsFolder(tag.FileAttributes) || IsLinkEntry(tag.FileAttributes, tag.ReparseTag) ||
+        !SamePath(FinalPath(handle.get()), folder))
         return {};
     return handle;
 }
 
-// Every folder from the documents folder down to the one that holds `path`; empty when
-// one of them is missing or a link.
-std::vector<UniqueHandle> HoldFolders(std::wstring_view documentsFolder, std::wstring_view path)
+// Every folder of the resolved name `path` from the resolved documents folder down, or
+// from the root of the name when it lies elsewhere; empty when one cannot be held.
+std::vector<UniqueHandle> HoldFolders(std::wstring_view documentsFolder, const std::wstring& path)
 {
-    const auto folders = FoldersDownTo(documentsFolder, path);
+    const std::wstring documents =
+        documentsFolder.empty() ? std::wstring() : ResolvedFolder(std::wstring(documentsFolder));
+    const auto folders = FoldersDownTo(HoldingBase(documents, path), path);
     if (!folders) return {};
     std::vector<UniqueHandle> held;
     for (const std::wstring& folder : *folders) {
         held.push_back(HoldFolder(folder));
         if (!held.back()) {
-            VL_LOG(L"    [%s] is a link or cannot be held.\n", folder.c_str());
+            VL_LOG(L"    [%s] cannot be held.\n", folder.c_str());
             return {};
         }
     }
     return held;
-}
-
-// Whether the open file is the one at `path`, as the system resolves it: no link on the
-// way, no other name.
-bool IsFinalPath(HANDLE file, const std::wstring& path)
-{
-    std::wstring finalPath(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = ::GetFinalPathNameByHandleW(file, finalPath.data(), static_cast<DWORD>(finalPath.size()),
-                                                         FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-        if (length == 0) return false;
-        if (length < finalPath.size()) {
-            finalPath.resize(length);
-            break;
-        }
-        finalPath.resize(length);
-    }
-    const std::wstring dosPath = DosFormOfFinalPath(finalPath);
-    return ::CompareStringOrdinal(dosPath.c_str(), static_cast<int>(dosPath.size()), path.c_str(),
-                                  static_cast<int>(path.size()), TRUE) == CSTR_EQUAL;
 }
 
 // The entry at `path` itself, a link rather than what it points to where the platform can
@@ -91,23 +103,42 @@ bool DeleteThroughHandle(HANDLE file)
 
 } // namespace
 
-HeldProgramFile::HeldProgramFile(std::wstring_view documentsFolder, std::wstring path) : m_path(std::move(path))
+HeldProgramFile::HeldProgramFile(std::wstring_view documentsFolder, std::wstring path)
+    : m_path(std::move(path)), m_result(HoldResult::CannotHold)
 {
-    m_folders = HoldFolders(documentsFolder, m_path);
-    if (m_folders.empty()) return;
-    UniqueHandle file(::CreateFileW(m_path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!file || !::GetFileInformationByHandle(file.get(), &info)) {
-        m_folders.clear();
+    // Links are followed as the system follows them when it starts a program.
+    UniqueHandle file(
+        ::CreateFileW(m_path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file) {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+            m_result = HoldResult::Missing;
+            return;
+        }
+        VL_LOG(L"    [%s] cannot be opened for holding: system error %lu.\n", m_path.c_str(), error);
         return;
     }
-    if (IsLink(info) || IsFolder(info) || !IsFinalPath(file.get(), m_path)) {
-        VL_LOG(L"    [%s] is a link or lies elsewhere.\n", m_path.c_str());
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(file.get(), &info) || IsFolder(info.dwFileAttributes)) return;
+    const std::wstring resolved = FinalPath(file.get());
+    m_folders = HoldFolders(documentsFolder, resolved);
+    // Held, the folders keep the resolved name; it must still be the file's.
+    if (m_folders.empty() || !SamePath(FinalPath(file.get()), resolved)) {
+        VL_LOG(L"    [%s] (resolved [%s]) cannot be held on its way.\n", m_path.c_str(), resolved.c_str());
         m_folders.clear();
         return;
     }
     m_file = std::move(file);
+    m_path = resolved;
+    m_result = HoldResult::Held;
+}
+
+std::wstring HeldProgramFile::Folder() const
+{
+    const std::size_t separator = m_path.find_last_of(L"\\/");
+    if (separator == std::wstring::npos) return {};
+    // A root keeps its separator: "C:" alone would be the drive's current folder.
+    return m_path.substr(0, separator == PathRoot(m_path).size() ? separator + 1 : separator);
 }
 
 void HeldProgramFile::Release()
@@ -139,21 +170,28 @@ bool HeldProgramFile::Discard()
 bool WriteProgramFile(std::wstring_view documentsFolder, const std::wstring& path,
                       const std::vector<std::uint8_t>& bytes, DWORD& error)
 {
-    const std::vector<UniqueHandle> folders = HoldFolders(documentsFolder, path);
-    if (folders.empty()) {
-        error = ERROR_ACCESS_DENIED;
-        return false;
-    }
+    error = ERROR_PATH_NOT_FOUND;
+    const std::size_t separator = path.find_last_of(L"\\/");
+    if (separator == std::wstring::npos || separator + 1 == path.size()) return false;
+    std::wstring target = ResolvedFolder(path.substr(0, separator));
+    if (target.empty()) return false;
+    if (target.back() != L'\\') target += L'\\';
+    target += path.substr(separator + 1);
+
+    error = ERROR_ACCESS_DENIED;
+    const std::vector<UniqueHandle> folders = HoldFolders(documentsFolder, target);
+    if (folders.empty()) return false;
     // What lies there goes first: a link itself, never what it points to. Where a link
     // cannot be opened as itself (Wine), it stays, and the new file cannot be made.
     {
         BY_HANDLE_FILE_INFORMATION info{};
-        const UniqueHandle old = OpenForDeleting(path, info);
-        if (old && (IsLink(info) || IsFinalPath(old.get(), path))) DeleteThroughHandle(old.get());
+        const UniqueHandle old = OpenForDeleting(target, info);
+        if (old && ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || SamePath(FinalPath(old.get()), target)))
+            DeleteThroughHandle(old.get());
         // Gone once the handle is closed.
     }
     // A new file only: should anything have been put at the path meanwhile, this fails.
-    const UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    const UniqueHandle file(::CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     DWORD written = 0;
     if (file && ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&

@@ -1,5 +1,5 @@
-// A program file in the user's documents folder, held open from its publisher check until
-// it has been started, together with the folders that lead to it.
+// A program file, held open from its checks until it has been started, together with the
+// folders that lead to it.
 #pragma once
 
 #include <windows.h>
@@ -13,21 +13,33 @@
 
 namespace vl {
 
-// While held, the file is open for reading and shared for reading only: no other process
-// can write, replace, rename or delete it. Every folder from the documents folder down to
-// it is open without delete sharing, so none of them can be renamed or replaced by a link
-// either. Neither the file nor any of those folders may be a link (a reparse point), and
-// the file's final path must be the path it is started by: so the file that starts is the
-// file that was checked. Starting it needs no more than reading.
+// Whether a program could be held, and if not, why.
+enum class HoldResult {
+    Held,
+    Missing,    // no file at the path
+    CannotHold, // another program has it open for writing or deleting, or its way cannot be held
+};
+
+// The program is opened as the system opens it when it starts it, following every link
+// on the way (a redirected documents folder, Wine's Documents, a link the user made), and
+// held: open for reading and shared for reading only, so that no other process can write,
+// replace, rename or delete it. Its resolved name, which the system takes from the held
+// handle and which has no links left, is the name it is checked and started by. Every
+// folder of that name from the resolved documents folder down (from the root of the name
+// when the program lies elsewhere) is held open as itself, without delete sharing, so that
+// none of them can be renamed or replaced by a link: while held, the resolved name leads
+// to the held file. Starting it needs no more than reading.
 class HeldProgramFile {
 public:
     HeldProgramFile() = default;
-    // Holds `path`, a file below `documentsFolder`; not held when the file is missing,
-    // another process has it open for writing or deleting, or its path leads elsewhere.
     HeldProgramFile(std::wstring_view documentsFolder, std::wstring path);
 
     bool Held() const { return m_file.valid(); }
+    HoldResult Result() const { return m_result; }
+    // The resolved name once held; before, or when it could not be held, the path given.
     const std::wstring& Path() const { return m_path; }
+    // The folder of Path().
+    std::wstring Folder() const;
     // The open file, for reading only.
     HANDLE Handle() const { return m_file.get(); }
 
@@ -40,14 +52,16 @@ public:
 
 private:
     std::wstring m_path;
+    HoldResult m_result = HoldResult::Missing;
     std::vector<UniqueHandle> m_folders;
     UniqueHandle m_file;
 };
 
-// Writes `bytes` as a new file at `path` below `documentsFolder`, through a handle that is
-// no link: whatever lay there (a file or a link, never a folder) is deleted through its
-// own handle first, and the folders are held meanwhile. False with the system's error
-// code in `error`.
+// Writes `bytes` as a new file named as `path`'s last component into the folder that
+// `path`'s folder resolves to, through a handle that is no link: whatever lay there (a
+// file or a link, never a folder) is deleted through its own handle first, and the
+// folders are held meanwhile as a held program's are. False with the system's error code
+// in `error`.
 bool WriteProgramFile(std::wstring_view documentsFolder, const std::wstring& path,
                       const std::vector<std::uint8_t>& bytes, DWORD& error);
 

@@ -1,11 +1,13 @@
-// The platform calls through which the control reads the clock, starts programs and asks
-// whether it runs elevated. Production uses the real calls; tests put their own in place
-// to choose a pipe number, to watch which program is started with which verb, or to run
-// as a process that is not elevated (Wine runs every process elevated).
+// The platform calls through which the control reads the clock, starts programs, checks
+// a file's digest and asks whether it runs elevated. Production uses the real calls; tests
+// put their own in place to choose a pipe number, to watch which program is started how,
+// to run as a process that is not elevated (Wine runs every process elevated), or to take
+// a step of the publisher check away.
 #pragma once
 
 #include <windows.h>
 #include <shellapi.h>
+#include <wintrust.h>
 
 #include <string>
 
@@ -17,15 +19,27 @@ bool IsProcessElevated();
 struct AdapterPlatform {
     DWORD(WINAPI* getTickCount)() = ::GetTickCount;
     BOOL(WINAPI* shellExecuteEx)(SHELLEXECUTEINFOW*) = ::ShellExecuteExW;
+    BOOL(WINAPI* createProcess)(LPCWSTR, LPWSTR, LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL, DWORD, LPVOID,
+                                LPCWSTR, LPSTARTUPINFOW, LPPROCESS_INFORMATION) = ::CreateProcessW;
+    LONG(WINAPI* winVerifyTrust)(HWND, GUID*, LPVOID) = ::WinVerifyTrust;
     bool (*isProcessElevated)() = IsProcessElevated;
 };
 
 AdapterPlatform& Platform();
 
-// Starts a program through the shell: verb (empty for the default one), the program's
-// full path (handed over quoted), parameters, working directory and window state; no
-// other flags. Like every start of the control, the outcome is not examined.
-void StartProgram(const std::wstring& verb, const std::wstring& path, const std::wstring& parameters,
+// Starts the program at the full path `path`, named as itself on its command line in
+// quotes (a blank cannot split it), with `parameters`, in `directory`, in window state
+// `showCommand`; not waited for. False, with a log line, when the start failed.
+//
+// StartElevatedProgram goes through the shell's "runas" verb as the machine's class of
+// programs defines it (HKLM\Software\Classes\exefile): the user's classes, which any program
+// of the user can write, cannot put another command in its place.
+bool StartElevatedProgram(const std::wstring& path, const std::wstring& parameters, const std::wstring& directory,
+                          int showCommand);
+// StartProgram is for a program that was checked: it asks the shell only where elevation
+// must be asked for (`elevated` from a process that is not elevated); otherwise it starts
+// the very file named with CreateProcessW, from an elevated process elevated as well.
+bool StartProgram(bool elevated, const std::wstring& path, const std::wstring& parameters,
                   const std::wstring& directory, int showCommand);
 
 } // namespace vl

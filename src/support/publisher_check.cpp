@@ -10,6 +10,7 @@
 #include <new>
 #include <vector>
 
+#include "support/platform_calls.h"
 #include "support/portable/serial_text.h"
 #include "support/win_handles.h"
 
@@ -148,9 +149,9 @@ bool IsSignatureIntact(HANDLE file, const std::wstring& path)
     data.dwProvFlags = WTD_HASH_ONLY_FLAG;
 
     GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
-    const LONG status = ::WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
+    const LONG status = Platform().winVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
     data.dwStateAction = WTD_STATEACTION_CLOSE;
-    ::WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
+    Platform().winVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action, &data);
     return status == ERROR_SUCCESS;
 }
 

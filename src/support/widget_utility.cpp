@@ -11,7 +11,6 @@
 #include "support/portable/home_folder.h"
 #include "support/portable/key_value.h"
 #include "support/product_registry.h"
-#include "support/publisher_check.h"
 #include "support/widget_log.h"
 #include "tables/portable/endpoint_table.h"
 #include "tables/portable/message_table.h"
@@ -109,11 +108,6 @@ void CVLWidgetUtility::ShowErrorBox(std::wstring_view message, const wchar_t* so
 {
     if (m_bErrorBoxesShown) ShowErrorMessageBox(m_szName, message, sourceFile, line);
     else VL_LOG(L"error (%s, line %d): %s\n", sourceFile, line, std::wstring(message).c_str());
-}
-
-bool CVLWidgetUtility::VerifyPublisher(const HeldProgramFile& program) const
-{
-    return program.Held() && VerifyPublisherSignature(program.Handle(), program.Path());
 }
 
 std::wstring CVLWidgetUtility::GetKeyValue(std::wstring_view text, std::wstring_view key)

@@ -1,6 +1,6 @@
 // The control's toolbox: home folder, file versions, version comparison, product registry
 // integers, the localized texts and endpoints of the stored region value, the error box,
-// the publisher check and the kernel message key lookup.
+// the holding of its programs and the kernel message key lookup.
 #pragma once
 
 #include <string>
@@ -49,10 +49,7 @@ public:
     // message goes to the step log.
     void ShowErrorBox(std::wstring_view message, const wchar_t* sourceFile, int line) const;
     void SetErrorBoxesShown(bool shown) { m_bErrorBoxesShown = shown; }
-    // The publisher check of a held program, through its handle.
-    bool VerifyPublisher(const HeldProgramFile& program) const;
-    // Holds a program of the home folder (or one below the documents folder) from its
-    // check until its start.
+    // Holds a program of the home folder from its checks (CheckProgram) until its start.
     HeldProgramFile HoldProgram(const std::wstring& path) const { return HeldProgramFile(m_szDocFolder, path); }
 
     // The kernel message field `key` of `text`; one caller at a time.

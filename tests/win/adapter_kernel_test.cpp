@@ -96,8 +96,8 @@ TEST_F(KernelAdapterTest, DevelopmentModeStartsAnUnsignedKernelElevated)
     ASSERT_EQ(RecordedStarts().size(), 1u);
     const ShellStart& start = RecordedStarts()[0];
     EXPECT_EQ(start.verb, L"runas");
-    EXPECT_EQ(start.file, L"\"" + HomeFolder() + L"\\VLWidgetKernel.exe\"");
-    EXPECT_EQ(start.directory, HomeFolder());
+    EXPECT_EQ(start.file, L"\"" + ResolvedHomeFolder() + L"\\VLWidgetKernel.exe\"");
+    EXPECT_EQ(start.directory, ResolvedHomeFolder());
     EXPECT_EQ(start.show, SW_HIDE);
 }
 
@@ -217,7 +217,7 @@ TEST_F(KernelAdapterTest, VersionsAreComparedAsNumbers)
     EXPECT_EQ(Initialize2(L"1.0.0.9", result), S_OK);
     EXPECT_EQ(result, static_cast<ULONG>(VLS_OK));
     ASSERT_EQ(RecordedStarts().size(), 1u);
-    EXPECT_EQ(RecordedStarts()[0].file, L"\"" + HomeFolder() + L"\\VLWidgetKernel.exe\"");
+    EXPECT_EQ(RecordedStarts()[0].file, L"\"" + ResolvedHomeFolder() + L"\\VLWidgetKernel.exe\"");
     EXPECT_EQ(RecordedStarts()[0].parameters, kRegion);
 }
 
@@ -257,9 +257,9 @@ TEST_F(KernelAdapterTest, LocalUpdaterIsStartedForAMissingKernel)
     EXPECT_EQ(result, static_cast<ULONG>(VLS_HAVE_TO_UPDATE));
     ASSERT_EQ(RecordedStarts().size(), 1u);
     EXPECT_EQ(RecordedStarts()[0].verb, L"runas");
-    EXPECT_EQ(RecordedStarts()[0].file, L"\"" + HomeFolder() + L"\\VLUpdate.exe\"");
+    EXPECT_EQ(RecordedStarts()[0].file, L"\"" + ResolvedHomeFolder() + L"\\VLUpdate.exe\"");
     EXPECT_EQ(RecordedStarts()[0].parameters, L"TW;Production 1.0.0.10");
-    EXPECT_EQ(RecordedStarts()[0].directory, HomeFolder());
+    EXPECT_EQ(RecordedStarts()[0].directory, ResolvedHomeFolder());
     EXPECT_EQ(RecordedStarts()[0].show, SW_HIDE);
     // Every initialization starts the updater's progress afresh.
     EXPECT_EQ(vl::ReadProductString(L"Progress"), L"");

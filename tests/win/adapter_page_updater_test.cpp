@@ -95,7 +95,7 @@ TEST_F(PageUpdaterTest, InitializeDecidesWithTheAddressOfItsDocument)
 {
     Publish(L"signed/VLUpdate.exe", L"VLUpdate.exe");
     const std::wstring install = InstallPage();
-    const std::wstring updater = L"\"" + LocalUpdater() + L"\"";
+    const std::wstring updater = L"\"" + ResolvedHomeFolder() + L"\\VLUpdate.exe\"";
     const struct {
         const wchar_t* page;
         ULONG result;
@@ -132,7 +132,7 @@ TEST_F(PageUpdaterTest, DevelopmentSettingStartsAnUnsignedLocalUpdater)
     const ULONG result = Initialize2(L"");
     EXPECT_EQ(result, static_cast<ULONG>(VLS_HAVE_TO_UPDATE));
     ASSERT_EQ(RecordedStarts().size(), 1u);
-    EXPECT_EQ(RecordedStarts()[0].file, L"\"" + LocalUpdater() + L"\"");
+    EXPECT_EQ(RecordedStarts()[0].file, L"\"" + ResolvedHomeFolder() + L"\\VLUpdate.exe\"");
     EXPECT_EQ(log.Count("the Torvane signature was corrected."), 2u) << log.Text();
     EXPECT_EQ(log.Count("start download"), 0u);
 }

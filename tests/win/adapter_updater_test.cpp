@@ -6,12 +6,17 @@
 // ctest-wow64: run
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "fixtures/adapter_fixture.h"
 #include "fixtures/error_box_watcher.h"
 #include "fixtures/patch_root.h"
+#include "fixtures/step_log.h"
 #include "fixtures/temp_folder.h"
 #include "fixtures/test_paths.h"
 #include "tables/portable/endpoint_table.h"
+#include "module_version.h"
+#include "support/portable/version_text.h"
 #include "tables/portable/message_table.h"
 
 using namespace vl::test;
@@ -94,7 +99,7 @@ TEST_F(ElevatingUpdaterTest, InstallPageDownloadsVerifiesAndStartsTheUpdaterElev
     EXPECT_EQ(ReadFileBytes(LocalUpdater()), ReadFileBytes(BuildFile(L"signed/VLUpdate.exe")));
     ASSERT_EQ(RecordedStarts().size(), 1u);
     EXPECT_EQ(RecordedStarts()[0].verb, L"runas");
-    EXPECT_EQ(RecordedStarts()[0].file, L"\"" + LocalUpdater() + L"\"");
+    EXPECT_EQ(RecordedStarts()[0].file, L"\"" + ResolvedHomeFolder() + L"\\VLUpdate.exe\"");
     EXPECT_EQ(RecordedStarts()[0].parameters, L"TW;Production 1.0.0.10");
     const auto requests = PatchRequests();
     ASSERT_GE(requests.size(), 2u);
@@ -131,23 +136,63 @@ TEST_F(ElevatingUpdaterTest, MissingUpdaterOnTheServerShowsTheHeadError)
 
 TEST_F(ElevatingUpdaterTest, DownloadedUpdaterThatFailsTheCheckIsRefusedAndDeleted)
 {
-    for (const wchar_t* published : {
-             L"tools/updater/VLUpdate.exe",
-             // A self-made certificate that carries the maker's serial and name.
-             L"sign_sample_forged.exe",
-             // The maker's certificate named as signer of what another key signed.
-             L"sign_sample_substituted.exe",
-             // Genuine and signed, but older than asked for: found here, it would not do.
-             L"signed/VLUpdate_2_0_1_6.exe",
-         }) {
-        Publish(published, L"VLUpdate_2_0_1_7.exe");
-        ErrorBoxWatcher box(L"vorlink! ActiveX (VLServiceAdapterImpl:1919)");
-        EXPECT_EQ(Initialize(L"2.0.1.7", InstallPage()), static_cast<ULONG>(VLS_FAIL)) << published;
-        EXPECT_EQ(box.Text(),
-                  vl::LookupMessageText(kRegion, vl::kSignatureErrorMessage) + L"\n(" + LocalUpdater() + L")");
+    const struct {
+        const wchar_t* published;
+        bool signatureBox; // else the step log alone says what failed
+    } cases[] = {
+        {L"tools/updater/VLUpdate.exe", true},
+        // A self-made certificate that carries the maker's serial and name.
+        {L"sign_sample_forged.exe", true},
+        // The maker's certificate named as signer of what another key signed.
+        {L"sign_sample_substituted.exe", true},
+        // Genuine and signed, but older than asked for: found here, it would not do.
+        {L"signed/VLUpdate_2_0_1_6.exe", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.published);
+        Publish(c.published, L"VLUpdate_2_0_1_7.exe");
+        const StepLog log;
+        std::optional<ErrorBoxWatcher> box;
+        if (c.signatureBox) box.emplace(L"vorlink! ActiveX (VLServiceAdapterImpl:1919)");
+        EXPECT_EQ(Initialize(L"2.0.1.7", InstallPage()), static_cast<ULONG>(VLS_FAIL));
+        if (box) {
+            EXPECT_EQ(box->Text(),
+                      vl::LookupMessageText(kRegion, vl::kSignatureErrorMessage) + L"\n(" + LocalUpdater() + L")");
+        }
+        EXPECT_EQ(log.Count("VLUpdate.exe] is older than the version rule allows."), c.signatureBox ? 0u : 1u);
         EXPECT_TRUE(RecordedStarts().empty());
         // Not left for a later run to find.
-        EXPECT_EQ(::GetFileAttributesW(LocalUpdater().c_str()), INVALID_FILE_ATTRIBUTES) << published;
+        EXPECT_EQ(::GetFileAttributesW(LocalUpdater().c_str()), INVALID_FILE_ATTRIBUTES);
+    }
+}
+
+// The build's lowest updater version holds for the local and the downloaded updater,
+// whether the page asks for none or for an older one.
+TEST_F(ElevatingUpdaterTest, NoUpdaterBelowTheBuildsLowestVersionStarts)
+{
+    ASSERT_TRUE(vl::CompareVersionTexts(L"2.0.1.6", VL_MIN_UPDATER_VERSION_WTEXT).older)
+        << "the cases take 2.0.1.6 for an updater below the build's lowest version";
+    const struct {
+        const wchar_t* pageVersion;
+        const wchar_t* remoteName;
+    } asked[] = {{L"", L"VLUpdate.exe"}, {L"2.0.1.6", L"VLUpdate_2_0_1_6.exe"}};
+    for (const auto& c : asked) {
+        for (const bool publishedRecentEnough : {false, true}) {
+            SCOPED_TRACE(std::wstring(c.pageVersion) + (publishedRecentEnough ? L", 2.0.1.7 published" : L""));
+            ResetProductState();
+            RecordedStarts().clear();
+            ASSERT_TRUE(InstallIntoHome(L"signed/VLUpdate_2_0_1_6.exe", L"VLUpdate.exe"));
+            Publish(publishedRecentEnough ? L"signed/VLUpdate.exe" : L"signed/VLUpdate_2_0_1_6.exe", c.remoteName);
+            const StepLog log;
+            EXPECT_EQ(Initialize(c.pageVersion, InstallPage()),
+                      static_cast<ULONG>(publishedRecentEnough ? VLS_HAVE_TO_UPDATE : VLS_FAIL));
+            // The local one is passed over, and a downloaded one as old is refused.
+            EXPECT_EQ(log.Count("VLUpdate.exe] is older than the version rule allows."),
+                      publishedRecentEnough ? 1u : 2u);
+            EXPECT_EQ(RecordedStarts().size(), publishedRecentEnough ? 1u : 0u);
+            EXPECT_EQ(ReadFileBytes(LocalUpdater()),
+                      publishedRecentEnough ? ReadFileBytes(BuildFile(L"signed/VLUpdate.exe")) : "");
+        }
     }
 }
 
@@ -253,7 +298,7 @@ TEST_F(LegacyUpdaterTest, LegacySystemDownloadsTheRequiredUpdaterForAnyPage)
     EXPECT_EQ(ReadFileBytes(LocalUpdater()), ReadFileBytes(BuildFile(L"signed/VLUpdate.exe")));
     ASSERT_EQ(RecordedStarts().size(), 1u);
     EXPECT_EQ(RecordedStarts()[0].verb, L"");
-    EXPECT_EQ(RecordedStarts()[0].file, L"\"" + LocalUpdater() + L"\"");
+    EXPECT_EQ(RecordedStarts()[0].file, L"\"" + ResolvedHomeFolder() + L"\\VLUpdate.exe\"");
 }
 
 TEST_F(LegacyUpdaterTest, LegacySystemUsesARecentEnoughLocalUpdater)
@@ -273,5 +318,5 @@ TEST_F(LegacyUpdaterTest, LegacySystemStartsTheKernelWithoutElevation)
     EXPECT_TRUE(adapter->Core().StartWidgetKernel());
     ASSERT_EQ(RecordedStarts().size(), 1u);
     EXPECT_EQ(RecordedStarts()[0].verb, L"");
-    EXPECT_EQ(RecordedStarts()[0].file, L"\"" + HomeFolder() + L"\\VLWidgetKernel.exe\"");
+    EXPECT_EQ(RecordedStarts()[0].file, L"\"" + ResolvedHomeFolder() + L"\\VLWidgetKernel.exe\"");
 }

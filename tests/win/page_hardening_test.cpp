@@ -29,7 +29,8 @@ protected:
         return control->Initialize2(regionText.get(), version.get(), nullptr, 30, nullptr, &result);
     }
 
-    std::wstring KernelPath() const { return HomeFolder() + L"\\VLWidgetKernel.exe"; }
+    // The kernel by the resolved name it is started by.
+    std::wstring KernelPath() const { return ResolvedHomeFolder() + L"\\VLWidgetKernel.exe"; }
 
     KernelJournal journal;
 };

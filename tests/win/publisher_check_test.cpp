@@ -7,6 +7,8 @@
 
 #include "fixtures/temp_folder.h"
 #include "fixtures/test_paths.h"
+#include "support/platform_calls.h"
+#include "support/program_check.h"
 #include "support/win_handles.h"
 
 using namespace vl;
@@ -24,6 +26,11 @@ bool Verify(const std::wstring& path)
     const vl::UniqueHandle file(
         ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     return VerifyPublisherSignature(file.get(), path);
+}
+
+LONG WINAPI DigestAlwaysMatches(HWND, GUID*, LPVOID)
+{
+    return ERROR_SUCCESS;
 }
 
 } // namespace
@@ -89,4 +96,55 @@ TEST(PublisherCheck, ReadsTheOpenFileNeverItsPath)
             ::CreateFileW(c.opened.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
         EXPECT_EQ(VerifyPublisherSignature(file.get(), c.named), c.accepted) << c.opened;
     }
+}
+
+// Wine's digest check also verifies the signer's signature, and so refuses a substituted
+// signer on its own: with that step taken away, the comparison of the signer's key with the
+// certificate must still refuse it.
+TEST(PublisherCheck, TheSignersKeyIsCheckedEvenWhereTheDigestCheckPassesEverything)
+{
+    const AdapterPlatform saved = Platform();
+    Platform().winVerifyTrust = DigestAlwaysMatches;
+    TempFolder folder;
+    std::string bytes = ReadFileBytes(BuildFile(L"sign_sample_maker.exe"));
+    bytes[bytes.size() / 2] ^= 0x01;
+    const std::wstring tampered = folder.File(L"tampered.exe");
+    ASSERT_TRUE(WriteFileBytes(tampered, bytes));
+    const struct {
+        std::wstring file;
+        bool accepted;
+    } cases[] = {
+        {BuildFile(L"sign_sample_substituted.exe"), false},
+        {BuildFile(L"sign_sample_forged.exe"), false},
+        {BuildFile(L"sign_sample_maker.exe"), true},
+        // Only the digest check is gone: a changed byte now passes.
+        {tampered, true},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Verify(c.file), c.accepted) << c.file;
+    Platform() = saved;
+}
+
+// What a program must pass before it starts, as far as its file goes: held and signed
+// (development mode skips both), never missing; and what the box then shows.
+TEST(PublisherCheck, AProgramStartsOnlyHeldAndSigned)
+{
+    TempFolder folder;
+    const std::wstring signedFile = BuildFile(L"sign_sample_maker.exe"), unsignedFile = BuildFile(L"sign_sample.exe");
+    const struct {
+        std::wstring path;
+        ProgramCheck checked, inDevelopmentMode;
+    } cases[] = {
+        {signedFile, ProgramCheck::Passed, ProgramCheck::Passed},
+        {unsignedFile, ProgramCheck::SignatureFails, ProgramCheck::Passed},
+        {folder.File(L"missing.exe"), ProgramCheck::Missing, ProgramCheck::Missing},
+    };
+    for (const auto& c : cases) {
+        const HeldProgramFile program(folder.Path(), c.path);
+        EXPECT_EQ(CheckProgram(program, true), c.checked) << c.path;
+        EXPECT_EQ(CheckProgram(program, false), c.inDevelopmentMode) << c.path;
+    }
+    EXPECT_EQ(ProgramCheckMessage(ProgramCheck::SignatureFails), 38);
+    EXPECT_EQ(ProgramCheckMessage(ProgramCheck::CannotHold), 3);
+    for (const ProgramCheck logged : {ProgramCheck::Missing, ProgramCheck::VersionTooLow, ProgramCheck::Passed})
+        EXPECT_EQ(ProgramCheckMessage(logged), std::nullopt);
 }

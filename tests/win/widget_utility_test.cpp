@@ -136,14 +136,6 @@ TEST(WidgetUtility, LooksUpMessageFields)
     EXPECT_EQ(utility.GetKeyValue(L"Key=UpdateStatus", L"Value"), L"");
 }
 
-TEST(WidgetUtility, VerifiesThePublisherOfAHeldFile)
-{
-    CVLWidgetUtility utility(L"c");
-    EXPECT_TRUE(utility.VerifyPublisher(HeldProgramFile(vl::test::BinaryDir(), BuildFile(L"sign_sample_maker.exe"))));
-    EXPECT_FALSE(utility.VerifyPublisher(HeldProgramFile(vl::test::BinaryDir(), kVersionedFile)));
-    EXPECT_FALSE(utility.VerifyPublisher(HeldProgramFile()));
-}
-
 TEST(WidgetUtility, ShowsTheErrorBoxUnderItsNameUntilClosed)
 {
     const std::wstring caption = L"vorlink! ActiveX (VLServiceAdapterImpl:2121)";

@@ -48,11 +48,12 @@ publish_programs() {
 reset_product_state() {
   local documents
   documents=$1/drive_c/users/$(whoami)/Documents
-  # ./run keeps the prefix's documents folder inside the prefix; never touch a real home.
-  if [ -L "$documents" ] || [ ! -d "$documents" ]; then
-    echo "$documents is not the prefix's own folder" >&2
-    return 1
-  fi
+  # ./run links the prefix's documents folder to a folder inside the prefix; never touch a
+  # real home.
+  case $(readlink -f "$documents") in
+    "$(readlink -f "$1")"/*) ;;
+    *) echo "$documents is not the prefix's own folder" >&2; return 1 ;;
+  esac
   wine_bounded 30 reg delete "$PRODUCT_KEY" /f >/dev/null 2>&1
   wine_bounded 30 reg delete "$MACHINE_PRODUCT_KEY" /f >/dev/null 2>&1
   if wine_bounded 30 reg query "$PRODUCT_KEY" >/dev/null 2>&1; then

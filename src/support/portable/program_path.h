@@ -1,5 +1,5 @@
-// The text side of holding a program by its path: the folders that lead from the
-// documents folder down to it, and the final path the platform reports for an open file.
+// The text side of holding a program by its path: the folders that lead down to it, the
+// folder from which they are held, and the final path the platform reports for an open file.
 #pragma once
 
 #include <optional>
@@ -9,10 +9,19 @@
 
 namespace vl {
 
-// The folders from `base` down to the one that holds `path`, `base` first. Nothing when
-// `path` does not lie below `base`, or names an empty, "." or ".." component on the way:
-// such a path could lead somewhere else than its text says.
+// The folders from `base` down to the one that holds `path`, `base` first (a drive's or a
+// share's root with its closing "\"). Nothing when `path` does not lie below `base`, or
+// names an empty, "." or ".." component on the way: such a path could lead somewhere else
+// than its text says.
 std::optional<std::vector<std::wstring>> FoldersDownTo(std::wstring_view base, std::wstring_view path);
+
+// The root of a full path in the form programs are started by: "C:" of "C:\...",
+// "\\server\share" of "\\server\share\..."; empty for any other text.
+std::wstring_view PathRoot(std::wstring_view path);
+
+// Where the folders that lead to a program are held from, both paths resolved (no links
+// left): the documents folder when the program lies below it, else the root of its path.
+std::wstring_view HoldingBase(std::wstring_view documentsFolder, std::wstring_view programPath);
 
 // A final path as the platform reports it ("\\?\C:\...", "\\?\UNC\server\share\...") in
 // the form programs are started by ("C:\...", "\\server\share\..."); other text unchanged.

@@ -14,6 +14,7 @@ struct SVLWMessage {
 
 inline constexpr int kMessageCount = 55;
 inline constexpr int kKernelWindowTitleMessage = 0; // "VLWKernel"
+inline constexpr int kComputerErrorMessage = 3;     // "An error occurred on your computer, ..."
 inline constexpr int kSignatureErrorMessage = 38;
 
 // The text of `id` in the language row that `regionValue` selects by containment of
