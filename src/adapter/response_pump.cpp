@@ -1,7 +1,10 @@
 // The response pump: kernel messages become the page's OnResult, are consumed, or end the
 // link. It runs on the ticks of the container's pump timer and whenever the link wakes it
-// because kernel bytes arrived; the request exchange switches it off while it waits.
+// because kernel bytes arrived; it leaves the read pipe to a request while one waits.
 #include "adapter/service_core.h"
+
+#include <utility>
+
 #include "kernel_link/portable/kernel_commands.h"
 
 namespace vl {
@@ -24,12 +27,18 @@ void ServiceCore::SetPumpEnabled(bool enabled)
     FormTimer& timer = m_container.PumpTimer();
     const bool wasOn = timer.Enabled();
     timer.SetEnabled(enabled);
+    const bool tickDeferred = std::exchange(m_bPumpTickDeferred, false);
     // Messages may be waiting already: the pump looks at once.
-    if (enabled && !wasOn) timer.TickMessage().Post();
+    if (enabled && (!wasOn || tickDeferred)) timer.TickMessage().Post();
 }
 
 void ServiceCore::OnPumpTick()
 {
+    // The read pipe is the waiting request's; the tick is made up when it ends.
+    if (m_Link.IsExchanging()) {
+        m_bPumpTickDeferred = true;
+        return;
+    }
     // A page handler may release the container from inside the event.
     const ContainerHold hold(m_container);
     for (int handled = 0; handled < kMessagesPerWake; ++handled) {

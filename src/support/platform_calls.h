@@ -1,7 +1,8 @@
-// The platform calls through which the control reads the clock, starts programs and asks
-// whether it runs elevated. Production uses the real calls; tests put their own in place
-// to choose a pipe number, to watch which program is started with which verb, or to run
-// as a process that is not elevated (Wine runs every process elevated).
+// The platform calls through which the control reads the clock, starts programs, asks
+// whether it runs elevated and which ANSI code page the system has. Production uses the
+// real calls; tests put their own in place to choose a pipe number, to watch which program
+// is started with which verb, to run as a process that is not elevated (Wine runs every
+// process elevated), or to convert texts as a system of another language does.
 #pragma once
 
 #include <windows.h>
@@ -18,6 +19,7 @@ struct AdapterPlatform {
     DWORD(WINAPI* getTickCount)() = ::GetTickCount;
     BOOL(WINAPI* shellExecuteEx)(SHELLEXECUTEINFOW*) = ::ShellExecuteExW;
     bool (*isProcessElevated)() = IsProcessElevated;
+    UINT(WINAPI* getACP)() = ::GetACP;
 };
 
 AdapterPlatform& Platform();

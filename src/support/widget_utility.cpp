@@ -5,8 +5,8 @@
 
 #include <memory>
 #include <new>
-#include <optional>
 
+#include "support/ansi_text.h"
 #include "support/error_box.h"
 #include "support/portable/home_folder.h"
 #include "support/portable/key_value.h"
@@ -17,25 +17,6 @@
 #include "tables/portable/message_table.h"
 
 namespace vl {
-
-namespace {
-
-// The path in the ANSI code page, or nothing when a character has no exact form there:
-// its replacement would be "?", a wildcard that could find another file.
-std::optional<std::string> ExactAnsiPath(const std::wstring& path)
-{
-    if (path.empty()) return std::string();
-    BOOL usedDefault = FALSE;
-    const int size = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path.data(), static_cast<int>(path.size()),
-                                           nullptr, 0, nullptr, &usedDefault);
-    if (size <= 0 || usedDefault) return std::nullopt;
-    std::string result(static_cast<std::size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path.data(), static_cast<int>(path.size()), result.data(),
-                          size, nullptr, nullptr);
-    return result;
-}
-
-} // namespace
 
 CVLWidgetUtility::CVLWidgetUtility(std::wstring name) : m_szName(std::move(name))
 {
@@ -82,7 +63,9 @@ VersionComparison CVLWidgetUtility::IsOlderVersion(std::wstring_view olderVersio
 
 bool CVLWidgetUtility::IsFileFound(const std::wstring& path) const
 {
-    const auto ansiPath = ExactAnsiPath(path);
+    // A character without an exact form in the code page would become "?", a wildcard that
+    // could find another file.
+    const auto ansiPath = ExactAnsi(path);
     if (!ansiPath) return false;
     WIN32_FIND_DATAA found;
     const UniqueFindHandle search(::FindFirstFileA(ansiPath->c_str(), &found));

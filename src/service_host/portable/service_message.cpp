@@ -19,6 +19,13 @@ std::optional<std::uint64_t> WholeNumber(const JsonValue& value, std::uint64_t l
     return static_cast<std::uint64_t>(*number);
 }
 
+// "argument <n> of <Method> (<name>)", counted from 1 as page script counts.
+std::string ArgumentName(const ServiceMethod& method, std::size_t i)
+{
+    return "argument " + std::to_string(i + 1) + " of " + std::string(method.name) + " (" +
+           std::string(method.Parameters()[i].name) + ")";
+}
+
 std::string TypeWanted(ContractType type)
 {
     return type == ContractType::Text ? "a text" : "a whole number from 0 to 4294967295";
@@ -49,8 +56,7 @@ std::variant<MethodCall, std::string> ReadCall(const JsonValue& methodName, cons
         } else if (parameters[i].type == ContractType::Unsigned && number) {
             call.arguments.emplace_back(static_cast<std::uint32_t>(*number));
         } else {
-            return "argument " + std::to_string(i + 1) + " of " + std::string(method->name) + " (" +
-                   std::string(parameters[i].name) + ") must be " + TypeWanted(parameters[i].type);
+            return ArgumentName(*method, i) + " must be " + TypeWanted(parameters[i].type);
         }
     }
     return call;
@@ -127,6 +133,15 @@ std::string FormatResultAnswer(std::uint64_t id, const ServiceResult& result)
 std::string FormatErrorAnswer(std::optional<std::uint64_t> id, std::string_view reason)
 {
     return WriteJson(JsonValue{JsonObject{{L"id", IdValue(id)}, {L"error", JsonValue{WideAscii(reason)}}}});
+}
+
+std::string FaultReason(const ServiceMethod& method, const CallFault& fault)
+{
+    if (fault.kind == CallFault::Kind::MessageLost)
+        return "the link to the kernel has ended: the message did not go out whole";
+    // A fault of an argument the method does not have says what it can.
+    if (fault.argument >= method.Parameters().size()) return "a text the kernel's code page cannot carry";
+    return ArgumentName(method, fault.argument) + " has characters the kernel's code page cannot carry";
 }
 
 std::string FormatResultEvent(std::uint32_t cmd, std::uint32_t serial, std::wstring_view params)

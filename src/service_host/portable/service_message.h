@@ -22,6 +22,7 @@
 #include <variant>
 #include <vector>
 
+#include "adapter/portable/call_fault.h"
 #include "service_host/portable/service_methods.h"
 
 namespace vl {
@@ -60,6 +61,9 @@ std::optional<std::uint64_t> LeadingRequestId(std::string_view prefix);
 
 std::string FormatResultAnswer(std::uint64_t id, const ServiceResult& result);
 std::string FormatErrorAnswer(std::optional<std::uint64_t> id, std::string_view reason);
+// The error a call of `method` answers for its fault: the argument the kernel's code page
+// cannot carry, or the message lost with the link.
+std::string FaultReason(const ServiceMethod& method, const CallFault& fault);
 std::string FormatResultEvent(std::uint32_t cmd, std::uint32_t serial, std::wstring_view params);
 std::string FormatInstallPageEvent(std::wstring_view address);
 
