@@ -129,12 +129,14 @@ private:
     std::wstring RetData(const ExchangeResult& answered);
 
     // IKernelLinkHost
-    bool IsKernelWindowPresent() override { return FindKernelWindow() != nullptr; }
+    bool IsKernelWindowPresent() override;
     WindowMessage PumpWakeMessage() override { return m_container.PumpTimer().TickMessage(); }
 
     IServiceContainer& m_container;
     IServiceEvents& m_events;
     HWND m_hKernelWnd = nullptr;
+    // The kernel's window as the link check found it last.
+    HWND m_hLinkedKernelWnd = nullptr;
     std::wstring m_szRegionVer;
     std::wstring m_szUpdatorVersion;
     std::wstring m_szClientSite;

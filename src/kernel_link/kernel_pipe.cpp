@@ -58,12 +58,18 @@ DWORD TimeLeft(DWORD deadline)
 
 std::unique_ptr<KernelPipe> KernelPipe::CreateServerEnd(const std::wstring& name, DWORD openMode, bool firstInstance)
 {
-    UserAndAdministratorsSecurity security;
-    if (!security.Attributes()) return nullptr;
+    // Made once: the user's SID and the access list stay the same for the process, and
+    // building them costs more than creating the pipe. What could not be made then may be
+    // made now.
+    static UserAndAdministratorsSecurity shared;
+    std::optional<UserAndAdministratorsSecurity> fresh;
+    SECURITY_ATTRIBUTES* security = shared.Attributes();
+    if (!security) security = fresh.emplace().Attributes();
+    if (!security) return nullptr;
     const DWORD flags = FILE_FLAG_OVERLAPPED | (firstInstance ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0);
     UniqueHandle pipe(::CreateNamedPipeW(name.c_str(), openMode | flags,
                                          PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS,
-                                         1, kPipeBufferSize, kPipeBufferSize, 0, security.Attributes()));
+                                         1, kPipeBufferSize, kPipeBufferSize, 0, security));
     if (!pipe) return nullptr;
     return std::make_unique<KernelPipe>(std::move(pipe));
 }

@@ -8,6 +8,7 @@
 
 #include "support/ansi_text.h"
 #include "support/error_box.h"
+#include "support/file_version_cache.h"
 #include "support/portable/home_folder.h"
 #include "support/portable/key_value.h"
 #include "support/product_registry.h"
@@ -39,20 +40,23 @@ std::wstring CVLWidgetUtility::GetKernelVersion()
 
 std::wstring CVLWidgetUtility::GetFileVersion(const std::wstring& path) const
 {
-    if (!IsFileFound(path)) return {};
-    DWORD handle = 0;
-    const DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &handle);
-    if (size == 0) return {};
-    // Twice the reported size: some versions of the platform write past it.
-    const DWORD capacity = size * 2 + 2;
-    std::unique_ptr<BYTE[]> block(new (std::nothrow) BYTE[capacity]());
-    if (!block || !::GetFileVersionInfoW(path.c_str(), 0, capacity, block.get())) return {};
-    VS_FIXEDFILEINFO* info = nullptr;
-    UINT length = 0;
-    if (!::VerQueryValueW(block.get(), L"\\", reinterpret_cast<void**>(&info), &length) || !info ||
-        length < sizeof *info)
-        return {};
-    return FormatVersionText(info->dwFileVersionMS, info->dwFileVersionLS);
+    const auto entry = FindEntry(path);
+    if (!entry) return {};
+    return CachedFileVersion(path, *entry, [&]() -> std::wstring {
+        DWORD handle = 0;
+        const DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &handle);
+        if (size == 0) return {};
+        // Twice the reported size: some versions of the platform write past it.
+        const DWORD capacity = size * 2 + 2;
+        std::unique_ptr<BYTE[]> block(new (std::nothrow) BYTE[capacity]());
+        if (!block || !::GetFileVersionInfoW(path.c_str(), 0, capacity, block.get())) return {};
+        VS_FIXEDFILEINFO* info = nullptr;
+        UINT length = 0;
+        if (!::VerQueryValueW(block.get(), L"\\", reinterpret_cast<void**>(&info), &length) || !info ||
+            length < sizeof *info)
+            return {};
+        return FormatVersionText(info->dwFileVersionMS, info->dwFileVersionLS);
+    });
 }
 
 VersionComparison CVLWidgetUtility::IsOlderVersion(std::wstring_view olderVersion,
@@ -63,13 +67,19 @@ VersionComparison CVLWidgetUtility::IsOlderVersion(std::wstring_view olderVersio
 
 bool CVLWidgetUtility::IsFileFound(const std::wstring& path) const
 {
+    return FindEntry(path).has_value();
+}
+
+std::optional<WIN32_FIND_DATAA> CVLWidgetUtility::FindEntry(const std::wstring& path)
+{
     // A character without an exact form in the code page would become "?", a wildcard that
     // could find another file.
     const auto ansiPath = ExactAnsi(path);
-    if (!ansiPath) return false;
+    if (!ansiPath) return std::nullopt;
     WIN32_FIND_DATAA found;
     const UniqueFindHandle search(::FindFirstFileA(ansiPath->c_str(), &found));
-    return search.valid();
+    if (!search.valid()) return std::nullopt;
+    return found;
 }
 
 int CVLWidgetUtility::ReadRegInteger(std::wstring_view valueName) const
