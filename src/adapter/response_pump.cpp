@@ -2,9 +2,6 @@
 // link. It runs on the ticks of the container's pump timer and whenever the link wakes it
 // because kernel bytes arrived; it leaves the read pipe to a request while one waits.
 #include "adapter/service_core.h"
-
-#include <utility>
-
 #include "kernel_link/portable/kernel_commands.h"
 
 namespace vl {
@@ -27,18 +24,13 @@ void ServiceCore::SetPumpEnabled(bool enabled)
     FormTimer& timer = m_container.PumpTimer();
     const bool wasOn = timer.Enabled();
     timer.SetEnabled(enabled);
-    const bool tickDeferred = std::exchange(m_bPumpTickDeferred, false);
     // Messages may be waiting already: the pump looks at once.
-    if (enabled && (!wasOn || tickDeferred)) timer.TickMessage().Post();
+    if (enabled && !wasOn) m_Link.WakePump();
 }
 
 void ServiceCore::OnPumpTick()
 {
-    // The read pipe is the waiting request's; the tick is made up when it ends.
-    if (m_Link.IsExchanging()) {
-        m_bPumpTickDeferred = true;
-        return;
-    }
+    if (!m_Link.TakePumpTick()) return;
     // A page handler may release the container from inside the event.
     const ContainerHold hold(m_container);
     for (int handled = 0; handled < kMessagesPerWake; ++handled) {

@@ -143,8 +143,6 @@ private:
     bool m_bLegacyOS = true;
     bool m_bVerifyPublisher = true;
     bool m_bRegistrationPending = true;
-    // A tick came while a request waited; the pump looks again once the request has ended.
-    bool m_bPumpTickDeferred = false;
     std::optional<CallFault> m_callFault;
     CVLWidgetUtility m_Utility;
     // The pipe pair, the pipe number and the kept messages.

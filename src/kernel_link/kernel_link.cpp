@@ -4,6 +4,7 @@
 // messages for the response pump, which is woken when bytes arrive.
 #include "kernel_link/kernel_link.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "kernel_link/portable/kernel_commands.h"
@@ -174,7 +175,7 @@ long KernelLink::Send(int cmdId, int serialNum, const std::wstring& params)
     const std::size_t keptBefore = m_keptMessages.size();
     const long status = WriteBytes(*bytes, ::GetTickCount() + kRequestDeadline, nullptr);
     // The pump may be watching the pipe whose bytes the write took.
-    if (status == 0 && m_keptMessages.size() > keptBefore) m_host.PumpWakeMessage().Post();
+    if (status == 0 && m_keptMessages.size() > keptBefore) WakePump();
     return status;
 }
 
@@ -198,7 +199,20 @@ void CALLBACK KernelLink::PostWake(void* context, BOOLEAN)
 {
     auto& wake = *static_cast<Wake*>(context);
     wake.armed = false;
-    wake.message.Post();
+    if (!wake.posted.exchange(true)) wake.message.Post();
+}
+
+void KernelLink::WakePump()
+{
+    if (!m_wake.posted.exchange(true)) m_host.PumpWakeMessage().Post();
+}
+
+bool KernelLink::TakePumpTick()
+{
+    if (m_exchangeDepth == 0) return true;
+    m_wake.posted = false;
+    m_pumpTickDeferred = true;
+    return false;
 }
 
 long KernelLink::ReadMessage(KernelMessage& message)
@@ -280,20 +294,25 @@ ExchangeResult KernelLink::Exchange(int cmdId, const std::wstring& params)
         // A kernel that keeps the pipe full of other messages holds the request no longer
         // than one that stays silent; beyond the kept messages' bound its messages are
         // dropped rather than the request.
-        while (!awaited.answer && elapsed() < kRequestDeadline &&
-               ((status = ReadMessage(message)) == 0 || status == kMalformedMessage)) {
+        bool late = false;
+        while (!awaited.answer && ((status = ReadMessage(message)) == 0 || status == kMalformedMessage)) {
             if (status == 0) TakeMessage(std::move(message), &awaited);
+            if (elapsed() >= kRequestDeadline) {
+                late = true;
+                break;
+            }
         }
         // No answer comes through a broken pipe.
-        if (awaited.answer || elapsed() >= kRequestDeadline || writes == kWrites || status != ERROR_NO_DATA) break;
+        if (awaited.answer || late || writes == kWrites || status != ERROR_NO_DATA) break;
         HANDLE ready = m_read->ReadyEvent();
-        const DWORD untilNextWrite = left(static_cast<DWORD>(writes) * kResendInterval);
-        if (::MsgWaitForMultipleObjectsEx(1, &ready, untilNextWrite, QS_ALLINPUT, MWMO_INPUTAVAILABLE) ==
-                WAIT_OBJECT_0 + 1 &&
+        const DWORD wait = std::min(left(static_cast<DWORD>(writes) * kResendInterval), kPostedMessagesInterval);
+        if (::MsgWaitForMultipleObjectsEx(1, &ready, wait, QS_ALLINPUT & ~QS_POSTMESSAGE, MWMO_INPUTAVAILABLE) !=
+                WAIT_OBJECT_0 &&
             (!RunMessageQueue() || m_pairGeneration != pair))
             break; // quitting, or a call meanwhile closed or replaced the pair
     }
     ReportDroppedMessages();
+    const bool tickDeferred = std::exchange(m_pumpTickDeferred, false);
     if (!awaited.answer) {
         VL_LOG(L"    failed.\n");
         m_host.SetPumpEnabled(false);
@@ -301,13 +320,15 @@ ExchangeResult KernelLink::Exchange(int cmdId, const std::wstring& params)
     }
     VL_LOG(L"    succeeded.\n");
     m_host.SetPumpEnabled(true);
-    // What was kept meanwhile waits for the pump, which may be watching an empty pipe.
-    if (!m_keptMessages.empty()) m_host.PumpWakeMessage().Post();
+    // The pump looks again when messages were kept for it or its tick came meanwhile, or
+    // when nothing else would wake it: neither its watch nor a wake already posted.
+    if (!m_keptMessages.empty() || tickDeferred || !((m_wakeWait && m_wake.armed) || m_wake.posted)) WakePump();
     return {ExchangeOutcome::Answered, std::move(*awaited.answer)};
 }
 
 long KernelLink::NextMessage(KernelMessage& message)
 {
+    m_wake.posted = false;
     if (!m_keptMessages.empty()) {
         message = std::move(m_keptMessages.front());
         m_keptMessages.pop_front();

@@ -48,6 +48,10 @@ public:
     static constexpr DWORD kResendInterval = 500;
     // Requests that wait inside the wait of another request, at most.
     static constexpr int kMaxExchangeDepth = 8;
+    // While a request waits, the thread's input, painting, timers and sent messages run as
+    // they come; posted messages at least this often. The pump's own wake stays in the
+    // queue through a quick request instead of being taken up and posted again by each.
+    static constexpr DWORD kPostedMessagesInterval = 50;
     // The kernel's messages kept for the pump, at most, counted as the memory they take:
     // enough for every echo of a page's longest loop, never unbounded. At the bound nothing
     // more is read while the control writes (the kernel waits, and a write that cannot go
@@ -71,8 +75,11 @@ public:
     // Writes the request and waits for the message with its CmdID, running the thread's
     // window messages meanwhile. Refused while kMaxExchangeDepth requests wait.
     ExchangeResult Exchange(int cmdId, const std::wstring& params);
-    // Whether a request waits for its answer: the pump must not take it.
-    bool IsExchanging() const { return m_exchangeDepth > 0; }
+    // Each tick of the pump first: false while a request waits, whose answer the pump must
+    // not take; the pump looks again when the request has ended.
+    bool TakePumpTick();
+    // Asks the pump to look now, unless a wake is on its way already.
+    void WakePump();
     // The pump's next message: the kept ones first, then the read pipe. 0 with `message`
     // set, or the read status.
     long NextMessage(KernelMessage& message);
@@ -135,10 +142,14 @@ private:
     // Counts the pairs: a request whose pair was replaced or closed while it waited ends.
     unsigned m_pairGeneration = 0;
     int m_exchangeDepth = 0;
-    // The registered wait on the read pipe that posts the pump's wake message once.
+    // A tick of the pump came while a request waited.
+    bool m_pumpTickDeferred = false;
+    // The registered wait on the read pipe that posts the pump's wake message once, and
+    // whether a wake is posted and the pump has not looked since.
     struct Wake {
         WindowMessage message;
         std::atomic<bool> armed{false};
+        std::atomic<bool> posted{false};
     };
     static void CALLBACK PostWake(void* context, BOOLEAN timedOut);
     HANDLE m_wakeWait = nullptr;
