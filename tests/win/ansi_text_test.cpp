@@ -51,7 +51,9 @@ TEST_F(AnsiText, TextThatWouldChangeHasNoExactForm)
         vl::Platform().getACP = c.codePage;
         const std::optional<std::string> bytes = vl::ExactAnsi(c.text);
         EXPECT_EQ(bytes.has_value(), c.exact) << c.system;
-        if (bytes) EXPECT_EQ(vl::AnsiToWide(*bytes), c.text) << c.system;
+        if (bytes) {
+            EXPECT_EQ(vl::AnsiToWide(*bytes), c.text) << c.system;
+        }
     }
 }
 
