@@ -134,9 +134,11 @@ rows() {
 section	Requests through the page host (JScript page, pagehost.exe)
 row	SaveData round trip, median	page.save.median	ms	bound: 1.6 x KernelPipe's round trip	pipe.raw.median*1.6
 row	  against the plain blocking round trip, median	page.save.median	ms	plain pipes, median	pipe.plain.median
+row	  against the stand-in kernel's echo, the same two processes, median	page.save.median	ms	kernel echo, median	pipe.kernel.median
 row	SaveData round trip, 99th percentile	page.save.p99	ms	bound: 20 x KernelPipe's median	pipe.raw.median*20
 row	LoadData round trip, median	page.load.median	ms	bound: 1.6 x KernelPipe's round trip	pipe.raw.median*1.6
 row	  against the plain blocking round trip, median	page.load.median	ms	plain pipes, median	pipe.plain.median
+row	  against the stand-in kernel's echo, the same two processes, median	page.load.median	ms	kernel echo, median	pipe.kernel.median
 row	LoadData round trip, 99th percentile	page.load.p99	ms	bound: 20 x KernelPipe's median	pipe.raw.median*20
 row	Round trips timed per request kind	page.save.count	requests	at least 200	200
 row	First OnResult after SendCommand from an idle page, median of 50	page.onresult.first_ms	ms	bound	0.5
@@ -186,9 +188,11 @@ row	Handshake, 99th percentile (10 links)	handshake.p99	ms	bound	20
 row	  the first call of each page (GetVersion), which runs the kernel's registration, median	firstcall.median	ms	the handshake	handshake.median
 row	SaveData round trip, median (200)	inproc.save.median	ms	bound: 1.6 x KernelPipe's round trip	pipe.raw.median*1.6
 row	  against the plain blocking round trip, median	inproc.save.median	ms	plain pipes, median	pipe.plain.median
+row	  against the stand-in kernel's echo, the same two processes, median	inproc.save.median	ms	kernel echo, median	pipe.kernel.median
 row	SaveData round trip, 99th percentile	inproc.save.p99	ms	bound: 20 x KernelPipe's median	pipe.raw.median*20
 row	LoadData round trip, median (200)	inproc.load.median	ms	bound: 1.6 x KernelPipe's round trip	pipe.raw.median*1.6
 row	  against the plain blocking round trip, median	inproc.load.median	ms	plain pipes, median	pipe.plain.median
+row	  against the stand-in kernel's echo, the same two processes, median	inproc.load.median	ms	kernel echo, median	pipe.kernel.median
 row	LoadData round trip, 99th percentile	inproc.load.p99	ms	bound: 20 x KernelPipe's median	pipe.raw.median*20
 row	First OnResult after SendCommand from an idle thread, median of 50	inproc.onresult.first_ms	ms	bound	0.5
 row	50-message burst: last OnResult after SendCommand	inproc.onresult.burst_ms	ms	bound	100

@@ -284,7 +284,8 @@ ExchangeResult KernelLink::Exchange(int cmdId, const std::wstring& params)
         if (elapsed() >= static_cast<DWORD>(writes) * kResendInterval) {
             // A copy the kernel did not take ends the link; the request is lost when it was
             // the first.
-            lost = WriteBytes(*request, ::GetTickCount() + left(kRequestDeadline), &awaited) != 0 && writes == 0;
+            if (WriteBytes(*request, ::GetTickCount() + left(kRequestDeadline), &awaited) != 0 && writes == 0)
+                lost = true;
             ++writes;
             if (m_pairGeneration != pair) break;
         }
