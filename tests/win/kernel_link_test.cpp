@@ -269,6 +269,32 @@ TEST_F(KernelLinkTest, WritesReadTheKernelsAnswersSoThatABusyKernelReadsOn)
     EXPECT_TRUE(link.IsLinked());
 }
 
+// A kernel that answers each message with 64 KiB of messages and reads on only once they
+// are taken: the writes keep them up to the bound and then read no more, said in one log
+// line; the kernel waits, and the write it does not take ends the link.
+TEST_F(KernelLinkTest, WritesKeepTheKernelsMessagesOnlyUpToTheBound)
+{
+    PeerOptions options;
+    options.onMessage = [](PeerKernel& peer, const vl::KernelMessage& message) {
+        for (int i = 0; i < 16; ++i) peer.Send(2, message.serialNum, std::string(4000, 'k'));
+    };
+    Link(options);
+    StepLog log;
+    long status = 0;
+    int sent = 0;
+    while ((status = link.Send(2, sent, std::wstring(4000, L'p'))) == 0 && sent < 200) ++sent;
+    EXPECT_EQ(status, WAIT_TIMEOUT);
+    EXPECT_LT(sent, 200);
+    const std::string text = log.Text();
+    const std::string line = " bytes of kernel messages kept: no more are read until the page takes them.";
+    ASSERT_EQ(log.Count(line), 1u) << text;
+    const std::size_t end = text.find(line);
+    const std::size_t kept = std::stoul(text.substr(text.rfind(' ', end - 1) + 1));
+    EXPECT_GE(kept, vl::KernelLink::kMaxKeptBytes);
+    EXPECT_LT(kept, vl::KernelLink::kMaxKeptBytes + 2 * sizeof(vl::KernelMessage) + 8000);
+    EXPECT_FALSE(link.IsLinked());
+}
+
 // A second handshake closes the pair of the first: the kernel sees that link end.
 TEST_F(KernelLinkTest, ASecondHandshakeClosesTheFirstPair)
 {
