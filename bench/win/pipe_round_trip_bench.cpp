@@ -1,10 +1,12 @@
-// pipe_round_trip_bench: the floor under every request of the control. One kernel message
-// is written and its answer read through the control's own pipe ends (KernelPipe: server
-// ends made as the control makes them, overlapped, 4 KiB buffers), the reader waiting on
-// the pipe's ready event as the control's request does:
-//   - against a peer thread of this program that answers each message as soon as it
-//     arrives (the cost of the pipes themselves);
-//   - against the stand-in kernel's echo (a CmdID it does not know comes back).
+// pipe_round_trip_bench: the floors under every request of the control. One kernel message
+// is written and its answer read:
+//   - through plain pipes, each end blocking in ReadFile and WriteFile, against a peer
+//     thread that answers at once: the physical floor of a round trip between two threads;
+//   - through the control's own pipe ends (KernelPipe: server ends made as the control
+//     makes them, overlapped, 4 KiB buffers), the reader waiting on the pipe's ready event
+//     as the control's request does, against a peer thread that answers each message as
+//     soon as it arrives (the cost of the pipes as the control uses them);
+//   - the same against the stand-in kernel's echo (a CmdID it does not know comes back).
 #include <windows.h>
 
 #include <exception>
@@ -20,6 +22,7 @@
 #include "fixtures/child_process.h"
 #include "fixtures/kernel_client.h"
 #include "fixtures/test_paths.h"
+#include "support/win_handles.h"
 
 namespace {
 
@@ -62,6 +65,60 @@ void EchoPeer(std::uint32_t pipeId) noexcept
     } catch (const std::exception&) {
         // The measuring side sees the silence and reports it.
     }
+}
+
+// The other end of a plain pair: each read's bytes written back at once, until the pipe
+// breaks.
+void PlainEchoPeer(HANDLE fromServer, HANDLE toServer) noexcept
+{
+    char buffer[vl::kPipeBufferSize];
+    DWORD read = 0;
+    DWORD written = 0;
+    while (::ReadFile(fromServer, buffer, sizeof buffer, &read, nullptr) && read > 0 &&
+           ::WriteFile(toServer, buffer, read, &written, nullptr)) {
+    }
+}
+
+void MeasurePlainPipes()
+{
+    const std::uint32_t pipeId = vl::test::NewPipeId();
+    const auto create = [](const std::wstring& name, DWORD mode) {
+        return vl::UniqueHandle(::CreateNamedPipeW(name.c_str(), mode, PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT,
+                                                   1, vl::kPipeBufferSize, vl::kPipeBufferSize, 0, nullptr));
+    };
+    const auto open = [](const std::wstring& name, DWORD access) {
+        return vl::UniqueHandle(::CreateFileW(name.c_str(), access, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    };
+    vl::UniqueHandle readPipe = create(vl::ReadPipeName(pipeId), PIPE_ACCESS_INBOUND);
+    vl::UniqueHandle writePipe = create(vl::WritePipeName(pipeId), PIPE_ACCESS_OUTBOUND);
+    vl::UniqueHandle toServer = open(vl::ReadPipeName(pipeId), GENERIC_WRITE);
+    vl::UniqueHandle fromServer = open(vl::WritePipeName(pipeId), GENERIC_READ);
+    if (!readPipe || !writePipe || !toServer || !fromServer) {
+        vl::bench::PrintMissing("pipe.plain", "the plain pipe pair could not be made");
+        return;
+    }
+    std::thread peer(PlainEchoPeer, fromServer.get(), toServer.get());
+    const std::string message = *vl::MessageBytes(kEchoCmd, 0, L"Key=score&&&&Value=42");
+    std::vector<double> samples;
+    char answer[vl::kPipeBufferSize];
+    const int warmUp = kPeerRoundTrips / 10;
+    for (int i = 0; i < warmUp + kPeerRoundTrips; ++i) {
+        const Stopwatch watch;
+        DWORD done = 0;
+        if (!::WriteFile(writePipe.get(), message.data(), static_cast<DWORD>(message.size()), &done, nullptr)) break;
+        // Bytes of one answer may come in more than one read.
+        std::size_t got = 0;
+        while (got < message.size() && ::ReadFile(readPipe.get(), answer, sizeof answer, &done, nullptr)) got += done;
+        if (got != message.size()) break;
+        if (i >= warmUp) samples.push_back(watch.Milliseconds());
+    }
+    writePipe.reset(); // the peer's read breaks
+    peer.join();
+    if (samples.size() != static_cast<std::size_t>(kPeerRoundTrips)) {
+        vl::bench::PrintMissing("pipe.plain", "the plain peer stopped answering");
+        return;
+    }
+    vl::bench::PrintLatency("pipe.plain", samples, "ms");
 }
 
 void MeasurePeerThread()
@@ -129,6 +186,7 @@ void MeasureStandInKernel()
 int main()
 {
     try {
+        MeasurePlainPipes();
         MeasurePeerThread();
         MeasureStandInKernel();
         return 0;

@@ -17,8 +17,12 @@ void ServiceCore::StoreRegion(const std::wstring& regionValue)
     DeleteProductValue(L"Progress");
 }
 
-bool ServiceCore::AreArgumentsAccepted(const std::wstring& regionValue, const std::wstring& newerVersion)
+bool ServiceCore::AreArgumentsAccepted(const std::wstring& regionValue, const std::wstring& newerVersion,
+                                       std::initializer_list<std::pair<std::size_t, const std::wstring*>> more)
 {
+    if (!IsTextCarried(regionValue, 0) || !IsTextCarried(newerVersion, 1)) return false;
+    for (const auto& [position, text] : more)
+        if (!IsTextCarried(*text, position)) return false;
     // The region and the version end up on the command lines of programs started elevated.
     // The stored updater version is judged where the updater is chosen.
     return IsAcceptedRegionValue(regionValue) && IsAcceptedVersionText(newerVersion);
@@ -40,7 +44,7 @@ HRESULT ServiceCore::Initialize2(const std::wstring& regionValue, const std::wst
                                  const std::wstring& checksum, ULONG timeout, const std::wstring& clientSite,
                                  ULONG& result)
 {
-    if (!AreArgumentsAccepted(regionValue, newerVersion)) {
+    if (!AreArgumentsAccepted(regionValue, newerVersion, {{2, &checksum}, {4, &clientSite}})) {
         result = VLS_FAIL;
         return S_FALSE;
     }

@@ -1,6 +1,6 @@
 // The response pump: kernel messages become the page's OnResult, are consumed, or end the
 // link. It runs on the ticks of the container's pump timer and whenever the link wakes it
-// because kernel bytes arrived; the request exchange switches it off while it waits.
+// because kernel bytes arrived; it leaves the read pipe to a request while one waits.
 #include "adapter/service_core.h"
 #include "kernel_link/portable/kernel_commands.h"
 
@@ -25,11 +25,12 @@ void ServiceCore::SetPumpEnabled(bool enabled)
     const bool wasOn = timer.Enabled();
     timer.SetEnabled(enabled);
     // Messages may be waiting already: the pump looks at once.
-    if (enabled && !wasOn) timer.TickMessage().Post();
+    if (enabled && !wasOn) m_Link.WakePump();
 }
 
 void ServiceCore::OnPumpTick()
 {
+    if (!m_Link.TakePumpTick()) return;
     // A page handler may release the container from inside the event.
     const ContainerHold hold(m_container);
     for (int handled = 0; handled < kMessagesPerWake; ++handled) {

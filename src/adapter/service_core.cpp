@@ -71,6 +71,15 @@ HWND ServiceCore::FindKernelWindow()
     return vl::FindKernelWindow(m_Utility);
 }
 
+bool ServiceCore::IsKernelWindowPresent()
+{
+    // Every request checks the link: the window found before, while it exists, spares a
+    // search through every top-level window of the desktop.
+    if (m_hLinkedKernelWnd && ::IsWindow(m_hLinkedKernelWnd)) return true;
+    m_hLinkedKernelWnd = FindKernelWindow();
+    return m_hLinkedKernelWnd != nullptr;
+}
+
 bool ServiceCore::StartWidgetKernel()
 {
     m_hKernelWnd = vl::StartWidgetKernel(m_Utility, {m_szRegionVer, m_bLegacyOS, m_bVerifyPublisher});

@@ -8,10 +8,13 @@
 
 #include <windows.h>
 
+#include <cstddef>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <utility>
 
+#include "adapter/portable/call_fault.h"
 #include "adapter/service_container.h"
 #include "kernel_link/kernel_link.h"
 #include "support/development_mode.h"
@@ -40,6 +43,10 @@ public:
     HRESULT CheckRegionInfo(ULONG& result);
     HRESULT SendCommand(ULONG cmd, ULONG serial, const std::wstring& params, ULONG& result);
     ULONG ObjectId() const { return m_Link.PipeId(); }
+    // Why the page's call that just returned failed, when its result code cannot say it: a
+    // text argument that the kernel's code page cannot carry, or a message lost with the
+    // link. Taken once; the service host's page hears it as an error.
+    std::optional<CallFault> TakeCallFault() { return std::exchange(m_callFault, std::nullopt); }
     HRESULT Uninitialize() { return ShutdownWidgetKernel(); }
     void SetUpdatorVersion(std::wstring version) { m_szUpdatorVersion = std::move(version); }
     // The module's version.
@@ -95,9 +102,14 @@ private:
     bool IsPumpOn() const { return m_container.PumpTimer().Enabled(); }
     void OnKernelMessage(int cmdId, int serialNum, const std::wstring& params);
 
-    // The argument check of Initialize and Initialize2, before anything is stored: both
-    // texts fit for a command line.
-    static bool AreArgumentsAccepted(const std::wstring& regionValue, const std::wstring& newerVersion);
+    // The argument check of Initialize and Initialize2, before anything is stored: the texts
+    // carried by the kernel's code page (`more` are Initialize2's others, by their position
+    // after the first two), the region and the version fit for a command line.
+    bool AreArgumentsAccepted(const std::wstring& regionValue, const std::wstring& newerVersion,
+                              std::initializer_list<std::pair<std::size_t, const std::wstring*>> more = {});
+    // Whether the kernel's code page carries `text` exactly; else the call's fault names the
+    // argument at `position`.
+    bool IsTextCarried(const std::wstring& text, std::size_t position);
     // The common part of Initialize and Initialize2, after the region is stored.
     HRESULT RunInitialization(const std::wstring& newerVersion, ULONG& result);
     // True when the kernel must be updated; nothing when there is no home folder or the
@@ -114,17 +126,20 @@ private:
     bool IsUpdaterRecentEnough(const std::wstring& updaterPath);
 
     // Runs a waiting request: link check, log line, exchange; nothing when the link is down.
+    // A request lost with the link is the call's fault.
     std::optional<ExchangeResult> RunRequest(int cmdId, const std::wstring& params, const wchar_t* logText);
     // The "RetData=" field of an answer.
     std::wstring RetData(const ExchangeResult& answered);
 
     // IKernelLinkHost
-    bool IsKernelWindowPresent() override { return FindKernelWindow() != nullptr; }
+    bool IsKernelWindowPresent() override;
     WindowMessage PumpWakeMessage() override { return m_container.PumpTimer().TickMessage(); }
 
     IServiceContainer& m_container;
     IServiceEvents& m_events;
     HWND m_hKernelWnd = nullptr;
+    // The kernel's window as the link check found it last.
+    HWND m_hLinkedKernelWnd = nullptr;
     std::wstring m_szRegionVer;
     std::wstring m_szUpdatorVersion;
     std::wstring m_szClientSite;
@@ -132,6 +147,7 @@ private:
     bool m_bVerifyPublisher = true;
     bool m_bFirstCallPending = true;
     DevelopmentModeDecision m_developmentMode = DevelopmentModeDecision::Off;
+    std::optional<CallFault> m_callFault;
     CVLWidgetUtility m_Utility;
     // The pipe pair, the pipe number and the kept messages.
     KernelLink m_Link{*this};

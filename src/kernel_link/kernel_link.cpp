@@ -3,6 +3,10 @@
 // read pipe while the thread's window messages run; and the reading of the kernel's own
 // messages for the response pump, which is woken when bytes arrive.
 #include "kernel_link/kernel_link.h"
+
+#include <algorithm>
+#include <utility>
+
 #include "kernel_link/portable/kernel_commands.h"
 #include "kernel_link/portable/pipe_names.h"
 #include "support/platform_calls.h"
@@ -17,8 +21,12 @@ constexpr DWORD kPhaseLimit = 4000;
 
 // The request is written at once and again every kResendInterval until the deadline.
 constexpr int kWrites = static_cast<int>(KernelLink::kRequestDeadline / KernelLink::kResendInterval) + 1;
-// Messages read into the kept ones before a request is written, at most.
-constexpr int kMaxReadsBeforeRequest = 64;
+
+// What a kept message takes of kMaxKeptBytes.
+std::size_t KeptSize(const KernelMessage& message)
+{
+    return sizeof message + message.params.size() * sizeof(wchar_t);
+}
 
 // Runs the window messages waiting in the thread's queue. False when the host's loop is
 // told to quit: WM_QUIT goes back into the queue for that loop, and the wait ends.
@@ -60,11 +68,10 @@ KernelLink::~KernelLink()
 bool KernelLink::Handshake()
 {
     VL_LOG(L"starting create pipe process.\n");
-    ForgetPair();
+    // A pair still open from an earlier link is closed first: the kernel ends that link
+    // instead of keeping it, and itself, for a page that has moved on.
+    Close();
     m_droppedMessages = 0;
-    // A pair still open from an earlier link stays open; it is closed with the link.
-    for (auto* pipe : {&m_read, &m_write})
-        if (*pipe) m_earlierPipes.push_back(std::move(*pipe));
     m_dwPipeID = Platform().getTickCount();
     if (!OpenPair() || !AnnouncePair() || !AwaitFirstMessage()) {
         Close();
@@ -156,21 +163,35 @@ void KernelLink::ForgetPair()
 {
     StopWatching();
     m_keptMessages.clear();
+    m_keptBytes = 0;
+    m_boundReported = false;
     ++m_pairGeneration;
 }
 
 long KernelLink::Send(int cmdId, int serialNum, const std::wstring& params)
 {
     const auto bytes = MessageBytes(cmdId, serialNum, params);
-    return bytes ? WriteBytes(*bytes, ::GetTickCount() + kRequestDeadline) : kNotOneMessage;
+    if (!bytes) return kNotOneMessage;
+    const std::size_t keptBefore = m_keptMessages.size();
+    const long status = WriteBytes(*bytes, ::GetTickCount() + kRequestDeadline, nullptr);
+    // The pump may be watching the pipe whose bytes the write took.
+    if (status == 0 && m_keptMessages.size() > keptBefore) WakePump();
+    return status;
 }
 
-long KernelLink::WriteBytes(const std::string& bytes, DWORD deadline)
+long KernelLink::WriteBytes(const std::string& bytes, DWORD deadline, Awaited* awaited)
 {
     if (!m_write) return ERROR_INVALID_HANDLE;
+    KernelPipe::WriteCompanion reading;
+    if (m_read) {
+        reading.event = m_read->ReadyEvent();
+        reading.onSignalled = [this, awaited, deadline] {
+            return ReadWaitingMessages(awaited, deadline) == ERROR_NO_DATA;
+        };
+    }
     bool cut = false;
-    const long status = m_write->Write(bytes, deadline, cut);
-    if (cut) Close();
+    const long status = m_write->Write(bytes, deadline, cut, m_read ? &reading : nullptr);
+    if (status != 0) Close();
     return status;
 }
 
@@ -178,7 +199,20 @@ void CALLBACK KernelLink::PostWake(void* context, BOOLEAN)
 {
     auto& wake = *static_cast<Wake*>(context);
     wake.armed = false;
-    wake.message.Post();
+    if (!wake.posted.exchange(true)) wake.message.Post();
+}
+
+void KernelLink::WakePump()
+{
+    if (!m_wake.posted.exchange(true)) m_host.PumpWakeMessage().Post();
+}
+
+bool KernelLink::TakePumpTick()
+{
+    if (m_exchangeDepth == 0) return true;
+    m_wake.posted = false;
+    m_pumpTickDeferred = true;
+    return false;
 }
 
 long KernelLink::ReadMessage(KernelMessage& message)
@@ -186,29 +220,45 @@ long KernelLink::ReadMessage(KernelMessage& message)
     return m_read ? m_read->Read(message) : ERROR_INVALID_HANDLE;
 }
 
-void KernelLink::KeepMessage(KernelMessage message)
+void KernelLink::TakeMessage(KernelMessage message, Awaited* awaited)
 {
-    if (m_keptMessages.size() < kMaxKeptMessages) m_keptMessages.push_back(std::move(message));
-    else ++m_droppedMessages;
+    if (awaited && !awaited->answer && message.cmdId == awaited->cmdId) {
+        awaited->answer = std::move(message.params);
+        return;
+    }
+    if (m_keptBytes >= kMaxKeptBytes) {
+        ++m_droppedMessages;
+        return;
+    }
+    m_keptBytes += KeptSize(message);
+    m_keptMessages.push_back(std::move(message));
 }
 
 void KernelLink::ReportDroppedMessages()
 {
     if (m_droppedMessages == 0) return;
-    VL_LOG(L"    %u kernel messages dropped: %u were kept already.\n", static_cast<unsigned>(m_droppedMessages),
-           static_cast<unsigned>(kMaxKeptMessages));
+    VL_LOG(L"    %u kernel messages dropped: %u bytes were kept already.\n", static_cast<unsigned>(m_droppedMessages),
+           static_cast<unsigned>(kMaxKeptBytes));
     m_droppedMessages = 0;
 }
 
-void KernelLink::KeepWaitingMessages()
+long KernelLink::ReadWaitingMessages(Awaited* awaited, DWORD deadline)
 {
-    // What does not fit stays in the pipe for the pump.
-    for (int i = 0; i < kMaxReadsBeforeRequest && m_keptMessages.size() < kMaxKeptMessages; ++i) {
+    for (;;) {
+        if (m_keptBytes >= kMaxKeptBytes) {
+            if (!std::exchange(m_boundReported, true))
+                VL_LOG(L"    %u bytes of kernel messages kept: no more are read until the page takes them.\n",
+                       static_cast<unsigned>(m_keptBytes));
+            return ERROR_BUFFER_OVERFLOW;
+        }
+        // A kernel that keeps the pipe full of bytes that are no messages holds the caller no
+        // longer than one that sends nothing.
+        if (TimeLeft(deadline) == 0) return WAIT_TIMEOUT;
         KernelMessage message;
         const long status = ReadMessage(message);
         if (status == kMalformedMessage) continue;
-        if (status != 0) return;
-        KeepMessage(std::move(message));
+        if (status != 0) return status;
+        TakeMessage(std::move(message), awaited);
     }
 }
 
@@ -217,22 +267,25 @@ ExchangeResult KernelLink::Exchange(int cmdId, const std::wstring& params)
     // Formatted once, for every copy.
     const auto request = MessageBytes(cmdId, 0, params);
     if (!request || m_exchangeDepth >= kMaxExchangeDepth) return {ExchangeOutcome::Refused, {}};
+    // Counted, the pump leaves the read pipe to the request until it ends.
     const DepthCount depth(m_exchangeDepth);
-    m_host.SetPumpEnabled(false);
-    // An answer that came after an earlier exchange gave up must not pass for the answer
-    // to this request: whatever is waiting now goes to the pump.
-    KeepWaitingMessages();
-
     const unsigned pair = m_pairGeneration;
     // Time as the request counts it, on the adapter's clock.
     const DWORD start = Platform().getTickCount();
     const auto elapsed = [start] { return Platform().getTickCount() - start; };
     const auto left = [&](DWORD until) { return until > elapsed() ? until - elapsed() : 0; };
-    std::optional<std::wstring> answer;
+    // An answer that came after an earlier exchange gave up must not pass for the answer
+    // to this request: whatever is waiting now goes to the pump.
+    ReadWaitingMessages(nullptr, ::GetTickCount() + kRequestDeadline);
+
+    Awaited awaited{cmdId, std::nullopt};
+    bool lost = false;
     for (int writes = 0;;) {
         if (elapsed() >= static_cast<DWORD>(writes) * kResendInterval) {
-            // A lost copy is made up by the next one.
-            WriteBytes(*request, ::GetTickCount() + left(kRequestDeadline));
+            // A copy the kernel did not take ends the link; the request is lost when it was
+            // the first.
+            if (WriteBytes(*request, ::GetTickCount() + left(kRequestDeadline), &awaited) != 0 && writes == 0)
+                lost = true;
             ++writes;
             if (m_pairGeneration != pair) break;
         }
@@ -240,45 +293,48 @@ ExchangeResult KernelLink::Exchange(int cmdId, const std::wstring& params)
         long status = 0;
         KernelMessage message;
         // A kernel that keeps the pipe full of other messages holds the request no longer
-        // than one that stays silent.
+        // than one that stays silent; beyond the kept messages' bound its messages are
+        // dropped rather than the request.
         bool late = false;
-        while ((status = ReadMessage(message)) == 0 || status == kMalformedMessage) {
-            if (status == 0) {
-                if (message.cmdId == cmdId) {
-                    answer = std::move(message.params);
-                    break;
-                }
-                KeepMessage(std::move(message));
-            }
+        while (!awaited.answer && ((status = ReadMessage(message)) == 0 || status == kMalformedMessage)) {
+            if (status == 0) TakeMessage(std::move(message), &awaited);
             if (elapsed() >= kRequestDeadline) {
                 late = true;
                 break;
             }
         }
         // No answer comes through a broken pipe.
-        if (answer || late || writes == kWrites || status != ERROR_NO_DATA) break;
+        if (awaited.answer || late || writes == kWrites || status != ERROR_NO_DATA) break;
         HANDLE ready = m_read->ReadyEvent();
-        const DWORD untilNextWrite = left(static_cast<DWORD>(writes) * kResendInterval);
-        if (::MsgWaitForMultipleObjectsEx(1, &ready, untilNextWrite, QS_ALLINPUT, MWMO_INPUTAVAILABLE) ==
-                WAIT_OBJECT_0 + 1 &&
+        const DWORD wait = std::min(left(static_cast<DWORD>(writes) * kResendInterval), kPostedMessagesInterval);
+        if (::MsgWaitForMultipleObjectsEx(1, &ready, wait, QS_ALLINPUT & ~QS_POSTMESSAGE, MWMO_INPUTAVAILABLE) !=
+                WAIT_OBJECT_0 &&
             (!RunMessageQueue() || m_pairGeneration != pair))
             break; // quitting, or a call meanwhile closed or replaced the pair
     }
     ReportDroppedMessages();
-    if (!answer) {
+    const bool tickDeferred = std::exchange(m_pumpTickDeferred, false);
+    if (!awaited.answer) {
         VL_LOG(L"    failed.\n");
-        return {ExchangeOutcome::Unanswered, {}};
+        m_host.SetPumpEnabled(false);
+        return {lost ? ExchangeOutcome::Lost : ExchangeOutcome::Unanswered, {}};
     }
     VL_LOG(L"    succeeded.\n");
     m_host.SetPumpEnabled(true);
-    return {ExchangeOutcome::Answered, std::move(*answer)};
+    // The pump looks again when messages were kept for it or its tick came meanwhile, or
+    // when nothing else would wake it: neither its watch nor a wake already posted.
+    if (!m_keptMessages.empty() || tickDeferred || !((m_wakeWait && m_wake.armed) || m_wake.posted)) WakePump();
+    return {ExchangeOutcome::Answered, std::move(*awaited.answer)};
 }
 
 long KernelLink::NextMessage(KernelMessage& message)
 {
+    m_wake.posted = false;
     if (!m_keptMessages.empty()) {
         message = std::move(m_keptMessages.front());
         m_keptMessages.pop_front();
+        m_keptBytes -= KeptSize(message);
+        if (m_keptMessages.empty()) m_boundReported = false;
         return 0;
     }
     return ReadMessage(message);

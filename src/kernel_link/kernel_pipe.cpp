@@ -24,11 +24,28 @@ std::optional<DWORD> WaitingBytes(HANDLE pipe, long& error)
     return std::nullopt;
 }
 
+// Waits until `completion` is signalled, serving the companion meanwhile; false once the
+// deadline has passed.
+bool AwaitCompletion(HANDLE completion, DWORD deadline, const KernelPipe::WriteCompanion* companion)
+{
+    bool served = companion != nullptr;
+    for (;;) {
+        const HANDLE events[] = {completion, served ? companion->event : nullptr};
+        // Both signalled: the completion comes first.
+        const DWORD waited = ::WaitForMultipleObjects(served ? 2 : 1, events, FALSE, TimeLeft(deadline));
+        if (waited == WAIT_OBJECT_0) return true;
+        if (waited != WAIT_OBJECT_0 + 1) return false;
+        served = companion->onSignalled();
+    }
+}
+
 } // namespace
 
 std::optional<std::string> MessageBytes(int cmdId, int serialNum, std::wstring_view params)
 {
-    auto text = FormatKernelMessage(cmdId, serialNum, WideToAnsi(params));
+    const auto ansiParams = ExactAnsi(params);
+    if (!ansiParams) return std::nullopt;
+    auto text = FormatKernelMessage(cmdId, serialNum, *ansiParams);
     if (text) text->push_back('\0');
     return text;
 }
@@ -41,12 +58,18 @@ DWORD TimeLeft(DWORD deadline)
 
 std::unique_ptr<KernelPipe> KernelPipe::CreateServerEnd(const std::wstring& name, DWORD openMode, bool firstInstance)
 {
-    UserAndAdministratorsSecurity security;
-    if (!security.Attributes()) return nullptr;
+    // Made once: the user's SID and the access list stay the same for the process, and
+    // building them costs more than creating the pipe. What could not be made then may be
+    // made now.
+    static UserAndAdministratorsSecurity shared;
+    std::optional<UserAndAdministratorsSecurity> fresh;
+    SECURITY_ATTRIBUTES* security = shared.Attributes();
+    if (!security) security = fresh.emplace().Attributes();
+    if (!security) return nullptr;
     const DWORD flags = FILE_FLAG_OVERLAPPED | (firstInstance ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0);
     UniqueHandle pipe(::CreateNamedPipeW(name.c_str(), openMode | flags,
                                          PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS,
-                                         1, kPipeBufferSize, kPipeBufferSize, 0, security.Attributes()));
+                                         1, kPipeBufferSize, kPipeBufferSize, 0, security));
     if (!pipe) return nullptr;
     return std::make_unique<KernelPipe>(std::move(pipe));
 }
@@ -85,13 +108,13 @@ KernelPipe::~KernelPipe()
     }
 }
 
-bool KernelPipe::Complete(BOOL started, OVERLAPPED& overlapped, DWORD waitMs, DWORD& transferred, long& error)
+bool KernelPipe::Complete(BOOL started, OVERLAPPED& overlapped, DWORD deadline, DWORD& transferred, long& error,
+                          const WriteCompanion* companion)
 {
     if (!started) {
         error = static_cast<long>(::GetLastError());
         if (error != ERROR_IO_PENDING) return false;
-        if (::WaitForSingleObject(overlapped.hEvent, waitMs) != WAIT_OBJECT_0)
-            ::CancelIoEx(m_handle.get(), &overlapped);
+        if (!AwaitCompletion(overlapped.hEvent, deadline, companion)) ::CancelIoEx(m_handle.get(), &overlapped);
     }
     if (::GetOverlappedResult(m_handle.get(), &overlapped, &transferred, TRUE)) return true;
     error = static_cast<long>(::GetLastError());
@@ -106,7 +129,7 @@ bool KernelPipe::WaitForClient(DWORD deadline)
     ::ResetEvent(overlapped.hEvent);
     DWORD ignored = 0;
     long error = 0;
-    if (Complete(::ConnectNamedPipe(m_handle.get(), &overlapped), overlapped, TimeLeft(deadline), ignored, error))
+    if (Complete(::ConnectNamedPipe(m_handle.get(), &overlapped), overlapped, deadline, ignored, error))
         return true;
     return error == ERROR_PIPE_CONNECTED || error == ERROR_NO_DATA;
 }
@@ -161,7 +184,7 @@ long KernelPipe::ReadBy(KernelMessage& message, DWORD deadline)
     }
 }
 
-long KernelPipe::Write(const std::string& bytes, DWORD deadline, bool& cut)
+long KernelPipe::Write(const std::string& bytes, DWORD deadline, bool& cut, const WriteCompanion* companion)
 {
     cut = false;
     std::size_t done = 0;
@@ -173,7 +196,7 @@ long KernelPipe::Write(const std::string& bytes, DWORD deadline, bool& cut)
         const bool completed =
             Complete(::WriteFile(m_handle.get(), bytes.data() + done, static_cast<DWORD>(bytes.size() - done),
                                  nullptr, &overlapped),
-                     overlapped, TimeLeft(deadline), written, error);
+                     overlapped, deadline, written, error, companion);
         done += written;
         if (!completed || (written == 0 && TimeLeft(deadline) == 0)) {
             cut = done > 0 && done < bytes.size();

@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -21,12 +22,14 @@ namespace vl {
 // Read status of bytes that held no CmdID and SerialNum: they are dropped.
 inline constexpr long kMalformedMessage = -1;
 // Write status of a message that would not reach the other end as one whole message: longer
-// than a message may be, or with a NUL in its parameters, which would end it early and let
-// the rest pass as a message of its own. Nothing is written.
+// than a message may be, with a NUL in its parameters, which would end it early and let
+// the rest pass as a message of its own, or with text the ANSI code page cannot carry
+// exactly, which would reach the other end changed. Nothing is written.
 inline constexpr long kNotOneMessage = ERROR_INSUFFICIENT_BUFFER;
 
 // A message as it goes on a pipe: its text in the ANSI code page and the NUL that ends it;
-// nothing when it would not be one message.
+// nothing when it would not be one message or its parameters have no exact form in the
+// code page.
 std::optional<std::string> MessageBytes(int cmdId, int serialNum, std::wstring_view params);
 
 class KernelPipe {
@@ -64,18 +67,27 @@ public:
     // malformed bytes passed over and WAIT_TIMEOUT once the deadline has passed.
     long ReadBy(KernelMessage& message, DWORD deadline);
 
+    // What a write does while it waits for the other end to take the bytes: each time `event`
+    // is signalled, `onSignalled` runs; it answers false when the event is not to be waited
+    // on any more (it would stay signalled).
+    struct WriteCompanion {
+        HANDLE event = nullptr;
+        std::function<bool()> onSignalled;
+    };
+
     // Writes `bytes` whole, waiting at most until `deadline`: 0 or the error code (258 when
     // the deadline passed). `cut` tells that part of the bytes went out before the write
     // failed: the stream then holds half a message and must not be used any more.
-    long Write(const std::string& bytes, DWORD deadline, bool& cut);
+    long Write(const std::string& bytes, DWORD deadline, bool& cut, const WriteCompanion* companion = nullptr);
     // Formats and writes a message with its NUL; kNotOneMessage when it would not be one.
     long WriteMessage(int cmdId, int serialNum, const std::wstring& params, DWORD deadline, bool& cut);
 
 private:
     // Starts the read into m_buffer; 0 when it is outstanding or done at once.
     long StartRead();
-    // Runs one overlapped operation to its end, cancelling it after `waitMs`.
-    bool Complete(BOOL started, OVERLAPPED& overlapped, DWORD waitMs, DWORD& transferred, long& error);
+    // Runs one overlapped operation to its end, cancelling it at the tick count `deadline`.
+    bool Complete(BOOL started, OVERLAPPED& overlapped, DWORD deadline, DWORD& transferred, long& error,
+                  const WriteCompanion* companion = nullptr);
 
     UniqueHandle m_handle;
     UniqueHandle m_readyEvent;

@@ -18,21 +18,22 @@ PageService::PageService(std::wstring pageAddress, IAdapterServiceEvents& events
 }
 
 template <typename Call>
-std::uint32_t PageService::Result(Call&& call)
+ServiceAnswer<std::uint32_t> PageService::Result(Call&& call)
 {
     m_core.OnCallAllowed();
     ULONG result = 0;
     call(result);
+    if (const auto fault = m_core.TakeCallFault()) return *fault;
     return result;
 }
 
-std::uint32_t PageService::Initialize(const std::wstring& szRegionVer, const std::wstring& szNewerVersion,
+ServiceAnswer<std::uint32_t> PageService::Initialize(const std::wstring& szRegionVer, const std::wstring& szNewerVersion,
                                       const std::wstring&, std::uint32_t)
 {
     return Result([&](ULONG& result) { m_core.Initialize(szRegionVer, szNewerVersion, result); });
 }
 
-std::uint32_t PageService::Initialize2(const std::wstring& szRegionVersion, const std::wstring& szNewerVersion,
+ServiceAnswer<std::uint32_t> PageService::Initialize2(const std::wstring& szRegionVersion, const std::wstring& szNewerVersion,
                                        const std::wstring& szChksum, std::uint32_t dwTimeout,
                                        const std::wstring& szClientSite)
 {
@@ -41,35 +42,37 @@ std::uint32_t PageService::Initialize2(const std::wstring& szRegionVersion, cons
     });
 }
 
-std::uint32_t PageService::SaveData(const std::wstring& szKey, const std::wstring& szValue)
+ServiceAnswer<std::uint32_t> PageService::SaveData(const std::wstring& szKey, const std::wstring& szValue)
 {
     return Result([&](ULONG& result) { m_core.SaveData(szKey, szValue, result); });
 }
 
-std::wstring PageService::LoadData(const std::wstring& szKey)
+ServiceAnswer<std::wstring> PageService::LoadData(const std::wstring& szKey)
 {
     m_core.OnCallAllowed();
     std::wstring value;
     m_core.LoadData(szKey, value);
+    if (const auto fault = m_core.TakeCallFault()) return *fault;
     return value;
 }
 
-std::uint32_t PageService::SendCommand(std::uint32_t dwCmd, std::uint32_t dwSerialNum, const std::wstring& szParams)
+ServiceAnswer<std::uint32_t> PageService::SendCommand(std::uint32_t dwCmd, std::uint32_t dwSerialNum, const std::wstring& szParams)
 {
     return Result([&](ULONG& result) { m_core.SendCommand(dwCmd, dwSerialNum, szParams, result); });
 }
 
-std::uint32_t PageService::ClearData(const std::wstring& szKey)
+ServiceAnswer<std::uint32_t> PageService::ClearData(const std::wstring& szKey)
 {
     return Result([&](ULONG& result) { m_core.ClearData(szKey, result); });
 }
 
 std::uint32_t PageService::GetActivexObjID()
 {
-    return Result([&](ULONG& result) { result = m_core.ObjectId(); });
+    m_core.OnCallAllowed();
+    return m_core.ObjectId();
 }
 
-std::uint32_t PageService::CheckRegionInfo()
+ServiceAnswer<std::uint32_t> PageService::CheckRegionInfo()
 {
     return Result([&](ULONG& result) { m_core.CheckRegionInfo(result); });
 }

@@ -20,17 +20,18 @@ public:
     static std::unique_ptr<IAdapterService> Create(const std::wstring& pageAddress, IAdapterServiceEvents& events);
     PageService(std::wstring pageAddress, IAdapterServiceEvents& events, std::unique_ptr<TimerWindow> pump);
 
-    std::uint32_t Initialize(const std::wstring& szRegionVer, const std::wstring& szNewerVersion,
-                             const std::wstring& szChksum, std::uint32_t dwTimeout) override;
-    std::uint32_t Initialize2(const std::wstring& szRegionVersion, const std::wstring& szNewerVersion,
-                              const std::wstring& szChksum, std::uint32_t dwTimeout,
-                              const std::wstring& szClientSite) override;
-    std::uint32_t SaveData(const std::wstring& szKey, const std::wstring& szValue) override;
-    std::wstring LoadData(const std::wstring& szKey) override;
-    std::uint32_t SendCommand(std::uint32_t dwCmd, std::uint32_t dwSerialNum, const std::wstring& szParams) override;
-    std::uint32_t ClearData(const std::wstring& szKey) override;
+    ServiceAnswer<std::uint32_t> Initialize(const std::wstring& szRegionVer, const std::wstring& szNewerVersion,
+                                            const std::wstring& szChksum, std::uint32_t dwTimeout) override;
+    ServiceAnswer<std::uint32_t> Initialize2(const std::wstring& szRegionVersion, const std::wstring& szNewerVersion,
+                                             const std::wstring& szChksum, std::uint32_t dwTimeout,
+                                             const std::wstring& szClientSite) override;
+    ServiceAnswer<std::uint32_t> SaveData(const std::wstring& szKey, const std::wstring& szValue) override;
+    ServiceAnswer<std::wstring> LoadData(const std::wstring& szKey) override;
+    ServiceAnswer<std::uint32_t> SendCommand(std::uint32_t dwCmd, std::uint32_t dwSerialNum,
+                                             const std::wstring& szParams) override;
+    ServiceAnswer<std::uint32_t> ClearData(const std::wstring& szKey) override;
     std::uint32_t GetActivexObjID() override;
-    std::uint32_t CheckRegionInfo() override;
+    ServiceAnswer<std::uint32_t> CheckRegionInfo() override;
     void Uninitialize() override;
     void SetUpdatorVersion(const std::wstring& szVersion) override;
     std::wstring GetVersion() override;
@@ -38,9 +39,10 @@ public:
 
 private:
     // Every call of the page is allowed (the dispatcher let the page through); the first
-    // runs the kernel's registration, as the control's first allowed call does.
+    // runs the kernel's registration, as the control's first allowed call does. The core's
+    // fault, when the call has one, takes the result's place.
     template <typename Call>
-    std::uint32_t Result(Call&& call);
+    ServiceAnswer<std::uint32_t> Result(Call&& call);
 
     // IServiceContainer
     std::wstring PageAddress() override { return m_pageAddress; }

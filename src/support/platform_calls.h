@@ -1,8 +1,9 @@
 // The platform calls through which the control reads the clock, starts programs, checks
-// a file's digest and asks whether it runs elevated. Production uses the real calls; tests
-// put their own in place to choose a pipe number, to watch which program is started how,
-// to run as a process that is not elevated (Wine runs every process elevated), or to take
-// a step of the publisher check away.
+// a file's digest, asks whether it runs elevated and which ANSI code page the system has.
+// Production uses the real calls; tests put their own in place to choose a pipe number, to
+// watch which program is started how, to run as a process that is not elevated (Wine runs
+// every process elevated), to take a step of the publisher check away, or to convert texts
+// as a system of another language does.
 #pragma once
 
 #include <windows.h>
@@ -23,6 +24,7 @@ struct AdapterPlatform {
                                 LPCWSTR, LPSTARTUPINFOW, LPPROCESS_INFORMATION) = ::CreateProcessW;
     LONG(WINAPI* winVerifyTrust)(HWND, GUID*, LPVOID) = ::WinVerifyTrust;
     bool (*isProcessElevated)() = IsProcessElevated;
+    UINT(WINAPI* getACP)() = ::GetACP;
 };
 
 AdapterPlatform& Platform();

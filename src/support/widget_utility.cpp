@@ -5,9 +5,10 @@
 
 #include <memory>
 #include <new>
-#include <optional>
 
+#include "support/ansi_text.h"
 #include "support/error_box.h"
+#include "support/file_version_cache.h"
 #include "support/portable/home_folder.h"
 #include "support/portable/key_value.h"
 #include "support/product_registry.h"
@@ -16,25 +17,6 @@
 #include "tables/portable/message_table.h"
 
 namespace vl {
-
-namespace {
-
-// The path in the ANSI code page, or nothing when a character has no exact form there:
-// its replacement would be "?", a wildcard that could find another file.
-std::optional<std::string> ExactAnsiPath(const std::wstring& path)
-{
-    if (path.empty()) return std::string();
-    BOOL usedDefault = FALSE;
-    const int size = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path.data(), static_cast<int>(path.size()),
-                                           nullptr, 0, nullptr, &usedDefault);
-    if (size <= 0 || usedDefault) return std::nullopt;
-    std::string result(static_cast<std::size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path.data(), static_cast<int>(path.size()), result.data(),
-                          size, nullptr, nullptr);
-    return result;
-}
-
-} // namespace
 
 CVLWidgetUtility::CVLWidgetUtility(std::wstring name) : m_szName(std::move(name))
 {
@@ -57,20 +39,23 @@ std::wstring CVLWidgetUtility::GetKernelVersion()
 
 std::wstring CVLWidgetUtility::GetFileVersion(const std::wstring& path) const
 {
-    if (!IsFileFound(path)) return {};
-    DWORD handle = 0;
-    const DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &handle);
-    if (size == 0) return {};
-    // Twice the reported size: some versions of the platform write past it.
-    const DWORD capacity = size * 2 + 2;
-    std::unique_ptr<BYTE[]> block(new (std::nothrow) BYTE[capacity]());
-    if (!block || !::GetFileVersionInfoW(path.c_str(), 0, capacity, block.get())) return {};
-    VS_FIXEDFILEINFO* info = nullptr;
-    UINT length = 0;
-    if (!::VerQueryValueW(block.get(), L"\\", reinterpret_cast<void**>(&info), &length) || !info ||
-        length < sizeof *info)
-        return {};
-    return FormatVersionText(info->dwFileVersionMS, info->dwFileVersionLS);
+    const auto entry = FindEntry(path);
+    if (!entry) return {};
+    return CachedFileVersion(path, *entry, [&]() -> std::wstring {
+        DWORD handle = 0;
+        const DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &handle);
+        if (size == 0) return {};
+        // Twice the reported size: some versions of the platform write past it.
+        const DWORD capacity = size * 2 + 2;
+        std::unique_ptr<BYTE[]> block(new (std::nothrow) BYTE[capacity]());
+        if (!block || !::GetFileVersionInfoW(path.c_str(), 0, capacity, block.get())) return {};
+        VS_FIXEDFILEINFO* info = nullptr;
+        UINT length = 0;
+        if (!::VerQueryValueW(block.get(), L"\\", reinterpret_cast<void**>(&info), &length) || !info ||
+            length < sizeof *info)
+            return {};
+        return FormatVersionText(info->dwFileVersionMS, info->dwFileVersionLS);
+    });
 }
 
 VersionComparison CVLWidgetUtility::IsOlderVersion(std::wstring_view olderVersion,
@@ -81,11 +66,19 @@ VersionComparison CVLWidgetUtility::IsOlderVersion(std::wstring_view olderVersio
 
 bool CVLWidgetUtility::IsFileFound(const std::wstring& path) const
 {
-    const auto ansiPath = ExactAnsiPath(path);
-    if (!ansiPath) return false;
+    return FindEntry(path).has_value();
+}
+
+std::optional<WIN32_FIND_DATAA> CVLWidgetUtility::FindEntry(const std::wstring& path)
+{
+    // A character without an exact form in the code page would become "?", a wildcard that
+    // could find another file.
+    const auto ansiPath = ExactAnsi(path);
+    if (!ansiPath) return std::nullopt;
     WIN32_FIND_DATAA found;
     const UniqueFindHandle search(::FindFirstFileA(ansiPath->c_str(), &found));
-    return search.valid();
+    if (!search.valid()) return std::nullopt;
+    return found;
 }
 
 int CVLWidgetUtility::ReadRegInteger(std::wstring_view valueName) const

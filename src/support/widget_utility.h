@@ -3,6 +3,7 @@
 // the holding of its programs and the kernel message key lookup.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -29,7 +30,7 @@ public:
     // Version text of VLWidgetKernel.exe in the home folder, empty when there is none.
     std::wstring GetKernelVersion();
     // "%d.%d.%d.%d" of the file's fixed version; empty for a missing file or one
-    // without version information.
+    // without version information. Read once per process for the same file.
     std::wstring GetFileVersion(const std::wstring& path) const;
     // Whether `olderVersion` is lower than `newerVersion`, number by number; a malformed
     // text gives an invalid comparison carrying the conversion message.
@@ -57,6 +58,8 @@ public:
 
 private:
     void ComputeHomeFolder();
+    // The directory entry a search for `path` (in the ANSI code page) finds first.
+    static std::optional<WIN32_FIND_DATAA> FindEntry(const std::wstring& path);
 
     std::wstring m_szName;
     std::wstring m_szDocFolder;

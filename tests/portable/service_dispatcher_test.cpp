@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace vl;
@@ -17,37 +19,46 @@ constexpr const char* kPortalPage = R"({"id":0,"page":"https://www.vorlink.com/g
 constexpr const char* kAccepted = R"({"id":0,"result":null})";
 constexpr const char* kAcceptedWithVersions = R"({"id":0,"result":{"host":"1.1.31.362","kernel":"1.0.0.9"}})";
 
-// Records each call as "Name(arguments)" and answers with fixed results; SendCommand
-// raises an OnResult before it returns, as a kernel's message may arrive during a request;
-// Initialize tells of the install page before it answers VLS_HAVE_TO_UPDATE.
+// Records each call as "Name(arguments)" and answers with fixed results, or with the fault
+// the test gave for the next call; SendCommand raises an OnResult before it returns, as a
+// kernel's message may arrive during a request; Initialize tells of the install page before
+// it answers VLS_HAVE_TO_UPDATE.
 class RecordingService final : public IAdapterService {
 public:
-    RecordingService(std::vector<std::string>& calls, IAdapterServiceEvents& events) : m_calls(calls), m_events(events) {}
+    RecordingService(std::vector<std::string>& calls, std::optional<CallFault>& fault, IAdapterServiceEvents& events)
+        : m_calls(calls), m_fault(fault), m_events(events)
+    {
+    }
 
-    std::uint32_t Initialize(const std::wstring& a, const std::wstring& b, const std::wstring& c, std::uint32_t d) override
+    ServiceAnswer<std::uint32_t> Initialize(const std::wstring& a, const std::wstring& b, const std::wstring& c,
+                                            std::uint32_t d) override
     {
         m_events.OnInstallPage(L"http://tw.vorlink.com/vorlink_block/install.aspx");
         return Record("Initialize(" + N(a) + "," + N(b) + "," + N(c) + "," + std::to_string(d) + ")", 2);
     }
-    std::uint32_t Initialize2(const std::wstring& a, const std::wstring& b, const std::wstring& c, std::uint32_t d,
-                              const std::wstring& e) override
+    ServiceAnswer<std::uint32_t> Initialize2(const std::wstring& a, const std::wstring& b, const std::wstring& c,
+                                             std::uint32_t d, const std::wstring& e) override
     {
         return Record("Initialize2(" + N(a) + "," + N(b) + "," + N(c) + "," + std::to_string(d) + "," + N(e) + ")", 0);
     }
-    std::uint32_t SaveData(const std::wstring& k, const std::wstring& v) override { return Record("SaveData(" + N(k) + "," + N(v) + ")", 0); }
-    std::wstring LoadData(const std::wstring& k) override
+    ServiceAnswer<std::uint32_t> SaveData(const std::wstring& k, const std::wstring& v) override
     {
-        Record("LoadData(" + N(k) + ")", 0);
+        return Record("SaveData(" + N(k) + "," + N(v) + ")", 0);
+    }
+    ServiceAnswer<std::wstring> LoadData(const std::wstring& k) override
+    {
+        const auto recorded = Record("LoadData(" + N(k) + ")", 0);
+        if (const CallFault* fault = std::get_if<CallFault>(&recorded)) return *fault;
         return L"v\"\x00e9\xD83D\xDE00";
     }
-    std::uint32_t SendCommand(std::uint32_t cmd, std::uint32_t serial, const std::wstring& p) override
+    ServiceAnswer<std::uint32_t> SendCommand(std::uint32_t cmd, std::uint32_t serial, const std::wstring& p) override
     {
         m_events.OnResult(cmd, serial, L"Echo=" + p);
         return Record("SendCommand(" + std::to_string(cmd) + "," + std::to_string(serial) + "," + N(p) + ")", 0);
     }
-    std::uint32_t ClearData(const std::wstring& k) override { return Record("ClearData(" + N(k) + ")", 1); }
-    std::uint32_t GetActivexObjID() override { return Record("GetActivexObjID()", 4294967295u); }
-    std::uint32_t CheckRegionInfo() override { return Record("CheckRegionInfo()", 8); }
+    ServiceAnswer<std::uint32_t> ClearData(const std::wstring& k) override { return Record("ClearData(" + N(k) + ")", 1); }
+    std::uint32_t GetActivexObjID() override { return std::get<std::uint32_t>(Record("GetActivexObjID()", 4294967295u)); }
+    ServiceAnswer<std::uint32_t> CheckRegionInfo() override { return Record("CheckRegionInfo()", 8); }
     void Uninitialize() override { Record("Uninitialize()", 0); }
     void SetUpdatorVersion(const std::wstring& v) override { Record("SetUpdatorVersion(" + N(v) + ")", 0); }
     std::wstring GetVersion() override
@@ -59,13 +70,15 @@ public:
 
 private:
     static std::string N(const std::wstring& text) { return std::string(text.begin(), text.end()); }
-    std::uint32_t Record(std::string call, std::uint32_t result)
+    ServiceAnswer<std::uint32_t> Record(std::string call, std::uint32_t result)
     {
         m_calls.push_back(std::move(call));
+        if (auto fault = std::exchange(m_fault, std::nullopt)) return *fault;
         return result;
     }
 
     std::vector<std::string>& m_calls;
+    std::optional<CallFault>& m_fault;
     IAdapterServiceEvents& m_events;
 };
 
@@ -77,7 +90,7 @@ protected:
         return ServiceDispatcher(
             [this](const std::wstring& page, IAdapterServiceEvents& events) {
                 m_pages.emplace_back(page.begin(), page.end());
-                return std::make_unique<RecordingService>(m_calls, events);
+                return std::make_unique<RecordingService>(m_calls, m_fault, events);
             },
             [this](const std::string& json) { m_sent.push_back(json); }, developmentMode);
     }
@@ -93,6 +106,7 @@ protected:
     std::vector<std::string> m_calls;
     std::vector<std::string> m_pages;
     std::vector<std::string> m_sent;
+    std::optional<CallFault> m_fault; // the service's answer to the next call
 };
 
 } // namespace
@@ -199,6 +213,41 @@ TEST_F(ServiceDispatcherTest, AnswersEachBadMessageWithAClearErrorAndServesOn)
     Exchange(dispatcher, {kPortalPage});
     for (const Case& c : cases) EXPECT_EQ(Exchange(dispatcher, {c.message}), std::vector<std::string>{c.answer}) << c.message;
     EXPECT_EQ(m_calls, std::vector<std::string>{"GetVersion()"});
+}
+
+// A service's fault is the page's error: the text argument, named as the contract names
+// it, that the kernel's code page cannot carry, or the message lost with the link.
+TEST_F(ServiceDispatcherTest, AServicesFaultIsAnsweredAsAnErrorNamingItsCause)
+{
+    using Kind = CallFault::Kind;
+    const std::string carry = " has characters the kernel's code page cannot carry\"}";
+    const std::string lost = "the link to the kernel has ended: the message did not go out whole\"}";
+    struct Case {
+        std::string message;
+        CallFault fault;
+        std::vector<std::string> answers;
+    };
+    const Case cases[] = {
+        {R"({"id":1,"method":"SaveData","args":["k","v"]})", {Kind::TextNotCarried, 1},
+         {R"({"id":1,"error":"argument 2 of SaveData (szValue))" + carry}},
+        {R"({"id":2,"method":"LoadData","args":["k"]})", {Kind::TextNotCarried, 0},
+         {R"({"id":2,"error":"argument 1 of LoadData (szKey))" + carry}},
+        {R"({"id":3,"method":"Initialize2","args":["TW;Production","1.0.0.10","",0,"p"]})", {Kind::TextNotCarried, 4},
+         {R"({"id":3,"error":"argument 5 of Initialize2 (szClientSite))" + carry}},
+        // What came from the kernel before the message was lost still reaches the page.
+        {R"({"id":4,"method":"SendCommand","args":[2,0,"p"]})", {Kind::MessageLost, 0},
+         {R"({"event":"OnResult","cmd":2,"serial":0,"params":"Echo=p"})", R"({"id":4,"error":")" + lost}},
+        {R"({"id":5,"method":"CheckRegionInfo"})", {Kind::MessageLost, 0}, {R"({"id":5,"error":")" + lost}},
+        // A position the method has no argument at names none.
+        {R"({"id":6,"method":"ClearData","args":["k"]})", {Kind::TextNotCarried, 7},
+         {R"({"id":6,"error":"a text the kernel's code page cannot carry"})"}},
+    };
+    ServiceDispatcher dispatcher = Dispatcher();
+    Exchange(dispatcher, {kPortalPage});
+    for (const Case& c : cases) {
+        m_fault = c.fault;
+        EXPECT_EQ(Exchange(dispatcher, {c.message}), c.answers) << c.message;
+    }
 }
 
 TEST_F(ServiceDispatcherTest, AnOversizedMessageIsAnsweredUnderItsIdWhenItsStartNamesIt)

@@ -4,6 +4,7 @@
 // ctest-wow64: run
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <thread>
 
 #include "kernel_link/kernel_pipe.h"
@@ -24,6 +25,12 @@ std::string WithNul(const std::string& text)
 DWORD WINAPI FixedTick()
 {
     return 3000000000u;
+}
+
+// The ANSI code page of a Chinese system.
+UINT WINAPI ChineseCodePage()
+{
+    return 936;
 }
 
 // Answers the waiting requests like a kernel with a little store of its own.
@@ -336,6 +343,70 @@ TEST_F(LinkedAdapterTest, OversizeRequestsAreRefusedAndNothingIsWritten)
     PumpMessages(200);
     EXPECT_EQ(peer->Received().size(), 1u); // the registration only
     EXPECT_TRUE(PumpEnabled());
+}
+
+// Text the system's code page cannot carry exactly is refused as each method refuses text
+// that would not be one message, before anything is written or stored: two keys never
+// become one, and no value reaches the kernel changed.
+TEST_F(LinkedAdapterTest, TextTheCodePageCannotCarryIsRefusedAndNothingIsWritten)
+{
+    PeerOptions options;
+    options.onMessage = AnswerRequests;
+    Link(options);
+    const std::wstring emoji = L"\xD83D\xDE00";
+    const auto code = [](ULONG result, HRESULT hr) { return std::to_wstring(result) + L" " + std::to_wstring(hr); };
+    const struct {
+        const char* call;
+        std::function<std::wstring()> run;
+        std::wstring answer;
+    } cases[] = {
+        {"SaveData key", [&] { HRESULT hr; ULONG r = Save((emoji + L"key").c_str(), L"v", &hr); return code(r, hr); }, L"1 1"},
+        {"SaveData value", [&] { HRESULT hr; ULONG r = Save(L"k", (L"score " + emoji).c_str(), &hr); return code(r, hr); }, L"1 1"},
+        {"SaveData look-alike", [&] { HRESULT hr; ULONG r = Save(L"k", L"\x0101", &hr); return code(r, hr); }, L"1 1"},
+        {"LoadData key", [&] { HRESULT hr; std::wstring v = Load(emoji.c_str(), &hr); return v + L" " + std::to_wstring(hr); }, L"Failure 1"},
+        {"ClearData key", [&] {
+             vl::UniqueBstr key{std::wstring_view(emoji)};
+             ULONG r = 99;
+             const HRESULT hr = control->ClearData(key.get(), &r);
+             return code(r, hr);
+         }, L"1 0"},
+        {"SendCommand parameters", [&] {
+             vl::UniqueBstr params{std::wstring_view(L"p=" + emoji)};
+             ULONG r = 99;
+             const HRESULT hr = control->SendCommand(2, 0, params.get(), &r);
+             return code(r, hr);
+         }, L"1 0"},
+        {"Initialize2 page address", [&] {
+             vl::UniqueBstr region{std::wstring_view(L"TW;Production")}, version{std::wstring_view(L"1.0.0.10")},
+                 site{std::wstring_view(L"http://tw.vorlink.com/" + emoji)};
+             ULONG r = 99;
+             const HRESULT hr = control->Initialize2(region.get(), version.get(), nullptr, 30, site.get(), &r);
+             return code(r, hr);
+         }, L"1 1"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.run(), c.answer) << c.call;
+    PumpMessages(100);
+    EXPECT_EQ(peer->Received().size(), 1u); // the registration only
+    EXPECT_TRUE(adapter->Core().IsKernelLinked());
+}
+
+// A Chinese system's code page carries Chinese text: it goes out in the code page's bytes
+// and comes back as it went.
+TEST_F(LinkedAdapterTest, TextTheCodePageCarriesGoesOutInItsBytes)
+{
+    vl::Platform().getACP = ChineseCodePage;
+    PeerOptions options;
+    options.onMessage = [](PeerKernel& peer, const vl::KernelMessage& message) {
+        if (message.cmdId == 162) peer.Send(162, 0, "RetData=OK");
+        if (message.cmdId == 163) peer.Send(163, 0, "RetData=\xD6\xD0\xCE\xC4");
+    };
+    Link(options);
+    EXPECT_EQ(Save(L"\x4E2D\x6587", L"\x503C"), static_cast<ULONG>(VLS_OK));
+    EXPECT_EQ(Load(L"\x4E2D\x6587"), L"\x4E2D\x6587");
+    const auto received = peer->Received();
+    ASSERT_GE(received.size(), 3u);
+    EXPECT_EQ(received[1], "CmdID=162&&&&SerialNum=0&&&&Params=Key=\xD6\xD0\xCE\xC4&&&&Value=\xD6\xB5");
+    EXPECT_EQ(received[2], "CmdID=163&&&&SerialNum=0&&&&Params=Key=\xD6\xD0\xCE\xC4");
 }
 
 TEST_F(LinkedAdapterTest, SendCommandPassesThePagesNumbersAsSignedDecimals)

@@ -213,28 +213,96 @@ TEST_F(KernelLinkTest, ARequestReadsNoFurtherThanItsDeadline)
     for (int i = 0; i < kFlood; ++i) EXPECT_EQ(messages[i].serialNum, i);
 }
 
-// A kernel that sends 300 other messages before its answer: the request keeps the first 256
-// for the pump, in order, and counts the 44 it could not keep in one log line.
-TEST_F(KernelLinkTest, ARequestKeeps256MessagesAndCountsTheRest)
+// A kernel that sends other messages before its answer: the request keeps them for the
+// pump, in order, up to the kept messages' bound, and counts what it dropped beyond it in
+// one log line. 300 short ones are kept whole; 700 of 4,000 characters pass the bound.
+TEST_F(KernelLinkTest, ARequestKeepsWhatComesBeforeItsAnswerUpToTheBound)
+{
+    const struct {
+        int count;
+        std::size_t paramsLength;
+        bool dropsSome;
+    } cases[] = {{300, 9, false}, {700, 4000, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.count);
+        PeerOptions options;
+        options.onMessage = [c](PeerKernel& peer, const vl::KernelMessage& message) {
+            if (message.cmdId != 162) return;
+            for (int i = 0; i < c.count; ++i) peer.Send(2, i, std::string(c.paramsLength, 'm'));
+            peer.Send(162, 0, "RetData=OK");
+        };
+        Link(options);
+        StepLog log;
+        const vl::ExchangeResult result = link.Exchange(162, L"Key=k&&&&Value=v");
+        EXPECT_EQ(result.outcome, vl::ExchangeOutcome::Answered);
+        EXPECT_EQ(result.answer, L"RetData=OK");
+        const std::size_t kept = link.KeptMessages();
+        EXPECT_LE(link.KeptBytes(), vl::KernelLink::kMaxKeptBytes + sizeof(vl::KernelMessage) + 2 * c.paramsLength);
+        const std::string dropLine = std::to_string(c.count - static_cast<int>(kept)) +
+                                     " kernel messages dropped: 4194304 bytes were kept already.";
+        EXPECT_EQ(log.Count(dropLine), c.dropsSome ? 1u : 0u);
+        EXPECT_EQ(kept < static_cast<std::size_t>(c.count), c.dropsSome);
+        const auto messages = Drain(kept, 1000);
+        ASSERT_EQ(messages.size(), kept);
+        for (std::size_t i = 0; i < kept; ++i) EXPECT_EQ(messages[i].serialNum, static_cast<int>(i));
+        vl::KernelMessage message;
+        EXPECT_EQ(link.NextMessage(message), ERROR_NO_DATA);
+        EXPECT_EQ(link.KeptBytes(), 0u);
+    }
+}
+
+// A kernel that answers each message at once, writing while it does not read: the link's
+// writes read its answers meanwhile, so a thousand messages in a row all go out whole and
+// every answer waits for the pump, in order.
+TEST_F(KernelLinkTest, WritesReadTheKernelsAnswersSoThatABusyKernelReadsOn)
+{
+    constexpr int kMessages = 1000;
+    PeerOptions options;
+    options.onMessage = [](PeerKernel& peer, const vl::KernelMessage& message) {
+        if (message.cmdId == 2) peer.Send(2, message.serialNum, "Echo=" + std::string(40, 'e'));
+    };
+    Link(options);
+    for (int i = 0; i < kMessages; ++i) ASSERT_EQ(link.Send(2, i, std::wstring(40, L'p')), 0) << i;
+    const auto echoes = Drain(kMessages, 5000);
+    ASSERT_EQ(echoes.size(), static_cast<std::size_t>(kMessages));
+    for (int i = 0; i < kMessages; ++i) EXPECT_EQ(echoes[i].serialNum, i);
+    EXPECT_TRUE(link.IsLinked());
+}
+
+// A kernel that answers each message with 64 KiB of messages and reads on only once they
+// are taken: the writes keep them up to the bound and then read no more, said in one log
+// line; the kernel waits, and the write it does not take ends the link.
+TEST_F(KernelLinkTest, WritesKeepTheKernelsMessagesOnlyUpToTheBound)
 {
     PeerOptions options;
     options.onMessage = [](PeerKernel& peer, const vl::KernelMessage& message) {
-        if (message.cmdId != 162) return;
-        for (int i = 0; i < 300; ++i) peer.Send(2, i, "meanwhile");
-        peer.Send(162, 0, "RetData=OK");
+        for (int i = 0; i < 16; ++i) peer.Send(2, message.serialNum, std::string(4000, 'k'));
     };
     Link(options);
     StepLog log;
-    const vl::ExchangeResult result = link.Exchange(162, L"Key=k&&&&Value=v");
-    EXPECT_EQ(result.outcome, vl::ExchangeOutcome::Answered);
-    EXPECT_EQ(result.answer, L"RetData=OK");
-    EXPECT_EQ(log.Count("44 kernel messages dropped: 256 were kept already."), 1u);
-    ASSERT_EQ(link.KeptMessages(), 256u);
-    const auto kept = Drain(256, 1000);
-    ASSERT_EQ(kept.size(), 256u);
-    for (int i = 0; i < 256; ++i) EXPECT_EQ(kept[i].serialNum, i);
-    vl::KernelMessage message;
-    EXPECT_EQ(link.NextMessage(message), ERROR_NO_DATA);
+    long status = 0;
+    int sent = 0;
+    while ((status = link.Send(2, sent, std::wstring(4000, L'p'))) == 0 && sent < 200) ++sent;
+    EXPECT_EQ(status, WAIT_TIMEOUT);
+    EXPECT_LT(sent, 200);
+    const std::string text = log.Text();
+    const std::string line = " bytes of kernel messages kept: no more are read until the page takes them.";
+    ASSERT_EQ(log.Count(line), 1u) << text;
+    const std::size_t end = text.find(line);
+    const std::size_t kept = std::stoul(text.substr(text.rfind(' ', end - 1) + 1));
+    EXPECT_GE(kept, vl::KernelLink::kMaxKeptBytes);
+    EXPECT_LT(kept, vl::KernelLink::kMaxKeptBytes + 2 * sizeof(vl::KernelMessage) + 8000);
+    EXPECT_FALSE(link.IsLinked());
+}
+
+// A second handshake closes the pair of the first: the kernel sees that link end.
+TEST_F(KernelLinkTest, ASecondHandshakeClosesTheFirstPair)
+{
+    Link();
+    const auto first = std::move(peer);
+    Link();
+    EXPECT_FALSE(first->Send(2, 0, "to a closed pair"));
+    EXPECT_TRUE(peer->Send(2, 0, "to the new pair"));
 }
 
 TEST_F(KernelLinkTest, PumpIsWokenWhenBytesArrive)
@@ -285,6 +353,9 @@ TEST_F(KernelLinkTest, WriteIntoAFullPipeFailsAtTheDeadlineWithoutHalfAMessage)
     int sent = 0;
     while ((status = link.Send(2, sent, params)) == 0 && sent < 10) ++sent;
     EXPECT_EQ(status, WAIT_TIMEOUT);
+    // The kernel took nothing for the whole deadline: the link has ended.
+    EXPECT_EQ(link.WritePipe(), nullptr);
+    EXPECT_FALSE(link.IsLinked());
     peer->SetReading(true);
     ASSERT_TRUE(peer->WaitReceived(1 + static_cast<std::size_t>(sent), 2000));
     ::Sleep(100);

@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "extension_identity.h"
@@ -150,8 +151,10 @@ TEST_F(ServiceHostTest, AnswersEachMessageInOrderOverBinaryPipes)
         {R"({"id":2,"method":"x"})", R"({"id":2,"error":"unknown method"})"},
         {R"({"id":3,"method":"GetVersion"})", R"({"id":3,"result":")" VL_MODULE_VERSION_TEXT R"("})"},
         {R"({"id":4,"method":"SaveData","args":["k\u0000","v"]})", R"({"id":4,"error":"bad message: NUL character in text at byte 38"})"},
+        // Read whole: a character outside the plane is no text the system's code page carries.
         {"{\"id\":5,\"method\":\"LoadData\",\"args\":[\"\xC3\xA9\xF0\x9F\x98\x80\"]}",
-         R"({"id":5,"result":"Failure"})"}, // not linked yet
+         R"({"id":5,"error":"argument 1 of LoadData (szKey) has characters the kernel's code page cannot carry"})"},
+        {"{\"id\":6,\"method\":\"LoadData\",\"args\":[\"\xC3\xA9\"]}", R"({"id":6,"result":"Failure"})"}, // not linked yet
     };
     std::string all;
     for (const Case& c : cases) all += HostProcess::Framed(c.message);
@@ -273,6 +276,9 @@ TEST(ServiceHost, PageRequestsReachTheStandInKernelWithTheControlsWire)
         {R"({"id":2,"method":"SaveData","args":["score","4\u00e9"]})", {R"({"id":2,"result":0})"}},
         {R"({"id":3,"method":"LoadData","args":["score"]})", {"{\"id\":3,\"result\":\"4\xC3\xA9\"}"}},
         {R"({"id":4,"method":"ClearData","args":["score"]})", {R"({"id":4,"result":0})"}},
+        // The system's code page has no form for it: refused, nothing reaches the kernel.
+        {R"({"id":4,"method":"SaveData","args":["\ud83d\ude00score","x"]})",
+         {R"({"id":4,"error":"argument 1 of SaveData (szKey) has characters the kernel's code page cannot carry"})"}},
         {R"({"id":5,"method":"LoadData","args":["score"]})", {R"({"id":5,"result":""})"}},
         {R"({"id":6,"method":"CheckRegionInfo"})", {R"({"id":6,"result":0})"}},
         {R"({"id":7,"method":"SendCommand","args":[2,77,"hello"]})",
@@ -295,6 +301,46 @@ TEST(ServiceHost, PageRequestsReachTheStandInKernelWithTheControlsWire)
                                       L"CmdID=2&&&&SerialNum=77&&&&Params=hello",
                                       L"CmdID=1&&&&SerialNum=0&&&&Params=",
                                   }));
+    vl::test::ResetProductState();
+}
+
+// A page that sends a thousand commands without awaiting any: every answer is VLS_OK, in
+// order, every echo reaches the page in order, and the link answers afterwards.
+TEST(ServiceHost, AThousandCommandsWithoutAwaitingAnyAllGoOutAndTheirEventsFollowInOrder)
+{
+    constexpr int kCommands = 1000;
+    vl::test::ResetProductState();
+    ASSERT_TRUE(vl::test::InstallIntoHome(L"signed/VLWidgetKernel.exe", L"VLWidgetKernel.exe"));
+    HostProcess host;
+    ASSERT_TRUE(host.Started());
+    host.SendBytes(HostProcess::Framed(kPortalPage) +
+                   HostProcess::Framed(R"({"id":1,"method":"Initialize2","args":["TW;Production","1.0.0.10","",30,)"
+                                       R"("http://www.vorlink.com/"]})"));
+    ASSERT_EQ(host.Receive(), R"({"id":0,"result":null})");
+    ASSERT_EQ(host.Receive(), R"({"id":1,"result":0})");
+    std::string calls;
+    for (int i = 0; i < kCommands; ++i)
+        calls += HostProcess::Framed(R"({"id":)" + std::to_string(i + 2) + R"(,"method":"SendCommand","args":[2,)" +
+                                     std::to_string(i) + R"(,"n"]})");
+    // The answers come while the calls are still being written.
+    std::thread writer([&] { host.SendBytes(calls); });
+    int answers = 0, events = 0;
+    while (answers < kCommands || events < kCommands) {
+        const std::string message = host.Receive();
+        if (message == R"({"id":)" + std::to_string(answers + 2) + R"(,"result":0})") ++answers;
+        else if (message == R"({"event":"OnResult","cmd":2,"serial":)" + std::to_string(events) +
+                                R"(,"params":"Echo=n"})")
+            ++events;
+        else {
+            ADD_FAILURE() << "after " << answers << " answers and " << events << " events: " << message;
+            break;
+        }
+    }
+    writer.join();
+    host.SendBytes(HostProcess::Framed(R"({"id":9999,"method":"LoadData","args":["score"]})"));
+    EXPECT_EQ(host.Receive(), R"({"id":9999,"result":""})");
+    host.CloseInput();
+    EXPECT_EQ(host.Finish(kAnswerLimitMs), 0u);
     vl::test::ResetProductState();
 }
 

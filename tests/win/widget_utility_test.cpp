@@ -58,6 +58,29 @@ TEST(WidgetUtility, KernelVersionIsTheVersionOfTheKernelInTheHomeFolder)
     if (hadKernel) ::MoveFileExW(saved.c_str(), kernel.c_str(), MOVEFILE_REPLACE_EXISTING);
 }
 
+// Versions are read once per file: a file put in place of another, as the updater puts a
+// new kernel, is read again, also by a utility of another page.
+TEST(WidgetUtility, AFileReplacedAtTheSamePathIsReadAgain)
+{
+    TempFolder folder;
+    const std::wstring path = folder.File(L"VLWidgetKernel.exe");
+    const struct {
+        const wchar_t* source;
+        const wchar_t* version;
+    } files[] = {
+        {L"tools/kernel/VLWidgetKernel_1_0_0_9.exe", L"1.0.0.9"},
+        {L"tools/kernel/VLWidgetKernel_1_0_0_10.exe", L"1.0.0.10"},
+        {L"sign_sample.exe", L"1.2.3.40"},
+        {L"tools/kernel/VLWidgetKernel_1_0_0_9.exe", L"1.0.0.9"},
+    };
+    for (const auto& file : files) {
+        ::DeleteFileW(path.c_str());
+        ASSERT_TRUE(::CopyFileW(BuildFile(file.source).c_str(), path.c_str(), FALSE)) << file.version;
+        EXPECT_EQ(CVLWidgetUtility(L"first page").GetFileVersion(path), file.version);
+        EXPECT_EQ(CVLWidgetUtility(L"second page").GetFileVersion(path), file.version);
+    }
+}
+
 TEST(WidgetUtility, FileVersionIsEmptyWithoutAFileOrVersionInformation)
 {
     TempFolder folder;

@@ -68,7 +68,7 @@ LinkEnd AdapterLink::Serve(HANDLE stopEvent)
     if (!SendBurst(0, m_behaviour.burstCount)) return LinkEnd::Broken;
     bool closeNoticeDue = m_behaviour.closeAfterMs.has_value();
     for (;;) {
-        for (;;) {
+        while (!m_behaviour.deaf) {
             KernelMessage message;
             const long status = m_fromAdapter->Read(message);
             if (status == kMalformedMessage) continue;

@@ -25,6 +25,7 @@ bool ApplyWord(std::wstring_view word, KernelBehaviour& behaviour)
         else if (name == L"never_answer") behaviour.neverAnswer = true;
         else if (name == L"no_first_message") behaviour.firstMessage = false;
         else if (name == L"stay_after_leave") behaviour.stayAfterLeave = true;
+        else if (name == L"deaf") behaviour.deaf = true;
         else return false;
         return true;
     }

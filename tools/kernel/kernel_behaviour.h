@@ -8,11 +8,12 @@
 //   no_first_message   never writes the first message of a link (handshakes then fail)
 //   window_delay:<ms>  opens its window <ms> after the start
 //   stay_after_leave   keeps running after the leave notice of its last link
+//   deaf               reads nothing an adapter writes on its links: their pipes fill up
 //   hostile:<n>        floods each link after its first message: <n> result messages 100
 //                      "Flood=i&&&&Count=n", with bytes that are no message after every 10th
 //                      and a run of 4,096 bytes without a NUL after every 100th; requests are
 //                      answered between the messages
-// Page commands, registration and the leave notice are never affected.
+// Page commands, registration and the leave notice are never affected, except by deaf.
 #pragma once
 
 #include <cstdint>
@@ -31,6 +32,7 @@ struct KernelBehaviour {
     std::uint32_t windowDelayMs = 0;
     bool stayAfterLeave = false;
     int floodCount = 0;
+    bool deaf = false;
 };
 
 // Nothing when a word or number is not understood: a mistyped behaviour must not pass as

@@ -7,6 +7,9 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <variant>
+
+#include "adapter/portable/call_fault.h"
 
 namespace vl {
 
@@ -28,23 +31,28 @@ struct ServiceVersions {
     std::wstring kernel; // the installed kernel's file version; empty when there is none
 };
 
+// A method's result, or the fault the page hears as an error in its place.
+template <typename Result>
+using ServiceAnswer = std::variant<Result, CallFault>;
+
 // Results are the control's VLSRESULT codes and texts. A method may raise OnResult before
 // it returns (a request waits for the kernel's answer while other messages arrive).
 class IAdapterService {
 public:
     virtual ~IAdapterService() = default;
 
-    virtual std::uint32_t Initialize(const std::wstring& szRegionVer, const std::wstring& szNewerVersion,
-                                     const std::wstring& szChksum, std::uint32_t dwTimeout) = 0;
-    virtual std::uint32_t Initialize2(const std::wstring& szRegionVersion, const std::wstring& szNewerVersion,
-                                      const std::wstring& szChksum, std::uint32_t dwTimeout,
-                                      const std::wstring& szClientSite) = 0;
-    virtual std::uint32_t SaveData(const std::wstring& szKey, const std::wstring& szValue) = 0;
-    virtual std::wstring LoadData(const std::wstring& szKey) = 0;
-    virtual std::uint32_t SendCommand(std::uint32_t dwCmd, std::uint32_t dwSerialNum, const std::wstring& szParams) = 0;
-    virtual std::uint32_t ClearData(const std::wstring& szKey) = 0;
+    virtual ServiceAnswer<std::uint32_t> Initialize(const std::wstring& szRegionVer, const std::wstring& szNewerVersion,
+                                                    const std::wstring& szChksum, std::uint32_t dwTimeout) = 0;
+    virtual ServiceAnswer<std::uint32_t> Initialize2(const std::wstring& szRegionVersion,
+                                                     const std::wstring& szNewerVersion, const std::wstring& szChksum,
+                                                     std::uint32_t dwTimeout, const std::wstring& szClientSite) = 0;
+    virtual ServiceAnswer<std::uint32_t> SaveData(const std::wstring& szKey, const std::wstring& szValue) = 0;
+    virtual ServiceAnswer<std::wstring> LoadData(const std::wstring& szKey) = 0;
+    virtual ServiceAnswer<std::uint32_t> SendCommand(std::uint32_t dwCmd, std::uint32_t dwSerialNum,
+                                                     const std::wstring& szParams) = 0;
+    virtual ServiceAnswer<std::uint32_t> ClearData(const std::wstring& szKey) = 0;
     virtual std::uint32_t GetActivexObjID() = 0;
-    virtual std::uint32_t CheckRegionInfo() = 0;
+    virtual ServiceAnswer<std::uint32_t> CheckRegionInfo() = 0;
     virtual void Uninitialize() = 0;
     virtual void SetUpdatorVersion(const std::wstring& szVersion) = 0;
     virtual std::wstring GetVersion() = 0;

@@ -11,7 +11,9 @@ namespace vl {
 namespace {
 
 using Arguments = std::vector<ServiceArgument>;
-using Invoke = ServiceResult (*)(IAdapterService&, const Arguments&);
+// A result for the page, or the fault it hears as an error.
+using Outcome = std::variant<ServiceResult, CallFault>;
+using Invoke = Outcome (*)(IAdapterService&, const Arguments&);
 
 const std::wstring& Text(const Arguments& arguments, std::size_t i)
 {
@@ -23,6 +25,13 @@ std::uint32_t Number(const Arguments& arguments, std::size_t i)
     return std::get<std::uint32_t>(arguments[i]);
 }
 
+template <typename Result>
+Outcome Of(ServiceAnswer<Result> answer)
+{
+    if (const CallFault* fault = std::get_if<CallFault>(&answer)) return *fault;
+    return ServiceResult{std::get<Result>(std::move(answer))};
+}
+
 // Each method of the contract, with its arguments in the contract's order. The arguments
 // have been checked against the contract's parameter types.
 struct Invoker {
@@ -30,29 +39,29 @@ struct Invoker {
     Invoke invoke;
 };
 const Invoker kInvokers[] = {
-    {"Initialize", [](IAdapterService& s, const Arguments& a) -> ServiceResult {
-         return s.Initialize(Text(a, 0), Text(a, 1), Text(a, 2), Number(a, 3));
+    {"Initialize", [](IAdapterService& s, const Arguments& a) {
+         return Of(s.Initialize(Text(a, 0), Text(a, 1), Text(a, 2), Number(a, 3)));
      }},
-    {"Initialize2", [](IAdapterService& s, const Arguments& a) -> ServiceResult {
-         return s.Initialize2(Text(a, 0), Text(a, 1), Text(a, 2), Number(a, 3), Text(a, 4));
+    {"Initialize2", [](IAdapterService& s, const Arguments& a) {
+         return Of(s.Initialize2(Text(a, 0), Text(a, 1), Text(a, 2), Number(a, 3), Text(a, 4)));
      }},
-    {"SaveData", [](IAdapterService& s, const Arguments& a) -> ServiceResult { return s.SaveData(Text(a, 0), Text(a, 1)); }},
-    {"LoadData", [](IAdapterService& s, const Arguments& a) -> ServiceResult { return s.LoadData(Text(a, 0)); }},
-    {"SendCommand", [](IAdapterService& s, const Arguments& a) -> ServiceResult {
-         return s.SendCommand(Number(a, 0), Number(a, 1), Text(a, 2));
+    {"SaveData", [](IAdapterService& s, const Arguments& a) { return Of(s.SaveData(Text(a, 0), Text(a, 1))); }},
+    {"LoadData", [](IAdapterService& s, const Arguments& a) { return Of(s.LoadData(Text(a, 0))); }},
+    {"SendCommand", [](IAdapterService& s, const Arguments& a) {
+         return Of(s.SendCommand(Number(a, 0), Number(a, 1), Text(a, 2)));
      }},
-    {"ClearData", [](IAdapterService& s, const Arguments& a) -> ServiceResult { return s.ClearData(Text(a, 0)); }},
-    {"GetActivexObjID", [](IAdapterService& s, const Arguments&) -> ServiceResult { return s.GetActivexObjID(); }},
-    {"CheckRegionInfo", [](IAdapterService& s, const Arguments&) -> ServiceResult { return s.CheckRegionInfo(); }},
-    {"Uninitialize", [](IAdapterService& s, const Arguments&) -> ServiceResult {
+    {"ClearData", [](IAdapterService& s, const Arguments& a) { return Of(s.ClearData(Text(a, 0))); }},
+    {"GetActivexObjID", [](IAdapterService& s, const Arguments&) -> Outcome { return ServiceResult{s.GetActivexObjID()}; }},
+    {"CheckRegionInfo", [](IAdapterService& s, const Arguments&) { return Of(s.CheckRegionInfo()); }},
+    {"Uninitialize", [](IAdapterService& s, const Arguments&) -> Outcome {
          s.Uninitialize();
-         return {};
+         return ServiceResult{};
      }},
-    {"SetUpdatorVersion", [](IAdapterService& s, const Arguments& a) -> ServiceResult {
+    {"SetUpdatorVersion", [](IAdapterService& s, const Arguments& a) -> Outcome {
          s.SetUpdatorVersion(Text(a, 0));
-         return {};
+         return ServiceResult{};
      }},
-    {"GetVersion", [](IAdapterService& s, const Arguments&) -> ServiceResult { return s.GetVersion(); }},
+    {"GetVersion", [](IAdapterService& s, const Arguments&) -> Outcome { return ServiceResult{s.GetVersion()}; }},
 };
 
 const Invoker* FindInvoker(std::string_view method)
@@ -138,7 +147,11 @@ void ServiceDispatcher::Call(std::uint64_t id, const MethodCall& call)
     }
     if (call.method->name.starts_with("Initialize")) m_initialized = true;
     if (call.method->name == "Uninitialize") m_initialized = false;
-    SendBounded(FormatResultAnswer(id, invoker->invoke(*m_service, call.arguments)), id);
+    const Outcome outcome = invoker->invoke(*m_service, call.arguments);
+    if (const CallFault* fault = std::get_if<CallFault>(&outcome))
+        SendBounded(FormatErrorAnswer(id, FaultReason(*call.method, *fault)), id);
+    else
+        SendBounded(FormatResultAnswer(id, std::get<ServiceResult>(outcome)), id);
 }
 
 void ServiceDispatcher::OnResult(std::uint32_t dwCmd, std::uint32_t dwSerialNum, const std::wstring& szParams)

@@ -19,6 +19,18 @@ std::optional<std::uint64_t> WholeNumber(const JsonValue& value, std::uint64_t l
     return static_cast<std::uint64_t>(*number);
 }
 
+// "argument <n> of <Method> (<name>)", counted from 1 as page script counts.
+std::string ArgumentName(const ServiceMethod& method, std::size_t i)
+{
+    return "argument " + std::to_string(i + 1) + " of " + std::string(method.name) + " (" +
+           std::string(method.Parameters()[i].name) + ")";
+}
+
+std::string TypeWanted(ContractType type)
+{
+    return type == ContractType::Text ? "a text" : "a whole number from 0 to 4294967295";
+}
+
 std::variant<MethodCall, std::string> ReadCall(const JsonValue& methodName, const JsonValue* args)
 {
     const std::wstring* name = methodName.As<std::wstring>();
@@ -69,10 +81,7 @@ std::string ArgumentCountFault(const ServiceMethod& method)
 
 std::string ArgumentTypeFault(const ServiceMethod& method, std::size_t index)
 {
-    const ContractParameter& parameter = method.Parameters()[index];
-    return "argument " + std::to_string(index + 1) + " of " + std::string(method.name) + " (" +
-           std::string(parameter.name) + ") must be " +
-           (parameter.type == ContractType::Text ? "a text" : "a whole number from 0 to 4294967295");
+    return ArgumentName(method, index) + " must be " + TypeWanted(method.Parameters()[index].type);
 }
 
 std::variant<ServiceRequest, RequestFault> ParseServiceRequest(std::string_view json)
@@ -140,6 +149,15 @@ std::string FormatPageAccepted(std::uint64_t id, const ServiceVersions& versions
 std::string FormatErrorAnswer(std::optional<std::uint64_t> id, std::string_view reason)
 {
     return WriteJson(JsonValue{JsonObject{{L"id", IdValue(id)}, {L"error", JsonValue{WideAscii(reason)}}}});
+}
+
+std::string FaultReason(const ServiceMethod& method, const CallFault& fault)
+{
+    if (fault.kind == CallFault::Kind::MessageLost)
+        return "the link to the kernel has ended: the message did not go out whole";
+    // A fault of an argument the method does not have says what it can.
+    if (fault.argument >= method.Parameters().size()) return "a text the kernel's code page cannot carry";
+    return ArgumentName(method, fault.argument) + " has characters the kernel's code page cannot carry";
 }
 
 std::string FormatResultEvent(std::uint32_t cmd, std::uint32_t serial, std::wstring_view params)

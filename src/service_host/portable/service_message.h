@@ -24,6 +24,7 @@
 #include <variant>
 #include <vector>
 
+#include "adapter/portable/call_fault.h"
 #include "service_host/portable/adapter_service.h"
 #include "service_host/portable/service_methods.h"
 
@@ -70,6 +71,9 @@ std::optional<std::uint64_t> LeadingRequestId(std::string_view prefix);
 std::string FormatResultAnswer(std::uint64_t id, const ServiceResult& result);
 std::string FormatPageAccepted(std::uint64_t id, const ServiceVersions& versions);
 std::string FormatErrorAnswer(std::optional<std::uint64_t> id, std::string_view reason);
+// The error a call of `method` answers for its fault: the argument the kernel's code page
+// cannot carry, or the message lost with the link.
+std::string FaultReason(const ServiceMethod& method, const CallFault& fault);
 std::string FormatResultEvent(std::uint32_t cmd, std::uint32_t serial, std::wstring_view params);
 std::string FormatInstallPageEvent(std::wstring_view address);
 
