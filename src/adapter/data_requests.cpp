@@ -1,7 +1,7 @@
 // What a linked page asks of the kernel: save, load and clear values, check its region,
 // send commands; and the updater's progress, answered without the kernel.
 #include "adapter/service_core.h"
-#include "com_server/Vlserviceadapter_tlb.h"
+#include "contract/portable/result_codes.h"
 #include "kernel_link/portable/kernel_commands.h"
 #include "support/ansi_text.h"
 #include "support/product_registry.h"

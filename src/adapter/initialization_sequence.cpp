@@ -2,7 +2,7 @@
 // the required one, then hand over to the updater or start the kernel and link to it.
 #include "adapter/portable/command_line_text.h"
 #include "adapter/service_core.h"
-#include "com_server/Vlserviceadapter_tlb.h"
+#include "contract/portable/result_codes.h"
 #include "support/product_registry.h"
 #include "support/widget_log.h"
 

@@ -3,7 +3,7 @@
 #include "adapter/portable/command_line_text.h"
 #include "adapter/portable/updater_choices.h"
 #include "adapter/service_core.h"
-#include "com_server/Vlserviceadapter_tlb.h"
+#include "contract/portable/result_codes.h"
 #include "kernel_link/kernel_launcher.h"
 #include "module_version.h"
 #include "support/platform_calls.h"

@@ -14,7 +14,7 @@
 #include <string>
 #include <utility>
 
-#include "adapter/portable/call_fault.h"
+#include "contract/portable/call_fault.h"
 #include "adapter/service_container.h"
 #include "kernel_link/kernel_link.h"
 #include "support/development_mode.h"

@@ -2,7 +2,7 @@
 // service and back: the page contract's checks, the site lock on the extension's page
 // address, the answers and events as the browser reads them.
 #include "service_host/portable/service_dispatcher.h"
-#include "service_host/portable/service_methods.h"
+#include "contract/portable/service_methods.h"
 
 #include <gtest/gtest.h>
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <variant>
 
-#include "adapter/portable/call_fault.h"
+#include "contract/portable/call_fault.h"
 
 namespace vl {
 

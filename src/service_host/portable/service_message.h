@@ -24,9 +24,9 @@
 #include <variant>
 #include <vector>
 
-#include "adapter/portable/call_fault.h"
+#include "contract/portable/call_fault.h"
 #include "service_host/portable/adapter_service.h"
-#include "service_host/portable/service_methods.h"
+#include "contract/portable/service_methods.h"
 
 namespace vl {
 
