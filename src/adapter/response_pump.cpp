@@ -25,19 +25,19 @@ void ServiceCore::SetPumpEnabled(bool enabled)
     const bool wasOn = timer.Enabled();
     timer.SetEnabled(enabled);
     // Messages may be waiting already: the pump looks at once.
-    if (enabled && !wasOn) m_Link.WakePump();
+    if (enabled && !wasOn) m_link.WakePump();
 }
 
 void ServiceCore::OnPumpTick()
 {
-    if (!m_Link.TakePumpTick()) return;
+    if (!m_link.TakePumpTick()) return;
     // A page handler may release the container from inside the event.
     const ContainerHold hold(m_container);
     for (int handled = 0; handled < kMessagesPerWake; ++handled) {
         // A handler may have switched the pump off (a request) or closed the link.
         if (!IsPumpOn()) return;
         KernelMessage message;
-        const long status = m_Link.NextMessage(message);
+        const long status = m_link.NextMessage(message);
         if (status == ERROR_BROKEN_PIPE) {
             ClosePipes();
             SetPumpEnabled(false);
@@ -48,7 +48,7 @@ void ServiceCore::OnPumpTick()
         } else if (status != kMalformedMessage) {
             // Woken as soon as bytes arrive, unless the page's own messages wait: then they
             // go first, and the timer's next tick looks again.
-            if (status == ERROR_NO_DATA && !PageMessagesWaiting()) m_Link.WatchReadPipe();
+            if (status == ERROR_NO_DATA && !PageMessagesWaiting()) m_link.WatchReadPipe();
             return;
         }
     }
@@ -62,7 +62,7 @@ void ServiceCore::OnKernelMessage(int cmdId, int serialNum, const std::wstring& 
     switch (cmdId) {
     case kernel_command::kCloseNotice:
         SetPumpEnabled(false);
-        m_Link.Send(kernel_command::kCloseNotice, 0, L"NON");
+        m_link.Send(kernel_command::kCloseNotice, 0, L"NON");
         ClosePipes();
         return;
     case kernel_command::kRegistration:

@@ -44,7 +44,7 @@ public:
     void OnReadPipeTimer() override;
 
     // The service core behind the methods; there from InitializeControl on.
-    vl::ServiceCore& Core() { return *m_core; }
+    vl::ServiceCore& CoreForTesting() { return *m_core; }
 
 private:
     // Whether the page's script may use the control now; a refusal is logged with the
@@ -59,23 +59,34 @@ private:
     std::wstring ReadPageAddress();
     // The body of a page's method, run only when IsCallerAllowed: a refused call has no
     // effect and answers the denied result (VLS_PERMISSION_DENIED, or "Failure" for a text).
-    // A throw answers the page's failure result and S_FALSE.
+    // The core's answer becomes the result in *out, and S_FALSE when the call failed. A
+    // throw answers the page's failure result and S_FALSE.
     template <typename Out, typename Body>
     HRESULT PageMethod(Out* out, Body&& body)
     {
         return vl::CatchReturnPageFailure(out, [&] {
-            if (IsCallerAllowed()) return body();
-            SetDeniedResult(out);
-            return S_OK;
+            if (!IsCallerAllowed()) {
+                SetDeniedResult(out);
+                return S_OK;
+            }
+            const vl::PageAnswer answer = body();
+            if (!SetResult(out, answer.result)) return E_OUTOFMEMORY;
+            return answer.failed ? S_FALSE : S_OK;
         });
     }
     template <typename Body>
     HRESULT PageMethod(Body&& body)
     {
-        return vl::CatchReturn(S_FALSE, [&] { return IsCallerAllowed() ? body() : S_OK; });
+        return vl::CatchReturn(S_FALSE, [&] {
+            if (IsCallerAllowed()) body();
+            return S_OK;
+        });
     }
     static void SetDeniedResult(ULONG* out) { *out = VLS_PERMISSION_DENIED; }
     static void SetDeniedResult(BSTR* out) { vl::SetFailureResult(out); }
+    // False when the text cannot be allocated.
+    static bool SetResult(ULONG* out, const vl::PageResult& result);
+    static bool SetResult(BSTR* out, const vl::PageResult& result);
 
     // vl::IServiceContainer
     std::wstring PageAddress() override { return ReadPageAddress(); }

@@ -95,7 +95,7 @@ TEST_F(ProgramStartTest, ForgedKernelIsRefusedWithTheSignatureErrorBox)
     ASSERT_TRUE(CreateControl());
     RecordShellStarts(false);
     ErrorBoxWatcher box(L"vorlink! ActiveX (VLServiceAdapterImpl:2121)");
-    EXPECT_FALSE(adapter->Core().StartWidgetKernel());
+    EXPECT_FALSE(adapter->CoreForTesting().StartWidgetKernel());
     EXPECT_NE(box.Text().find(HomeFolder() + L"\\VLWidgetKernel.exe"), std::wstring::npos);
     EXPECT_TRUE(RecordedStarts().empty());
 }
@@ -160,10 +160,10 @@ TEST_F(ProgramStartTest, TheCheckedFileCannotBeSwappedBeforeItStarts)
         std::function<bool(TVLServiceAdapterXImpl&)> start;
     } cases[] = {
         {L"VLWidgetKernel.exe", L"signed/VLWidgetKernel.exe",
-         [](TVLServiceAdapterXImpl& adapter) { return adapter.Core().StartWidgetKernel(); }},
+         [](TVLServiceAdapterXImpl& adapter) { return adapter.CoreForTesting().StartWidgetKernel(); }},
         {L"VLUpdate.exe", L"signed/VLUpdate.exe",
          [](TVLServiceAdapterXImpl& adapter) {
-             return adapter.Core().StartUpdater(L"1.0.0.10") == VLS_HAVE_TO_UPDATE;
+             return adapter.CoreForTesting().StartUpdater(L"1.0.0.10") == VLS_HAVE_TO_UPDATE;
          }},
     };
     for (const auto& c : cases) {
@@ -216,10 +216,10 @@ TEST_F(ProgramStartTest, ALinkOnTheWayIsFollowedToTheProgramThatStarts)
         std::function<bool(TVLServiceAdapterXImpl&, IVLServiceAdapterX&)> started;
     } starts[] = {
         {L"VLWidgetKernel.exe", L"signed/VLWidgetKernel.exe",
-         [](TVLServiceAdapterXImpl& adapter, IVLServiceAdapterX&) { return adapter.Core().StartWidgetKernel(); }},
+         [](TVLServiceAdapterXImpl& adapter, IVLServiceAdapterX&) { return adapter.CoreForTesting().StartWidgetKernel(); }},
         {L"VLUpdate.exe", L"signed/VLUpdate.exe",
          [](TVLServiceAdapterXImpl& adapter, IVLServiceAdapterX&) {
-             return adapter.Core().StartUpdater(L"1.0.0.10") == VLS_HAVE_TO_UPDATE;
+             return adapter.CoreForTesting().StartUpdater(L"1.0.0.10") == VLS_HAVE_TO_UPDATE;
          }},
         // The registration run at the first call, which runs (unrecorded).
         {L"VLWidgetKernel.exe", L"signed/VLWidgetKernel.exe",
@@ -287,7 +287,7 @@ TEST_F(ProgramStartTest, ALinkRePointedBetweenCheckAndStartChangesNothing)
         });
         if (elevatedProcess) vl::Platform().isProcessElevated = [] { return true; };
 
-        EXPECT_TRUE(adapter->Core().StartWidgetKernel());
+        EXPECT_TRUE(adapter->CoreForTesting().StartWidgetKernel());
         EXPECT_TRUE(rePointed);
         EXPECT_TRUE(SamePath(RunningKernelImage(), ResolvedPath(checked.File(L"VLWidgetKernel.exe"))))
             << RunningKernelImage();
@@ -320,8 +320,8 @@ TEST_F(ProgramStartTest, AUsersRunasCommandChangesNothing)
     ASSERT_TRUE(InstallIntoHome(L"signed/VLUpdate.exe", L"VLUpdate.exe"));
     ASSERT_TRUE(CreateControl());
     RecordShellStarts(false, [&] { FakeKernelStarted(); });
-    EXPECT_TRUE(adapter->Core().StartWidgetKernel());
-    EXPECT_EQ(adapter->Core().StartUpdater(L"1.0.0.10"), static_cast<ULONG>(VLS_HAVE_TO_UPDATE));
+    EXPECT_TRUE(adapter->CoreForTesting().StartWidgetKernel());
+    EXPECT_EQ(adapter->CoreForTesting().StartUpdater(L"1.0.0.10"), static_cast<ULONG>(VLS_HAVE_TO_UPDATE));
     ASSERT_EQ(RecordedStarts().size(), 2u);
     for (const ShellStart& start : RecordedStarts()) {
         EXPECT_EQ(start.verb, L"runas") << start.file;
@@ -346,7 +346,7 @@ TEST_F(ProgramStartTest, ASignedKernelStartsWhereverTheDocumentsFolderIs)
         ASSERT_TRUE(InstallIntoHome(L"signed/VLWidgetKernel.exe", L"VLWidgetKernel.exe"));
         ASSERT_TRUE(CreateControl());
         RecordShellStarts(true);
-        EXPECT_TRUE(adapter->Core().StartWidgetKernel());
+        EXPECT_TRUE(adapter->CoreForTesting().StartWidgetKernel());
         const std::wstring kernel = ResolvedHomeFolder() + L"\\VLWidgetKernel.exe";
         ASSERT_EQ(RecordedStarts().size(), 1u);
         EXPECT_EQ(RecordedStarts()[0].file, L"\"" + kernel + L"\"");
