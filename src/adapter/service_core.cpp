@@ -19,9 +19,17 @@ namespace {
 constexpr const wchar_t* kComponentName = L"vorlink! ActiveX";
 } // namespace
 
-ServiceCore::ServiceCore(IServiceContainer& container, IServiceEvents& events)
-    : m_container(container), m_events(events), m_utility(kComponentName)
+std::unique_ptr<ServiceCore> ServiceCore::Create(IServiceContainer& container, IServiceEvents& events)
 {
+    auto pump = TimerWindow::Create();
+    if (!pump) return nullptr;
+    return std::unique_ptr<ServiceCore>(new ServiceCore(container, events, std::move(pump)));
+}
+
+ServiceCore::ServiceCore(IServiceContainer& container, IServiceEvents& events, std::unique_ptr<TimerWindow> pump)
+    : m_container(container), m_events(events), m_utility(kComponentName), m_pump(std::move(pump))
+{
+    m_pump->Timer().OnTimer = [this] { OnPumpTick(); };
     m_utility.SetErrorBoxesShown(container.ShowsErrorBoxes());
     OSVERSIONINFOA version{};
     version.dwOSVersionInfoSize = sizeof version;
@@ -31,10 +39,7 @@ ServiceCore::ServiceCore(IServiceContainer& container, IServiceEvents& events)
     m_verifyPublisher = m_developmentMode != DevelopmentModeDecision::On;
 }
 
-ServiceCore::~ServiceCore()
-{
-    SetPumpEnabled(false);
-}
+ServiceCore::~ServiceCore() = default;
 
 const wchar_t* ServiceCore::Version()
 {
@@ -71,15 +76,6 @@ HWND ServiceCore::FindKernelWindow()
     return vl::FindKernelWindow(m_utility);
 }
 
-bool ServiceCore::IsKernelWindowPresent()
-{
-    // Every request checks the link: the window found before, while it exists, spares a
-    // search through every top-level window of the desktop.
-    if (m_linkedKernelWindow && ::IsWindow(m_linkedKernelWindow)) return true;
-    m_linkedKernelWindow = FindKernelWindow();
-    return m_linkedKernelWindow != nullptr;
-}
-
 bool ServiceCore::StartWidgetKernel()
 {
     m_kernelWindow = vl::StartWidgetKernel(m_utility, {m_regionValue, m_legacyOS, m_verifyPublisher});
@@ -88,7 +84,7 @@ bool ServiceCore::StartWidgetKernel()
 
 void ServiceCore::ShutdownWidgetKernel()
 {
-    SetPumpEnabled(false);
+    m_link.SetPumpEnabled(false);
     m_link.Send(kernel_command::kLeaveNotice, 0, L"");
     WaitForKernelToLeave(m_utility);
     m_kernelWindow = FindKernelWindow();

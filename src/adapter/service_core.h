@@ -1,7 +1,7 @@
 // The service adapter's work without COM: initialization, the page's requests, the updater,
 // the kernel's start and leave, and the response pump that raises the kernel's own
-// messages. The control and the service host each give it a container and hear its events
-// (service_container.h). Each page call answers a PageAnswer, which the control and the
+// messages, on a timer window of the core's own. The control and the service host each
+// give it a container and hear its events (service_container.h). Each page call answers a PageAnswer, which the control and the
 // service host turn into their own forms. Everything runs on the thread that made the
 // core, which runs window messages.
 #pragma once
@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <initializer_list>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -19,14 +20,16 @@
 #include "kernel_link/kernel_link.h"
 #include "support/development_mode.h"
 #include "support/held_program_file.h"
+#include "support/timer_window.h"
 #include "support/widget_utility.h"
 
 namespace vl {
 
-class ServiceCore final : private IKernelLinkHost {
+class ServiceCore final {
 public:
-    // Reads the system's version and the development mode; makes nothing.
-    ServiceCore(IServiceContainer& container, IServiceEvents& events);
+    // Reads the system's version and the development mode and makes the pump's window,
+    // nothing else; null when the window cannot be made.
+    static std::unique_ptr<ServiceCore> Create(IServiceContainer& container, IServiceEvents& events);
     // Nothing is sent: telling the kernel to leave is Uninitialize's.
     ~ServiceCore();
     ServiceCore(const ServiceCore&) = delete;
@@ -54,8 +57,6 @@ public:
     // log switch, creates the product key, logs a refused development mode and runs the
     // kernel's registration, once; the call goes on whatever became of them.
     void OnCallAllowed() noexcept;
-    // One tick of the container's pump timer, or a wake when kernel bytes arrived.
-    void OnPumpTick();
 
     // "envver" = "Develop": no publisher check, and the development sites are portal pages.
     bool InDevelopmentMode() const { return !m_verifyPublisher; }
@@ -73,8 +74,11 @@ public:
     HWND KernelWindowForTesting() const { return m_kernelWindow; }
     const std::wstring& PageAddressForTesting() const { return m_clientSite; }
     bool IsLegacyOSForTesting() const { return m_legacyOS; }
+    const FormTimer& PumpTimerForTesting() const { return m_pump->Timer(); }
 
 private:
+    ServiceCore(IServiceContainer& container, IServiceEvents& events, std::unique_ptr<TimerWindow> pump);
+
     // Keeps the container alive for a scope.
     class ContainerHold {
     public:
@@ -94,8 +98,8 @@ private:
     // On success `updater` holds the file that passed the check (or, with the check
     // switched off, whatever could be held), until it has been started.
     bool DownloadUpdater(const std::wstring& updaterPath, HeldProgramFile& updater);
-    void SetPumpEnabled(bool enabled) override;
-    bool IsPumpOn() const { return m_container.PumpTimer().Enabled(); }
+    // One tick of the pump's timer, or a wake when kernel bytes arrived.
+    void OnPumpTick();
     void OnKernelMessage(int cmdId, int serialNum, const std::wstring& params);
 
     // Texts of a page call, each with its position among the call's parameters.
@@ -127,15 +131,9 @@ private:
     // The "RetData=" field of an answer.
     std::wstring RetData(const ExchangeResult& answered);
 
-    // IKernelLinkHost
-    bool IsKernelWindowPresent() override;
-    WindowMessage PumpWakeMessage() override { return m_container.PumpTimer().TickMessage(); }
-
     IServiceContainer& m_container;
     IServiceEvents& m_events;
     HWND m_kernelWindow = nullptr;
-    // The kernel's window as the link check found it last.
-    HWND m_linkedKernelWindow = nullptr;
     std::wstring m_regionValue;
     std::wstring m_updaterVersion;
     std::wstring m_clientSite;
@@ -144,8 +142,10 @@ private:
     bool m_firstCallPending = true;
     DevelopmentModeDecision m_developmentMode = DevelopmentModeDecision::Off;
     CVLWidgetUtility m_utility;
+    // The response pump's timer, which the link switches and wakes; gone after the link.
+    std::unique_ptr<TimerWindow> m_pump;
     // The pipe pair, the pipe number and the kept messages.
-    KernelLink m_link{*this};
+    KernelLink m_link{m_pump->Timer(), m_utility};
 };
 
 } // namespace vl

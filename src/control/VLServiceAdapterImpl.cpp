@@ -17,26 +17,16 @@ vl::PageAnswer MissingArguments()
 
 TVLServiceAdapterXImpl::TVLServiceAdapterXImpl() = default;
 
-TVLServiceAdapterXImpl::~TVLServiceAdapterXImpl()
-{
-    // Before the form: the core switches its timer off. A tick that comes meanwhile finds
-    // no core.
-    m_core.reset();
-}
+TVLServiceAdapterXImpl::~TVLServiceAdapterXImpl() = default;
 
 HRESULT TVLServiceAdapterXImpl::InitializeControl()
 {
     vl::RelayFormEvents(Form(), *this);
     vl::IServiceContainer& container = *this;
     vl::IServiceEvents& events = *this;
-    m_core = std::make_unique<vl::ServiceCore>(container, events);
-    Form().m_pAdapter = this;
+    m_core = vl::ServiceCore::Create(container, events);
+    if (!m_core) return vl::ReportException(GUID_NULL, L"The response pump's window cannot be created");
     return S_OK;
-}
-
-void TVLServiceAdapterXImpl::OnReadPipeTimer()
-{
-    if (m_core) m_core->OnPumpTick();
 }
 
 void TVLServiceAdapterXImpl::OnResult(ULONG cmd, ULONG serial, const std::wstring& params)

@@ -1,6 +1,6 @@
 // The control: the automation methods of IVLServiceAdapterX over the service core, which
-// it gives the form's timer and HTTP client, the page's address and the control's life,
-// and whose OnResult it raises on the page's sinks. Which page may call is decided here
+// it gives the form's HTTP client, the page's address and the control's life, and whose
+// OnResult it raises on the page's sinks. Which page may call is decided here
 // (page_site.cpp): wherever the control shows in a page, or the container said that
 // untrusted callers script it, only the portal's own pages.
 #pragma once
@@ -16,7 +16,6 @@
 #include "com_server/service_adapter_form.h"
 
 class TVLServiceAdapterXImpl final : public TVLServiceAdapterXControl,
-                                     public IReadPipeTimerHandler,
                                      private vl::IServiceContainer,
                                      private vl::IServiceEvents {
 public:
@@ -40,8 +39,6 @@ public:
 
     // Control initialization: runs once, after the form exists; makes the service core.
     HRESULT InitializeControl() override;
-    // One tick of the form's m_ReadPipeTimer, or a wake when kernel bytes arrived.
-    void OnReadPipeTimer() override;
 
     // The service core behind the methods; there from InitializeControl on.
     vl::ServiceCore& CoreForTesting() { return *m_core; }
@@ -90,7 +87,6 @@ private:
 
     // vl::IServiceContainer
     std::wstring PageAddress() override { return ReadPageAddress(); }
-    vl::FormTimer& PumpTimer() override { return Form().m_ReadPipeTimer; }
     vl::PatchHttp& UpdaterHttp() override { return Form().m_PatchHttp; }
     bool ShowsErrorBoxes() override { return true; }
     void OpenInstallPage(const std::wstring& address, const std::wstring& clientSite) override;

@@ -55,15 +55,14 @@ const CoreCall kCoreCalls[] = {
 
 std::unique_ptr<IPageService> PageService::Create(const std::wstring& pageAddress, IPageServiceEvents& events)
 {
-    auto pump = TimerWindow::Create();
-    if (!pump) return nullptr;
-    return std::make_unique<PageService>(pageAddress, events, std::move(pump));
+    std::unique_ptr<PageService> service(new PageService(pageAddress, events));
+    if (!service->m_core) return nullptr;
+    return service;
 }
 
-PageService::PageService(std::wstring pageAddress, IPageServiceEvents& events, std::unique_ptr<TimerWindow> pump)
-    : m_pageAddress(std::move(pageAddress)), m_events(events), m_pump(std::move(pump))
+PageService::PageService(std::wstring pageAddress, IPageServiceEvents& events)
+    : m_pageAddress(std::move(pageAddress)), m_events(events)
 {
-    m_pump->Timer().OnTimer = [this] { m_core.OnPumpTick(); };
 }
 
 PageAnswer PageService::Call(const MethodCall& call)
@@ -71,13 +70,13 @@ PageAnswer PageService::Call(const MethodCall& call)
     const auto found = std::ranges::find(kCoreCalls, call.method->name, &CoreCall::method);
     // Every method of the contract has its call: the page hears an internal error otherwise.
     if (found == std::end(kCoreCalls)) throw std::logic_error("a contract method without a call");
-    m_core.OnCallAllowed();
-    return found->call(m_core, call.arguments);
+    m_core->OnCallAllowed();
+    return found->call(*m_core, call.arguments);
 }
 
 ServiceVersions PageService::Versions()
 {
-    return {ServiceCore::Version(), m_core.InstalledKernelVersion()};
+    return {ServiceCore::Version(), m_core->InstalledKernelVersion()};
 }
 
 } // namespace vl

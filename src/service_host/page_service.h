@@ -10,15 +10,13 @@
 #include "adapter/service_core.h"
 #include "service_host/portable/page_service_interface.h"
 #include "support/patch_http.h"
-#include "support/timer_window.h"
 
 namespace vl {
 
 class PageService final : public IPageService, private IServiceContainer, private IServiceEvents {
 public:
-    // A PageServiceFactory; null when the pump window cannot be made.
+    // A PageServiceFactory; null when the core's pump window cannot be made.
     static std::unique_ptr<IPageService> Create(const std::wstring& pageAddress, IPageServiceEvents& events);
-    PageService(std::wstring pageAddress, IPageServiceEvents& events, std::unique_ptr<TimerWindow> pump);
 
     // Every call of the page is allowed (the dispatcher let the page through); the first
     // runs the kernel's registration, as the control's first allowed call does.
@@ -26,9 +24,10 @@ public:
     ServiceVersions Versions() override;
 
 private:
+    PageService(std::wstring pageAddress, IPageServiceEvents& events);
+
     // IServiceContainer
     std::wstring PageAddress() override { return m_pageAddress; }
-    FormTimer& PumpTimer() override { return m_pump->Timer(); }
     PatchHttp& UpdaterHttp() override { return m_http; }
     bool ShowsErrorBoxes() override { return false; }
     void OpenInstallPage(const std::wstring& address, const std::wstring&) override { m_events.OnInstallPage(address); }
@@ -41,10 +40,9 @@ private:
 
     std::wstring m_pageAddress;
     IPageServiceEvents& m_events;
-    std::unique_ptr<TimerWindow> m_pump;
     PatchHttp m_http;
     // Last: made after what it uses, and gone before it.
-    ServiceCore m_core{*this, *this};
+    std::unique_ptr<ServiceCore> m_core = ServiceCore::Create(*this, *this);
 };
 
 } // namespace vl

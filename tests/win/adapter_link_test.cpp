@@ -186,6 +186,19 @@ TEST_F(LinkedAdapterTest, TwoMessagesInOneReadAreBothDelivered)
     EXPECT_EQ(events.Results()[1].params, L"second");
 }
 
+TEST_F(LinkedAdapterTest, ThePumpRunsOnWhenTheContainerTakesTheFormsWindow)
+{
+    Link();
+    // A container destroyed with the form inside takes the form's window with it.
+    vl::UniqueWindow container(::CreateWindowExW(0, L"STATIC", L"container", WS_OVERLAPPED, 0, 0, 100, 100, nullptr,
+                                                 nullptr, nullptr, nullptr));
+    adapter->Form().SetParentWindow(container.get());
+    container.reset();
+    peer->Send(2, 3, "after");
+    ASSERT_TRUE(PumpUntil([&] { return !events.Results().empty(); }, 3000));
+    EXPECT_EQ(events.Results()[0].params, L"after");
+}
+
 TEST_F(LinkedAdapterTest, CloseNoticeIsAnsweredAndEndsTheLink)
 {
     Link();

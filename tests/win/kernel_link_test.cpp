@@ -10,6 +10,7 @@
 
 #include "kernel_link/kernel_link.h"
 #include "kernel_link/portable/pipe_names.h"
+#include "fixtures/adapter_fixture.h"
 #include "fixtures/peer_kernel.h"
 #include "support/platform_calls.h"
 #include "fixtures/product_state.h"
@@ -19,21 +20,19 @@ using namespace vl::test;
 
 namespace {
 
-constexpr UINT kWake = WM_APP + 7;
-
 int g_wakes = 0;
 
 LRESULT CALLBACK CountWakes(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == kWake) ++g_wakes;
+    if (message == vl::FormTimer::kTickMessage) ++g_wakes;
     return ::DefWindowProcW(window, message, wParam, lParam);
 }
 
-// The link's owner: a window that counts the pump's wakes, a switch, and a kernel window
-// that is always there.
-class TestHost : public vl::IKernelLinkHost {
+// The link's owner: the pump's timer on a window that counts the pump's wakes (the timer
+// itself never ticks), and a kernel window that is always there.
+class TestPump {
 public:
-    TestHost()
+    TestPump()
     {
         WNDCLASSW windowClass{};
         windowClass.lpfnWndProc = CountWakes;
@@ -42,11 +41,11 @@ public:
         ::RegisterClassW(&windowClass);
         m_window.reset(::CreateWindowW(windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                        windowClass.hInstance, nullptr));
+        timer.SetEnabled(false);
+        timer.SetInterval(0);
+        timer.SetWindow(m_window.get());
         g_wakes = 0;
     }
-    bool IsKernelWindowPresent() override { return true; }
-    void SetPumpEnabled(bool enabled) override { pumpOn = enabled; }
-    vl::WindowMessage PumpWakeMessage() override { return {m_window.get(), kWake, 0}; }
 
     // Runs the queue until a wake has come, at most `ms`; takes it.
     bool WaitForWake(DWORD ms)
@@ -55,11 +54,14 @@ public:
         g_wakes = 0;
         return woken;
     }
+    bool IsOn() const { return timer.Enabled(); }
 
-    bool pumpOn = false;
+    vl::FormTimer timer{1};
+    vl::CVLWidgetUtility utility{L"test"};
 
 private:
     vl::UniqueWindow m_window;
+    FakeKernelWindow m_kernelWindow;
 };
 
 class KernelLinkTest : public ::testing::Test {
@@ -90,13 +92,13 @@ protected:
             if (status == 0 || status == vl::kMalformedMessage) continue;
             if (status != ERROR_NO_DATA) break;
             link.WatchReadPipe();
-            if (!host.WaitForWake(ms)) break;
+            if (!pump.WaitForWake(ms)) break;
         }
         return messages;
     }
 
-    TestHost host;
-    vl::KernelLink link{host};
+    TestPump pump;
+    vl::KernelLink link{pump.timer, pump.utility};
     std::unique_ptr<PeerKernel> peer;
 
 private:
@@ -130,7 +132,7 @@ void AnswerSaveAfterAnUnrelatedMessage(PeerKernel& peer, const vl::KernelMessage
 TEST_F(KernelLinkTest, HandshakeLinksRegistersAndSwitchesThePumpOn)
 {
     Link();
-    EXPECT_TRUE(host.pumpOn);
+    EXPECT_TRUE(pump.IsOn());
     EXPECT_EQ(peer->PipeId(), link.PipeId());
     EXPECT_EQ(peer->Received().at(0), "CmdID=3&&&&SerialNum=0&&&&Params=WidgetName=ActiveX");
     EXPECT_TRUE(link.IsLinked());
@@ -144,7 +146,7 @@ TEST_F(KernelLinkTest, ExchangeTakesItsAnswerAndKeepsTheRestForThePump)
     const vl::ExchangeResult result = link.Exchange(162, L"Key=k&&&&Value=v");
     EXPECT_EQ(result.outcome, vl::ExchangeOutcome::Answered);
     EXPECT_EQ(result.answer, L"RetData=OK");
-    EXPECT_TRUE(host.pumpOn);
+    EXPECT_TRUE(pump.IsOn());
     const auto kept = Drain(1, 1000);
     ASSERT_EQ(kept.size(), 1u);
     EXPECT_EQ(kept[0].params, L"meanwhile");
@@ -181,7 +183,7 @@ TEST_F(KernelLinkTest, ARequestThatWouldNotBeOneMessageIsRefusedUnwritten)
     for (const std::wstring& params : {fits + L"v", std::wstring(L"Key=k\0CmdID=1", 13)}) {
         EXPECT_EQ(link.Exchange(162, params).outcome, vl::ExchangeOutcome::Refused) << params.size();
         EXPECT_EQ(link.Send(162, 0, params), vl::kNotOneMessage) << params.size();
-        EXPECT_TRUE(host.pumpOn);
+        EXPECT_TRUE(pump.IsOn());
     }
     EXPECT_EQ(link.Send(162, 0, fits), 0);
     ASSERT_TRUE(peer->WaitReceived(2, 2000));
@@ -313,7 +315,7 @@ TEST_F(KernelLinkTest, PumpIsWokenWhenBytesArrive)
     ASSERT_EQ(link.NextMessage(message), ERROR_NO_DATA);
     link.WatchReadPipe();
     peer->Send(2, 9, "done");
-    ASSERT_TRUE(host.WaitForWake(2000));
+    ASSERT_TRUE(pump.WaitForWake(2000));
     ASSERT_EQ(link.NextMessage(message), 0);
     EXPECT_EQ(message.cmdId, 2);
     EXPECT_EQ(message.params, L"done");
@@ -409,7 +411,7 @@ TEST_F(KernelLinkTest, ASquattedPairNameFailsTheHandshakeAndLeavesNothingOpen)
         EXPECT_FALSE(link.Handshake());
         EXPECT_EQ(link.ReadPipe(), nullptr);
         EXPECT_EQ(link.WritePipe(), nullptr);
-        EXPECT_FALSE(host.pumpOn);
+        EXPECT_FALSE(pump.IsOn());
         peer.reset();
     }
 }
