@@ -1,9 +1,9 @@
 // The service adapter's work without COM: initialization, the page's requests, the updater,
 // the kernel's start and leave, and the response pump that raises the kernel's own
 // messages, on a timer window of the core's own. The control and the service host each
-// give it a container and hear its events (service_container.h). Each page call answers a PageAnswer, which the control and the
-// service host turn into their own forms. Everything runs on the thread that made the
-// core, which runs window messages.
+// give it a container and hear its events (service_container.h); each page call answers a
+// PageAnswer, which they turn into their own forms. Everything runs on the thread that
+// made the core, which runs window messages.
 #pragma once
 
 #include <windows.h>
@@ -15,8 +15,8 @@
 #include <string>
 #include <utility>
 
-#include "contract/portable/page_answer.h"
 #include "adapter/service_container.h"
+#include "contract/portable/page_answer.h"
 #include "kernel_link/kernel_link.h"
 #include "support/development_mode.h"
 #include "support/held_program_file.h"
@@ -69,8 +69,8 @@ public:
     ULONG StartUpdater(const std::wstring& newerVersion);
 
     // What tests look at after the steps.
-    HANDLE ReadPipeForTesting() const { return m_link.ReadPipe(); }
-    HANDLE WritePipeForTesting() const { return m_link.WritePipe(); }
+    HANDLE ReadPipeForTesting() const { return m_link.ReadPipeForTesting(); }
+    HANDLE WritePipeForTesting() const { return m_link.WritePipeForTesting(); }
     HWND KernelWindowForTesting() const { return m_kernelWindow; }
     const std::wstring& PageAddressForTesting() const { return m_clientSite; }
     bool IsLegacyOSForTesting() const { return m_legacyOS; }

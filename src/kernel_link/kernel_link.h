@@ -93,10 +93,12 @@ public:
     long Send(int cmdId, int serialNum, const std::wstring& params);
 
     DWORD PipeId() const { return m_pipeId; }
-    HANDLE ReadPipe() const { return m_read ? m_read->Handle() : nullptr; }
-    HANDLE WritePipe() const { return m_write ? m_write->Handle() : nullptr; }
-    std::size_t KeptMessages() const { return m_keptMessages.size(); }
-    std::size_t KeptBytes() const { return m_keptBytes; }
+
+    // What tests look at of the pair and the kept messages.
+    HANDLE ReadPipeForTesting() const { return m_read ? m_read->Handle() : nullptr; }
+    HANDLE WritePipeForTesting() const { return m_write ? m_write->Handle() : nullptr; }
+    std::size_t KeptMessagesForTesting() const { return m_keptMessages.size(); }
+    std::size_t KeptBytesForTesting() const { return m_keptBytes; }
 
 private:
     // A request's answer, taken from the kernel's messages as they are read.

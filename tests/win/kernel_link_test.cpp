@@ -158,17 +158,17 @@ TEST_F(KernelLinkTest, KeptMessagesGoWithTheirPair)
     options.onMessage = AnswerSaveAfterAnUnrelatedMessage;
     Link(options);
     ASSERT_EQ(link.Exchange(162, L"Key=k&&&&Value=v").outcome, vl::ExchangeOutcome::Answered);
-    ASSERT_EQ(link.KeptMessages(), 1u);
+    ASSERT_EQ(link.KeptMessagesForTesting(), 1u);
     link.Close();
-    EXPECT_EQ(link.KeptMessages(), 0u);
+    EXPECT_EQ(link.KeptMessagesForTesting(), 0u);
 
     // A new handshake starts without what the earlier pair left, too.
     Link(options);
     ASSERT_EQ(link.Exchange(162, L"Key=k&&&&Value=v").outcome, vl::ExchangeOutcome::Answered);
-    ASSERT_EQ(link.KeptMessages(), 1u);
+    ASSERT_EQ(link.KeptMessagesForTesting(), 1u);
     peer = std::make_unique<PeerKernel>();
     ASSERT_TRUE(link.Handshake());
-    EXPECT_EQ(link.KeptMessages(), 0u);
+    EXPECT_EQ(link.KeptMessagesForTesting(), 0u);
     vl::KernelMessage message;
     EXPECT_EQ(link.NextMessage(message), ERROR_NO_DATA);
 }
@@ -209,7 +209,7 @@ TEST_F(KernelLinkTest, ARequestReadsNoFurtherThanItsDeadline)
     g_clockJump = 0;
     vl::Platform().getTickCount = JumpingTick;
     EXPECT_EQ(link.Exchange(162, L"Key=k").outcome, vl::ExchangeOutcome::Unanswered);
-    EXPECT_LE(link.KeptMessages(), 1u);
+    EXPECT_LE(link.KeptMessagesForTesting(), 1u);
     const auto messages = Drain(kFlood, 1000);
     ASSERT_EQ(messages.size(), static_cast<std::size_t>(kFlood));
     for (int i = 0; i < kFlood; ++i) EXPECT_EQ(messages[i].serialNum, i);
@@ -238,8 +238,8 @@ TEST_F(KernelLinkTest, ARequestKeepsWhatComesBeforeItsAnswerUpToTheBound)
         const vl::ExchangeResult result = link.Exchange(162, L"Key=k&&&&Value=v");
         EXPECT_EQ(result.outcome, vl::ExchangeOutcome::Answered);
         EXPECT_EQ(result.answer, L"RetData=OK");
-        const std::size_t kept = link.KeptMessages();
-        EXPECT_LE(link.KeptBytes(), vl::KernelLink::kMaxKeptBytes + sizeof(vl::KernelMessage) + 2 * c.paramsLength);
+        const std::size_t kept = link.KeptMessagesForTesting();
+        EXPECT_LE(link.KeptBytesForTesting(), vl::KernelLink::kMaxKeptBytes + sizeof(vl::KernelMessage) + 2 * c.paramsLength);
         const std::string dropLine = std::to_string(c.count - static_cast<int>(kept)) +
                                      " kernel messages dropped: 4194304 bytes were kept already.";
         EXPECT_EQ(log.Count(dropLine), c.dropsSome ? 1u : 0u);
@@ -249,7 +249,7 @@ TEST_F(KernelLinkTest, ARequestKeepsWhatComesBeforeItsAnswerUpToTheBound)
         for (std::size_t i = 0; i < kept; ++i) EXPECT_EQ(messages[i].serialNum, static_cast<int>(i));
         vl::KernelMessage message;
         EXPECT_EQ(link.NextMessage(message), ERROR_NO_DATA);
-        EXPECT_EQ(link.KeptBytes(), 0u);
+        EXPECT_EQ(link.KeptBytesForTesting(), 0u);
     }
 }
 
@@ -356,7 +356,7 @@ TEST_F(KernelLinkTest, WriteIntoAFullPipeFailsAtTheDeadlineWithoutHalfAMessage)
     while ((status = link.Send(2, sent, params)) == 0 && sent < 10) ++sent;
     EXPECT_EQ(status, WAIT_TIMEOUT);
     // The kernel took nothing for the whole deadline: the link has ended.
-    EXPECT_EQ(link.WritePipe(), nullptr);
+    EXPECT_EQ(link.WritePipeForTesting(), nullptr);
     EXPECT_FALSE(link.IsLinked());
     peer->SetReading(true);
     ASSERT_TRUE(peer->WaitReceived(1 + static_cast<std::size_t>(sent), 2000));
@@ -381,7 +381,7 @@ TEST_F(KernelLinkTest, ThePairIsForTheUserTheAdministratorsAndTheSystemOnly)
     ASSERT_TRUE(::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &administratorsSize));
     ASSERT_TRUE(::CreateWellKnownSid(WinLocalSystemSid, nullptr, system, &systemSize));
     const PSID admitted[] = {reinterpret_cast<TOKEN_USER*>(userBuffer)->User.Sid, administrators, system};
-    for (HANDLE pipe : {link.ReadPipe(), link.WritePipe()}) {
+    for (HANDLE pipe : {link.ReadPipeForTesting(), link.WritePipeForTesting()}) {
         PACL dacl = nullptr;
         PSECURITY_DESCRIPTOR descriptor = nullptr;
         ASSERT_EQ(::GetSecurityInfo(pipe, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
@@ -409,8 +409,8 @@ TEST_F(KernelLinkTest, ASquattedPairNameFailsTheHandshakeAndLeavesNothingOpen)
         ASSERT_TRUE(squatter);
         peer = std::make_unique<PeerKernel>();
         EXPECT_FALSE(link.Handshake());
-        EXPECT_EQ(link.ReadPipe(), nullptr);
-        EXPECT_EQ(link.WritePipe(), nullptr);
+        EXPECT_EQ(link.ReadPipeForTesting(), nullptr);
+        EXPECT_EQ(link.WritePipeForTesting(), nullptr);
         EXPECT_FALSE(pump.IsOn());
         peer.reset();
     }
