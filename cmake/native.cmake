@@ -55,10 +55,10 @@ add_executable(endpoint_hosts_dump tools/netns/endpoint_hosts_dump.cpp)
 target_link_libraries(endpoint_hosts_dump PRIVATE vl_portable)
 # ./run page's check of the stand-in kernel's behaviour words, with the kernel's own parser.
 add_executable(kernel_behaviour_check tools/kernel/kernel_behaviour_check.cpp tools/kernel/kernel_behaviour.cpp)
-# The README's patch folders for the operators come from the same table.
+# The operators' patch folders (docs/deploying.md) come from the same table.
 add_test(NAME readme_patch_folders_current
          COMMAND ${PROJECT_SOURCE_DIR}/tests/package/readme_patch_folders_test.sh $<TARGET_FILE:endpoint_hosts_dump>
-                 ${PROJECT_SOURCE_DIR}/README.md)
+                 ${PROJECT_SOURCE_DIR}/docs/deploying.md)
 
 # The page authors' reference, written from the automation contract and the texts of
 # tools/reference; the test holds the checked-in copy to what they give.
