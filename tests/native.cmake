@@ -1,6 +1,6 @@
 # The native tree's tests (included by cmake/native.cmake): the portable core under the
-# sanitizers, the layers' order, and the checked-in documents held to what they are made
-# from. The Windows tests are in CMakeLists.txt.
+# sanitizers, the layers' order, the checked-in documents held to what they are made from,
+# and the extension's scripts as built, in Node. The Windows tests are in CMakeLists.txt.
 
 file(GLOB VL_PORTABLE_TESTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/portable/*.cpp)
 add_executable(portable_tests ${VL_PORTABLE_TESTS})
@@ -18,3 +18,6 @@ add_test(NAME readme_patch_folders_current
 add_test(NAME page_reference_current
          COMMAND reference_gen --check ${PROJECT_SOURCE_DIR}/tools/reference/member_texts.md
                  ${PROJECT_SOURCE_DIR}/docs/page_reference.md)
+# The extension's page API, content relay and service worker joined in Node, the browser's
+# ports and the service host played by the test.
+add_test(NAME extension_messages COMMAND node ${PROJECT_SOURCE_DIR}/tests/web/extension_messages_test.mjs ${CMAKE_BINARY_DIR})
