@@ -100,13 +100,13 @@ function extensionPage() {
 }
 
 // Connects, lets the host accept the page, and hands over the adapter and the host's end.
-async function accepted(result = { host: "1.1.31.362", kernel: "1.0.0.10" }) {
+async function accepted() {
   const page = extensionPage();
   const connecting = page.VLService.connect();
   await later();
   const [host] = page.hosts;
   assert.deepEqual(host.heard, [{ id: 0, page: PAGE_URL }]);
-  host.postMessage({ id: 0, result });
+  host.postMessage({ id: 0, result: { host: "1.1.31.362", kernel: "1.0.0.10" } });
   return { adapter: await connecting, host, page };
 }
 
