@@ -142,6 +142,7 @@ test("the page hears the host's messages unchanged and answers the page API's ca
 test("a page the host refuses or cannot reach is refused with the reason, and the host let go", LIMIT, async () => {
   const cases = [
     [(host) => host.postMessage({ id: 0, error: "not a portal page" }), "not a portal page"],
+    [(host) => host.postMessage({ id: null, error: "serves the extension only" }), "serves the extension only"],
     [(host) => host.postMessage({ id: 5, result: 0 }), "the vorlink! service host refused the page"],
     [(host) => host.postMessage({ id: 0 }), "the vorlink! service host refused the page"],
     [(host) => host.disconnect(NOT_FOUND), `the vorlink! service host is not installed (${NOT_FOUND})`],

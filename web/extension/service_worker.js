@@ -35,8 +35,9 @@ chrome.runtime.onConnect.addListener((page) => {
       // The host's first message answers the page's address: a result accepts the page.
       accepted = message.id === PAGE_MESSAGE_ID && "result" in message;
       if (!accepted) {
-        tell(message.id === PAGE_MESSAGE_ID && typeof message.error === "string"
-          ? message : ended("the vorlink! service host refused the page"));
+        // A refusal of the page (under its id), or of the extension (a host started for
+        // another caller answers under none): either ends the page's connection.
+        tell(ended(typeof message.error === "string" ? message.error : "the vorlink! service host refused the page"));
         host.disconnect();
         page.disconnect();
         return;
