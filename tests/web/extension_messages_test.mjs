@@ -14,7 +14,12 @@ const script = (name) => fs.readFileSync(path.join(extension, name), "utf8");
 const EXTENSION_VERSION = JSON.parse(script("manifest.json")).version;
 const PAGE_URL = "https://www.vorlink.com/index.html";
 const NOT_FOUND = "Specified native messaging host not found.";
-const later = () => new Promise((resolve) => setTimeout(resolve, 5));
+// Waits until `done()` holds: a case whose messages never come fails after 5 s.
+async function until(done) {
+  for (const end = Date.now() + 5000; !done(); await new Promise((resolve) => setTimeout(resolve, 1))) {
+    assert.ok(Date.now() < end, `still waiting for ${done}`);
+  }
+}
 const LIMIT = { timeout: 10000 }; // a call that never settles fails its case
 
 // One end of a runtime port: messages go as JSON, delivered later, in order; disconnect()
@@ -103,7 +108,7 @@ function extensionPage() {
 async function accepted() {
   const page = extensionPage();
   const connecting = page.VLService.connect();
-  await later();
+  await until(() => page.hosts[0]?.heard.length);
   const [host] = page.hosts;
   assert.deepEqual(host.heard, [{ id: 0, page: PAGE_URL }]);
   host.postMessage({ id: 0, result: { host: "1.1.31.362", kernel: "1.0.0.10" } });
@@ -117,7 +122,7 @@ test("the page hears the host's messages unchanged and answers the page API's ca
   adapter.addEventListener("OnResult", (e) => events.push(["OnResult", e.detail]));
   adapter.addEventListener("InstallPage", (e) => events.push(["InstallPage", e.detail]));
   const calls = [adapter.GetVersion(), adapter.SaveData("k", "v"), adapter.LoadData("k"), adapter.Uninitialize()];
-  await later();
+  await until(() => host.heard.length === 5);
   assert.deepEqual(host.heard.slice(1), [
     { id: 1, method: "GetVersion", args: [] }, { id: 2, method: "SaveData", args: ["k", "v"] },
     { id: 3, method: "LoadData", args: ["k"] }, { id: 4, method: "Uninitialize", args: [] }]);
@@ -130,7 +135,7 @@ test("the page hears the host's messages unchanged and answers the page API's ca
   ];
   for (const message of fromHost) host.postMessage(message);
   const settled = await Promise.allSettled(calls);
-  await later();
+  await until(() => channels.at(-1).heard.length === 1 + fromHost.length);
   assert.deepEqual(channels.at(-1).heard, [{ id: 0, result: { host: "1.1.31.362", kernel: "1.0.0.10" } }, ...fromHost]);
   assert.deepEqual(settled.map((s) => s.status === "fulfilled" ? s.value : "error: " + s.reason.message),
     ["1.1.31.362", 0, "error: the link to the kernel is down", undefined]);
@@ -153,11 +158,10 @@ test("a page the host refuses or cannot reach is refused with the reason, and th
   for (const [answer, reason] of cases) {
     const page = extensionPage();
     const connecting = page.VLService.connect();
-    await later();
+    await until(() => page.hosts[0]?.heard.length);
     answer(page.hosts[0]);
     await assert.rejects(connecting, { message: reason }, reason);
-    await later();
-    assert.equal(page.hosts[0].open, false, reason);
+    await until(() => !page.hosts[0].open);
   }
 });
 
@@ -170,7 +174,7 @@ test("a connection that ends after the page was accepted fails its waiting and l
   for (const [end, reason] of cases) {
     const connection = await accepted();
     const waiting = connection.adapter.LoadData("k");
-    await later();
+    await until(() => connection.host.heard.length === 2);
     end(connection);
     await assert.rejects(waiting, { message: reason });
     await assert.rejects(connection.adapter.GetVersion(), { message: reason });
