@@ -23,7 +23,7 @@
 #   - one version everywhere: the build's version value, the module's file version and
 #     GetVersion's text, the INF, the tag and the check page;
 #   - the package's pages (object-tag.html, check-control.html) print what they should in
-#     the page host, as `./run page` runs them, and the README's `osslsigncode verify`
+#     the page host, as `./run page` runs them, and docs/deploying.md's `osslsigncode verify`
 #     line succeeds on the test-signed package with the test root trusted (32-bit only).
 # With --twin the same for the 64-bit twin's cabinet, in a 64-bit prefix where the 64-bit
 # installer, registry view and script host serve it (and the 32-bit view stays empty).
@@ -318,8 +318,8 @@ update status answered: Status=Waiting" "$DIST/check-control.html"
 control: installed, but it refuses this address: it serves the portal's own sites only" \
     "$DIST/check-control.html" --url http://www.example.com/
 
-  echo "== the README's verification of the package's signature"
-  readme_verify=$(sed -n 's/^    \(osslsigncode verify .*\)$/\1/p' "$ROOT/README.md" | head -1)
+  echo "== docs/deploying.md's verification of the package's signature"
+  readme_verify=$(sed -n 's/^    \(osslsigncode verify .*\)$/\1/p' "$ROOT/docs/deploying.md" | head -1)
   mkdir -p "$WORK/readme/build"
   ln -sfn "$DIST" "$WORK/readme/build/dist"
   check "\`$readme_verify\` succeeds" bash -c "cd '$WORK/readme' && $readme_verify >>'$WORK/verify.log' 2>&1"
