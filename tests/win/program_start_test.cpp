@@ -92,15 +92,16 @@ protected:
 // (adapter_home_test).
 TEST_F(ProgramStartTest, AKernelThatCannotStartSaysWhy)
 {
+    const char* const kSignatureFailed = "    the Torvane signature was failed.";
     const struct {
         const wchar_t* installed;
         bool openForWriting; // by another program: the file cannot be held
         int message;
         const char* logged;
     } cases[] = {
-        {L"tools/kernel/VLWidgetKernel.exe", false, vl::kSignatureErrorMessage, "    the Torvane signature was failed."},
+        {L"tools/kernel/VLWidgetKernel.exe", false, vl::kSignatureErrorMessage, kSignatureFailed},
         // A self-made certificate that carries the maker's serial and name.
-        {L"sign_sample_forged.exe", false, vl::kSignatureErrorMessage, "    the Torvane signature was failed."},
+        {L"sign_sample_forged.exe", false, vl::kSignatureErrorMessage, kSignatureFailed},
         {L"signed/VLWidgetKernel.exe", true, vl::kComputerErrorMessage, "VLWidgetKernel.exe] cannot be held"},
     };
     const std::wstring kernel = HomeFolder() + L"\\VLWidgetKernel.exe";
@@ -142,6 +143,8 @@ TEST_F(ProgramStartTest, TheCheckedFileCannotBeSwappedBeforeItStarts)
 {
     for (const ProgramStart& c : kStarts) {
         SCOPED_TRACE(c.name);
+        // Installed after the control's creation: its registration run of the kernel would
+        // hold the file too.
         ASSERT_TRUE(CreateControl());
         ASSERT_TRUE(InstallIntoHome(c.installed, c.name));
         // The name a program of the user knows, and the folders it resolves to.
@@ -174,51 +177,26 @@ TEST_F(ProgramStartTest, TheCheckedFileCannotBeSwappedBeforeItStarts)
     }
 }
 
-// Links the user or the system made on the way (the home folder, the program itself) are
-// followed to the file they lead to, which is checked and started by that name.
-TEST_F(ProgramStartTest, ALinkOnTheWayIsFollowedToTheProgramThatStarts)
-{
-    for (const bool linkedFolder : {true, false}) {
-        for (const ProgramStart& c : kStarts) {
-            SCOPED_TRACE(std::wstring(linkedFolder ? L"linked home folder, " : L"linked program, ") + c.name);
-            ResetProductState();
-            ASSERT_TRUE(CreateControl());
-            RecordShellStarts(false, [&] { FakeKernelStarted(); });
-            TempFolder elsewhere;
-            ASSERT_TRUE(::CopyFileW(BuildFile(c.installed).c_str(), elsewhere.File(c.name).c_str(), FALSE));
-            const std::wstring home = HomeFolder();
-            if (linkedFolder) RemoveHomeFolder();
-            const PlantedLink link(linkedFolder ? home : home + L"\\" + c.name,
-                                   linkedFolder ? elsewhere.Path() : elsewhere.File(c.name));
-            ASSERT_TRUE(link.Planted());
-
-            EXPECT_TRUE(c.start(*adapter));
-            ASSERT_EQ(RecordedStarts().size(), 1u);
-            EXPECT_EQ(RecordedStarts()[0].file, L"\"" + ResolvedPath(elsewhere.File(c.name)) + L"\"");
-            EXPECT_EQ(RecordedStarts()[0].directory, ResolvedPath(elsewhere.Path()));
-            control.reset();
-            window.reset();
-        }
-    }
-}
-
-// The kernel that runs is the one checked, started by its resolved name: in Wine's own
-// layout (Documents a link to a folder outside drive_c, as the prefix has it), with
-// Documents a plain folder, and with "My Vorlink" a link to a folder with the signed kernel
-// that is re-pointed to a folder with an unsigned one between check and start, whether it
-// starts directly (from an elevated process) or through the shell.
-TEST_F(ProgramStartTest, TheKernelThatRunsIsTheCheckedOneWhereverDocumentsLeads)
+// The kernel that runs is the one checked, started from its folder by its resolved name:
+// in Wine's own layout (Documents a link to a folder outside drive_c, as the prefix has
+// it), with Documents a plain folder, with the kernel a link to a signed one elsewhere, and
+// with "My Vorlink" a link to a folder with the signed kernel that is re-pointed to a folder
+// with an unsigned one between check and start, whether it starts directly (from an
+// elevated process) or through the shell.
+TEST_F(ProgramStartTest, TheKernelThatRunsIsTheCheckedOneByItsResolvedName)
 {
     ASSERT_NE(ResolvedHomeFolder(), HomeFolder()) << "the prefix's Documents is a link, as Wine makes it";
-    enum Layout { WinesDocuments, PlainDocuments, RePointedHome };
+    enum Layout { WinesDocuments, PlainDocuments, LinkedKernel, RePointedHome };
     const struct {
         const char* what;
         Layout layout;
         bool elevatedProcess;
     } cases[] = {{"Documents a link", WinesDocuments, false},
                  {"Documents a plain folder", PlainDocuments, false},
+                 {"the kernel a link", LinkedKernel, false},
                  {"re-pointed, started directly", RePointedHome, true},
                  {"re-pointed, started through the shell", RePointedHome, false}};
+    const std::wstring name = L"VLWidgetKernel.exe";
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         TempFolder documents, checked, other;
@@ -226,23 +204,27 @@ TEST_F(ProgramStartTest, TheKernelThatRunsIsTheCheckedOneWhereverDocumentsLeads)
         if (c.layout == PlainDocuments) redirected.emplace(documents.Path());
         ResetProductState();
         ASSERT_TRUE(CreateControl());
-        std::wstring kernel = ResolvedHomeFolder() + L"\\VLWidgetKernel.exe";
+        std::wstring kernel = ResolvedHomeFolder() + L"\\" + name;
         std::optional<PlantedLink> link;
-        if (c.layout == RePointedHome) {
-            ASSERT_TRUE(::CopyFileW(BuildFile(L"signed/VLWidgetKernel.exe").c_str(),
-                                    checked.File(L"VLWidgetKernel.exe").c_str(), FALSE));
-            ASSERT_TRUE(::CopyFileW(BuildFile(L"tools/kernel/VLWidgetKernel.exe").c_str(),
-                                    other.File(L"VLWidgetKernel.exe").c_str(), FALSE));
-            RemoveHomeFolder();
-            link.emplace(HomeFolder(), checked.Path());
+        if (c.layout == LinkedKernel || c.layout == RePointedHome) {
+            ASSERT_TRUE(::CopyFileW(BuildFile(L"signed/VLWidgetKernel.exe").c_str(), checked.File(name).c_str(),
+                                    FALSE));
+            ASSERT_TRUE(::CopyFileW(BuildFile(L"tools/kernel/VLWidgetKernel.exe").c_str(), other.File(name).c_str(),
+                                    FALSE));
+            if (c.layout == RePointedHome) {
+                RemoveHomeFolder();
+                link.emplace(HomeFolder(), checked.Path());
+            } else {
+                link.emplace(HomeFolder() + L"\\" + name, checked.File(name));
+            }
             ASSERT_TRUE(link->Planted());
-            kernel = ResolvedPath(checked.File(L"VLWidgetKernel.exe"));
+            kernel = ResolvedPath(checked.File(name));
         } else {
-            ASSERT_TRUE(InstallIntoHome(L"signed/VLWidgetKernel.exe", L"VLWidgetKernel.exe"));
+            ASSERT_TRUE(InstallIntoHome(L"signed/VLWidgetKernel.exe", name));
         }
         bool rePointed = false;
         RecordShellStarts(true, [&] {
-            if (!link) return;
+            if (c.layout != RePointedHome) return;
             link.reset();
             link.emplace(HomeFolder(), other.Path());
             rePointed = link->Planted();
@@ -253,6 +235,7 @@ TEST_F(ProgramStartTest, TheKernelThatRunsIsTheCheckedOneWhereverDocumentsLeads)
         EXPECT_EQ(rePointed, c.layout == RePointedHome);
         ASSERT_EQ(RecordedStarts().size(), 1u);
         EXPECT_EQ(RecordedStarts()[0].file, L"\"" + kernel + L"\"");
+        EXPECT_EQ(RecordedStarts()[0].directory, kernel.substr(0, kernel.rfind(L'\\')));
         EXPECT_EQ(_wcsicmp(RunningKernelImage().c_str(), kernel.c_str()), 0) << RunningKernelImage();
         control.reset();
         EndRunningKernels();
@@ -270,7 +253,8 @@ TEST_F(ProgramStartTest, AUsersRunasCommandChangesNothing)
               ERROR_SUCCESS);
     wchar_t machine[512] = {};
     DWORD size = sizeof machine;
-    ASSERT_EQ(::RegGetValueW(HKEY_LOCAL_MACHINE, runas, nullptr, RRF_RT_REG_SZ, nullptr, machine, &size), ERROR_SUCCESS);
+    ASSERT_EQ(::RegGetValueW(HKEY_LOCAL_MACHINE, runas, nullptr, RRF_RT_REG_SZ, nullptr, machine, &size),
+              ERROR_SUCCESS);
 
     for (const ProgramStart& c : kStarts) ASSERT_TRUE(InstallIntoHome(c.installed, c.name));
     ASSERT_TRUE(CreateControl());
