@@ -211,9 +211,13 @@ echo "== a throwaway prefix: extraction, the INF's install"
 VL_WINEPREFIX=$PREFIX WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree=d;mshtml=d};winemenubuilder.exe=d" \
   "$WINE_RUN" wineboot -i >/dev/null 2>&1
 # Wine links the new prefix's Documents into the real home (to the home itself where it has
-# no Documents), where the control would make its home folder.
-own_documents "$PREFIX"
-check "the throwaway prefix's Documents leads into the prefix, not the real home" documents_are_own "$PREFIX"
+# no Documents), where the control would make its home folder: nothing runs until it is not.
+if own_documents "$PREFIX" && documents_are_own "$PREFIX"; then
+  echo "ok: the throwaway prefix's Documents leads into the prefix, not the real home"
+else
+  echo "FAILED: the throwaway prefix's Documents leads to $(readlink -f "$(prefix_documents "$PREFIX")")"
+  exit 1
+fi
 wine_in_prefix 120 extrac32 /Y /E /L "$(windows_path "$EXTRACTED")" "$(windows_path "$DIST/$CAB")" >/dev/null
 check "the platform extracts every file" same "$(ls "$EXTRACTED" | LC_ALL=C sort | tr '\n' ' ')" "$CONTENTS"
 check "the extracted files are the packed ones" cmp -s "$EXTRACTED/VLServiceAdapter.ocx" "$DIST/$PACKED/VLServiceAdapter.ocx"
