@@ -7,14 +7,6 @@ target_link_options(vl_portable PUBLIC ${VL_SANITIZE})
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
-file(GLOB VL_PORTABLE_TESTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/portable/*.cpp)
-add_executable(portable_tests ${VL_PORTABLE_TESTS})
-target_compile_options(portable_tests PRIVATE ${VL_SANITIZE})
-target_link_libraries(portable_tests PRIVATE vl_portable GTest::gtest_main)
-add_test(NAME portable_tests COMMAND portable_tests)
-# Every include of src/ against the layers' order (src/layers.cmake).
-add_test(NAME layer_includes COMMAND ${CMAKE_COMMAND} -DSRC=${PROJECT_SOURCE_DIR}/src -P ${PROJECT_SOURCE_DIR}/cmake/check_layers.cmake)
-
 if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
   # The fuzzers get a core of their own: instrumented for coverage, so that libFuzzer sees
   # the branches of the code under test and not only those of the fuzzer, and optimized
@@ -55,20 +47,16 @@ add_executable(endpoint_hosts_dump tools/netns/endpoint_hosts_dump.cpp)
 target_link_libraries(endpoint_hosts_dump PRIVATE vl_portable)
 # ./run page's check of the stand-in kernel's behaviour words, with the kernel's own parser.
 add_executable(kernel_behaviour_check tools/kernel/kernel_behaviour_check.cpp tools/kernel/kernel_behaviour.cpp)
-# The README's patch folders for the operators come from the same table.
-add_test(NAME readme_patch_folders_current
-         COMMAND ${PROJECT_SOURCE_DIR}/tests/package/readme_patch_folders_test.sh $<TARGET_FILE:endpoint_hosts_dump>
-                 ${PROJECT_SOURCE_DIR}/README.md)
 
 # The page authors' reference, written from the automation contract and the texts of
-# tools/reference; the test holds the checked-in copy to what they give.
+# tools/reference.
 add_executable(reference_gen tools/reference/reference_gen.cpp)
 target_include_directories(reference_gen PRIVATE ${PROJECT_SOURCE_DIR}/src)
 target_compile_options(reference_gen PRIVATE -Wall -Wextra)
 target_compile_definitions(reference_gen PRIVATE VL_MODULE_VERSION="${VL_MODULE_VERSION}")
-add_test(NAME page_reference_current
-         COMMAND reference_gen --check ${PROJECT_SOURCE_DIR}/tools/reference/member_texts.md
-                 ${PROJECT_SOURCE_DIR}/docs/page_reference.md)
 
 # The browser extension, the service host's manifests and the page library.
 add_subdirectory(web)
+
+# The tests, in this tree's own folder as the programs they run.
+include(tests/native.cmake)

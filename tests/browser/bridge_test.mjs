@@ -105,8 +105,8 @@ test("the host answers calls with the control's names and checks them against th
   const forged = await page.evaluate(`new Promise((resolve) => {
     const channel = new MessageChannel();
     channel.port1.onmessage = ({ data }) => {
-      if (data.type === "ready") channel.port1.postMessage({ id: 7, page: "https://www.vorlink.com/" });
-      else resolve(data.error || data.type + ": " + data.reason);
+      if (data.id === 0 && "result" in data) channel.port1.postMessage({ id: 7, page: "https://www.vorlink.com/" });
+      else resolve(data.error);
     };
     window.postMessage({ vlservice: "connect" }, "*", [channel.port2]);
   })`);

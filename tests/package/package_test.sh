@@ -7,10 +7,11 @@
 #   - the browser bridge (32-bit only): each host manifest allows only the extension, the
 #     extension's zips hold the release build (the store's without a "key"), and Firefox ESR
 #     takes its zip (tools/browser/firefox.sh: root, as the ctest runs);
-#   - in a throwaway Wine prefix of its own, the platform's cabinet extraction and INF
-#     installer (advpack's LaunchINFSection through rundll32) install and register the
-#     control: its ProgID resolves, its server is the installed file, a script host
-#     creates it;
+#   - in a throwaway Wine prefix of its own (its Documents a link to a folder inside it, as
+#     ./run lays out the build trees' prefixes, never the real home), the platform's cabinet
+#     extraction and INF installer (advpack's LaunchINFSection through rundll32) install and
+#     register the control: its ProgID resolves, its server is the installed file, a script
+#     host creates it;
 #   - the class identifier and the version in the INF and the page's tag are the module's;
 #   - the INF installs the service host with its manifests and registers it for Chrome, Edge
 #     and Firefox under the machine's keys (its lines for both registry views), removing the
@@ -23,7 +24,7 @@
 #   - one version everywhere: the build's version value, the module's file version and
 #     GetVersion's text, the INF, the tag and the check page;
 #   - the package's pages (object-tag.html, check-control.html) print what they should in
-#     the page host, as `./run page` runs them, and the README's `osslsigncode verify`
+#     the page host, as `./run page` runs them, and docs/deploying.md's `osslsigncode verify`
 #     line succeeds on the test-signed package with the test root trusted (32-bit only).
 # With --twin the same for the 64-bit twin's cabinet, in a 64-bit prefix where the 64-bit
 # installer, registry view and script host serve it (and the 32-bit view stays empty).
@@ -75,6 +76,8 @@ listing_change() {
 not() { ! "$@"; }
 # shellcheck source=../../tools/common/windows_path.sh
 . "$ROOT/tools/common/windows_path.sh"
+# shellcheck source=../../tools/common/prefix_documents.sh
+. "$ROOT/tools/common/prefix_documents.sh"
 
 # Windows programs run in the throwaway prefix, each ended after $1 seconds at the latest.
 wine_in_prefix() {
@@ -204,7 +207,17 @@ if [ -n "$TWIN" ]; then
 fi
 
 echo "== a throwaway prefix: extraction, the INF's install"
-VL_WINEPREFIX=$PREFIX "$WINE_RUN" wineboot -i >/dev/null 2>&1
+# Without the menu builder, which would write the desktop's menus into the real home.
+VL_WINEPREFIX=$PREFIX WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree=d;mshtml=d};winemenubuilder.exe=d" \
+  "$WINE_RUN" wineboot -i >/dev/null 2>&1
+# Wine links the new prefix's Documents into the real home (to the home itself where it has
+# no Documents), where the control would make its home folder: nothing runs until it is not.
+if own_documents "$PREFIX" && documents_are_own "$PREFIX"; then
+  echo "ok: the throwaway prefix's Documents leads into the prefix, not the real home"
+else
+  echo "FAILED: the throwaway prefix's Documents leads to $(readlink -f "$(prefix_documents "$PREFIX")")"
+  exit 1
+fi
 wine_in_prefix 120 extrac32 /Y /E /L "$(windows_path "$EXTRACTED")" "$(windows_path "$DIST/$CAB")" >/dev/null
 check "the platform extracts every file" same "$(ls "$EXTRACTED" | LC_ALL=C sort | tr '\n' ' ')" "$CONTENTS"
 check "the extracted files are the packed ones" cmp -s "$EXTRACTED/VLServiceAdapter.ocx" "$DIST/$PACKED/VLServiceAdapter.ocx"
@@ -318,8 +331,8 @@ update status answered: Status=Waiting" "$DIST/check-control.html"
 control: installed, but it refuses this address: it serves the portal's own sites only" \
     "$DIST/check-control.html" --url http://www.example.com/
 
-  echo "== the README's verification of the package's signature"
-  readme_verify=$(sed -n 's/^    \(osslsigncode verify .*\)$/\1/p' "$ROOT/README.md" | head -1)
+  echo "== docs/deploying.md's verification of the package's signature"
+  readme_verify=$(sed -n 's/^    \(osslsigncode verify .*\)$/\1/p' "$ROOT/docs/deploying.md" | head -1)
   mkdir -p "$WORK/readme/build"
   ln -sfn "$DIST" "$WORK/readme/build/dist"
   check "\`$readme_verify\` succeeds" bash -c "cd '$WORK/readme' && $readme_verify >>'$WORK/verify.log' 2>&1"

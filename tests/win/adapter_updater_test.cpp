@@ -134,64 +134,61 @@ TEST_F(ElevatingUpdaterTest, MissingUpdaterOnTheServerShowsTheHeadError)
     EXPECT_TRUE(RecordedStarts().empty());
 }
 
-TEST_F(ElevatingUpdaterTest, DownloadedUpdaterThatFailsTheCheckIsRefusedAndDeleted)
+// A downloaded updater that fails the check is refused and deleted; the version rule is the
+// page's version and the build's lowest updater version, which holds for the local and the
+// downloaded updater whether the page asks for none or for an older one.
+TEST_F(ElevatingUpdaterTest, AnUpdaterThatFailsTheCheckIsRefused)
 {
+    ASSERT_TRUE(vl::CompareVersionTexts(L"2.0.1.6", VL_MIN_UPDATER_VERSION_WTEXT).older)
+        << "the cases take 2.0.1.6 for an updater below the build's lowest version";
+    const wchar_t* const old = L"signed/VLUpdate_2_0_1_6.exe";
+    const wchar_t* const recent = L"signed/VLUpdate.exe";
     const struct {
+        const wchar_t* pageVersion;
+        const wchar_t* local; // null for none
         const wchar_t* published;
-        bool signatureBox; // else the step log alone says what failed
+        const wchar_t* remoteName;
+        unsigned older; // updaters logged as older than the version rule; with none, a signature box
     } cases[] = {
-        {L"tools/updater/VLUpdate.exe", true},
+        {L"2.0.1.7", nullptr, L"tools/updater/VLUpdate.exe", L"VLUpdate_2_0_1_7.exe", 0},
         // A self-made certificate that carries the maker's serial and name.
-        {L"sign_sample_forged.exe", true},
+        {L"2.0.1.7", nullptr, L"sign_sample_forged.exe", L"VLUpdate_2_0_1_7.exe", 0},
         // The maker's certificate named as signer of what another key signed.
-        {L"sign_sample_substituted.exe", true},
+        {L"2.0.1.7", nullptr, L"sign_sample_substituted.exe", L"VLUpdate_2_0_1_7.exe", 0},
         // Genuine and signed, but older than asked for: found here, it would not do.
-        {L"signed/VLUpdate_2_0_1_6.exe", false},
+        {L"2.0.1.7", nullptr, old, L"VLUpdate_2_0_1_7.exe", 1},
+        // Below the build's lowest version: the local one is passed over, and a downloaded
+        // one as old is refused.
+        {L"", old, old, L"VLUpdate.exe", 2},
+        {L"2.0.1.6", old, old, L"VLUpdate_2_0_1_6.exe", 2},
+        {L"", old, recent, L"VLUpdate.exe", 1},
+        {L"2.0.1.6", old, recent, L"VLUpdate_2_0_1_6.exe", 1},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.published);
-        Publish(c.published, L"VLUpdate_2_0_1_7.exe");
+        SCOPED_TRACE(std::wstring(c.published) + L" published, " + (c.local ? L"an old one here, " : L"") +
+                     L"the page asks for \"" + c.pageVersion + L"\"");
+        ResetProductState();
+        RecordedStarts().clear();
+        if (c.local) {
+            ASSERT_TRUE(InstallIntoHome(c.local, L"VLUpdate.exe"));
+        }
+        Publish(c.published, c.remoteName);
         const StepLog log;
         std::optional<ErrorBoxWatcher> box;
-        if (c.signatureBox) box.emplace(L"vorlink! ActiveX (VLServiceAdapterImpl:1919)");
-        EXPECT_EQ(Initialize(L"2.0.1.7", InstallPage()), static_cast<ULONG>(VLS_FAIL));
+        if (c.older == 0) box.emplace(L"vorlink! ActiveX (VLServiceAdapterImpl:1919)");
+        const bool started = std::wstring_view(c.published) == recent;
+        EXPECT_EQ(Initialize(c.pageVersion, InstallPage()),
+                  static_cast<ULONG>(started ? VLS_HAVE_TO_UPDATE : VLS_FAIL));
         if (box) {
             EXPECT_EQ(box->Text(),
                       vl::LookupMessageText(kRegion, vl::kSignatureErrorMessage) + L"\n(" + LocalUpdater() + L")");
         }
-        EXPECT_EQ(log.Count("VLUpdate.exe] is older than the version rule allows."), c.signatureBox ? 0u : 1u);
-        EXPECT_TRUE(RecordedStarts().empty());
-        // Not left for a later run to find.
-        EXPECT_EQ(::GetFileAttributesW(LocalUpdater().c_str()), INVALID_FILE_ATTRIBUTES);
-    }
-}
-
-// The build's lowest updater version holds for the local and the downloaded updater,
-// whether the page asks for none or for an older one.
-TEST_F(ElevatingUpdaterTest, NoUpdaterBelowTheBuildsLowestVersionStarts)
-{
-    ASSERT_TRUE(vl::CompareVersionTexts(L"2.0.1.6", VL_MIN_UPDATER_VERSION_WTEXT).older)
-        << "the cases take 2.0.1.6 for an updater below the build's lowest version";
-    const struct {
-        const wchar_t* pageVersion;
-        const wchar_t* remoteName;
-    } asked[] = {{L"", L"VLUpdate.exe"}, {L"2.0.1.6", L"VLUpdate_2_0_1_6.exe"}};
-    for (const auto& c : asked) {
-        for (const bool publishedRecentEnough : {false, true}) {
-            SCOPED_TRACE(std::wstring(c.pageVersion) + (publishedRecentEnough ? L", 2.0.1.7 published" : L""));
-            ResetProductState();
-            RecordedStarts().clear();
-            ASSERT_TRUE(InstallIntoHome(L"signed/VLUpdate_2_0_1_6.exe", L"VLUpdate.exe"));
-            Publish(publishedRecentEnough ? L"signed/VLUpdate.exe" : L"signed/VLUpdate_2_0_1_6.exe", c.remoteName);
-            const StepLog log;
-            EXPECT_EQ(Initialize(c.pageVersion, InstallPage()),
-                      static_cast<ULONG>(publishedRecentEnough ? VLS_HAVE_TO_UPDATE : VLS_FAIL));
-            // The local one is passed over, and a downloaded one as old is refused.
-            EXPECT_EQ(log.Count("VLUpdate.exe] is older than the version rule allows."),
-                      publishedRecentEnough ? 1u : 2u);
-            EXPECT_EQ(RecordedStarts().size(), publishedRecentEnough ? 1u : 0u);
-            EXPECT_EQ(ReadFileBytes(LocalUpdater()),
-                      publishedRecentEnough ? ReadFileBytes(BuildFile(L"signed/VLUpdate.exe")) : "");
+        EXPECT_EQ(log.Count("VLUpdate.exe] is older than the version rule allows."), c.older);
+        EXPECT_EQ(RecordedStarts().size(), started ? 1u : 0u);
+        if (started) {
+            EXPECT_EQ(ReadFileBytes(LocalUpdater()), ReadFileBytes(BuildFile(recent)));
+        } else { // not left for a later run to find
+            EXPECT_EQ(::GetFileAttributesW(LocalUpdater().c_str()), INVALID_FILE_ATTRIBUTES);
         }
     }
 }

@@ -4,13 +4,12 @@
 // ctest-trust: test root
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "fixtures/adapter_fixture.h"
 #include "fixtures/error_box_watcher.h"
-#include "fixtures/kernel_client.h"
 #include "fixtures/planted_link.h"
 #include "fixtures/redirected_documents.h"
 #include "fixtures/step_log.h"
@@ -25,14 +24,16 @@ namespace {
 
 const std::wstring kRegion = L"TW;Production";
 
-// What other processes could do to a file and its folders while the control starts it.
-struct Interference {
-    DWORD overwrite = ERROR_SUCCESS;
-    DWORD remove = ERROR_SUCCESS;
-    DWORD rename = ERROR_SUCCESS;
-    DWORD renameHome = ERROR_SUCCESS;
-    DWORD renameDocuments = ERROR_SUCCESS;
-    bool readable = false;
+// The starts of a checked program from the home folder, each true when it started.
+const struct ProgramStart {
+    const wchar_t* name;
+    const wchar_t* installed;
+    bool (*start)(TVLServiceAdapterXImpl&);
+} kStarts[] = {
+    {L"VLWidgetKernel.exe", L"signed/VLWidgetKernel.exe",
+     [](TVLServiceAdapterXImpl& adapter) { return adapter.CoreForTesting().StartWidgetKernel(); }},
+    {L"VLUpdate.exe", L"signed/VLUpdate.exe",
+     [](TVLServiceAdapterXImpl& adapter) { return adapter.CoreForTesting().StartUpdater(L"1.0.0.10") == VLS_HAVE_TO_UPDATE; }},
 };
 
 DWORD Outcome(BOOL succeeded)
@@ -50,24 +51,21 @@ std::wstring RunningKernelImage()
     return process && ::QueryFullProcessImageNameW(process.get(), 0, image, &size) ? image : L"";
 }
 
-bool SamePath(const std::wstring& a, const std::wstring& b)
-{
-    return _wcsicmp(a.c_str(), b.c_str()) == 0;
-}
-
 class ProgramStartTest : public AdapterTest {
 protected:
     void TearDown() override
     {
         window.reset();
+        // The "runas" command a test gave the user's classes.
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Classes\\exefile");
         AdapterTest::TearDown();
     }
 
-    ULONG Initialize2(const std::wstring& required)
+    ULONG Initialize2(const std::wstring& required, HRESULT answer = S_OK)
     {
         vl::UniqueBstr region{std::wstring_view(kRegion)}, version{std::wstring_view(required)};
         ULONG result = 99;
-        EXPECT_EQ(control->Initialize2(region.get(), version.get(), nullptr, 0, nullptr, &result), S_OK);
+        EXPECT_EQ(control->Initialize2(region.get(), version.get(), nullptr, 0, nullptr, &result), answer);
         return result;
     }
 
@@ -89,35 +87,26 @@ protected:
 
 } // namespace
 
-TEST_F(ProgramStartTest, ForgedKernelIsRefusedWithTheSignatureErrorBox)
-{
-    ASSERT_TRUE(InstallIntoHome(L"sign_sample_forged.exe", L"VLWidgetKernel.exe"));
-    ASSERT_TRUE(CreateControl());
-    RecordShellStarts(false);
-    ErrorBoxWatcher box(L"vorlink! ActiveX (VLServiceAdapterImpl:2121)");
-    EXPECT_FALSE(adapter->CoreForTesting().StartWidgetKernel());
-    EXPECT_NE(box.Text().find(HomeFolder() + L"\\VLWidgetKernel.exe"), std::wstring::npos);
-    EXPECT_TRUE(RecordedStarts().empty());
-}
-
 // The box and the log say what failed: a signature that fails (message 38), a file that
 // cannot be held (an error on the computer, message 3). A missing kernel is only logged
 // (adapter_home_test).
 TEST_F(ProgramStartTest, AKernelThatCannotStartSaysWhy)
 {
+    const char* const kSignatureFailed = "    the Torvane signature was failed.";
     const struct {
         const wchar_t* installed;
         bool openForWriting; // by another program: the file cannot be held
         int message;
         const char* logged;
     } cases[] = {
-        {L"tools/kernel/VLWidgetKernel.exe", false, vl::kSignatureErrorMessage,
-         "    the Torvane signature was failed."},
+        {L"tools/kernel/VLWidgetKernel.exe", false, vl::kSignatureErrorMessage, kSignatureFailed},
+        // A self-made certificate that carries the maker's serial and name.
+        {L"sign_sample_forged.exe", false, vl::kSignatureErrorMessage, kSignatureFailed},
         {L"signed/VLWidgetKernel.exe", true, vl::kComputerErrorMessage, "VLWidgetKernel.exe] cannot be held"},
     };
     const std::wstring kernel = HomeFolder() + L"\\VLWidgetKernel.exe";
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.logged);
+        SCOPED_TRACE(c.installed);
         ResetProductState();
         ASSERT_TRUE(CreateControl());
         ASSERT_TRUE(InstallIntoHome(c.installed, L"VLWidgetKernel.exe"));
@@ -127,13 +116,11 @@ TEST_F(ProgramStartTest, AKernelThatCannotStartSaysWhy)
                                        OPEN_EXISTING, 0, nullptr));
         RecordShellStarts(false);
         // The first call's registration run has had its say.
-        vl::UniqueBstr region{std::wstring_view(kRegion)}, version{std::wstring_view(L"1.0.0.10")}, text;
+        vl::UniqueBstr text;
         control->GetVersion(text.put());
         const StepLog log;
         ErrorBoxWatcher box(L"vorlink! ActiveX (VLServiceAdapterImpl:2121)");
-        ULONG result = 99;
-        EXPECT_EQ(control->Initialize2(region.get(), version.get(), nullptr, 0, nullptr, &result), S_FALSE);
-        EXPECT_EQ(result, static_cast<ULONG>(VLS_FAIL));
+        EXPECT_EQ(Initialize2(L"1.0.0.10", S_FALSE), static_cast<ULONG>(VLS_FAIL));
         EXPECT_EQ(box.Text(), vl::LookupMessageText(kRegion, c.message) + L"\n(" + kernel + L")");
         EXPECT_EQ(log.Count(c.logged), 1u) << log.Text();
         EXPECT_TRUE(RecordedStarts().empty());
@@ -154,19 +141,7 @@ TEST_F(ProgramStartTest, ForgedLocalUpdaterIsNotStarted)
 
 TEST_F(ProgramStartTest, TheCheckedFileCannotBeSwappedBeforeItStarts)
 {
-    const struct {
-        const wchar_t* name;
-        const wchar_t* installed;
-        std::function<bool(TVLServiceAdapterXImpl&)> start;
-    } cases[] = {
-        {L"VLWidgetKernel.exe", L"signed/VLWidgetKernel.exe",
-         [](TVLServiceAdapterXImpl& adapter) { return adapter.CoreForTesting().StartWidgetKernel(); }},
-        {L"VLUpdate.exe", L"signed/VLUpdate.exe",
-         [](TVLServiceAdapterXImpl& adapter) {
-             return adapter.CoreForTesting().StartUpdater(L"1.0.0.10") == VLS_HAVE_TO_UPDATE;
-         }},
-    };
-    for (const auto& c : cases) {
+    for (const ProgramStart& c : kStarts) {
         SCOPED_TRACE(c.name);
         // Installed after the control's creation: its registration run of the kernel would
         // hold the file too.
@@ -175,125 +150,95 @@ TEST_F(ProgramStartTest, TheCheckedFileCannotBeSwappedBeforeItStarts)
         // The name a program of the user knows, and the folders it resolves to.
         const std::wstring target = HomeFolder() + L"\\" + c.name, home = ResolvedHomeFolder(),
                            documents = home.substr(0, home.rfind(L'\\'));
-        Interference tried;
-        // Before the "start", a swap of the file is tried the way a local attacker would.
+        // Before the "start", what a local attacker would try, in this order: overwrite,
+        // rename and delete the file, rename its folders (which could come back as links to
+        // other folders); and read it, which is all that starting it needs.
+        std::vector<DWORD> tried;
         RecordShellStarts(false, [&] {
-            tried.overwrite = Outcome(::CopyFileW(BuildFile(L"sign_sample_forged.exe").c_str(), target.c_str(), FALSE));
-            tried.rename =
-                Outcome(::MoveFileExW(target.c_str(), (target + L".old").c_str(), MOVEFILE_REPLACE_EXISTING));
-            tried.remove = Outcome(::DeleteFileW(target.c_str()));
-            // A folder renamed away could come back as a link to another folder.
-            tried.renameHome = Outcome(::MoveFileExW(home.c_str(), (home + L".old").c_str(), 0));
-            tried.renameDocuments = Outcome(::MoveFileExW(documents.c_str(), (documents + L".old").c_str(), 0));
-            const vl::UniqueHandle reader(
-                ::CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-            tried.readable = reader.valid();
+            tried = {Outcome(::CopyFileW(BuildFile(L"sign_sample_forged.exe").c_str(), target.c_str(), FALSE)),
+                     Outcome(::MoveFileExW(target.c_str(), (target + L".old").c_str(), MOVEFILE_REPLACE_EXISTING)),
+                     Outcome(::DeleteFileW(target.c_str())),
+                     Outcome(::MoveFileExW(home.c_str(), (home + L".old").c_str(), 0)),
+                     Outcome(::MoveFileExW(documents.c_str(), (documents + L".old").c_str(), 0)),
+                     Outcome(vl::UniqueHandle(::CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                                            OPEN_EXISTING, 0, nullptr))
+                                 .valid())};
             FakeKernelStarted();
         });
 
         EXPECT_TRUE(c.start(*adapter));
         ASSERT_EQ(RecordedStarts().size(), 1u);
         EXPECT_EQ(RecordedStarts()[0].file, L"\"" + home + L"\\" + c.name + L"\"");
-        EXPECT_EQ(tried.overwrite, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-        EXPECT_EQ(tried.rename, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-        EXPECT_EQ(tried.remove, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-        EXPECT_EQ(tried.renameHome, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-        EXPECT_EQ(tried.renameDocuments, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-        EXPECT_TRUE(tried.readable) << "starting a program needs no more than reading it";
+        constexpr DWORD kHeld = ERROR_SHARING_VIOLATION;
+        EXPECT_EQ(tried, (std::vector<DWORD>{kHeld, kHeld, kHeld, kHeld, kHeld, ERROR_SUCCESS}));
         // Let go once started.
         EXPECT_TRUE(::DeleteFileW(target.c_str())) << ::GetLastError();
         control.reset();
     }
 }
 
-// Links the user or the system made on the way (the home folder, the program itself) are
-// followed to the file they lead to, which is checked and started by that name.
-TEST_F(ProgramStartTest, ALinkOnTheWayIsFollowedToTheProgramThatStarts)
+// The kernel that runs is the one checked, started from its folder by its resolved name:
+// in Wine's own layout (Documents a link to a folder outside drive_c, as the prefix has
+// it), with Documents a plain folder, with the kernel a link to a signed one elsewhere, and
+// with "My Vorlink" a link to a folder with the signed kernel that is re-pointed to a folder
+// with an unsigned one between check and start, whether it starts directly (from an
+// elevated process) or through the shell.
+TEST_F(ProgramStartTest, TheKernelThatRunsIsTheCheckedOneByItsResolvedName)
 {
+    ASSERT_NE(ResolvedHomeFolder(), HomeFolder()) << "the prefix's Documents is a link, as Wine makes it";
+    enum Layout { WinesDocuments, PlainDocuments, LinkedKernel, RePointedHome };
     const struct {
-        const wchar_t* name;
-        const wchar_t* installed;
-        std::function<bool(TVLServiceAdapterXImpl&, IVLServiceAdapterX&)> started;
-    } starts[] = {
-        {L"VLWidgetKernel.exe", L"signed/VLWidgetKernel.exe",
-         [](TVLServiceAdapterXImpl& adapter, IVLServiceAdapterX&) { return adapter.CoreForTesting().StartWidgetKernel(); }},
-        {L"VLUpdate.exe", L"signed/VLUpdate.exe",
-         [](TVLServiceAdapterXImpl& adapter, IVLServiceAdapterX&) {
-             return adapter.CoreForTesting().StartUpdater(L"1.0.0.10") == VLS_HAVE_TO_UPDATE;
-         }},
-        // The registration run at the first call, which runs (unrecorded).
-        {L"VLWidgetKernel.exe", L"signed/VLWidgetKernel.exe",
-         [](TVLServiceAdapterXImpl&, IVLServiceAdapterX& control) {
-             const StepLog log;
-             vl::UniqueBstr version;
-             return control.GetVersion(version.put()) == S_OK &&
-                    log.Count("kernel registration: startup widget kernel.") == 1;
-         }},
-    };
-    for (const bool linkedFolder : {true, false}) {
-        for (const auto& c : starts) {
-            SCOPED_TRACE(std::wstring(linkedFolder ? L"linked home folder, " : L"linked program, ") + c.name);
-            ResetProductState();
-            ASSERT_TRUE(CreateControl());
-            RecordShellStarts(false, [&] { FakeKernelStarted(); });
-            TempFolder elsewhere;
-            ASSERT_TRUE(::CopyFileW(BuildFile(c.installed).c_str(), elsewhere.File(c.name).c_str(), FALSE));
-            const std::wstring home = HomeFolder();
-            if (linkedFolder) RemoveHomeFolder();
-            const PlantedLink link(linkedFolder ? home : home + L"\\" + c.name,
-                                   linkedFolder ? elsewhere.Path() : elsewhere.File(c.name));
-            ASSERT_TRUE(link.Planted());
-
-            EXPECT_TRUE(c.started(*adapter, *control.get()));
-            const std::wstring resolved = ResolvedPath(elsewhere.File(c.name));
-            if (RecordedStarts().empty()) {
-                PumpUntil([] { return !vl::ReadProductString(L"KernelRegistered").empty(); }, 10000);
-                EXPECT_TRUE(SamePath(vl::ReadProductString(L"KernelRegistered"), resolved));
-            } else {
-                ASSERT_EQ(RecordedStarts().size(), 1u);
-                EXPECT_EQ(RecordedStarts()[0].file, L"\"" + resolved + L"\"");
-                EXPECT_EQ(RecordedStarts()[0].directory, ResolvedPath(elsewhere.Path()));
-            }
-            control.reset();
-            window.reset();
-            EndRunningKernels();
-        }
-    }
-}
-
-// "My Vorlink" a link to a folder with the signed kernel, re-pointed to a folder with an
-// unsigned one after the check: the kernel that runs is the checked one, whether it starts
-// directly (from an elevated process) or through the shell.
-TEST_F(ProgramStartTest, ALinkRePointedBetweenCheckAndStartChangesNothing)
-{
-    for (const bool elevatedProcess : {true, false}) {
-        SCOPED_TRACE(elevatedProcess ? L"started directly" : L"started through the shell");
+        const char* what;
+        Layout layout;
+        bool elevatedProcess;
+    } cases[] = {{"Documents a link", WinesDocuments, false},
+                 {"Documents a plain folder", PlainDocuments, false},
+                 {"the kernel a link", LinkedKernel, false},
+                 {"re-pointed, started directly", RePointedHome, true},
+                 {"re-pointed, started through the shell", RePointedHome, false}};
+    const std::wstring name = L"VLWidgetKernel.exe";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder documents, checked, other;
+        std::optional<RedirectedDocuments> redirected;
+        if (c.layout == PlainDocuments) redirected.emplace(documents.Path());
         ResetProductState();
-        TempFolder checked, other;
-        ASSERT_TRUE(::CopyFileW(BuildFile(L"signed/VLWidgetKernel.exe").c_str(),
-                                checked.File(L"VLWidgetKernel.exe").c_str(), FALSE));
-        ASSERT_TRUE(::CopyFileW(BuildFile(L"tools/kernel/VLWidgetKernel.exe").c_str(),
-                                other.File(L"VLWidgetKernel.exe").c_str(), FALSE));
         ASSERT_TRUE(CreateControl());
-        RemoveHomeFolder();
+        std::wstring kernel = ResolvedHomeFolder() + L"\\" + name;
         std::optional<PlantedLink> link;
-        link.emplace(HomeFolder(), checked.Path());
-        ASSERT_TRUE(link->Planted());
+        if (c.layout == LinkedKernel || c.layout == RePointedHome) {
+            ASSERT_TRUE(::CopyFileW(BuildFile(L"signed/VLWidgetKernel.exe").c_str(), checked.File(name).c_str(),
+                                    FALSE));
+            ASSERT_TRUE(::CopyFileW(BuildFile(L"tools/kernel/VLWidgetKernel.exe").c_str(), other.File(name).c_str(),
+                                    FALSE));
+            if (c.layout == RePointedHome) {
+                RemoveHomeFolder();
+                link.emplace(HomeFolder(), checked.Path());
+            } else {
+                link.emplace(HomeFolder() + L"\\" + name, checked.File(name));
+            }
+            ASSERT_TRUE(link->Planted());
+            kernel = ResolvedPath(checked.File(name));
+        } else {
+            ASSERT_TRUE(InstallIntoHome(L"signed/VLWidgetKernel.exe", name));
+        }
         bool rePointed = false;
         RecordShellStarts(true, [&] {
+            if (c.layout != RePointedHome) return;
             link.reset();
             link.emplace(HomeFolder(), other.Path());
             rePointed = link->Planted();
         });
-        if (elevatedProcess) vl::Platform().isProcessElevated = [] { return true; };
+        if (c.elevatedProcess) vl::Platform().isProcessElevated = [] { return true; };
 
         EXPECT_TRUE(adapter->CoreForTesting().StartWidgetKernel());
-        EXPECT_TRUE(rePointed);
-        EXPECT_TRUE(SamePath(RunningKernelImage(), ResolvedPath(checked.File(L"VLWidgetKernel.exe"))))
-            << RunningKernelImage();
+        EXPECT_EQ(rePointed, c.layout == RePointedHome);
+        ASSERT_EQ(RecordedStarts().size(), 1u);
+        EXPECT_EQ(RecordedStarts()[0].file, L"\"" + kernel + L"\"");
+        EXPECT_EQ(RecordedStarts()[0].directory, kernel.substr(0, kernel.rfind(L'\\')));
+        EXPECT_EQ(_wcsicmp(RunningKernelImage().c_str(), kernel.c_str()), 0) << RunningKernelImage();
         control.reset();
         EndRunningKernels();
-        link.reset();
     }
 }
 
@@ -301,57 +246,23 @@ TEST_F(ProgramStartTest, ALinkRePointedBetweenCheckAndStartChangesNothing)
 // machine's class of programs, whose command the user cannot write.
 TEST_F(ProgramStartTest, AUsersRunasCommandChangesNothing)
 {
-    const std::wstring userCommand = L"Software\\Classes\\exefile\\shell\\runas\\command";
+    const wchar_t runas[] = L"Software\\Classes\\exefile\\shell\\runas\\command";
     const std::wstring redirected = L"\"" + BuildFile(L"sign_sample.exe") + L"\" \"%1\"";
-    vl::UniqueRegKey key;
-    ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, userCommand.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                                key.put(), nullptr),
-              ERROR_SUCCESS);
-    ASSERT_EQ(::RegSetValueExW(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(redirected.c_str()),
-                               static_cast<DWORD>((redirected.size() + 1) * sizeof(wchar_t))),
+    ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, runas, nullptr, REG_SZ, redirected.c_str(),
+                                static_cast<DWORD>((redirected.size() + 1) * sizeof(wchar_t))),
               ERROR_SUCCESS);
     wchar_t machine[512] = {};
     DWORD size = sizeof machine;
-    ASSERT_EQ(::RegGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\exefile\\shell\\runas\\command", nullptr,
-                             RRF_RT_REG_SZ, nullptr, machine, &size),
+    ASSERT_EQ(::RegGetValueW(HKEY_LOCAL_MACHINE, runas, nullptr, RRF_RT_REG_SZ, nullptr, machine, &size),
               ERROR_SUCCESS);
 
-    ASSERT_TRUE(InstallIntoHome(L"signed/VLWidgetKernel.exe", L"VLWidgetKernel.exe"));
-    ASSERT_TRUE(InstallIntoHome(L"signed/VLUpdate.exe", L"VLUpdate.exe"));
+    for (const ProgramStart& c : kStarts) ASSERT_TRUE(InstallIntoHome(c.installed, c.name));
     ASSERT_TRUE(CreateControl());
     RecordShellStarts(false, [&] { FakeKernelStarted(); });
-    EXPECT_TRUE(adapter->CoreForTesting().StartWidgetKernel());
-    EXPECT_EQ(adapter->CoreForTesting().StartUpdater(L"1.0.0.10"), static_cast<ULONG>(VLS_HAVE_TO_UPDATE));
+    for (const ProgramStart& c : kStarts) EXPECT_TRUE(c.start(*adapter)) << c.name;
     ASSERT_EQ(RecordedStarts().size(), 2u);
     for (const ShellStart& start : RecordedStarts()) {
         EXPECT_EQ(start.verb, L"runas") << start.file;
         EXPECT_EQ(start.classCommand, machine) << start.file;
-    }
-    key.reset();
-    ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Classes\\exefile");
-}
-
-// A signed kernel starts by the name its documents folder resolves to: Wine's own layout
-// (Documents a link to a folder outside drive_c, as the prefix has it) and a documents
-// folder that is a plain folder.
-TEST_F(ProgramStartTest, ASignedKernelStartsWhereverTheDocumentsFolderIs)
-{
-    ASSERT_NE(ResolvedHomeFolder(), HomeFolder()) << "the prefix's Documents is a link, as Wine makes it";
-    for (const bool linked : {true, false}) {
-        SCOPED_TRACE(linked ? L"Documents a link" : L"Documents a plain folder");
-        TempFolder plainDocuments;
-        std::optional<RedirectedDocuments> redirected;
-        if (!linked) redirected.emplace(plainDocuments.Path());
-        ResetProductState();
-        ASSERT_TRUE(InstallIntoHome(L"signed/VLWidgetKernel.exe", L"VLWidgetKernel.exe"));
-        ASSERT_TRUE(CreateControl());
-        RecordShellStarts(true);
-        EXPECT_TRUE(adapter->CoreForTesting().StartWidgetKernel());
-        const std::wstring kernel = ResolvedHomeFolder() + L"\\VLWidgetKernel.exe";
-        ASSERT_EQ(RecordedStarts().size(), 1u);
-        EXPECT_EQ(RecordedStarts()[0].file, L"\"" + kernel + L"\"");
-        EXPECT_TRUE(SamePath(RunningKernelImage(), kernel)) << RunningKernelImage();
-        control.reset();
-        EndRunningKernels();
     }
 }

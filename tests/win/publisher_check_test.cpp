@@ -99,8 +99,8 @@ TEST(PublisherCheck, ReadsTheOpenFileNeverItsPath)
 }
 
 // Wine's digest check also verifies the signer's signature, and so refuses a substituted
-// signer on its own: with that step taken away, the comparison of the signer's key with the
-// certificate must still refuse it.
+// signer on its own: with that step stubbed to pass everything (a changed byte now passes),
+// the comparison of the signer's key with the certificate must still refuse it.
 TEST(PublisherCheck, TheSignersKeyIsCheckedEvenWhereTheDigestCheckPassesEverything)
 {
     const AdapterPlatform saved = Platform();
@@ -108,19 +108,9 @@ TEST(PublisherCheck, TheSignersKeyIsCheckedEvenWhereTheDigestCheckPassesEverythi
     TempFolder folder;
     std::string bytes = ReadFileBytes(BuildFile(L"sign_sample_maker.exe"));
     bytes[bytes.size() / 2] ^= 0x01;
-    const std::wstring tampered = folder.File(L"tampered.exe");
-    ASSERT_TRUE(WriteFileBytes(tampered, bytes));
-    const struct {
-        std::wstring file;
-        bool accepted;
-    } cases[] = {
-        {BuildFile(L"sign_sample_substituted.exe"), false},
-        {BuildFile(L"sign_sample_forged.exe"), false},
-        {BuildFile(L"sign_sample_maker.exe"), true},
-        // Only the digest check is gone: a changed byte now passes.
-        {tampered, true},
-    };
-    for (const auto& c : cases) EXPECT_EQ(Verify(c.file), c.accepted) << c.file;
+    ASSERT_TRUE(WriteFileBytes(folder.File(L"tampered.exe"), bytes));
+    EXPECT_TRUE(Verify(folder.File(L"tampered.exe"))) << "the digest check is stubbed";
+    EXPECT_FALSE(Verify(BuildFile(L"sign_sample_substituted.exe")));
     Platform() = saved;
 }
 

@@ -10,6 +10,8 @@ PROGID=VLServiceAdapter.VLServiceAdapterX
 
 # shellcheck source=windows_path.sh
 . "$(dirname "${BASH_SOURCE[0]}")/windows_path.sh"
+# shellcheck source=prefix_documents.sh
+. "$(dirname "${BASH_SOURCE[0]}")/prefix_documents.sh"
 
 # Runs a Windows program in the build's prefix, ended after $1 seconds at the latest.
 wine_bounded() {
@@ -47,13 +49,10 @@ publish_programs() {
 # empty home folder. Fails, saying why, when the documents folder is not the prefix's own.
 reset_product_state() {
   local documents
-  documents=$1/drive_c/users/$(whoami)/Documents
+  documents=$(prefix_documents "$1")
   # ./run links the prefix's documents folder to a folder inside the prefix; never touch a
   # real home.
-  case $(readlink -f "$documents") in
-    "$(readlink -f "$1")"/*) ;;
-    *) echo "$documents is not the prefix's own folder" >&2; return 1 ;;
-  esac
+  documents_are_own "$1" || { echo "$documents is not the prefix's own folder" >&2; return 1; }
   wine_bounded 30 reg delete "$PRODUCT_KEY" /f >/dev/null 2>&1
   wine_bounded 30 reg delete "$MACHINE_PRODUCT_KEY" /f >/dev/null 2>&1
   if wine_bounded 30 reg query "$PRODUCT_KEY" >/dev/null 2>&1; then
@@ -65,7 +64,7 @@ reset_product_state() {
 }
 
 # The prefix's home folder "My Vorlink".
-home_folder() { printf '%s/drive_c/users/%s/Documents/My Vorlink' "$1" "$(whoami)"; }
+home_folder() { printf '%s/My Vorlink' "$(prefix_documents "$1")"; }
 
 # register_control MODULE: registers the module; fails unless its class's server is it.
 register_control() {

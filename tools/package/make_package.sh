@@ -182,7 +182,7 @@ sed 's|{{HOST_PATH}}|'"$HOST"'|' "$HOST_MANIFEST.firefox.json" >"$OUT/$host_name
 package "$WIN/$MODULE" i686-w64-mingw32-strip "$OUT" "$CAB" 32-bit "${BRIDGE_FILES[@]}"
 echo "  $HOST $(bytes "$OUT/$HOST") bytes, signed; its manifests $host_name.json and $host_name.firefox.json"
 # One zip per store, the manifest at its root. The Chrome Web Store refuses a "key" and
-# gives the ID itself (README, Deploying).
+# gives the ID itself (docs/deploying.md).
 zip_extension() { # <built extension folder> <zip> [sed program for its manifest]
   rm -rf "$WORK/extension"
   cp -r "$1" "$WORK/extension"
@@ -214,7 +214,7 @@ fi
 for store in CHROME_WEB_STORE:"Chrome Web Store" EDGE_ADDONS:"Edge Add-ons"; do
   if grep -qx "set(VL_EXTENSION_${store%%:*}_ID \"\")" "$HERE/../../web/extension/identity.cmake"; then
     echo "NOTE: no ${store#*:} ID in web/extension/identity.cmake (VL_EXTENSION_${store%%:*}_ID): the host"
-    echo "      refuses the extension installed from there; fill it in (README, Deploying, 3)."
+    echo "      refuses the extension installed from there; fill it in (docs/deploying.md, 3)."
   fi
 done
 

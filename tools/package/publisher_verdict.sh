@@ -22,7 +22,7 @@ publisher_verdict() {
     echo "      that this build expects ($expected, VL_PUBLISHER_SERIAL), so the control"
     echo "      refuses a kernel or updater signed with it. To do: sign them with the maker's"
     echo "      certificate, or build with -DVL_PUBLISHER_SERIAL set to this certificate's serial"
-    echo "      (two hex digits and a blank per byte; README, Deploying, 2)."
+    echo "      (two hex digits and a blank per byte; docs/deploying.md, 2)."
   elif [ "$name" != "Torvane CO.,LTD." ]; then
     echo "      why: the certificate is issued to \"$name\", not to the maker \"Torvane CO.,LTD.\", so the"
     echo "      control refuses a kernel or updater signed with it. To do: sign with the maker's certificate."

@@ -32,6 +32,7 @@ cleanup() {
     server_dir=/tmp/.wine-$(id -u)/server-$(stat -c %D "$prefix")-$(printf %x "$(stat -c %i "$prefix")")
     WINEPREFIX=$prefix wineserver -k 2>/dev/null
     WINEPREFIX=$prefix wineserver -w 2>/dev/null
+    umount "$prefix/home" 2>/dev/null
     umount "$prefix"
     rm -rf "$server_dir"
   done
@@ -44,8 +45,14 @@ for prefix in "${prefixes[@]}"; do
   [ -d "$prefix" ] || { echo "own_wineserver.sh: no prefix at $prefix" >&2; exit 2; }
   n=$((n + 1))
   mkdir "$scratch/upper$n" "$scratch/work$n"
+  # The prefix's documents (home/, common/prefix_documents.sh) change under the layer while
+  # other commands run in the prefix itself, and an overlay whose lower folder changes
+  # misbehaves ("Directory not empty" when the command empties the home folder): the layer
+  # takes a copy of them instead (a file that goes while it is copied is simply not in it).
+  [ ! -d "$prefix/home" ] || cp -a "$prefix/home" "$scratch/home$n" 2>/dev/null || [ -d "$scratch/home$n" ]
   mount -t overlay own-wineserver-prefix -o "lowerdir=$prefix,upperdir=$scratch/upper$n,workdir=$scratch/work$n" "$prefix"
   layered+=("$prefix")
+  [ ! -d "$scratch/home$n" ] || mount --bind "$scratch/home$n" "$prefix/home"
 done
 
 status=0

@@ -7,7 +7,7 @@ set(VL_EXTENSION_KEY "MIIBIjANBgkqhkiG9w0BAQEFAAOCAQ8AMIIBCgKCAQEAshINTNkeTjqeR+
 set(VL_EXTENSION_ID oflkdgjcgdkmeoeobnlliocfmodnepcg)
 # The IDs that the stores gave the same extension on its first upload (each store its own;
 # the item's page in the store's developer dashboard shows it). Empty until the item is
-# published: the README's Deploying checklist asks for both before a release.
+# published: the deploying checklist (docs/deploying.md) asks for both before a release.
 set(VL_EXTENSION_CHROME_WEB_STORE_ID "")
 set(VL_EXTENSION_EDGE_ADDONS_ID "")
 # Every ID the service host serves, the one list that the host's Chromium manifest

@@ -1,6 +1,8 @@
 // The extension's service worker: one service host per page connection. It tells the host
 // the page's address as the browser names the sender (never as the page gives it), then
-// passes calls, answers and events between the page and the host.
+// passes the page's calls to the host and the host's messages to the page as they are.
+// What the extension itself has to tell the page, it says in the host's words: the
+// connection's end is an error under the id of the page's address.
 "use strict";
 
 const SERVICE_HOST = "@VL_SERVICE_HOST_NAME@";
@@ -12,6 +14,8 @@ function unreachable(message) {
   if (/forbidden/i.test(message)) return `the vorlink! service host does not accept this extension (${message})`;
   return `the vorlink! service host could not be started (${message})`;
 }
+
+const ended = (reason) => ({ id: PAGE_MESSAGE_ID, error: reason });
 
 chrome.runtime.onConnect.addListener((page) => {
   const sender = page.sender;
@@ -28,28 +32,23 @@ chrome.runtime.onConnect.addListener((page) => {
 
   host.onMessage.addListener((message) => {
     if (!accepted) {
-      if (message.id === PAGE_MESSAGE_ID && "result" in message) {
-        accepted = true;
-        const reported = message.result || {};
-        tell({ type: "ready", versions: { extension: chrome.runtime.getManifest().version,
-                                          host: String(reported.host ?? ""), kernel: String(reported.kernel ?? "") } });
-      } else {
-        tell({ type: "refused", reason: String(message.error || "the vorlink! service host refused the page") });
+      // The host's first message answers the page's address: a result accepts the page.
+      accepted = message.id === PAGE_MESSAGE_ID && "result" in message;
+      if (!accepted) {
+        // A refusal of the page (under its id), or of the extension (a host started for
+        // another caller answers under none): either ends the page's connection.
+        tell(ended(typeof message.error === "string" ? message.error : "the vorlink! service host refused the page"));
         host.disconnect();
         page.disconnect();
+        return;
       }
-    } else if (message.event === "OnResult") {
-      tell({ type: "event", event: "OnResult", cmd: message.cmd, serial: message.serial, params: message.params });
-    } else if (message.event === "InstallPage") {
-      tell({ type: "event", event: "InstallPage", address: message.address });
-    } else {
-      tell({ type: "answer", id: message.id, result: message.result, error: message.error });
     }
+    tell(message);
   });
   host.onDisconnect.addListener((port) => {
     const error = chrome.runtime.lastError || (port && port.error);
     const message = error ? String(error.message) : "the vorlink! service host ended";
-    tell(accepted ? { type: "closed", reason: message } : { type: "refused", reason: unreachable(message) });
+    tell(ended(accepted ? message : unreachable(message)));
     page.disconnect();
   });
 

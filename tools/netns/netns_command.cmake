@@ -8,10 +8,10 @@
 set(VL_NATIVE_BUILD_DIR ${CMAKE_BINARY_DIR}/../native CACHE PATH
     "Native build tree that holds patch_server and endpoint_hosts_dump")
 
-# vl_add_netns_test(<name> <markers> <command>...): the test <name> runs the command (a
-# Windows program under this tree's wine_run.sh) in the network.
-function(vl_add_netns_test name markers)
-  set(program ${ARGN})
+# vl_netns_command(<command var> <environment var> <name> <markers> <command>...): the
+# command line that runs <command> (a Windows program under this tree's wine_run.sh) in the
+# network for the test <name>, and the environment that test needs.
+function(vl_netns_command command_var environment_var name markers)
   set(options)
   foreach(marker ${markers})
     string(REGEX REPLACE "^// ctest-netns:" "" line "${marker}")
@@ -19,11 +19,11 @@ function(vl_add_netns_test name markers)
     list(APPEND options ${line})
   endforeach()
   set(root ${CMAKE_BINARY_DIR}/patch_root/${name})
-  add_test(NAME ${name}
-           COMMAND ${PROJECT_SOURCE_DIR}/tools/netns/run_in_netns.sh
-                   --native-dir ${VL_NATIVE_BUILD_DIR} --wine-prefix ${VL_WINEPREFIX}
-                   --test-root ${VL_TEST_ROOT_CERT} --root ${root} --log ${root}.log ${options}
-                   -- ${program})
+  set(${command_var}
+      ${PROJECT_SOURCE_DIR}/tools/netns/run_in_netns.sh
+      --native-dir ${VL_NATIVE_BUILD_DIR} --wine-prefix ${VL_WINEPREFIX}
+      --test-root ${VL_TEST_ROOT_CERT} --root ${root} --log ${root}.log ${options}
+      -- ${ARGN} PARENT_SCOPE)
   string(REPLACE "/" "\\" windows_root "Z:${root}")
-  set_property(TEST ${name} PROPERTY ENVIRONMENT "VL_PATCH_ROOT=${windows_root}" "VL_PATCH_LOG=${windows_root}.log")
+  set(${environment_var} "VL_PATCH_ROOT=${windows_root}" "VL_PATCH_LOG=${windows_root}.log" PARENT_SCOPE)
 endfunction()
