@@ -1,7 +1,7 @@
 // What a linked page asks of the kernel: save, load and clear values, check its region,
 // send commands; and the updater's progress, answered without the kernel.
 #include "adapter/service_core.h"
-#include "com_server/Vlserviceadapter_tlb.h"
+#include "contract/portable/result_codes.h"
 #include "kernel_link/portable/kernel_commands.h"
 #include "support/ansi_text.h"
 #include "support/product_registry.h"
@@ -18,13 +18,20 @@ std::wstring KeyParams(const std::wstring& key)
     return L"Key=" + key;
 }
 
+// A request that did not go out whole was lost with the link: the call's fault.
+std::optional<CallFault> LostFault(const ExchangeResult& request)
+{
+    if (request.outcome != ExchangeOutcome::Lost) return std::nullopt;
+    return CallFault{CallFault::Kind::MessageLost};
+}
+
 } // namespace
 
-bool ServiceCore::IsTextCarried(const std::wstring& text, std::size_t position)
+std::optional<CallFault> ServiceCore::UncarriedText(PositionedTexts texts)
 {
-    if (ExactAnsi(text)) return true;
-    m_callFault = CallFault{CallFault::Kind::TextNotCarried, position};
-    return false;
+    for (const auto& [position, text] : texts)
+        if (!ExactAnsi(*text)) return CallFault{CallFault::Kind::TextNotCarried, position};
+    return std::nullopt;
 }
 
 std::optional<ExchangeResult> ServiceCore::RunRequest(int cmdId, const std::wstring& params, const wchar_t* logText)
@@ -33,82 +40,71 @@ std::optional<ExchangeResult> ServiceCore::RunRequest(int cmdId, const std::wstr
     // The page may release its container while the exchange lets messages run.
     const ContainerHold hold(m_container);
     VL_LOG(logText);
-    ExchangeResult result = m_Link.Exchange(cmdId, params);
-    if (result.outcome == ExchangeOutcome::Lost) m_callFault = CallFault{CallFault::Kind::MessageLost};
-    return result;
+    return m_link.Exchange(cmdId, params);
 }
 
 std::wstring ServiceCore::RetData(const ExchangeResult& answered)
 {
-    return m_Utility.GetKeyValue(answered.answer, L"RetData=");
+    return m_utility.GetKeyValue(answered.answer, L"RetData=");
 }
 
-HRESULT ServiceCore::SaveData(const std::wstring& key, const std::wstring& value, ULONG& result)
+PageAnswer ServiceCore::SaveData(const std::wstring& key, const std::wstring& value)
 {
     // Text the kernel would read changed is refused as text that would not be one message is.
-    if (!IsTextCarried(key, 0) || !IsTextCarried(value, 1)) {
-        result = VLS_FAIL;
-        return S_FALSE;
-    }
+    if (const auto fault = UncarriedText({{0, &key}, {1, &value}})) return NumberAnswer(VLS_FAIL, true, fault);
     const auto request =
         RunRequest(kernel_command::kSaveData, KeyParams(key) + L"&&&&Value=" + value, L"issue SaveData request\n");
-    const bool answered = request && request->outcome == ExchangeOutcome::Answered;
-    result = answered ? VLS_OK : VLS_FAIL;
     // A link that is down is a plain failure; a request that was refused or not answered is not.
-    return !request || answered ? S_OK : S_FALSE;
+    if (!request) return NumberAnswer(VLS_FAIL);
+    if (request->outcome != ExchangeOutcome::Answered) return NumberAnswer(VLS_FAIL, true, LostFault(*request));
+    return NumberAnswer(VLS_OK);
 }
 
-HRESULT ServiceCore::LoadData(const std::wstring& key, std::wstring& value)
+PageAnswer ServiceCore::LoadData(const std::wstring& key)
 {
-    value = kFailureText;
     if (key == L"UpdateStatus") {
         CreateProductKey();
-        value = ReadProductString(L"Progress");
-        if (value.empty()) value = L"Status=Waiting";
-        return S_OK;
+        const std::wstring progress = ReadProductString(L"Progress");
+        return TextAnswer(progress.empty() ? L"Status=Waiting" : progress);
     }
-    if (!IsTextCarried(key, 0)) return S_FALSE;
+    if (const auto fault = UncarriedText({{0, &key}})) return TextAnswer(kFailureText, true, fault);
     const auto request = RunRequest(kernel_command::kLoadData, KeyParams(key), L"issue LoadData request\n");
-    if (!request) return S_OK;
-    if (request->outcome != ExchangeOutcome::Answered) return S_FALSE;
-    value = RetData(*request);
-    return S_OK;
+    if (!request) return TextAnswer(kFailureText);
+    if (request->outcome != ExchangeOutcome::Answered) return TextAnswer(kFailureText, true, LostFault(*request));
+    return TextAnswer(RetData(*request));
 }
 
-HRESULT ServiceCore::ClearData(const std::wstring& key, ULONG& result)
+PageAnswer ServiceCore::ClearData(const std::wstring& key)
 {
-    result = VLS_FAIL;
-    if (!IsTextCarried(key, 0)) return S_OK;
+    if (const auto fault = UncarriedText({{0, &key}})) return NumberAnswer(VLS_FAIL, false, fault);
     const auto request = RunRequest(kernel_command::kClearData, KeyParams(key), L"issue ClearData request\n");
-    result = request && request->outcome == ExchangeOutcome::Answered ? VLS_OK : VLS_FAIL;
-    return S_OK;
+    const bool answered = request && request->outcome == ExchangeOutcome::Answered;
+    return NumberAnswer(answered ? VLS_OK : VLS_FAIL, false, request ? LostFault(*request) : std::nullopt);
 }
 
-HRESULT ServiceCore::CheckRegionInfo(ULONG& result)
+PageAnswer ServiceCore::CheckRegionInfo()
 {
     const auto request =
-        RunRequest(kernel_command::kCheckRegion, L"Region=" + m_szRegionVer, L"issue CheckRegionInfo request\n");
-    if (!request || request->outcome != ExchangeOutcome::Answered) result = VLS_FAIL;
-    else result = RetData(*request) == L"TRUE" ? VLS_OK : VLS_REGION_FAIL;
-    return S_OK;
+        RunRequest(kernel_command::kCheckRegion, L"Region=" + m_regionValue, L"issue CheckRegionInfo request\n");
+    if (!request || request->outcome != ExchangeOutcome::Answered)
+        return NumberAnswer(VLS_FAIL, false, request ? LostFault(*request) : std::nullopt);
+    return NumberAnswer(RetData(*request) == L"TRUE" ? VLS_OK : VLS_REGION_FAIL);
 }
 
-HRESULT ServiceCore::SendCommand(ULONG cmd, ULONG serial, const std::wstring& params, ULONG& result)
+PageAnswer ServiceCore::SendCommand(ULONG cmd, ULONG serial, const std::wstring& params)
 {
-    result = VLS_FAIL;
-    if (!IsTextCarried(params, 2) || !IsKernelLinked()) return S_OK;
+    if (const auto fault = UncarriedText({{2, &params}})) return NumberAnswer(VLS_FAIL, false, fault);
+    if (!IsKernelLinked()) return NumberAnswer(VLS_FAIL);
     VL_LOG(L"issue SendCommand request\n");
-    const long status = m_Link.Send(static_cast<int>(cmd), static_cast<int>(serial), params);
-    if (status == kNotOneMessage) return S_OK;
+    const long status = m_link.Send(static_cast<int>(cmd), static_cast<int>(serial), params);
+    if (status == kNotOneMessage) return NumberAnswer(VLS_FAIL);
     // A command that did not go out whole was not sent, and the link has ended.
     if (status != 0) {
         VL_LOG(L"    write information to pipe failure.\n");
-        m_callFault = CallFault{CallFault::Kind::MessageLost};
-        return S_OK;
+        return NumberAnswer(VLS_FAIL, false, CallFault{CallFault::Kind::MessageLost});
     }
     VL_LOG(L"    succeeded.\n");
-    result = VLS_OK;
-    return S_OK;
+    return NumberAnswer(VLS_OK);
 }
 
 } // namespace vl

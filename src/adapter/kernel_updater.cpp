@@ -3,7 +3,7 @@
 #include "adapter/portable/command_line_text.h"
 #include "adapter/portable/updater_choices.h"
 #include "adapter/service_core.h"
-#include "com_server/Vlserviceadapter_tlb.h"
+#include "contract/portable/result_codes.h"
 #include "kernel_link/kernel_launcher.h"
 #include "module_version.h"
 #include "support/platform_calls.h"
@@ -26,12 +26,12 @@ constexpr int kSignatureFailedLine = 1919;
 
 std::wstring ServiceCore::UpdaterPath() const
 {
-    return m_Utility.GetHomeFolder() + L"\\" + kUpdaterFileName;
+    return m_utility.GetHomeFolder() + L"\\" + kUpdaterFileName;
 }
 
 bool ServiceCore::IsUpdaterVersionUsable() const
 {
-    return m_szUpdatorVersion.empty() || IsAcceptedVersionText(m_szUpdatorVersion);
+    return m_updaterVersion.empty() || IsAcceptedVersionText(m_updaterVersion);
 }
 
 bool ServiceCore::IsUpdaterRecentEnough(const std::wstring& updaterPath)
@@ -39,13 +39,13 @@ bool ServiceCore::IsUpdaterRecentEnough(const std::wstring& updaterPath)
     // An updater without version information, or a required version that is not four
     // numbers, cannot be shown to be recent enough.
     if (!IsUpdaterVersionUsable()) return false;
-    const std::wstring version = m_Utility.GetFileVersion(updaterPath);
+    const std::wstring version = m_utility.GetFileVersion(updaterPath);
     if (version.empty()) return false;
     // The build's floor holds whatever the page asks for, or when it asks for none.
     for (const std::wstring_view required : {std::wstring_view(VL_MIN_UPDATER_VERSION_WTEXT),
-                                             std::wstring_view(m_szUpdatorVersion)}) {
+                                             std::wstring_view(m_updaterVersion)}) {
         if (required.empty()) continue;
-        const VersionComparison comparison = m_Utility.IsOlderVersion(version, required);
+        const VersionComparison comparison = m_utility.IsOlderVersion(version, required);
         if (!comparison.valid() || comparison.older) return false;
     }
     return true;
@@ -54,36 +54,36 @@ bool ServiceCore::IsUpdaterRecentEnough(const std::wstring& updaterPath)
 ULONG ServiceCore::StartUpdater(const std::wstring& newerVersion)
 {
     const std::wstring updaterPath = UpdaterPath();
-    const std::wstring parameters = m_szRegionVer + L" " + newerVersion;
+    const std::wstring parameters = m_regionValue + L" " + newerVersion;
     VL_LOG(L"starting VLUpdate.\n");
     VL_LOG(L"    widget kernel reversion = %s\n", newerVersion.c_str());
     VL_LOG(L"    check whether VLUpdate is existing.\n");
 
     // Held from the checks of its version and publisher until it has started; its version
     // is read by its resolved name, which leads to the held file.
-    HeldProgramFile updater = m_Utility.HoldProgram(updaterPath);
+    HeldProgramFile updater = m_utility.HoldProgram(updaterPath);
     ProgramCheck check = ProgramCheck::Missing;
     if (updater.Result() != HoldResult::Missing)
         check = IsUpdaterRecentEnough(updater.Path()) ? ProgramCheck::Passed : ProgramCheck::VersionTooLow;
     if (check == ProgramCheck::Passed) {
         VL_LOG(L"    VLUpdate is existing, checking the Torvane signature.\n");
-        if (!m_bVerifyPublisher) VL_LOG(L"    the Torvane signature was corrected.\n");
-        check = CheckProgram(updater, m_bVerifyPublisher);
+        if (!m_verifyPublisher) VL_LOG(L"    the Torvane signature was corrected.\n");
+        check = CheckProgram(updater, m_verifyPublisher);
     }
     if (check == ProgramCheck::Passed) {
         VL_LOG(L"    the Torvane signature was corrected.\n");
         VL_LOG(L"    startup VLUpdate.\n");
-        StartProgram(!m_bLegacyOS, updater.Path(), parameters, updater.Folder(), SW_HIDE);
+        StartProgram(!m_legacyOS, updater.Path(), parameters, updater.Folder(), SW_HIDE);
         return VLS_HAVE_TO_UPDATE;
     }
     // Passed over, shown to nobody: a fresh copy or the install page may still do.
     LogFailedCheck(check, updaterPath, L"    ");
     updater.Release();
 
-    if (!m_bLegacyOS && !IsInstallPage(m_szClientSite, InDevelopmentMode())) {
-        if (m_szClientSite.empty()) return VLS_FAIL;
+    if (!m_legacyOS && !IsInstallPage(m_clientSite, InDevelopmentMode())) {
+        if (m_clientSite.empty()) return VLS_FAIL;
         VL_LOG(L"    running a new browser with administrator to download VLUpdate.\n");
-        m_container.OpenInstallPage(m_Utility.GetEndpoint(kInstallPageRole), m_szClientSite);
+        m_container.OpenInstallPage(m_utility.GetEndpoint(kInstallPageRole), m_clientSite);
         return VLS_HAVE_TO_UPDATE;
     }
 
@@ -91,7 +91,7 @@ ULONG ServiceCore::StartUpdater(const std::wstring& newerVersion)
     VL_LOG(L"    VLUpdate is not exists, start download it.\n");
     if (!DownloadUpdater(updaterPath, updater)) return VLS_FAIL;
     VL_LOG(L"    startup VLUpdate.\n");
-    StartProgram(!m_bLegacyOS, updater.Path(), parameters, updater.Folder(), SW_HIDE);
+    StartProgram(!m_legacyOS, updater.Path(), parameters, updater.Folder(), SW_HIDE);
     return VLS_HAVE_TO_UPDATE;
 }
 
@@ -99,14 +99,14 @@ bool ServiceCore::DownloadUpdater(const std::wstring& updaterPath, HeldProgramFi
 {
     // No address is made of text that is not a version.
     if (!IsUpdaterVersionUsable()) {
-        VL_LOG(L"    the updater version [%s] is no version, nothing to download.\n", m_szUpdatorVersion.c_str());
+        VL_LOG(L"    the updater version [%s] is no version, nothing to download.\n", m_updaterVersion.c_str());
         return false;
     }
-    const std::wstring address = m_Utility.GetEndpoint(kPatchBaseRole) + RemoteUpdaterName(m_szUpdatorVersion);
+    const std::wstring address = m_utility.GetEndpoint(kPatchBaseRole) + RemoteUpdaterName(m_updaterVersion);
     PatchHttp& http = m_container.UpdaterHttp();
     auto fail = [&](const std::wstring& message, int line) {
         VL_LOG(L"    occurred exception: %s.\n", message.c_str());
-        m_Utility.ShowErrorBox(message, kSourceName, line);
+        m_utility.ShowErrorBox(message, kSourceName, line);
         return false;
     };
 
@@ -123,21 +123,21 @@ bool ServiceCore::DownloadUpdater(const std::wstring& updaterPath, HeldProgramFi
     if (received == 0 || !head.contentLength || *head.contentLength != received) return false;
 
     DWORD writeError = 0;
-    if (!WriteProgramFile(m_Utility.GetDocumentsFolder(), updaterPath, get.body, writeError))
-        m_Utility.ShowErrorBox(L"Cannot create file \"" + updaterPath + L"\". System error " +
+    if (!WriteProgramFile(m_utility.GetDocumentsFolder(), updaterPath, get.body, writeError))
+        m_utility.ShowErrorBox(L"Cannot create file \"" + updaterPath + L"\". System error " +
                                    std::to_wstring(writeError),
                                kSourceName, kSaveFailedLine);
 
     VL_LOG(L"    download file succeeded, starting check signature.\n");
-    updater = m_Utility.HoldProgram(updaterPath);
-    ProgramCheck check = CheckProgram(updater, m_bVerifyPublisher);
+    updater = m_utility.HoldProgram(updaterPath);
+    ProgramCheck check = CheckProgram(updater, m_verifyPublisher);
     // A genuine but older updater, served under the new name, is refused as it would be
     // if it lay here already.
     if (check == ProgramCheck::Passed && !IsUpdaterRecentEnough(updater.Path())) check = ProgramCheck::VersionTooLow;
     if (check != ProgramCheck::Passed) {
         // Not left behind for a later run to find.
         updater.Discard();
-        ShowFailedCheck(m_Utility, check, updaterPath, kSourceName, kSignatureFailedLine);
+        ShowFailedCheck(m_utility, check, updaterPath, kSourceName, kSignatureFailedLine);
         LogFailedCheck(check, updaterPath, L"    ");
         return false;
     }

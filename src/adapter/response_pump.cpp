@@ -1,5 +1,5 @@
 // The response pump: kernel messages become the page's OnResult, are consumed, or end the
-// link. It runs on the ticks of the container's pump timer and whenever the link wakes it
+// link. It runs on the ticks of the core's pump timer and whenever the link wakes it
 // because kernel bytes arrived; it leaves the read pipe to a request while one waits.
 #include "adapter/service_core.h"
 #include "kernel_link/portable/kernel_commands.h"
@@ -19,28 +19,19 @@ bool PageMessagesWaiting()
 
 } // namespace
 
-void ServiceCore::SetPumpEnabled(bool enabled)
-{
-    FormTimer& timer = m_container.PumpTimer();
-    const bool wasOn = timer.Enabled();
-    timer.SetEnabled(enabled);
-    // Messages may be waiting already: the pump looks at once.
-    if (enabled && !wasOn) m_Link.WakePump();
-}
-
 void ServiceCore::OnPumpTick()
 {
-    if (!m_Link.TakePumpTick()) return;
+    if (!m_link.TakePumpTick()) return;
     // A page handler may release the container from inside the event.
     const ContainerHold hold(m_container);
     for (int handled = 0; handled < kMessagesPerWake; ++handled) {
         // A handler may have switched the pump off (a request) or closed the link.
-        if (!IsPumpOn()) return;
+        if (!m_link.IsPumpOn()) return;
         KernelMessage message;
-        const long status = m_Link.NextMessage(message);
+        const long status = m_link.NextMessage(message);
         if (status == ERROR_BROKEN_PIPE) {
             ClosePipes();
-            SetPumpEnabled(false);
+            m_link.SetPumpEnabled(false);
             return;
         }
         if (status == 0) {
@@ -48,21 +39,21 @@ void ServiceCore::OnPumpTick()
         } else if (status != kMalformedMessage) {
             // Woken as soon as bytes arrive, unless the page's own messages wait: then they
             // go first, and the timer's next tick looks again.
-            if (status == ERROR_NO_DATA && !PageMessagesWaiting()) m_Link.WatchReadPipe();
+            if (status == ERROR_NO_DATA && !PageMessagesWaiting()) m_link.WatchReadPipe();
             return;
         }
     }
     // More may be waiting; the page's own messages go first, and the timer's next tick
     // takes up the rest after them.
-    if (IsPumpOn() && !PageMessagesWaiting()) m_container.PumpTimer().TickMessage().Post();
+    if (m_link.IsPumpOn() && !PageMessagesWaiting()) m_pump->Timer().TickMessage().Post();
 }
 
 void ServiceCore::OnKernelMessage(int cmdId, int serialNum, const std::wstring& params)
 {
     switch (cmdId) {
     case kernel_command::kCloseNotice:
-        SetPumpEnabled(false);
-        m_Link.Send(kernel_command::kCloseNotice, 0, L"NON");
+        m_link.SetPumpEnabled(false);
+        m_link.Send(kernel_command::kCloseNotice, 0, L"NON");
         ClosePipes();
         return;
     case kernel_command::kRegistration:

@@ -7,7 +7,6 @@
 
 #include <string>
 
-#include "support/form_timer.h"
 #include "support/patch_http.h"
 
 namespace vl {
@@ -16,8 +15,6 @@ class IServiceContainer {
 public:
     // The address of the page served now; empty outside a page.
     virtual std::wstring PageAddress() = 0;
-    // The response pump's timer; the container hands each of its ticks to ServiceCore::OnPumpTick.
-    virtual FormTimer& PumpTimer() = 0;
     // The HTTP client that fetches the updater.
     virtual PatchHttp& UpdaterHttp() = 0;
     // Whether a failure may be shown to the user in an error box; else it is only logged.

@@ -19,22 +19,27 @@ namespace {
 constexpr const wchar_t* kComponentName = L"vorlink! ActiveX";
 } // namespace
 
-ServiceCore::ServiceCore(IServiceContainer& container, IServiceEvents& events)
-    : m_container(container), m_events(events), m_Utility(kComponentName)
+std::unique_ptr<ServiceCore> ServiceCore::Create(IServiceContainer& container, IServiceEvents& events)
 {
-    m_Utility.SetErrorBoxesShown(container.ShowsErrorBoxes());
-    OSVERSIONINFOA version{};
-    version.dwOSVersionInfoSize = sizeof version;
-    m_bLegacyOS = !(::GetVersionExA(&version) && version.dwMajorVersion == 6);
-    // Only read here: the site lock needs it before any call is let through.
-    m_developmentMode = ReadDevelopmentMode();
-    m_bVerifyPublisher = m_developmentMode != DevelopmentModeDecision::On;
+    auto pump = TimerWindow::Create();
+    if (!pump) return nullptr;
+    return std::unique_ptr<ServiceCore>(new ServiceCore(container, events, std::move(pump)));
 }
 
-ServiceCore::~ServiceCore()
+ServiceCore::ServiceCore(IServiceContainer& container, IServiceEvents& events, std::unique_ptr<TimerWindow> pump)
+    : m_container(container), m_events(events), m_utility(kComponentName), m_pump(std::move(pump))
 {
-    SetPumpEnabled(false);
+    m_pump->Timer().OnTimer = [this] { OnPumpTick(); };
+    m_utility.SetErrorBoxesShown(container.ShowsErrorBoxes());
+    OSVERSIONINFOA version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    m_legacyOS = !(::GetVersionExA(&version) && version.dwMajorVersion == 6);
+    // Only read here: the site lock needs it before any call is let through.
+    m_developmentMode = ReadDevelopmentMode();
+    m_verifyPublisher = m_developmentMode != DevelopmentModeDecision::On;
 }
+
+ServiceCore::~ServiceCore() = default;
 
 const wchar_t* ServiceCore::Version()
 {
@@ -45,7 +50,7 @@ const wchar_t* ServiceCore::Version()
 
 void ServiceCore::CreateHomeFolders()
 {
-    const std::wstring home = m_Utility.GetHomeFolder();
+    const std::wstring home = m_utility.GetHomeFolder();
     // Without a documents folder there is no home: nothing to create.
     if (home.empty()) return;
     ::CreateDirectoryW(home.c_str(), nullptr);
@@ -55,45 +60,35 @@ void ServiceCore::CreateHomeFolders()
 void ServiceCore::OnCallAllowed() noexcept
 {
     CatchIgnore([&] {
-        if (!std::exchange(m_bFirstCallPending, false)) return;
+        if (!std::exchange(m_firstCallPending, false)) return;
         // Nothing of this for a page the site lock refuses: no folder, key, log or program.
         CreateHomeFolders();
         // After the Log folder exists: the user may have switched the diagnostic log on.
-        ApplyStepLogSwitch(m_Utility.GetHomeFolder());
+        ApplyStepLogSwitch(m_utility.GetHomeFolder());
         CreateProductKey();
         LogDevelopmentMode(m_developmentMode);
-        RegisterKernelServer(m_Utility, m_bVerifyPublisher);
+        RegisterKernelServer(m_utility, m_verifyPublisher);
     });
 }
 
 HWND ServiceCore::FindKernelWindow()
 {
-    return vl::FindKernelWindow(m_Utility);
-}
-
-bool ServiceCore::IsKernelWindowPresent()
-{
-    // Every request checks the link: the window found before, while it exists, spares a
-    // search through every top-level window of the desktop.
-    if (m_hLinkedKernelWnd && ::IsWindow(m_hLinkedKernelWnd)) return true;
-    m_hLinkedKernelWnd = FindKernelWindow();
-    return m_hLinkedKernelWnd != nullptr;
+    return vl::FindKernelWindow(m_utility);
 }
 
 bool ServiceCore::StartWidgetKernel()
 {
-    m_hKernelWnd = vl::StartWidgetKernel(m_Utility, {m_szRegionVer, m_bLegacyOS, m_bVerifyPublisher});
-    return m_hKernelWnd != nullptr;
+    m_kernelWindow = vl::StartWidgetKernel(m_utility, {m_regionValue, m_legacyOS, m_verifyPublisher});
+    return m_kernelWindow != nullptr;
 }
 
-HRESULT ServiceCore::ShutdownWidgetKernel()
+void ServiceCore::ShutdownWidgetKernel()
 {
-    SetPumpEnabled(false);
-    m_Link.Send(kernel_command::kLeaveNotice, 0, L"");
-    WaitForKernelToLeave(m_Utility);
-    m_hKernelWnd = FindKernelWindow();
+    m_link.SetPumpEnabled(false);
+    m_link.Send(kernel_command::kLeaveNotice, 0, L"");
+    WaitForKernelToLeave(m_utility);
+    m_kernelWindow = FindKernelWindow();
     ClosePipes();
-    return S_OK;
 }
 
 } // namespace vl

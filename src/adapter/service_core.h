@@ -1,32 +1,35 @@
 // The service adapter's work without COM: initialization, the page's requests, the updater,
 // the kernel's start and leave, and the response pump that raises the kernel's own
-// messages. The control and the service host each give it a container and hear its events
-// (service_container.h). Results are the control's: VLSRESULT codes and texts, with S_OK
-// for a plain answer and S_FALSE where the call reports a failure of the link or of its
-// arguments. Everything runs on the thread that made the core, which runs window messages.
+// messages, on a timer window of the core's own. The control and the service host each
+// give it a container and hear its events (service_container.h); each page call answers a
+// PageAnswer, which they turn into their own forms. Everything runs on the thread that
+// made the core, which runs window messages.
 #pragma once
 
 #include <windows.h>
 
 #include <cstddef>
 #include <initializer_list>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
 
-#include "adapter/portable/call_fault.h"
 #include "adapter/service_container.h"
+#include "contract/portable/page_answer.h"
 #include "kernel_link/kernel_link.h"
 #include "support/development_mode.h"
 #include "support/held_program_file.h"
+#include "support/timer_window.h"
 #include "support/widget_utility.h"
 
 namespace vl {
 
-class ServiceCore final : private IKernelLinkHost {
+class ServiceCore final {
 public:
-    // Reads the system's version and the development mode; makes nothing.
-    ServiceCore(IServiceContainer& container, IServiceEvents& events);
+    // Reads the system's version and the development mode and makes the pump's window,
+    // nothing else; null when the window cannot be made.
+    static std::unique_ptr<ServiceCore> Create(IServiceContainer& container, IServiceEvents& events);
     // Nothing is sent: telling the kernel to leave is Uninitialize's.
     ~ServiceCore();
     ServiceCore(const ServiceCore&) = delete;
@@ -34,57 +37,48 @@ public:
 
     // The page's calls, once the container has let the page through (OnCallAllowed first).
     // Initialize serves the container's page address; Initialize2 the one it is given.
-    HRESULT Initialize(const std::wstring& regionValue, const std::wstring& newerVersion, ULONG& result);
-    HRESULT Initialize2(const std::wstring& regionValue, const std::wstring& newerVersion,
-                        const std::wstring& checksum, ULONG timeout, const std::wstring& clientSite, ULONG& result);
-    HRESULT SaveData(const std::wstring& key, const std::wstring& value, ULONG& result);
-    HRESULT LoadData(const std::wstring& key, std::wstring& value);
-    HRESULT ClearData(const std::wstring& key, ULONG& result);
-    HRESULT CheckRegionInfo(ULONG& result);
-    HRESULT SendCommand(ULONG cmd, ULONG serial, const std::wstring& params, ULONG& result);
-    ULONG ObjectId() const { return m_Link.PipeId(); }
-    // Why the page's call that just returned failed, when its result code cannot say it: a
-    // text argument that the kernel's code page cannot carry, or a message lost with the
-    // link. Taken once; the service host's page hears it as an error.
-    std::optional<CallFault> TakeCallFault() { return std::exchange(m_callFault, std::nullopt); }
-    HRESULT Uninitialize() { return ShutdownWidgetKernel(); }
-    void SetUpdatorVersion(std::wstring version) { m_szUpdatorVersion = std::move(version); }
+    PageAnswer Initialize(const std::wstring& regionValue, const std::wstring& newerVersion);
+    PageAnswer Initialize2(const std::wstring& regionValue, const std::wstring& newerVersion,
+                           const std::wstring& checksum, ULONG timeout, const std::wstring& clientSite);
+    PageAnswer SaveData(const std::wstring& key, const std::wstring& value);
+    PageAnswer LoadData(const std::wstring& key);
+    PageAnswer ClearData(const std::wstring& key);
+    PageAnswer CheckRegionInfo();
+    PageAnswer SendCommand(ULONG cmd, ULONG serial, const std::wstring& params);
+    ULONG ObjectId() const { return m_link.PipeId(); }
+    void Uninitialize() { ShutdownWidgetKernel(); }
+    void SetUpdatorVersion(std::wstring version) { m_updaterVersion = std::move(version); }
     // The module's version.
     static const wchar_t* Version();
     // The kernel's file version in the home folder; empty when there is none.
-    std::wstring InstalledKernelVersion() { return m_Utility.GetKernelVersion(); }
+    std::wstring InstalledKernelVersion() { return m_utility.GetKernelVersion(); }
 
     // The first call the container lets through makes the home folders, applies the step
     // log switch, creates the product key, logs a refused development mode and runs the
     // kernel's registration, once; the call goes on whatever became of them.
     void OnCallAllowed() noexcept;
-    // One tick of the container's pump timer, or a wake when kernel bytes arrived.
-    void OnPumpTick();
+
+    // "envver" = "Develop": no publisher check, and the development sites are portal pages.
+    bool InDevelopmentMode() const { return !m_verifyPublisher; }
 
     // The steps of initialization and shutdown.
-    bool CreatePipeChannel() { return m_Link.Handshake(); }
-    bool RegisterToWidgetKernel() { return m_Link.Register(); }
-    bool IsKernelLinked() { return m_Link.IsLinked(); }
-    void ClosePipes() { m_Link.Close(); }
-    HWND FindKernelWindow();
+    bool CreatePipeChannel() { return m_link.Handshake(); }
+    bool RegisterToWidgetKernel() { return m_link.Register(); }
+    bool IsKernelLinked() { return m_link.IsLinked(); }
     bool StartWidgetKernel();
-    HRESULT ShutdownWidgetKernel();
     ULONG StartUpdater(const std::wstring& newerVersion);
-    // On success `updater` holds the file that passed the check (or, with the check
-    // switched off, whatever could be held), until it has been started.
-    bool DownloadUpdater(const std::wstring& updaterPath, HeldProgramFile& updater);
 
-    DWORD PipeId() const { return m_Link.PipeId(); }
-    HANDLE ReadPipe() const { return m_Link.ReadPipe(); }
-    HANDLE WritePipe() const { return m_Link.WritePipe(); }
-    bool IsLegacyOS() const { return m_bLegacyOS; }
-    bool VerifiesPublisher() const { return m_bVerifyPublisher; }
-    // "envver" = "Develop": no publisher check, and the development sites are portal pages.
-    bool InDevelopmentMode() const { return !m_bVerifyPublisher; }
-    HWND KernelWindow() const { return m_hKernelWnd; }
-    const std::wstring& PageAddress() const { return m_szClientSite; }
+    // What tests look at after the steps.
+    HANDLE ReadPipeForTesting() const { return m_link.ReadPipeForTesting(); }
+    HANDLE WritePipeForTesting() const { return m_link.WritePipeForTesting(); }
+    HWND KernelWindowForTesting() const { return m_kernelWindow; }
+    const std::wstring& PageAddressForTesting() const { return m_clientSite; }
+    bool IsLegacyOSForTesting() const { return m_legacyOS; }
+    const FormTimer& PumpTimerForTesting() const { return m_pump->Timer(); }
 
 private:
+    ServiceCore(IServiceContainer& container, IServiceEvents& events, std::unique_ptr<TimerWindow> pump);
+
     // Keeps the container alive for a scope.
     class ContainerHold {
     public:
@@ -98,20 +92,27 @@ private:
     };
 
     void CreateHomeFolders();
-    void SetPumpEnabled(bool enabled) override;
-    bool IsPumpOn() const { return m_container.PumpTimer().Enabled(); }
+    HWND FindKernelWindow();
+    void ShutdownWidgetKernel();
+    void ClosePipes() { m_link.Close(); }
+    // On success `updater` holds the file that passed the check (or, with the check
+    // switched off, whatever could be held), until it has been started.
+    bool DownloadUpdater(const std::wstring& updaterPath, HeldProgramFile& updater);
+    // One tick of the pump's timer, or a wake when kernel bytes arrived.
+    void OnPumpTick();
     void OnKernelMessage(int cmdId, int serialNum, const std::wstring& params);
 
-    // The argument check of Initialize and Initialize2, before anything is stored: the texts
-    // carried by the kernel's code page (`more` are Initialize2's others, by their position
-    // after the first two), the region and the version fit for a command line.
-    bool AreArgumentsAccepted(const std::wstring& regionValue, const std::wstring& newerVersion,
-                              std::initializer_list<std::pair<std::size_t, const std::wstring*>> more = {});
-    // Whether the kernel's code page carries `text` exactly; else the call's fault names the
-    // argument at `position`.
-    bool IsTextCarried(const std::wstring& text, std::size_t position);
+    // Texts of a page call, each with its position among the call's parameters.
+    using PositionedTexts = std::initializer_list<std::pair<std::size_t, const std::wstring*>>;
+    // The fault of the first text that the kernel's code page cannot carry exactly.
+    static std::optional<CallFault> UncarriedText(PositionedTexts texts);
+    // Initialize's and Initialize2's refusal, before anything is stored: the region, the
+    // version and `more` must be carried by the kernel's code page, the region and the
+    // version fit for a command line.
+    static std::optional<PageAnswer> InitializationRefusal(const std::wstring& regionValue,
+                                                           const std::wstring& newerVersion, PositionedTexts more = {});
     // The common part of Initialize and Initialize2, after the region is stored.
-    HRESULT RunInitialization(const std::wstring& newerVersion, ULONG& result);
+    PageAnswer RunInitialization(const std::wstring& newerVersion);
     // True when the kernel must be updated; nothing when there is no home folder or the
     // required version is malformed.
     std::optional<bool> IsKernelUpdateNeeded(const std::wstring& newerVersion);
@@ -126,31 +127,25 @@ private:
     bool IsUpdaterRecentEnough(const std::wstring& updaterPath);
 
     // Runs a waiting request: link check, log line, exchange; nothing when the link is down.
-    // A request lost with the link is the call's fault.
     std::optional<ExchangeResult> RunRequest(int cmdId, const std::wstring& params, const wchar_t* logText);
     // The "RetData=" field of an answer.
     std::wstring RetData(const ExchangeResult& answered);
 
-    // IKernelLinkHost
-    bool IsKernelWindowPresent() override;
-    WindowMessage PumpWakeMessage() override { return m_container.PumpTimer().TickMessage(); }
-
     IServiceContainer& m_container;
     IServiceEvents& m_events;
-    HWND m_hKernelWnd = nullptr;
-    // The kernel's window as the link check found it last.
-    HWND m_hLinkedKernelWnd = nullptr;
-    std::wstring m_szRegionVer;
-    std::wstring m_szUpdatorVersion;
-    std::wstring m_szClientSite;
-    bool m_bLegacyOS = true;
-    bool m_bVerifyPublisher = true;
-    bool m_bFirstCallPending = true;
+    HWND m_kernelWindow = nullptr;
+    std::wstring m_regionValue;
+    std::wstring m_updaterVersion;
+    std::wstring m_clientSite;
+    bool m_legacyOS = true;
+    bool m_verifyPublisher = true;
+    bool m_firstCallPending = true;
     DevelopmentModeDecision m_developmentMode = DevelopmentModeDecision::Off;
-    std::optional<CallFault> m_callFault;
-    CVLWidgetUtility m_Utility;
+    CVLWidgetUtility m_utility;
+    // The response pump's timer, which the link switches and wakes; gone after the link.
+    std::unique_ptr<TimerWindow> m_pump;
     // The pipe pair, the pipe number and the kept messages.
-    KernelLink m_Link{*this};
+    KernelLink m_link{m_pump->Timer(), m_utility};
 };
 
 } // namespace vl

@@ -1,13 +1,15 @@
 // The C++ side of the control's type library: GUIDs, enumerations, the dual interface
 // IVLServiceAdapterX and the DISPIDs of the interface and of IVLServiceAdapterXEvents,
-// all expanded from VLServiceAdapter_contract.inc.
+// all expanded from the contract (contract/portable/VLServiceAdapter_contract.inc). The
+// result codes are the contract layer's own (result_codes.h).
 #pragma once
 
 #include <windows.h>
 #include <ocidl.h>
 #include <olectl.h>
 
-#include "com_server/VLServiceAdapter_contract.inc"
+#include "contract/portable/VLServiceAdapter_contract.inc"
+#include "contract/portable/result_codes.h"
 
 #define VL_MAKE_GUID_(l, w1, w2, b1, b2, b3, b4, b5, b6, b7, b8) \
     GUID { l, w1, w2, { b1, b2, b3, b4, b5, b6, b7, b8 } }
@@ -29,10 +31,10 @@ inline constexpr SYSKIND kLibrarySysKind = SYS_WIN64;
 inline constexpr SYSKIND kLibrarySysKind = SYS_WIN32;
 #endif
 
-// Enumerations.
+// The properties' enumerations.
 #define VL_CONST(name, value) name = value
 #define VL_ENUM(Name, guid, constantHelp, constants) enum Name : LONG { VL_UNPAREN constants };
-VL_ENUMS
+VL_PROPERTY_ENUMS
 #undef VL_ENUM
 #undef VL_CONST
 

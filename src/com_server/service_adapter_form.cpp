@@ -18,7 +18,6 @@ namespace {
 
 constexpr char kFormWindowClass[] = "TVLServiceAdapterX";
 constexpr char kParkingWindowClass[] = "TVLServiceAdapterXParking";
-constexpr UINT_PTR kReadPipeTimerId = 1;
 
 // The windows' code lives in this module, whichever module holds the definition.
 HINSTANCE CodeModule()
@@ -138,12 +137,6 @@ std::optional<bool> BooleanOf(const vl::ComponentRecord* record, std::string_vie
     return value ? value->AsBoolean() : std::nullopt;
 }
 
-std::optional<std::int32_t> IntegerOf(const vl::ComponentRecord* record, std::string_view name)
-{
-    const vl::PropertyValue* value = record ? record->FindProperty(name) : nullptr;
-    return value ? value->AsInteger() : std::nullopt;
-}
-
 std::optional<std::wstring> TextOf(const vl::ComponentRecord* record, std::string_view name)
 {
     const vl::PropertyValue* value = record ? record->FindProperty(name) : nullptr;
@@ -169,13 +162,12 @@ void CallHook(const Hook& hook, Args&... args)
 
 } // namespace
 
-TVLServiceAdapterX::TVLServiceAdapterX() : m_ReadPipeTimer(kReadPipeTimerId)
+TVLServiceAdapterX::TVLServiceAdapterX()
 {
     OnCreate = [this] { ActiveFormCreate(*this); };
     m_PatchHttp.OnWork = [this](vl::PatchHttp& sender, vl::WorkMode mode, std::int64_t count) {
         m_PatchHttpWork(sender, mode, count);
     };
-    m_ReadPipeTimer.OnTimer = [this] { m_ReadPipeTimerTimer(m_ReadPipeTimer); };
 }
 
 std::unique_ptr<TVLServiceAdapterX> TVLServiceAdapterX::Create(HINSTANCE resourceModule, std::wstring& error)
@@ -215,10 +207,6 @@ std::optional<std::wstring> TVLServiceAdapterX::ApplyDefinition(const vl::Compon
         return L"The form definition does not fit the form: " + vl::AnsiToWide(*problem);
     m_defaults = m_properties;
 
-    const vl::ComponentRecord* timer = definition.FindChild(vl::kReadPipeTimerName);
-    m_ReadPipeTimer.SetEnabled(BooleanOf(timer, "Enabled").value_or(true));
-    m_ReadPipeTimer.SetInterval(static_cast<UINT>(IntegerOf(timer, "Interval").value_or(1000)));
-
     const vl::ComponentRecord* http = definition.FindChild(vl::kPatchHttpName);
     vl::HttpClientSettings settings;
     settings.allowCookies = BooleanOf(http, "AllowCookies").value_or(settings.allowCookies);
@@ -231,7 +219,6 @@ std::optional<std::wstring> TVLServiceAdapterX::ApplyDefinition(const vl::Compon
 TVLServiceAdapterX::~TVLServiceAdapterX()
 {
     RaiseDestroy();
-    m_ReadPipeTimer.SetWindow(nullptr);
     if (HWND window = m_window.release()) {
         // Whatever the window still says on its way out is no longer the form's business.
         ::SetWindowLongPtrA(window, GWLP_USERDATA, 0);
@@ -254,7 +241,6 @@ bool TVLServiceAdapterX::CreateFormWindow(HWND parent)
                       this);
     if (!m_window) return false;
     ApplyFontHandle();
-    m_ReadPipeTimer.SetWindow(m_window.get());
     return true;
 }
 
@@ -436,11 +422,6 @@ void TVLServiceAdapterX::m_PatchHttpWork(vl::PatchHttp&, vl::WorkMode, std::int6
     m_nWorkCount = static_cast<LONG>(AWorkCount);
 }
 
-void TVLServiceAdapterX::m_ReadPipeTimerTimer(vl::FormTimer&)
-{
-    if (m_pAdapter) m_pAdapter->OnReadPipeTimer();
-}
-
 void TVLServiceAdapterX::Raise(const std::function<void()>& hook)
 {
     CallHook(hook);
@@ -481,7 +462,6 @@ LRESULT TVLServiceAdapterX::HandleMessage(UINT message, WPARAM wParam, LPARAM lP
     switch (message) {
     case WM_NCDESTROY:
         // Destroyed with its parent: the form goes on without a window until it needs one.
-        m_ReadPipeTimer.SetWindow(nullptr);
         m_window.release();
         ::SetWindowLongPtrA(window, GWLP_USERDATA, 0);
         m_active = false;
@@ -501,10 +481,6 @@ LRESULT TVLServiceAdapterX::HandleMessage(UINT message, WPARAM wParam, LPARAM lP
         return reinterpret_cast<LRESULT>(m_font.get());
     case WM_GETDLGCODE:
         return DLGC_WANTALLKEYS | DLGC_WANTCHARS;
-    case WM_TIMER:
-    case vl::FormTimer::kTickMessage:
-        if (m_ReadPipeTimer.HandleTimerMessage(wParam)) return 0;
-        break;
     case WM_ACTIVATE:
         SetActive(LOWORD(wParam) != WA_INACTIVE);
         return 0;

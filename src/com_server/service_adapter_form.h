@@ -1,6 +1,7 @@
 // The control's form `TVLServiceAdapterX`: the window the control shows inside the page,
 // built from the definition in the module's resources, and the owner of the HTTP client
-// `m_PatchHttp` and of the response pump's timer `m_ReadPipeTimer`.
+// `m_PatchHttp`. The definition's timer `m_ReadPipeTimer` is the response pump's, which the
+// service core runs on a window of its own.
 //
 // The window is a child of a hidden parking window (one per thread) until the container
 // activates the control in place and gives it its own window; the form raises its ten
@@ -17,19 +18,10 @@
 #include <optional>
 #include <string>
 
-#include "support/form_timer.h"
 #include "support/patch_http.h"
 #include "com_server/portable/component_stream.h"
 #include "com_server/portable/form_properties.h"
 #include "support/win_handles.h"
-
-// The adapter's side of the response pump: one call per tick of `m_ReadPipeTimer`.
-struct IReadPipeTimerHandler {
-    virtual void OnReadPipeTimer() = 0;
-
-protected:
-    ~IReadPipeTimerHandler() = default;
-};
 
 class TVLServiceAdapterX {
 public:
@@ -151,14 +143,10 @@ public:
     // The definition's handlers.
     void ActiveFormCreate(TVLServiceAdapterX& Sender);
     void m_PatchHttpWork(vl::PatchHttp& ASender, vl::WorkMode AWorkMode, std::int64_t AWorkCount);
-    void m_ReadPipeTimerTimer(vl::FormTimer& Sender);
 
     vl::PatchHttp m_PatchHttp;
-    vl::FormTimer m_ReadPipeTimer;
     // Bytes received so far by the most recent transfer of m_PatchHttp.
     LONG m_nWorkCount = 0;
-    // Set by the adapter's control initialization; not owned.
-    IReadPipeTimerHandler* m_pAdapter = nullptr;
 
 private:
     TVLServiceAdapterX();

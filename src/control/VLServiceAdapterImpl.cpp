@@ -8,36 +8,25 @@ using vl::BstrText;
 namespace {
 
 // A missing region or version text fails before anything is stored.
-HRESULT RefuseMissingArguments(ULONG* dwResult)
+vl::PageAnswer MissingArguments()
 {
-    *dwResult = VLS_FAIL;
-    return S_FALSE;
+    return vl::NumberAnswer(VLS_FAIL, true);
 }
 
 } // namespace
 
 TVLServiceAdapterXImpl::TVLServiceAdapterXImpl() = default;
 
-TVLServiceAdapterXImpl::~TVLServiceAdapterXImpl()
-{
-    // Before the form: the core switches its timer off. A tick that comes meanwhile finds
-    // no core.
-    m_core.reset();
-}
+TVLServiceAdapterXImpl::~TVLServiceAdapterXImpl() = default;
 
 HRESULT TVLServiceAdapterXImpl::InitializeControl()
 {
     vl::RelayFormEvents(Form(), *this);
     vl::IServiceContainer& container = *this;
     vl::IServiceEvents& events = *this;
-    m_core = std::make_unique<vl::ServiceCore>(container, events);
-    Form().m_pAdapter = this;
+    m_core = vl::ServiceCore::Create(container, events);
+    if (!m_core) return vl::ReportException(GUID_NULL, L"The response pump's window cannot be created");
     return S_OK;
-}
-
-void TVLServiceAdapterXImpl::OnReadPipeTimer()
-{
-    if (m_core) m_core->OnPumpTick();
 }
 
 void TVLServiceAdapterXImpl::OnResult(ULONG cmd, ULONG serial, const std::wstring& params)
@@ -51,12 +40,24 @@ void TVLServiceAdapterXImpl::OpenInstallPage(const std::wstring& address, const 
     vl::StartInstallBrowser(address, clientSite, m_core->InDevelopmentMode());
 }
 
+bool TVLServiceAdapterXImpl::SetResult(ULONG* out, const vl::PageResult& result)
+{
+    *out = std::get<std::uint32_t>(result);
+    return true;
+}
+
+bool TVLServiceAdapterXImpl::SetResult(BSTR* out, const vl::PageResult& result)
+{
+    *out = vl::UniqueBstr(std::get<std::wstring>(result)).release();
+    return *out != nullptr;
+}
+
 HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::Initialize(BSTR szRegionVer, BSTR szNewerVersion, BSTR, ULONG,
                                                              ULONG* dwResult)
 {
     return PageMethod(dwResult, [&] {
-        if (!szRegionVer || !szNewerVersion) return RefuseMissingArguments(dwResult);
-        return m_core->Initialize(BstrText(szRegionVer), BstrText(szNewerVersion), *dwResult);
+        if (!szRegionVer || !szNewerVersion) return MissingArguments();
+        return m_core->Initialize(BstrText(szRegionVer), BstrText(szNewerVersion));
     });
 }
 
@@ -65,41 +66,36 @@ HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::Initialize2(BSTR szRegionVersi
                                                               ULONG* dwResult)
 {
     return PageMethod(dwResult, [&] {
-        if (!szRegionVersion || !szNewerVersion) return RefuseMissingArguments(dwResult);
+        if (!szRegionVersion || !szNewerVersion) return MissingArguments();
         return m_core->Initialize2(BstrText(szRegionVersion), BstrText(szNewerVersion), BstrText(szChksum), dwTimeout,
-                                   BstrText(szClientSite), *dwResult);
+                                   BstrText(szClientSite));
     });
 }
 
 HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::SaveData(BSTR szKey, BSTR szValue, ULONG* szResult)
 {
-    return PageMethod(szResult, [&] { return m_core->SaveData(BstrText(szKey), BstrText(szValue), *szResult); });
+    return PageMethod(szResult, [&] { return m_core->SaveData(BstrText(szKey), BstrText(szValue)); });
 }
 
 HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::LoadData(BSTR szKey, BSTR* szValue)
 {
-    return PageMethod(szValue, [&] {
-        std::wstring value;
-        const HRESULT hr = m_core->LoadData(BstrText(szKey), value);
-        *szValue = vl::UniqueBstr(value).release();
-        return *szValue ? hr : E_OUTOFMEMORY;
-    });
+    return PageMethod(szValue, [&] { return m_core->LoadData(BstrText(szKey)); });
 }
 
 HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::ClearData(BSTR szKey, ULONG* dwResult)
 {
-    return PageMethod(dwResult, [&] { return m_core->ClearData(BstrText(szKey), *dwResult); });
+    return PageMethod(dwResult, [&] { return m_core->ClearData(BstrText(szKey)); });
 }
 
 HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::CheckRegionInfo(ULONG* dwResult)
 {
-    return PageMethod(dwResult, [&] { return m_core->CheckRegionInfo(*dwResult); });
+    return PageMethod(dwResult, [&] { return m_core->CheckRegionInfo(); });
 }
 
 HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::SendCommand(ULONG dwCmd, ULONG dwSerialNum, BSTR szParams,
                                                               ULONG* dwResult)
 {
-    return PageMethod(dwResult, [&] { return m_core->SendCommand(dwCmd, dwSerialNum, BstrText(szParams), *dwResult); });
+    return PageMethod(dwResult, [&] { return m_core->SendCommand(dwCmd, dwSerialNum, BstrText(szParams)); });
 }
 
 HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::GetActivexObjID(ULONG* dwObjID)
@@ -111,15 +107,12 @@ HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::GetActivexObjID(ULONG* dwObjID
 
 HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::Uninitialize()
 {
-    return PageMethod([&] { return m_core->Uninitialize(); });
+    return PageMethod([&] { m_core->Uninitialize(); });
 }
 
 HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::SetUpdatorVersion(BSTR szVersion)
 {
-    return PageMethod([&] {
-        m_core->SetUpdatorVersion(BstrText(szVersion));
-        return S_OK;
-    });
+    return PageMethod([&] { m_core->SetUpdatorVersion(BstrText(szVersion)); });
 }
 
 HRESULT STDMETHODCALLTYPE TVLServiceAdapterXImpl::GetVersion(BSTR* szVersion)

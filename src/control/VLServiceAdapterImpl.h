@@ -1,6 +1,6 @@
 // The control: the automation methods of IVLServiceAdapterX over the service core, which
-// it gives the form's timer and HTTP client, the page's address and the control's life,
-// and whose OnResult it raises on the page's sinks. Which page may call is decided here
+// it gives the form's HTTP client, the page's address and the control's life, and whose
+// OnResult it raises on the page's sinks. Which page may call is decided here
 // (page_site.cpp): wherever the control shows in a page, or the container said that
 // untrusted callers script it, only the portal's own pages.
 #pragma once
@@ -16,7 +16,6 @@
 #include "com_server/service_adapter_form.h"
 
 class TVLServiceAdapterXImpl final : public TVLServiceAdapterXControl,
-                                     public IReadPipeTimerHandler,
                                      private vl::IServiceContainer,
                                      private vl::IServiceEvents {
 public:
@@ -40,11 +39,9 @@ public:
 
     // Control initialization: runs once, after the form exists; makes the service core.
     HRESULT InitializeControl() override;
-    // One tick of the form's m_ReadPipeTimer, or a wake when kernel bytes arrived.
-    void OnReadPipeTimer() override;
 
     // The service core behind the methods; there from InitializeControl on.
-    vl::ServiceCore& Core() { return *m_core; }
+    vl::ServiceCore& CoreForTesting() { return *m_core; }
 
 private:
     // Whether the page's script may use the control now; a refusal is logged with the
@@ -59,27 +56,37 @@ private:
     std::wstring ReadPageAddress();
     // The body of a page's method, run only when IsCallerAllowed: a refused call has no
     // effect and answers the denied result (VLS_PERMISSION_DENIED, or "Failure" for a text).
-    // A throw answers the page's failure result and S_FALSE.
+    // The core's answer becomes the result in *out, and S_FALSE when the call failed. A
+    // throw answers the page's failure result and S_FALSE.
     template <typename Out, typename Body>
     HRESULT PageMethod(Out* out, Body&& body)
     {
         return vl::CatchReturnPageFailure(out, [&] {
-            if (IsCallerAllowed()) return body();
-            SetDeniedResult(out);
-            return S_OK;
+            if (!IsCallerAllowed()) {
+                SetDeniedResult(out);
+                return S_OK;
+            }
+            const vl::PageAnswer answer = body();
+            if (!SetResult(out, answer.result)) return E_OUTOFMEMORY;
+            return answer.failed ? S_FALSE : S_OK;
         });
     }
     template <typename Body>
     HRESULT PageMethod(Body&& body)
     {
-        return vl::CatchReturn(S_FALSE, [&] { return IsCallerAllowed() ? body() : S_OK; });
+        return vl::CatchReturn(S_FALSE, [&] {
+            if (IsCallerAllowed()) body();
+            return S_OK;
+        });
     }
     static void SetDeniedResult(ULONG* out) { *out = VLS_PERMISSION_DENIED; }
     static void SetDeniedResult(BSTR* out) { vl::SetFailureResult(out); }
+    // False when the text cannot be allocated.
+    static bool SetResult(ULONG* out, const vl::PageResult& result);
+    static bool SetResult(BSTR* out, const vl::PageResult& result);
 
     // vl::IServiceContainer
     std::wstring PageAddress() override { return ReadPageAddress(); }
-    vl::FormTimer& PumpTimer() override { return Form().m_ReadPipeTimer; }
     vl::PatchHttp& UpdaterHttp() override { return Form().m_PatchHttp; }
     bool ShowsErrorBoxes() override { return true; }
     void OpenInstallPage(const std::wstring& address, const std::wstring& clientSite) override;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "kernel_link/kernel_launcher.h"
 #include "kernel_link/portable/kernel_commands.h"
 #include "kernel_link/portable/pipe_names.h"
 #include "support/platform_calls.h"
@@ -57,7 +58,7 @@ private:
 
 } // namespace
 
-KernelLink::KernelLink(IKernelLinkHost& host) : m_host(host) {}
+KernelLink::KernelLink(FormTimer& pump, const CVLWidgetUtility& utility) : m_pump(pump), m_utility(utility) {}
 
 KernelLink::~KernelLink()
 {
@@ -72,26 +73,26 @@ bool KernelLink::Handshake()
     // instead of keeping it, and itself, for a page that has moved on.
     Close();
     m_droppedMessages = 0;
-    m_dwPipeID = Platform().getTickCount();
+    m_pipeId = Platform().getTickCount();
     if (!OpenPair() || !AnnouncePair() || !AwaitFirstMessage()) {
         Close();
         return false;
     }
     VL_LOG(L"    read/write pipe create succeeded.\n");
-    m_host.SetPumpEnabled(true);
+    SetPumpEnabled(true);
     return true;
 }
 
 bool KernelLink::OpenPair()
 {
     VL_LOG(L"    creating read pipe ...\n");
-    m_read = KernelPipe::CreateServerEnd(ReadPipeName(m_dwPipeID), PIPE_ACCESS_INBOUND, true);
+    m_read = KernelPipe::CreateServerEnd(ReadPipeName(m_pipeId), PIPE_ACCESS_INBOUND, true);
     if (!m_read) {
         VL_LOG(L"    create read pipe failure.\n");
         return false;
     }
     VL_LOG(L"    creating write pipe ...\n");
-    m_write = KernelPipe::CreateServerEnd(WritePipeName(m_dwPipeID), PIPE_ACCESS_OUTBOUND, true);
+    m_write = KernelPipe::CreateServerEnd(WritePipeName(m_pipeId), PIPE_ACCESS_OUTBOUND, true);
     if (!m_write) {
         VL_LOG(L"    create write pipe failure.\n");
         return false;
@@ -111,7 +112,7 @@ bool KernelLink::AnnouncePair()
     const DWORD noticeDeadline = ::GetTickCount() + kPhaseLimit;
     bool cut = false;
     if (!mainPipe->WaitForClient(noticeDeadline) ||
-        mainPipe->WriteMessage(kernel_command::kPipeIdNotice, 0, PipeIdNotice(m_dwPipeID), noticeDeadline, cut) != 0) {
+        mainPipe->WriteMessage(kernel_command::kPipeIdNotice, 0, PipeIdNotice(m_pipeId), noticeDeadline, cut) != 0) {
         VL_LOG(L"    write my pipe name information to output pipe failure.\n");
         return false;
     }
@@ -147,9 +148,16 @@ bool KernelLink::Register()
 bool KernelLink::IsLinked()
 {
     if (!m_read || !m_write) return false;
-    if (m_host.IsKernelWindowPresent()) return true;
+    if (IsKernelWindowPresent()) return true;
     Close();
     return false;
+}
+
+bool KernelLink::IsKernelWindowPresent()
+{
+    if (m_linkedKernelWindow && ::IsWindow(m_linkedKernelWindow)) return true;
+    m_linkedKernelWindow = FindKernelWindow(m_utility);
+    return m_linkedKernelWindow != nullptr;
 }
 
 void KernelLink::Close()
@@ -202,9 +210,16 @@ void CALLBACK KernelLink::PostWake(void* context, BOOLEAN)
     if (!wake.posted.exchange(true)) wake.message.Post();
 }
 
+void KernelLink::SetPumpEnabled(bool enabled)
+{
+    const bool wasOn = m_pump.Enabled();
+    m_pump.SetEnabled(enabled);
+    if (enabled && !wasOn) WakePump();
+}
+
 void KernelLink::WakePump()
 {
-    if (!m_wake.posted.exchange(true)) m_host.PumpWakeMessage().Post();
+    if (!m_wake.posted.exchange(true)) m_pump.TickMessage().Post();
 }
 
 bool KernelLink::TakePumpTick()
@@ -316,11 +331,11 @@ ExchangeResult KernelLink::Exchange(int cmdId, const std::wstring& params)
     const bool tickDeferred = std::exchange(m_pumpTickDeferred, false);
     if (!awaited.answer) {
         VL_LOG(L"    failed.\n");
-        m_host.SetPumpEnabled(false);
+        SetPumpEnabled(false);
         return {lost ? ExchangeOutcome::Lost : ExchangeOutcome::Unanswered, {}};
     }
     VL_LOG(L"    succeeded.\n");
-    m_host.SetPumpEnabled(true);
+    SetPumpEnabled(true);
     // The pump looks again when messages were kept for it or its tick came meanwhile, or
     // when nothing else would wake it: neither its watch nor a wake already posted.
     if (!m_keptMessages.empty() || tickDeferred || !((m_wakeWait && m_wake.armed) || m_wake.posted)) WakePump();
@@ -344,7 +359,7 @@ void KernelLink::WatchReadPipe()
 {
     if (!m_read || (m_wakeWait && m_wake.armed)) return;
     StopWatching();
-    m_wake.message = m_host.PumpWakeMessage();
+    m_wake.message = m_pump.TickMessage();
     m_wake.armed = true;
     if (!::RegisterWaitForSingleObject(&m_wakeWait, m_read->ReadyEvent(), PostWake, &m_wake, INFINITE,
                                        WT_EXECUTEONLYONCE | WT_EXECUTEINWAITTHREAD)) {

@@ -1,8 +1,8 @@
 // The adapter's link to the widget kernel: its private pipe pair, the handshake through the
 // main pipe that announces the pair, the registration, the link check, the request exchange
-// and the reading of the kernel's own messages for the response pump. The link knows its
-// owner only through IKernelLinkHost: whether the kernel's window is there, the response
-// pump's switch, and the message that wakes the pump when kernel bytes arrive.
+// and the reading of the kernel's own messages for the response pump. The link switches
+// the pump's timer, which its owner runs, and wakes it when kernel bytes arrive; it finds
+// the kernel's window through the utility object.
 #pragma once
 
 #include <windows.h>
@@ -16,20 +16,11 @@
 
 #include "kernel_link/kernel_pipe.h"
 #include "kernel_link/portable/message_text.h"
+#include "support/form_timer.h"
+#include "support/widget_utility.h"
 #include "support/window_message.h"
 
 namespace vl {
-
-class IKernelLinkHost {
-public:
-    virtual bool IsKernelWindowPresent() = 0;
-    virtual void SetPumpEnabled(bool enabled) = 0;
-    // Posted from a waiting thread when bytes arrive while the pump has nothing to read.
-    virtual WindowMessage PumpWakeMessage() = 0;
-
-protected:
-    ~IKernelLinkHost() = default;
-};
 
 // What became of a request: refused before anything was written (it would not be one
 // message, or too many requests wait already), not written whole (the link has ended),
@@ -58,7 +49,9 @@ public:
     // out in time fails); a request waiting for its answer drops what it reads beyond it.
     static constexpr std::size_t kMaxKeptBytes = 4 * 1024 * 1024;
 
-    explicit KernelLink(IKernelLinkHost& host);
+    // `pump` is the response pump's timer; its tick message is the pump's wake, posted from
+    // a waiting thread when bytes arrive while the pump has nothing to read.
+    KernelLink(FormTimer& pump, const CVLWidgetUtility& utility);
     ~KernelLink();
     KernelLink(const KernelLink&) = delete;
     KernelLink& operator=(const KernelLink&) = delete;
@@ -75,6 +68,11 @@ public:
     // Writes the request and waits for the message with its CmdID, running the thread's
     // window messages meanwhile. Refused while kMaxExchangeDepth requests wait.
     ExchangeResult Exchange(int cmdId, const std::wstring& params);
+    // The response pump's switch: on after a handshake and an answered request, off after
+    // a request that went unanswered; the owner switches it off when the link ends.
+    // Switched on, the pump looks at once: messages may be waiting already.
+    void SetPumpEnabled(bool enabled);
+    bool IsPumpOn() const { return m_pump.Enabled(); }
     // Each tick of the pump first: false while a request waits, whose answer the pump must
     // not take; the pump looks again when the request has ended.
     bool TakePumpTick();
@@ -94,11 +92,13 @@ public:
     // the control reads on.
     long Send(int cmdId, int serialNum, const std::wstring& params);
 
-    DWORD PipeId() const { return m_dwPipeID; }
-    HANDLE ReadPipe() const { return m_read ? m_read->Handle() : nullptr; }
-    HANDLE WritePipe() const { return m_write ? m_write->Handle() : nullptr; }
-    std::size_t KeptMessages() const { return m_keptMessages.size(); }
-    std::size_t KeptBytes() const { return m_keptBytes; }
+    DWORD PipeId() const { return m_pipeId; }
+
+    // What tests look at of the pair and the kept messages.
+    HANDLE ReadPipeForTesting() const { return m_read ? m_read->Handle() : nullptr; }
+    HANDLE WritePipeForTesting() const { return m_write ? m_write->Handle() : nullptr; }
+    std::size_t KeptMessagesForTesting() const { return m_keptMessages.size(); }
+    std::size_t KeptBytesForTesting() const { return m_keptBytes; }
 
 private:
     // A request's answer, taken from the kernel's messages as they are read.
@@ -107,6 +107,9 @@ private:
         std::optional<std::wstring> answer;
     };
 
+    // Every request checks the link: the window found before, while it exists, spares a
+    // search through every top-level window of the desktop.
+    bool IsKernelWindowPresent();
     bool OpenPair();
     bool AnnouncePair();
     bool AwaitFirstMessage();
@@ -127,8 +130,11 @@ private:
     void ReportDroppedMessages();
     void StopWatching();
 
-    IKernelLinkHost& m_host;
-    DWORD m_dwPipeID = 0;
+    FormTimer& m_pump;
+    const CVLWidgetUtility& m_utility;
+    // The kernel's window as the link check found it last.
+    HWND m_linkedKernelWindow = nullptr;
+    DWORD m_pipeId = 0;
     std::unique_ptr<KernelPipe> m_read;
     std::unique_ptr<KernelPipe> m_write;
     // Kernel messages read while a request waited for its answer, already waiting when it

@@ -1,103 +1,82 @@
 #include "service_host/page_service.h"
 
+#include <algorithm>
+#include <iterator>
+#include <stdexcept>
+#include <string_view>
 #include <utility>
 
 namespace vl {
+namespace {
 
-std::unique_ptr<IAdapterService> PageService::Create(const std::wstring& pageAddress, IAdapterServiceEvents& events)
+using Arguments = std::vector<ServiceArgument>;
+
+const std::wstring& Text(const Arguments& arguments, std::size_t i)
 {
-    auto pump = TimerWindow::Create();
-    if (!pump) return nullptr;
-    return std::make_unique<PageService>(pageAddress, events, std::move(pump));
+    return std::get<std::wstring>(arguments[i]);
 }
 
-PageService::PageService(std::wstring pageAddress, IAdapterServiceEvents& events, std::unique_ptr<TimerWindow> pump)
-    : m_pageAddress(std::move(pageAddress)), m_events(events), m_pump(std::move(pump))
+std::uint32_t Number(const Arguments& arguments, std::size_t i)
 {
-    m_pump->Timer().OnTimer = [this] { m_core.OnPumpTick(); };
+    return std::get<std::uint32_t>(arguments[i]);
 }
 
-template <typename Call>
-ServiceAnswer<std::uint32_t> PageService::Result(Call&& call)
+// Each method of the contract on the service core, with its arguments in the contract's
+// order. The arguments have been checked against the contract's parameter types.
+struct CoreCall {
+    std::string_view method;
+    PageAnswer (*call)(ServiceCore&, const Arguments&);
+};
+const CoreCall kCoreCalls[] = {
+    {"Initialize", [](ServiceCore& core, const Arguments& a) { return core.Initialize(Text(a, 0), Text(a, 1)); }},
+    {"Initialize2", [](ServiceCore& core, const Arguments& a) {
+         return core.Initialize2(Text(a, 0), Text(a, 1), Text(a, 2), Number(a, 3), Text(a, 4));
+     }},
+    {"SaveData", [](ServiceCore& core, const Arguments& a) { return core.SaveData(Text(a, 0), Text(a, 1)); }},
+    {"LoadData", [](ServiceCore& core, const Arguments& a) { return core.LoadData(Text(a, 0)); }},
+    {"SendCommand", [](ServiceCore& core, const Arguments& a) {
+         return core.SendCommand(Number(a, 0), Number(a, 1), Text(a, 2));
+     }},
+    {"ClearData", [](ServiceCore& core, const Arguments& a) { return core.ClearData(Text(a, 0)); }},
+    {"GetActivexObjID", [](ServiceCore& core, const Arguments&) { return NumberAnswer(core.ObjectId()); }},
+    {"CheckRegionInfo", [](ServiceCore& core, const Arguments&) { return core.CheckRegionInfo(); }},
+    {"Uninitialize", [](ServiceCore& core, const Arguments&) {
+         core.Uninitialize();
+         return PageAnswer{};
+     }},
+    {"SetUpdatorVersion", [](ServiceCore& core, const Arguments& a) {
+         core.SetUpdatorVersion(Text(a, 0));
+         return PageAnswer{};
+     }},
+    {"GetVersion", [](ServiceCore&, const Arguments&) { return TextAnswer(ServiceCore::Version()); }},
+};
+
+} // namespace
+
+std::unique_ptr<IPageService> PageService::Create(const std::wstring& pageAddress, IPageServiceEvents& events)
 {
-    m_core.OnCallAllowed();
-    ULONG result = 0;
-    call(result);
-    if (const auto fault = m_core.TakeCallFault()) return *fault;
-    return result;
+    std::unique_ptr<PageService> service(new PageService(pageAddress, events));
+    if (!service->m_core) return nullptr;
+    return service;
 }
 
-ServiceAnswer<std::uint32_t> PageService::Initialize(const std::wstring& szRegionVer, const std::wstring& szNewerVersion,
-                                      const std::wstring&, std::uint32_t)
+PageService::PageService(std::wstring pageAddress, IPageServiceEvents& events)
+    : m_pageAddress(std::move(pageAddress)), m_events(events)
 {
-    return Result([&](ULONG& result) { m_core.Initialize(szRegionVer, szNewerVersion, result); });
 }
 
-ServiceAnswer<std::uint32_t> PageService::Initialize2(const std::wstring& szRegionVersion, const std::wstring& szNewerVersion,
-                                       const std::wstring& szChksum, std::uint32_t dwTimeout,
-                                       const std::wstring& szClientSite)
+PageAnswer PageService::Call(const MethodCall& call)
 {
-    return Result([&](ULONG& result) {
-        m_core.Initialize2(szRegionVersion, szNewerVersion, szChksum, dwTimeout, szClientSite, result);
-    });
-}
-
-ServiceAnswer<std::uint32_t> PageService::SaveData(const std::wstring& szKey, const std::wstring& szValue)
-{
-    return Result([&](ULONG& result) { m_core.SaveData(szKey, szValue, result); });
-}
-
-ServiceAnswer<std::wstring> PageService::LoadData(const std::wstring& szKey)
-{
-    m_core.OnCallAllowed();
-    std::wstring value;
-    m_core.LoadData(szKey, value);
-    if (const auto fault = m_core.TakeCallFault()) return *fault;
-    return value;
-}
-
-ServiceAnswer<std::uint32_t> PageService::SendCommand(std::uint32_t dwCmd, std::uint32_t dwSerialNum, const std::wstring& szParams)
-{
-    return Result([&](ULONG& result) { m_core.SendCommand(dwCmd, dwSerialNum, szParams, result); });
-}
-
-ServiceAnswer<std::uint32_t> PageService::ClearData(const std::wstring& szKey)
-{
-    return Result([&](ULONG& result) { m_core.ClearData(szKey, result); });
-}
-
-std::uint32_t PageService::GetActivexObjID()
-{
-    m_core.OnCallAllowed();
-    return m_core.ObjectId();
-}
-
-ServiceAnswer<std::uint32_t> PageService::CheckRegionInfo()
-{
-    return Result([&](ULONG& result) { m_core.CheckRegionInfo(result); });
-}
-
-void PageService::Uninitialize()
-{
-    m_core.OnCallAllowed();
-    m_core.Uninitialize();
-}
-
-void PageService::SetUpdatorVersion(const std::wstring& szVersion)
-{
-    m_core.OnCallAllowed();
-    m_core.SetUpdatorVersion(szVersion);
-}
-
-std::wstring PageService::GetVersion()
-{
-    m_core.OnCallAllowed();
-    return ServiceCore::Version();
+    const auto found = std::ranges::find(kCoreCalls, call.method->name, &CoreCall::method);
+    // Every method of the contract has its call: the page hears an internal error otherwise.
+    if (found == std::end(kCoreCalls)) throw std::logic_error("a contract method without a call");
+    m_core->OnCallAllowed();
+    return found->call(*m_core, call.arguments);
 }
 
 ServiceVersions PageService::Versions()
 {
-    return {ServiceCore::Version(), m_core.InstalledKernelVersion()};
+    return {ServiceCore::Version(), m_core->InstalledKernelVersion()};
 }
 
 } // namespace vl

@@ -28,7 +28,7 @@ bool RunWindowMessages()
     return true;
 }
 
-int Serve(HANDLE input, HANDLE output, AdapterServiceFactory factory)
+int Serve(HANDLE input, HANDLE output, PageServiceFactory factory)
 {
     auto inbound = std::make_shared<InboundMessages>();
     // Shared with the reading thread, which answers "busy" itself and may outlive this call.
@@ -61,14 +61,14 @@ int Serve(HANDLE input, HANDLE output, AdapterServiceFactory factory)
 
 } // namespace
 
-int RunServiceHost(HANDLE input, HANDLE output, AdapterServiceFactory factory) noexcept
+int RunServiceHost(HANDLE input, HANDLE output, PageServiceFactory factory) noexcept
 {
     return CatchReturn(1, [&] { return Serve(input, output, std::move(factory)); });
 }
 
 int RefuseCaller(HANDLE output) noexcept
 {
-    CatchIgnore([&] { StandardOutputWriter(output).Write(FormatErrorAnswer(std::nullopt, kCallerRefused)); });
+    CatchIgnore([&] { StandardOutputWriter(output).Write(FormatAnswer(ErrorAnswer(std::nullopt, std::string(kCallerRefused)))); });
     return 2;
 }
 

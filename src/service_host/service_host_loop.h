@@ -4,14 +4,14 @@
 
 #include <windows.h>
 
-#include "service_host/portable/adapter_service.h"
+#include "service_host/portable/page_service_interface.h"
 
 namespace vl {
 
 // Serves the messages arriving on `input` and answers on `output`, running the thread's
 // window messages in between, until the browser closes either end. Exit code 0 then; 1
 // when the host could not start. Never throws.
-int RunServiceHost(HANDLE input, HANDLE output, AdapterServiceFactory factory) noexcept;
+int RunServiceHost(HANDLE input, HANDLE output, PageServiceFactory factory) noexcept;
 
 // For a host that a browser started for another extension: one answer without an id that
 // says so (the extension gives it to the page as the reason) on `output`, nothing served.

@@ -23,7 +23,8 @@ void ReadUntilClosed(HANDLE input, InboundMessages& inbound, StandardOutputWrite
         if (!::ReadFile(input, buffer.get(), kReadBytes, &read, nullptr) || read == 0) return;
         reader.Append(buffer.get(), read);
         while (auto message = reader.Next())
-            if (!inbound.Push(std::move(*message))) output.Write(FormatErrorAnswer(LeadingRequestId(message->text), kBusy));
+            if (!inbound.Push(std::move(*message)))
+                output.Write(FormatAnswer(ErrorAnswer(LeadingRequestId(message->text), std::string(kBusy))));
     }
 }
 

@@ -1,6 +1,7 @@
-// A message-only window that runs one FormTimer, for a program without the control's form:
-// the service host gives it to the service core as the response pump's timer (100 ms, off
-// until switched on, as the form's m_ReadPipeTimer).
+// A message-only window that runs one FormTimer: the service core's response pump (100 ms,
+// off until switched on). Its window class belongs to the module that holds this code and
+// is registered while one of its windows exists, so that the control's module can be
+// unloaded and loaded again.
 #pragma once
 
 #include <windows.h>
@@ -16,17 +17,19 @@ class TimerWindow {
 public:
     // Null when the window cannot be made.
     static std::unique_ptr<TimerWindow> Create();
+    ~TimerWindow();
     TimerWindow(const TimerWindow&) = delete;
     TimerWindow& operator=(const TimerWindow&) = delete;
 
     FormTimer& Timer() { return m_timer; }
+    const FormTimer& Timer() const { return m_timer; }
 
 private:
     TimerWindow();
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+    bool m_classHeld = false;
     UniqueWindow m_window;
-    // After the window: stopped while the window is still there.
     FormTimer m_timer;
 };
 

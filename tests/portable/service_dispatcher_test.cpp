@@ -2,7 +2,6 @@
 // service and back: the page contract's checks, the site lock on the extension's page
 // address, the answers and events as the browser reads them.
 #include "service_host/portable/service_dispatcher.h"
-#include "service_host/portable/service_methods.h"
 
 #include <gtest/gtest.h>
 
@@ -23,63 +22,46 @@ constexpr const char* kAcceptedWithVersions = R"({"id":0,"result":{"host":"1.1.3
 // the test gave for the next call; SendCommand raises an OnResult before it returns, as a
 // kernel's message may arrive during a request; Initialize tells of the install page before
 // it answers VLS_HAVE_TO_UPDATE.
-class RecordingService final : public IAdapterService {
+class RecordingService final : public IPageService {
 public:
-    RecordingService(std::vector<std::string>& calls, std::optional<CallFault>& fault, IAdapterServiceEvents& events)
+    RecordingService(std::vector<std::string>& calls, std::optional<CallFault>& fault, IPageServiceEvents& events)
         : m_calls(calls), m_fault(fault), m_events(events)
     {
     }
 
-    ServiceAnswer<std::uint32_t> Initialize(const std::wstring& a, const std::wstring& b, const std::wstring& c,
-                                            std::uint32_t d) override
+    PageAnswer Call(const MethodCall& call) override
     {
-        m_events.OnInstallPage(L"http://tw.vorlink.com/vorlink_block/install.aspx");
-        return Record("Initialize(" + N(a) + "," + N(b) + "," + N(c) + "," + std::to_string(d) + ")", 2);
-    }
-    ServiceAnswer<std::uint32_t> Initialize2(const std::wstring& a, const std::wstring& b, const std::wstring& c,
-                                             std::uint32_t d, const std::wstring& e) override
-    {
-        return Record("Initialize2(" + N(a) + "," + N(b) + "," + N(c) + "," + std::to_string(d) + "," + N(e) + ")", 0);
-    }
-    ServiceAnswer<std::uint32_t> SaveData(const std::wstring& k, const std::wstring& v) override
-    {
-        return Record("SaveData(" + N(k) + "," + N(v) + ")", 0);
-    }
-    ServiceAnswer<std::wstring> LoadData(const std::wstring& k) override
-    {
-        const auto recorded = Record("LoadData(" + N(k) + ")", 0);
-        if (const CallFault* fault = std::get_if<CallFault>(&recorded)) return *fault;
-        return L"v\"\x00e9\xD83D\xDE00";
-    }
-    ServiceAnswer<std::uint32_t> SendCommand(std::uint32_t cmd, std::uint32_t serial, const std::wstring& p) override
-    {
-        m_events.OnResult(cmd, serial, L"Echo=" + p);
-        return Record("SendCommand(" + std::to_string(cmd) + "," + std::to_string(serial) + "," + N(p) + ")", 0);
-    }
-    ServiceAnswer<std::uint32_t> ClearData(const std::wstring& k) override { return Record("ClearData(" + N(k) + ")", 1); }
-    std::uint32_t GetActivexObjID() override { return std::get<std::uint32_t>(Record("GetActivexObjID()", 4294967295u)); }
-    ServiceAnswer<std::uint32_t> CheckRegionInfo() override { return Record("CheckRegionInfo()", 8); }
-    void Uninitialize() override { Record("Uninitialize()", 0); }
-    void SetUpdatorVersion(const std::wstring& v) override { Record("SetUpdatorVersion(" + N(v) + ")", 0); }
-    std::wstring GetVersion() override
-    {
-        Record("GetVersion()", 0);
-        return L"1.1.31.362";
+        const std::string name(call.method->name);
+        std::string recorded;
+        for (const ServiceArgument& argument : call.arguments) {
+            const std::wstring* text = std::get_if<std::wstring>(&argument);
+            if (!recorded.empty()) recorded += ",";
+            recorded += text ? std::string(text->begin(), text->end()) : std::to_string(std::get<std::uint32_t>(argument));
+        }
+        m_calls.push_back(name + "(" + recorded + ")");
+        if (name == "Initialize") m_events.OnInstallPage(L"http://tw.vorlink.com/vorlink_block/install.aspx");
+        if (name == "SendCommand")
+            m_events.OnResult(std::get<std::uint32_t>(call.arguments[0]), std::get<std::uint32_t>(call.arguments[1]),
+                              L"Echo=" + std::get<std::wstring>(call.arguments[2]));
+        if (auto fault = std::exchange(m_fault, std::nullopt)) return {{}, true, fault};
+        const struct {
+            const char* method;
+            PageResult result;
+        } results[] = {
+            {"Initialize", 2u}, {"Initialize2", 0u}, {"SaveData", 0u}, {"LoadData", L"v\"\x00e9\xD83D\xDE00"},
+            {"SendCommand", 0u}, {"ClearData", 1u}, {"GetActivexObjID", 4294967295u}, {"CheckRegionInfo", 8u},
+            {"GetVersion", L"1.1.31.362"},
+        };
+        for (const auto& r : results)
+            if (name == r.method) return {r.result};
+        return {}; // Uninitialize, SetUpdatorVersion
     }
     ServiceVersions Versions() override { return {L"1.1.31.362", L"1.0.0.9"}; } // no call of the page
 
 private:
-    static std::string N(const std::wstring& text) { return std::string(text.begin(), text.end()); }
-    ServiceAnswer<std::uint32_t> Record(std::string call, std::uint32_t result)
-    {
-        m_calls.push_back(std::move(call));
-        if (auto fault = std::exchange(m_fault, std::nullopt)) return *fault;
-        return result;
-    }
-
     std::vector<std::string>& m_calls;
     std::optional<CallFault>& m_fault;
-    IAdapterServiceEvents& m_events;
+    IPageServiceEvents& m_events;
 };
 
 class ServiceDispatcherTest : public ::testing::Test {
@@ -88,7 +70,7 @@ protected:
     ServiceDispatcher Dispatcher(bool developmentMode = false)
     {
         return ServiceDispatcher(
-            [this](const std::wstring& page, IAdapterServiceEvents& events) {
+            [this](const std::wstring& page, IPageServiceEvents& events) {
                 m_pages.emplace_back(page.begin(), page.end());
                 return std::make_unique<RecordingService>(m_calls, m_fault, events);
             },
@@ -110,25 +92,6 @@ protected:
 };
 
 } // namespace
-
-TEST(ServiceMethods, AreTheControlsMethodsWithTheirParameterTypes)
-{
-    std::vector<std::string> methods;
-    for (const ServiceMethod& method : ServiceMethods()) {
-        std::string signature = std::string(method.name) + "(";
-        for (const ContractParameter& parameter : method.Parameters())
-            signature += parameter.type == ContractType::Text ? "T" : "U";
-        signature += method.result == ContractType::None ? ")" : method.result == ContractType::Text ? ")T" : ")U";
-        methods.push_back(signature);
-    }
-    EXPECT_EQ(methods, (std::vector<std::string>{"Initialize(TTTU)U", "SaveData(TT)U", "LoadData(T)T", "SendCommand(UUT)U",
-                                                 "ClearData(T)U", "GetActivexObjID()U", "CheckRegionInfo()U",
-                                                 "Uninitialize()", "SetUpdatorVersion(T)", "Initialize2(TTTUT)U",
-                                                 "GetVersion()T"}));
-    EXPECT_TRUE(FindServiceMethod(L"GetVersion"));
-    EXPECT_FALSE(FindServiceMethod(L"getversion"));
-    EXPECT_FALSE(FindServiceMethod(L"Visible")); // properties are the control's, not the service's
-}
 
 TEST_F(ServiceDispatcherTest, CallsEachMethodWithTheContractsArgumentsAndAnswersItsResult)
 {

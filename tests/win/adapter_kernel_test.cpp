@@ -47,8 +47,8 @@ TEST_F(KernelAdapterTest, RunningKernelIsUsedWithoutCheckOrStart)
     ASSERT_NE(window, nullptr);
     ASSERT_TRUE(CreateControl());
     RecordShellStarts(false);
-    EXPECT_TRUE(adapter->Core().StartWidgetKernel());
-    EXPECT_EQ(adapter->Core().KernelWindow(), window);
+    EXPECT_TRUE(adapter->CoreForTesting().StartWidgetKernel());
+    EXPECT_EQ(adapter->CoreForTesting().KernelWindowForTesting(), window);
     EXPECT_TRUE(RecordedStarts().empty());
 }
 
@@ -73,7 +73,7 @@ TEST_F(KernelAdapterTest, DevelopmentModeNeedsTheExactValueUnderTheUserAndTheMac
         }
         const StepLog log;
         ASSERT_TRUE(CreateControl());
-        EXPECT_EQ(adapter->Core().VerifiesPublisher(), c.verifies);
+        EXPECT_EQ(!adapter->CoreForTesting().InDevelopmentMode(), c.verifies);
         // The user's value alone is noted, at the first call, once.
         vl::UniqueBstr version;
         ASSERT_EQ(control->GetVersion(version.put()), S_OK);
@@ -89,10 +89,10 @@ TEST_F(KernelAdapterTest, DevelopmentModeStartsAnUnsignedKernelElevated)
     ASSERT_TRUE(InstallIntoHome(L"tools/kernel/VLWidgetKernel.exe", L"VLWidgetKernel.exe"));
     ASSERT_TRUE(SetDevelopmentMode());
     ASSERT_TRUE(CreateControl());
-    EXPECT_FALSE(adapter->Core().VerifiesPublisher());
-    EXPECT_FALSE(adapter->Core().IsLegacyOS()); // the prefix reports major version 6
+    EXPECT_TRUE(adapter->CoreForTesting().InDevelopmentMode());
+    EXPECT_FALSE(adapter->CoreForTesting().IsLegacyOSForTesting()); // the prefix reports major version 6
     RecordShellStarts(true);
-    EXPECT_TRUE(adapter->Core().StartWidgetKernel());
+    EXPECT_TRUE(adapter->CoreForTesting().StartWidgetKernel());
     ASSERT_EQ(RecordedStarts().size(), 1u);
     const ShellStart& start = RecordedStarts()[0];
     EXPECT_EQ(start.verb, L"runas");
@@ -107,10 +107,10 @@ TEST_F(KernelAdapterTest, UnsignedKernelIsRefusedWithTheSignatureErrorBox)
     // Any program of the user could write the user's value: it turns no check off.
     ASSERT_TRUE(vl::WriteProductString(L"envver", L"Develop"));
     ASSERT_TRUE(CreateControl());
-    EXPECT_TRUE(adapter->Core().VerifiesPublisher());
+    EXPECT_FALSE(adapter->CoreForTesting().InDevelopmentMode());
     RecordShellStarts(false);
     ErrorBoxWatcher box(L"vorlink! ActiveX (VLServiceAdapterImpl:2121)");
-    EXPECT_FALSE(adapter->Core().StartWidgetKernel());
+    EXPECT_FALSE(adapter->CoreForTesting().StartWidgetKernel());
     // Before Initialize no region is stored: message 38 is empty and the path follows.
     EXPECT_EQ(box.Text(), L"\n(" + HomeFolder() + L"\\VLWidgetKernel.exe)");
     EXPECT_TRUE(RecordedStarts().empty());
@@ -122,7 +122,7 @@ TEST_F(KernelAdapterTest, KernelWhoseWindowComesTooLateFailsTheStart)
     ::SetEnvironmentVariableW(L"VL_KERNEL_BEHAVIOUR", L"window_delay:12000");
     ASSERT_TRUE(CreateControl());
     const DWORD start = ::GetTickCount();
-    EXPECT_FALSE(adapter->Core().StartWidgetKernel());
+    EXPECT_FALSE(adapter->CoreForTesting().StartWidgetKernel());
     EXPECT_GE(::GetTickCount() - start, 9900u);
 }
 
@@ -144,7 +144,7 @@ TEST_F(KernelAdapterTest, UninitializeGivesUpOnAProcessThatNeverEnds)
     const DWORD start = ::GetTickCount();
     EXPECT_EQ(control->Uninitialize(), S_OK);
     EXPECT_GE(::GetTickCount() - start, 9900u);
-    EXPECT_EQ(adapter->Core().ReadPipe(), nullptr);
+    EXPECT_EQ(adapter->CoreForTesting().ReadPipeForTesting(), nullptr);
 }
 
 TEST_F(KernelAdapterTest, WholeSessionWithTheStandInKernel)
@@ -157,7 +157,7 @@ TEST_F(KernelAdapterTest, WholeSessionWithTheStandInKernel)
     ULONG result = 99;
     EXPECT_EQ(Initialize2(L"1.0.0.10", result), S_OK);
     ASSERT_EQ(result, static_cast<ULONG>(VLS_OK));
-    EXPECT_NE(adapter->Core().PipeId(), 0u);
+    EXPECT_NE(adapter->CoreForTesting().ObjectId(), 0u);
 
     vl::UniqueBstr key{std::wstring_view(L"score")}, value{std::wstring_view(L"42")}, loaded;
     EXPECT_EQ(control->SaveData(key.get(), value.get(), &result), S_OK);
@@ -183,7 +183,7 @@ TEST_F(KernelAdapterTest, WholeSessionWithTheStandInKernel)
     EXPECT_NE(vl::ReadProductInteger(L"PID"), 0);
     EXPECT_EQ(control->Uninitialize(), S_OK);
     EXPECT_EQ(::FindWindowW(L"TMainForm", nullptr), nullptr);
-    EXPECT_EQ(adapter->Core().ReadPipe(), nullptr);
+    EXPECT_EQ(adapter->CoreForTesting().ReadPipeForTesting(), nullptr);
     EXPECT_EQ(control->SaveData(key.get(), value.get(), &result), S_OK);
     EXPECT_EQ(result, static_cast<ULONG>(VLS_FAIL));
     events.Disconnect();
@@ -243,7 +243,7 @@ TEST_F(KernelAdapterTest, NullArgumentsFailBeforeTheProgressValueIsTouched)
     EXPECT_EQ(control->Initialize2(nullptr, version.get(), nullptr, 0, nullptr, &result), S_FALSE);
     EXPECT_EQ(vl::ReadProductString(L"Progress"), L"Status=Done");
     // Outside an HTML document the page address is empty.
-    EXPECT_TRUE(adapter->Core().PageAddress().empty());
+    EXPECT_TRUE(adapter->CoreForTesting().PageAddressForTesting().empty());
 }
 
 TEST_F(KernelAdapterTest, LocalUpdaterIsStartedForAMissingKernel)

@@ -46,8 +46,8 @@ protected:
     {
         ASSERT_TRUE(CreateControl());
         peer = std::make_unique<PeerKernel>(std::move(options));
-        ASSERT_TRUE(adapter->Core().CreatePipeChannel());
-        ASSERT_TRUE(adapter->Core().RegisterToWidgetKernel());
+        ASSERT_TRUE(adapter->CoreForTesting().CreatePipeChannel());
+        ASSERT_TRUE(adapter->CoreForTesting().RegisterToWidgetKernel());
         ASSERT_TRUE(peer->WaitReceived(1, 2000));
         ASSERT_TRUE(events.Connect(control.get()));
     }
@@ -86,12 +86,12 @@ protected:
 TEST_F(LinkedAdapterTest, HandshakeWritesTheNoticeThenRegisters)
 {
     Link();
-    const DWORD id = adapter->Core().PipeId();
+    const DWORD id = adapter->CoreForTesting().ObjectId();
     EXPECT_EQ(peer->PipeId(), id);
     EXPECT_EQ(peer->NoticeBytes(), WithNul("CmdID=1325&&&&SerialNum=0&&&&Params=PipeID=" + std::to_string(id)));
     EXPECT_EQ(peer->Received().at(0), "CmdID=3&&&&SerialNum=0&&&&Params=WidgetName=ActiveX");
     EXPECT_TRUE(PumpEnabled());
-    EXPECT_TRUE(adapter->Core().IsKernelLinked());
+    EXPECT_TRUE(adapter->CoreForTesting().IsKernelLinked());
     ULONG objectId = 0;
     EXPECT_EQ(control->GetActivexObjID(&objectId), S_OK);
     EXPECT_EQ(objectId, id);
@@ -109,14 +109,14 @@ TEST_F(AdapterTest, NoKernelListeningGivesUpAndLeavesNothingOpen)
 {
     ASSERT_TRUE(CreateControl());
     const DWORD start = ::GetTickCount();
-    EXPECT_FALSE(adapter->Core().CreatePipeChannel());
+    EXPECT_FALSE(adapter->CoreForTesting().CreatePipeChannel());
     EXPECT_GE(::GetTickCount() - start, 3500u);
-    EXPECT_EQ(adapter->Core().ReadPipe(), nullptr);
-    EXPECT_EQ(adapter->Core().WritePipe(), nullptr);
+    EXPECT_EQ(adapter->CoreForTesting().ReadPipeForTesting(), nullptr);
+    EXPECT_EQ(adapter->CoreForTesting().WritePipeForTesting(), nullptr);
     EXPECT_FALSE(PumpEnabled());
     // The main pipe and the pair are free again.
     EXPECT_TRUE(vl::KernelPipe::CreateServerEnd(vl::kKernelMainPipeName, PIPE_ACCESS_OUTBOUND, false));
-    EXPECT_TRUE(vl::KernelPipe::CreateServerEnd(vl::ReadPipeName(adapter->Core().PipeId()), PIPE_ACCESS_INBOUND, true));
+    EXPECT_TRUE(vl::KernelPipe::CreateServerEnd(vl::ReadPipeName(adapter->CoreForTesting().ObjectId()), PIPE_ACCESS_INBOUND, true));
 }
 
 TEST_F(LinkedAdapterTest, WaitsForTheMainPipeThatAnotherAdapterHolds)
@@ -131,7 +131,7 @@ TEST_F(LinkedAdapterTest, WaitsForTheMainPipeThatAnotherAdapterHolds)
         peer = std::make_unique<PeerKernel>();
     });
     const DWORD start = ::GetTickCount();
-    const bool linked = adapter->Core().CreatePipeChannel();
+    const bool linked = adapter->CoreForTesting().CreatePipeChannel();
     release.join();
     EXPECT_TRUE(linked);
     EXPECT_GE(::GetTickCount() - start, 1800u);
@@ -143,9 +143,9 @@ TEST_F(LinkedAdapterTest, KernelThatNeverWritesFailsTheHandshake)
     PeerOptions silent;
     silent.sendFirstMessage = false;
     peer = std::make_unique<PeerKernel>(silent);
-    EXPECT_FALSE(adapter->Core().CreatePipeChannel());
-    EXPECT_EQ(adapter->Core().ReadPipe(), nullptr);
-    EXPECT_EQ(adapter->Core().WritePipe(), nullptr);
+    EXPECT_FALSE(adapter->CoreForTesting().CreatePipeChannel());
+    EXPECT_EQ(adapter->CoreForTesting().ReadPipeForTesting(), nullptr);
+    EXPECT_EQ(adapter->CoreForTesting().WritePipeForTesting(), nullptr);
 }
 
 TEST_F(LinkedAdapterTest, LinkCheckClosesThePairOnceTheKernelWindowIsGone)
@@ -153,8 +153,8 @@ TEST_F(LinkedAdapterTest, LinkCheckClosesThePairOnceTheKernelWindowIsGone)
     Link();
     window.Close();
     EXPECT_EQ(Save(L"k", L"v"), static_cast<ULONG>(VLS_FAIL));
-    EXPECT_EQ(adapter->Core().ReadPipe(), nullptr);
-    EXPECT_EQ(adapter->Core().WritePipe(), nullptr);
+    EXPECT_EQ(adapter->CoreForTesting().ReadPipeForTesting(), nullptr);
+    EXPECT_EQ(adapter->CoreForTesting().WritePipeForTesting(), nullptr);
     ULONG result = 0;
     vl::UniqueBstr params{std::wstring_view(L"x")};
     EXPECT_EQ(control->SendCommand(2, 1, params.get(), &result), S_OK);
@@ -186,14 +186,27 @@ TEST_F(LinkedAdapterTest, TwoMessagesInOneReadAreBothDelivered)
     EXPECT_EQ(events.Results()[1].params, L"second");
 }
 
+TEST_F(LinkedAdapterTest, ThePumpRunsOnWhenTheContainerTakesTheFormsWindow)
+{
+    Link();
+    // A container destroyed with the form inside takes the form's window with it.
+    vl::UniqueWindow container(::CreateWindowExW(0, L"STATIC", L"container", WS_OVERLAPPED, 0, 0, 100, 100, nullptr,
+                                                 nullptr, nullptr, nullptr));
+    adapter->Form().SetParentWindow(container.get());
+    container.reset();
+    peer->Send(2, 3, "after");
+    ASSERT_TRUE(PumpUntil([&] { return !events.Results().empty(); }, 3000));
+    EXPECT_EQ(events.Results()[0].params, L"after");
+}
+
 TEST_F(LinkedAdapterTest, CloseNoticeIsAnsweredAndEndsTheLink)
 {
     Link();
     peer->Send(167, 0, "");
     ASSERT_TRUE(PumpUntil([&] { return peer->Received().size() >= 2; }, 3000));
     EXPECT_EQ(peer->Received().at(1), "CmdID=167&&&&SerialNum=0&&&&Params=NON");
-    EXPECT_EQ(adapter->Core().ReadPipe(), nullptr);
-    EXPECT_EQ(adapter->Core().WritePipe(), nullptr);
+    EXPECT_EQ(adapter->CoreForTesting().ReadPipeForTesting(), nullptr);
+    EXPECT_EQ(adapter->CoreForTesting().WritePipeForTesting(), nullptr);
     EXPECT_FALSE(PumpEnabled());
     EXPECT_TRUE(events.Results().empty());
     EXPECT_EQ(Save(L"k", L"v"), static_cast<ULONG>(VLS_FAIL));
@@ -203,8 +216,8 @@ TEST_F(LinkedAdapterTest, BrokenPipeEndsTheLinkWithoutAnEvent)
 {
     Link();
     peer->ClosePair();
-    ASSERT_TRUE(PumpUntil([&] { return adapter->Core().ReadPipe() == nullptr; }, 3000));
-    EXPECT_EQ(adapter->Core().WritePipe(), nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return adapter->CoreForTesting().ReadPipeForTesting() == nullptr; }, 3000));
+    EXPECT_EQ(adapter->CoreForTesting().WritePipeForTesting(), nullptr);
     EXPECT_FALSE(PumpEnabled());
     EXPECT_TRUE(events.Results().empty());
 }
@@ -387,7 +400,7 @@ TEST_F(LinkedAdapterTest, TextTheCodePageCannotCarryIsRefusedAndNothingIsWritten
     for (const auto& c : cases) EXPECT_EQ(c.run(), c.answer) << c.call;
     PumpMessages(100);
     EXPECT_EQ(peer->Received().size(), 1u); // the registration only
-    EXPECT_TRUE(adapter->Core().IsKernelLinked());
+    EXPECT_TRUE(adapter->CoreForTesting().IsKernelLinked());
 }
 
 // A Chinese system's code page carries Chinese text: it goes out in the code page's bytes

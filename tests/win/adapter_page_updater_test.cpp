@@ -114,7 +114,7 @@ TEST_F(PageUpdaterTest, InitializeDecidesWithTheAddressOfItsDocument)
         RecordedStarts().clear();
         ASSERT_TRUE(CreateControl());
         EXPECT_EQ(InitializeOnPage(c.page), c.result);
-        EXPECT_EQ(adapter->Core().PageAddress(), c.page && c.result != VLS_PERMISSION_DENIED ? c.page : L"");
+        EXPECT_EQ(adapter->CoreForTesting().PageAddressForTesting(), c.page && c.result != VLS_PERMISSION_DENIED ? c.page : L"");
         ASSERT_EQ(RecordedStarts().size(), c.started ? 1u : 0u);
         if (!c.started) continue;
         EXPECT_EQ(RecordedStarts()[0].file, c.started);

@@ -53,8 +53,8 @@ protected:
         ASSERT_TRUE(CreateControl());
         // A kernel that never answers: every request waits until its deadline.
         peer = std::make_unique<PeerKernel>();
-        ASSERT_TRUE(adapter->Core().CreatePipeChannel());
-        ASSERT_TRUE(adapter->Core().RegisterToWidgetKernel());
+        ASSERT_TRUE(adapter->CoreForTesting().CreatePipeChannel());
+        ASSERT_TRUE(adapter->CoreForTesting().RegisterToWidgetKernel());
         ASSERT_TRUE(peer->WaitReceived(1, 2000));
     }
 

@@ -287,7 +287,7 @@ TEST(LegacySystem, RunsTheLegacyCasesOnAnOlderWindows)
 
 TEST_F(LegacyUpdaterTest, LegacySystemDownloadsTheRequiredUpdaterForAnyPage)
 {
-    EXPECT_TRUE(adapter->Core().IsLegacyOS());
+    EXPECT_TRUE(adapter->CoreForTesting().IsLegacyOSForTesting());
     ASSERT_TRUE(InstallIntoHome(L"signed/VLUpdate_2_0_1_6.exe", L"VLUpdate.exe"));
     Publish(L"signed/VLUpdate.exe", L"VLUpdate_2_0_1_7.exe");
     // The local 2.0.1.6 is older than required: a fresh copy is fetched, no page needed.
@@ -312,7 +312,7 @@ TEST_F(LegacyUpdaterTest, LegacySystemStartsTheKernelWithoutElevation)
 {
     ASSERT_TRUE(InstallIntoHome(L"signed/VLWidgetKernel.exe", L"VLWidgetKernel.exe"));
     RecordShellStarts(true);
-    EXPECT_TRUE(adapter->Core().StartWidgetKernel());
+    EXPECT_TRUE(adapter->CoreForTesting().StartWidgetKernel());
     ASSERT_EQ(RecordedStarts().size(), 1u);
     EXPECT_EQ(RecordedStarts()[0].verb, L"");
     EXPECT_EQ(RecordedStarts()[0].file, L"\"" + ResolvedHomeFolder() + L"\\VLWidgetKernel.exe\"");

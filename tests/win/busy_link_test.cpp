@@ -76,8 +76,8 @@ TEST_F(AdapterTest, AKernelThatStopsReadingFailsTheCommandAtItsDeadlineAndEndsTh
     ASSERT_TRUE(kernel.Started());
     ASSERT_NE(WaitForKernelWindow(10000), nullptr);
     ASSERT_TRUE(CreateControl());
-    ASSERT_TRUE(adapter->Core().CreatePipeChannel());
-    ASSERT_TRUE(adapter->Core().RegisterToWidgetKernel());
+    ASSERT_TRUE(adapter->CoreForTesting().CreatePipeChannel());
+    ASSERT_TRUE(adapter->CoreForTesting().RegisterToWidgetKernel());
     const std::wstring params(4000, L'p');
     ULONG sent = 0;
     DWORD failedAfter = 0;
@@ -91,15 +91,15 @@ TEST_F(AdapterTest, AKernelThatStopsReadingFailsTheCommandAtItsDeadlineAndEndsTh
     EXPECT_LT(sent, 100u);
     // The write's 2 s, and some room for a loaded machine.
     EXPECT_LT(failedAfter, vl::KernelLink::kRequestDeadline + 2000);
-    EXPECT_FALSE(adapter->Core().IsKernelLinked());
+    EXPECT_FALSE(adapter->CoreForTesting().IsKernelLinked());
     EXPECT_EQ(SendCommand(control.get(), 0, L"small"), static_cast<ULONG>(VLS_FAIL));
     vl::UniqueBstr key{std::wstring_view(L"k")}, value{std::wstring_view(L"v")};
     ULONG saved = 99;
     EXPECT_EQ(control->SaveData(key.get(), value.get(), &saved), S_OK);
     EXPECT_EQ(saved, static_cast<ULONG>(VLS_FAIL));
 
-    ASSERT_TRUE(adapter->Core().CreatePipeChannel());
-    ASSERT_TRUE(adapter->Core().RegisterToWidgetKernel());
+    ASSERT_TRUE(adapter->CoreForTesting().CreatePipeChannel());
+    ASSERT_TRUE(adapter->CoreForTesting().RegisterToWidgetKernel());
     EXPECT_EQ(SendCommand(control.get(), 0, L"small"), static_cast<ULONG>(VLS_OK));
 }
 

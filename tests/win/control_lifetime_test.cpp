@@ -166,7 +166,7 @@ TEST_F(LastReleaseInsideAnEvent, NothingIsTouchedAfterwards)
         {"OnResult during a tick of the response pump", 211,
          [&](ControlLifetime&, TVLServiceAdapterXImpl& adapter) {
              peer = std::make_unique<PeerKernel>();
-             ASSERT_TRUE(adapter.Core().CreatePipeChannel());
+             ASSERT_TRUE(adapter.CoreForTesting().CreatePipeChannel());
              peer->Send(2, 1, "ping");
          }},
         {"OnClick of the form", 202,

@@ -58,8 +58,8 @@ TEST_F(AdapterTest, FloodingKernelNeitherStallsThePageNorGrowsTheControl)
     const SIZE_T before = PrivateBytes();
     const UINT_PTR pageTimer = ::SetTimer(nullptr, 0, 20, CountPageTick);
 
-    ASSERT_TRUE(adapter->Core().CreatePipeChannel());
-    ASSERT_TRUE(adapter->Core().RegisterToWidgetKernel());
+    ASSERT_TRUE(adapter->CoreForTesting().CreatePipeChannel());
+    ASSERT_TRUE(adapter->CoreForTesting().RegisterToWidgetKernel());
     ASSERT_TRUE(PumpUntil([&] { return events.Results().size() >= 100; }, 10000));
     vl::UniqueBstr key{std::wstring_view(L"k")}, value{std::wstring_view(L"v")};
     ULONG saved = 99;
@@ -104,5 +104,5 @@ TEST_F(AdapterTest, FloodingKernelNeitherStallsThePageNorGrowsTheControl)
     EXPECT_EQ(floodResults(), static_cast<std::size_t>(kFlood));
     EXPECT_GT(pageTicks, 0);
     EXPECT_LT(after, before + 16 * 1024 * 1024);
-    EXPECT_TRUE(adapter->Core().IsKernelLinked());
+    EXPECT_TRUE(adapter->CoreForTesting().IsKernelLinked());
 }

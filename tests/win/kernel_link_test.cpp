@@ -10,6 +10,7 @@
 
 #include "kernel_link/kernel_link.h"
 #include "kernel_link/portable/pipe_names.h"
+#include "fixtures/adapter_fixture.h"
 #include "fixtures/peer_kernel.h"
 #include "support/platform_calls.h"
 #include "fixtures/product_state.h"
@@ -19,21 +20,19 @@ using namespace vl::test;
 
 namespace {
 
-constexpr UINT kWake = WM_APP + 7;
-
 int g_wakes = 0;
 
 LRESULT CALLBACK CountWakes(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == kWake) ++g_wakes;
+    if (message == vl::FormTimer::kTickMessage) ++g_wakes;
     return ::DefWindowProcW(window, message, wParam, lParam);
 }
 
-// The link's owner: a window that counts the pump's wakes, a switch, and a kernel window
-// that is always there.
-class TestHost : public vl::IKernelLinkHost {
+// The link's owner: the pump's timer on a window that counts the pump's wakes (the timer
+// itself never ticks), and a kernel window that is always there.
+class TestPump {
 public:
-    TestHost()
+    TestPump()
     {
         WNDCLASSW windowClass{};
         windowClass.lpfnWndProc = CountWakes;
@@ -42,11 +41,11 @@ public:
         ::RegisterClassW(&windowClass);
         m_window.reset(::CreateWindowW(windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                        windowClass.hInstance, nullptr));
+        timer.SetEnabled(false);
+        timer.SetInterval(0);
+        timer.SetWindow(m_window.get());
         g_wakes = 0;
     }
-    bool IsKernelWindowPresent() override { return true; }
-    void SetPumpEnabled(bool enabled) override { pumpOn = enabled; }
-    vl::WindowMessage PumpWakeMessage() override { return {m_window.get(), kWake, 0}; }
 
     // Runs the queue until a wake has come, at most `ms`; takes it.
     bool WaitForWake(DWORD ms)
@@ -55,11 +54,14 @@ public:
         g_wakes = 0;
         return woken;
     }
+    bool IsOn() const { return timer.Enabled(); }
 
-    bool pumpOn = false;
+    vl::FormTimer timer{1};
+    vl::CVLWidgetUtility utility{L"test"};
 
 private:
     vl::UniqueWindow m_window;
+    FakeKernelWindow m_kernelWindow;
 };
 
 class KernelLinkTest : public ::testing::Test {
@@ -90,13 +92,13 @@ protected:
             if (status == 0 || status == vl::kMalformedMessage) continue;
             if (status != ERROR_NO_DATA) break;
             link.WatchReadPipe();
-            if (!host.WaitForWake(ms)) break;
+            if (!pump.WaitForWake(ms)) break;
         }
         return messages;
     }
 
-    TestHost host;
-    vl::KernelLink link{host};
+    TestPump pump;
+    vl::KernelLink link{pump.timer, pump.utility};
     std::unique_ptr<PeerKernel> peer;
 
 private:
@@ -130,7 +132,7 @@ void AnswerSaveAfterAnUnrelatedMessage(PeerKernel& peer, const vl::KernelMessage
 TEST_F(KernelLinkTest, HandshakeLinksRegistersAndSwitchesThePumpOn)
 {
     Link();
-    EXPECT_TRUE(host.pumpOn);
+    EXPECT_TRUE(pump.IsOn());
     EXPECT_EQ(peer->PipeId(), link.PipeId());
     EXPECT_EQ(peer->Received().at(0), "CmdID=3&&&&SerialNum=0&&&&Params=WidgetName=ActiveX");
     EXPECT_TRUE(link.IsLinked());
@@ -144,7 +146,7 @@ TEST_F(KernelLinkTest, ExchangeTakesItsAnswerAndKeepsTheRestForThePump)
     const vl::ExchangeResult result = link.Exchange(162, L"Key=k&&&&Value=v");
     EXPECT_EQ(result.outcome, vl::ExchangeOutcome::Answered);
     EXPECT_EQ(result.answer, L"RetData=OK");
-    EXPECT_TRUE(host.pumpOn);
+    EXPECT_TRUE(pump.IsOn());
     const auto kept = Drain(1, 1000);
     ASSERT_EQ(kept.size(), 1u);
     EXPECT_EQ(kept[0].params, L"meanwhile");
@@ -156,17 +158,17 @@ TEST_F(KernelLinkTest, KeptMessagesGoWithTheirPair)
     options.onMessage = AnswerSaveAfterAnUnrelatedMessage;
     Link(options);
     ASSERT_EQ(link.Exchange(162, L"Key=k&&&&Value=v").outcome, vl::ExchangeOutcome::Answered);
-    ASSERT_EQ(link.KeptMessages(), 1u);
+    ASSERT_EQ(link.KeptMessagesForTesting(), 1u);
     link.Close();
-    EXPECT_EQ(link.KeptMessages(), 0u);
+    EXPECT_EQ(link.KeptMessagesForTesting(), 0u);
 
     // A new handshake starts without what the earlier pair left, too.
     Link(options);
     ASSERT_EQ(link.Exchange(162, L"Key=k&&&&Value=v").outcome, vl::ExchangeOutcome::Answered);
-    ASSERT_EQ(link.KeptMessages(), 1u);
+    ASSERT_EQ(link.KeptMessagesForTesting(), 1u);
     peer = std::make_unique<PeerKernel>();
     ASSERT_TRUE(link.Handshake());
-    EXPECT_EQ(link.KeptMessages(), 0u);
+    EXPECT_EQ(link.KeptMessagesForTesting(), 0u);
     vl::KernelMessage message;
     EXPECT_EQ(link.NextMessage(message), ERROR_NO_DATA);
 }
@@ -181,7 +183,7 @@ TEST_F(KernelLinkTest, ARequestThatWouldNotBeOneMessageIsRefusedUnwritten)
     for (const std::wstring& params : {fits + L"v", std::wstring(L"Key=k\0CmdID=1", 13)}) {
         EXPECT_EQ(link.Exchange(162, params).outcome, vl::ExchangeOutcome::Refused) << params.size();
         EXPECT_EQ(link.Send(162, 0, params), vl::kNotOneMessage) << params.size();
-        EXPECT_TRUE(host.pumpOn);
+        EXPECT_TRUE(pump.IsOn());
     }
     EXPECT_EQ(link.Send(162, 0, fits), 0);
     ASSERT_TRUE(peer->WaitReceived(2, 2000));
@@ -207,7 +209,7 @@ TEST_F(KernelLinkTest, ARequestReadsNoFurtherThanItsDeadline)
     g_clockJump = 0;
     vl::Platform().getTickCount = JumpingTick;
     EXPECT_EQ(link.Exchange(162, L"Key=k").outcome, vl::ExchangeOutcome::Unanswered);
-    EXPECT_LE(link.KeptMessages(), 1u);
+    EXPECT_LE(link.KeptMessagesForTesting(), 1u);
     const auto messages = Drain(kFlood, 1000);
     ASSERT_EQ(messages.size(), static_cast<std::size_t>(kFlood));
     for (int i = 0; i < kFlood; ++i) EXPECT_EQ(messages[i].serialNum, i);
@@ -236,8 +238,8 @@ TEST_F(KernelLinkTest, ARequestKeepsWhatComesBeforeItsAnswerUpToTheBound)
         const vl::ExchangeResult result = link.Exchange(162, L"Key=k&&&&Value=v");
         EXPECT_EQ(result.outcome, vl::ExchangeOutcome::Answered);
         EXPECT_EQ(result.answer, L"RetData=OK");
-        const std::size_t kept = link.KeptMessages();
-        EXPECT_LE(link.KeptBytes(), vl::KernelLink::kMaxKeptBytes + sizeof(vl::KernelMessage) + 2 * c.paramsLength);
+        const std::size_t kept = link.KeptMessagesForTesting();
+        EXPECT_LE(link.KeptBytesForTesting(), vl::KernelLink::kMaxKeptBytes + sizeof(vl::KernelMessage) + 2 * c.paramsLength);
         const std::string dropLine = std::to_string(c.count - static_cast<int>(kept)) +
                                      " kernel messages dropped: 4194304 bytes were kept already.";
         EXPECT_EQ(log.Count(dropLine), c.dropsSome ? 1u : 0u);
@@ -247,7 +249,7 @@ TEST_F(KernelLinkTest, ARequestKeepsWhatComesBeforeItsAnswerUpToTheBound)
         for (std::size_t i = 0; i < kept; ++i) EXPECT_EQ(messages[i].serialNum, static_cast<int>(i));
         vl::KernelMessage message;
         EXPECT_EQ(link.NextMessage(message), ERROR_NO_DATA);
-        EXPECT_EQ(link.KeptBytes(), 0u);
+        EXPECT_EQ(link.KeptBytesForTesting(), 0u);
     }
 }
 
@@ -313,7 +315,7 @@ TEST_F(KernelLinkTest, PumpIsWokenWhenBytesArrive)
     ASSERT_EQ(link.NextMessage(message), ERROR_NO_DATA);
     link.WatchReadPipe();
     peer->Send(2, 9, "done");
-    ASSERT_TRUE(host.WaitForWake(2000));
+    ASSERT_TRUE(pump.WaitForWake(2000));
     ASSERT_EQ(link.NextMessage(message), 0);
     EXPECT_EQ(message.cmdId, 2);
     EXPECT_EQ(message.params, L"done");
@@ -354,7 +356,7 @@ TEST_F(KernelLinkTest, WriteIntoAFullPipeFailsAtTheDeadlineWithoutHalfAMessage)
     while ((status = link.Send(2, sent, params)) == 0 && sent < 10) ++sent;
     EXPECT_EQ(status, WAIT_TIMEOUT);
     // The kernel took nothing for the whole deadline: the link has ended.
-    EXPECT_EQ(link.WritePipe(), nullptr);
+    EXPECT_EQ(link.WritePipeForTesting(), nullptr);
     EXPECT_FALSE(link.IsLinked());
     peer->SetReading(true);
     ASSERT_TRUE(peer->WaitReceived(1 + static_cast<std::size_t>(sent), 2000));
@@ -379,7 +381,7 @@ TEST_F(KernelLinkTest, ThePairIsForTheUserTheAdministratorsAndTheSystemOnly)
     ASSERT_TRUE(::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &administratorsSize));
     ASSERT_TRUE(::CreateWellKnownSid(WinLocalSystemSid, nullptr, system, &systemSize));
     const PSID admitted[] = {reinterpret_cast<TOKEN_USER*>(userBuffer)->User.Sid, administrators, system};
-    for (HANDLE pipe : {link.ReadPipe(), link.WritePipe()}) {
+    for (HANDLE pipe : {link.ReadPipeForTesting(), link.WritePipeForTesting()}) {
         PACL dacl = nullptr;
         PSECURITY_DESCRIPTOR descriptor = nullptr;
         ASSERT_EQ(::GetSecurityInfo(pipe, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
@@ -407,9 +409,9 @@ TEST_F(KernelLinkTest, ASquattedPairNameFailsTheHandshakeAndLeavesNothingOpen)
         ASSERT_TRUE(squatter);
         peer = std::make_unique<PeerKernel>();
         EXPECT_FALSE(link.Handshake());
-        EXPECT_EQ(link.ReadPipe(), nullptr);
-        EXPECT_EQ(link.WritePipe(), nullptr);
-        EXPECT_FALSE(host.pumpOn);
+        EXPECT_EQ(link.ReadPipeForTesting(), nullptr);
+        EXPECT_EQ(link.WritePipeForTesting(), nullptr);
+        EXPECT_FALSE(pump.IsOn());
         peer.reset();
     }
 }

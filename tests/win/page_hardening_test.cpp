@@ -182,7 +182,7 @@ TEST_F(PageHardeningTest, UntrustedCallersWithoutAPageAddressAreRefused)
 
     EXPECT_EQ(vl::ReadProductString(L"Progress"), L"Status=Done");
     EXPECT_TRUE(RecordedStarts().empty());
-    EXPECT_EQ(adapter->Core().ReadPipe(), nullptr);
+    EXPECT_EQ(adapter->CoreForTesting().ReadPipeForTesting(), nullptr);
     // One line per refused call, naming the (missing) address; no registration run either.
     EXPECT_EQ(log.Count("]: refused a call of the page []."), 4u) << log.Text();
     EXPECT_EQ(log.Count("kernel registration:"), 0u);

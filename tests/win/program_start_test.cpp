@@ -31,9 +31,9 @@ const struct ProgramStart {
     bool (*start)(TVLServiceAdapterXImpl&);
 } kStarts[] = {
     {L"VLWidgetKernel.exe", L"signed/VLWidgetKernel.exe",
-     [](TVLServiceAdapterXImpl& adapter) { return adapter.Core().StartWidgetKernel(); }},
+     [](TVLServiceAdapterXImpl& adapter) { return adapter.CoreForTesting().StartWidgetKernel(); }},
     {L"VLUpdate.exe", L"signed/VLUpdate.exe",
-     [](TVLServiceAdapterXImpl& adapter) { return adapter.Core().StartUpdater(L"1.0.0.10") == VLS_HAVE_TO_UPDATE; }},
+     [](TVLServiceAdapterXImpl& adapter) { return adapter.CoreForTesting().StartUpdater(L"1.0.0.10") == VLS_HAVE_TO_UPDATE; }},
 };
 
 DWORD Outcome(BOOL succeeded)
@@ -231,7 +231,7 @@ TEST_F(ProgramStartTest, TheKernelThatRunsIsTheCheckedOneByItsResolvedName)
         });
         if (c.elevatedProcess) vl::Platform().isProcessElevated = [] { return true; };
 
-        EXPECT_TRUE(adapter->Core().StartWidgetKernel());
+        EXPECT_TRUE(adapter->CoreForTesting().StartWidgetKernel());
         EXPECT_EQ(rePointed, c.layout == RePointedHome);
         ASSERT_EQ(RecordedStarts().size(), 1u);
         EXPECT_EQ(RecordedStarts()[0].file, L"\"" + kernel + L"\"");

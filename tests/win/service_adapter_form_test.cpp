@@ -93,8 +93,6 @@ TEST_F(FormTest, HasTheDefinitionsValuesAfterCreation)
     EXPECT_EQ(form->TextHeight(), 13);
     EXPECT_FALSE(form->Visible());
     EXPECT_TRUE(form->Enabled());
-    EXPECT_FALSE(form->m_ReadPipeTimer.Enabled());
-    EXPECT_EQ(form->m_ReadPipeTimer.Interval(), 100u);
     EXPECT_EQ(form->m_nWorkCount, 0);
     EXPECT_EQ(form->m_PatchHttp.Settings().userAgent, L"Mozilla/3.0 (compatible; Indy Library)");
     EXPECT_EQ(form->m_PatchHttp.Settings().accept, L"text/html, */*");
@@ -153,9 +151,7 @@ TEST_F(FormTest, MovesIntoTheContainersWindowAndBack)
     EXPECT_NE(::GetParent(window), container.get());
     EXPECT_FALSE(::IsWindowVisible(window));
 
-    // A container destroyed with the form inside takes the window; the form makes another,
-    // and its running timer goes on there.
-    form->m_ReadPipeTimer.SetEnabled(true);
+    // A container destroyed with the form inside takes the window; the form makes another.
     form->SetParentWindow(container.get());
     container.reset();
     EXPECT_FALSE(::IsWindow(window));
@@ -164,46 +160,6 @@ TEST_F(FormTest, MovesIntoTheContainersWindowAndBack)
     char text[64] = {};
     ::GetWindowTextA(again, text, sizeof(text));
     EXPECT_STREQ(text, "VLServiceAdapterX");
-    struct Counter : IReadPipeTimerHandler {
-        int ticks = 0;
-        void OnReadPipeTimer() override { ++ticks; }
-    } counter;
-    form->m_pAdapter = &counter;
-    vl::test::PumpMessages(350);
-    EXPECT_GT(counter.ticks, 0);
-}
-
-TEST_F(FormTest, TimerTicksAboutEveryHundredMillisecondsOnlyWhileEnabled)
-{
-    struct Recorder : IReadPipeTimerHandler {
-        std::vector<DWORD> ticks;
-        void OnReadPipeTimer() override { ticks.push_back(::GetTickCount()); }
-    } recorder;
-    form->m_pAdapter = &recorder;
-
-    vl::test::PumpMessages(300);
-    EXPECT_TRUE(recorder.ticks.empty()) << "disabled at creation";
-
-    form->m_ReadPipeTimer.SetEnabled(true);
-    vl::test::PumpMessages(1050);
-    form->m_ReadPipeTimer.SetEnabled(false);
-    ASSERT_GE(recorder.ticks.size(), 7u);
-    EXPECT_LE(recorder.ticks.size(), 11u);
-    const double average =
-        double(recorder.ticks.back() - recorder.ticks.front()) / double(recorder.ticks.size() - 1);
-    EXPECT_NEAR(average, 100.0, 25.0);
-
-    const std::size_t count = recorder.ticks.size();
-    vl::test::PumpMessages(300);
-    EXPECT_EQ(recorder.ticks.size(), count) << "no tick after switching it off";
-
-    // On again, after a window tick that came while it was off, and switched off and on
-    // at once as around a request: it goes on ticking.
-    form->m_ReadPipeTimer.SetEnabled(true);
-    form->m_ReadPipeTimer.SetEnabled(false);
-    form->m_ReadPipeTimer.SetEnabled(true);
-    vl::test::PumpMessages(350);
-    EXPECT_GE(recorder.ticks.size(), count + 2);
 }
 
 class RelayTest : public FormTest {

@@ -22,11 +22,18 @@ namespace {
 
 constexpr const wchar_t* kPortalPage = L"http://www.vorlink.com/index.html";
 
+// A call's result as the page sees it, a number or a text; "failed" for a failed call.
+std::wstring Shown(const vl::PageAnswer& answer)
+{
+    if (answer.failed) return L"failed";
+    if (const auto* number = std::get_if<std::uint32_t>(&answer.result)) return std::to_wstring(*number);
+    return std::get<std::wstring>(answer.result);
+}
+
 // The container and event receiver of one core, recording what the core asks of it.
 class RecordingContainer final : public vl::IServiceContainer, public vl::IServiceEvents {
 public:
     std::wstring PageAddress() override { return kPortalPage; }
-    vl::FormTimer& PumpTimer() override { return m_timerWindow->Timer(); }
     vl::PatchHttp& UpdaterHttp() override { return m_http; }
     bool ShowsErrorBoxes() override { return false; }
     void OpenInstallPage(const std::wstring& address, const std::wstring&) override { installPages.push_back(address); }
@@ -42,7 +49,6 @@ public:
     int holds = 0;
 
 private:
-    std::unique_ptr<vl::TimerWindow> m_timerWindow = vl::TimerWindow::Create();
     vl::PatchHttp m_http;
 };
 
@@ -54,8 +60,8 @@ protected:
         m_savedPlatform = vl::Platform();
         RecordShellStarts(true);
         RecordedStarts().clear();
-        container.PumpTimer().OnTimer = [this] { core.OnPumpTick(); };
-        core.OnCallAllowed();
+        ASSERT_TRUE(core);
+        core->OnCallAllowed();
     }
     void TearDown() override
     {
@@ -65,7 +71,7 @@ protected:
     }
 
     RecordingContainer container;
-    vl::ServiceCore core{container, container};
+    std::unique_ptr<vl::ServiceCore> core = vl::ServiceCore::Create(container, container);
 
 private:
     vl::AdapterPlatform m_savedPlatform;
@@ -76,31 +82,29 @@ private:
 TEST_F(ServiceCoreTest, RequestsReachTheStandInKernelAndItsMessagesComeBackAsEvents)
 {
     ASSERT_TRUE(InstallIntoHome(L"signed/VLWidgetKernel.exe", L"VLWidgetKernel.exe"));
-    ULONG result = 99;
-    ASSERT_EQ(core.Initialize(L"TW;Production", L"1.0.0.10", result), S_OK);
-    ASSERT_EQ(result, static_cast<ULONG>(VLS_OK));
-    EXPECT_EQ(core.PageAddress(), kPortalPage);
+    ASSERT_EQ(Shown(core->Initialize(L"TW;Production", L"1.0.0.10")), L"0");
+    EXPECT_EQ(core->PageAddressForTesting(), kPortalPage);
 
     // Each call as the result the page sees: a number, or a text.
     const struct {
         const char* what;
-        std::function<std::wstring()> call;
+        std::function<vl::PageAnswer()> call;
         std::wstring expected;
     } steps[] = {
-        {"save", [&] { core.SaveData(L"score", L"42", result); return std::to_wstring(result); }, L"0"},
-        {"load", [&] { std::wstring value; core.LoadData(L"score", value); return value; }, L"42"},
-        {"clear", [&] { core.ClearData(L"score", result); return std::to_wstring(result); }, L"0"},
-        {"load cleared", [&] { std::wstring value; core.LoadData(L"score", value); return value; }, L""},
-        {"region", [&] { core.CheckRegionInfo(result); return std::to_wstring(result); }, L"0"},
-        {"progress", [&] { std::wstring value; core.LoadData(L"UpdateStatus", value); return value; }, L"Status=Waiting"},
-        {"command", [&] { core.SendCommand(2, 77, L"hello", result); return std::to_wstring(result); }, L"0"},
+        {"save", [&] { return core->SaveData(L"score", L"42"); }, L"0"},
+        {"load", [&] { return core->LoadData(L"score"); }, L"42"},
+        {"clear", [&] { return core->ClearData(L"score"); }, L"0"},
+        {"load cleared", [&] { return core->LoadData(L"score"); }, L""},
+        {"region", [&] { return core->CheckRegionInfo(); }, L"0"},
+        {"progress", [&] { return core->LoadData(L"UpdateStatus"); }, L"Status=Waiting"},
+        {"command", [&] { return core->SendCommand(2, 77, L"hello"); }, L"0"},
     };
-    for (const auto& step : steps) EXPECT_EQ(step.call(), step.expected) << step.what;
+    for (const auto& step : steps) EXPECT_EQ(Shown(step.call()), step.expected) << step.what;
     ASSERT_TRUE(PumpUntil([&] { return !container.results.empty(); }, 3000));
     EXPECT_EQ(container.results, std::vector<std::wstring>{L"2 77 Echo=hello"});
 
-    EXPECT_EQ(core.Uninitialize(), S_OK);
-    EXPECT_EQ(core.ReadPipe(), nullptr);
+    core->Uninitialize();
+    EXPECT_EQ(core->ReadPipeForTesting(), nullptr);
     EXPECT_TRUE(container.installPages.empty());
 }
 
@@ -118,11 +122,65 @@ TEST_F(ServiceCoreTest, AnOutdatedKernelIsTheContainersToUpdateThroughTheInstall
     for (const auto& c : cases) {
         container.installPages.clear();
         RecordedStarts().clear();
-        ULONG result = 99;
-        EXPECT_EQ(core.Initialize2(L"TW;Production", L"1.0.0.10", L"any", 30, c.clientSite, result), S_OK) << c.what;
-        EXPECT_EQ(result, c.result) << c.what;
+        const vl::PageAnswer answer = core->Initialize2(L"TW;Production", L"1.0.0.10", L"any", 30, c.clientSite);
+        EXPECT_FALSE(answer.failed) << c.what;
+        EXPECT_EQ(answer.result, vl::PageResult{c.result}) << c.what;
         EXPECT_EQ(container.installPages, c.installPages) << c.what;
         // No browser of the core's own: opening the page is the container's.
         EXPECT_TRUE(RecordedStarts().empty()) << c.what;
     }
+}
+
+// The core's pump timer: off when made, then a tick about every 100 ms while it is on.
+TEST(PumpTimer, TicksAboutEveryHundredMillisecondsOnlyWhileEnabled)
+{
+    const auto pump = vl::TimerWindow::Create();
+    ASSERT_TRUE(pump);
+    vl::FormTimer& timer = pump->Timer();
+    EXPECT_FALSE(timer.Enabled());
+    EXPECT_EQ(timer.Interval(), 100u);
+    std::vector<DWORD> ticks;
+    timer.OnTimer = [&] { ticks.push_back(::GetTickCount()); };
+
+    PumpMessages(300);
+    EXPECT_TRUE(ticks.empty()) << "disabled at creation";
+
+    timer.SetEnabled(true);
+    PumpMessages(1050);
+    timer.SetEnabled(false);
+    ASSERT_GE(ticks.size(), 7u);
+    EXPECT_LE(ticks.size(), 11u);
+    const double average = double(ticks.back() - ticks.front()) / double(ticks.size() - 1);
+    EXPECT_NEAR(average, 100.0, 25.0);
+
+    const std::size_t count = ticks.size();
+    PumpMessages(300);
+    EXPECT_EQ(ticks.size(), count) << "no tick after switching it off";
+
+    // On again, after a window tick that came while it was off, and switched off and on
+    // at once as around a request: it goes on ticking.
+    timer.SetEnabled(true);
+    timer.SetEnabled(false);
+    timer.SetEnabled(true);
+    PumpMessages(350);
+    EXPECT_GE(ticks.size(), count + 2);
+}
+
+// The pump windows' class is registered while one of them exists: a module that is
+// unloaded and loaded again must not find a class whose procedure was the old module's.
+TEST(PumpTimer, ItsWindowClassGoesWithTheLastWindow)
+{
+    const auto registered = [] {
+        WNDCLASSEXW info{};
+        info.cbSize = sizeof info;
+        return ::GetClassInfoExW(::GetModuleHandleW(nullptr), L"VLServiceTimerWindow", &info) != 0;
+    };
+    auto first = vl::TimerWindow::Create();
+    auto second = vl::TimerWindow::Create();
+    ASSERT_TRUE(first && second);
+    first.reset();
+    EXPECT_TRUE(registered());
+    second.reset();
+    EXPECT_FALSE(registered());
+    EXPECT_TRUE(vl::TimerWindow::Create()) << "registered again for the next";
 }

@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "service_host/portable/service_message.h"
-#include "service_host/portable/service_methods.h"
+#include "contract/portable/service_methods.h"
 #include "support/portable/portal_page.h"
 #include "tables/portable/portal_sites.h"
 

@@ -131,24 +131,20 @@ std::optional<std::uint64_t> LeadingRequestId(std::string_view prefix)
     return id;
 }
 
-std::string FormatResultAnswer(std::uint64_t id, const ServiceResult& result)
+std::string FormatAnswer(const ServiceAnswer& answer)
 {
-    JsonValue value{nullptr};
-    if (const std::uint32_t* number = std::get_if<std::uint32_t>(&result)) value = JsonValue{static_cast<double>(*number)};
-    if (const std::wstring* text = std::get_if<std::wstring>(&result)) value = JsonValue{*text};
-    return WriteJson(JsonValue{JsonObject{{L"id", IdValue(id)}, {L"result", std::move(value)}}});
-}
-
-std::string FormatPageAccepted(std::uint64_t id, const ServiceVersions& versions)
-{
-    return WriteJson(JsonValue{JsonObject{
-        {L"id", IdValue(id)},
-        {L"result", JsonValue{JsonObject{{L"host", JsonValue{versions.host}}, {L"kernel", JsonValue{versions.kernel}}}}}}});
-}
-
-std::string FormatErrorAnswer(std::optional<std::uint64_t> id, std::string_view reason)
-{
-    return WriteJson(JsonValue{JsonObject{{L"id", IdValue(id)}, {L"error", JsonValue{WideAscii(reason)}}}});
+    JsonValue body{nullptr};
+    std::wstring member = L"result";
+    if (const auto* result = std::get_if<PageResult>(&answer.body)) {
+        if (const std::uint32_t* number = std::get_if<std::uint32_t>(result)) body = JsonValue{static_cast<double>(*number)};
+        if (const std::wstring* text = std::get_if<std::wstring>(result)) body = JsonValue{*text};
+    } else if (const auto* versions = std::get_if<ServiceVersions>(&answer.body)) {
+        body = JsonValue{JsonObject{{L"host", JsonValue{versions->host}}, {L"kernel", JsonValue{versions->kernel}}}};
+    } else {
+        member = L"error";
+        body = JsonValue{WideAscii(std::get<ServiceError>(answer.body).reason)};
+    }
+    return WriteJson(JsonValue{JsonObject{{L"id", IdValue(answer.id)}, {std::move(member), std::move(body)}}});
 }
 
 std::string FaultReason(const ServiceMethod& method, const CallFault& fault)

@@ -21,27 +21,21 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 #include <vector>
 
-#include "adapter/portable/call_fault.h"
-#include "service_host/portable/adapter_service.h"
-#include "service_host/portable/service_methods.h"
+#include "contract/portable/call_fault.h"
+#include "contract/portable/page_answer.h"
+#include "contract/portable/service_methods.h"
+#include "service_host/portable/page_service_interface.h"
 
 namespace vl {
 
 inline constexpr std::uint64_t kMaxRequestId = (std::uint64_t{1} << 53) - 1;
 
-using ServiceArgument = std::variant<std::wstring, std::uint32_t>; // a Text or an Unsigned
-using ServiceResult = std::variant<std::monostate, std::uint32_t, std::wstring>;
-
 struct PageMessage {
     std::wstring address;
-};
-
-struct MethodCall {
-    const ServiceMethod* method = nullptr;
-    std::vector<ServiceArgument> arguments; // one per parameter, of its type
 };
 
 struct ServiceRequest {
@@ -68,9 +62,22 @@ std::variant<ServiceRequest, RequestFault> ParseServiceRequest(std::string_view 
 // first bytes give it as the extension writes it: {"id":n,...}.
 std::optional<std::uint64_t> LeadingRequestId(std::string_view prefix);
 
-std::string FormatResultAnswer(std::uint64_t id, const ServiceResult& result);
-std::string FormatPageAccepted(std::uint64_t id, const ServiceVersions& versions);
-std::string FormatErrorAnswer(std::optional<std::uint64_t> id, std::string_view reason);
+// The one answer to a message: a call's result, the versions of an accepted page, or an
+// error whose reason the page hears.
+struct ServiceError {
+    std::string reason;
+};
+struct ServiceAnswer {
+    std::optional<std::uint64_t> id; // none when the message's id cannot be read: "id": null
+    std::variant<PageResult, ServiceVersions, ServiceError> body;
+};
+
+inline ServiceAnswer ErrorAnswer(std::optional<std::uint64_t> id, std::string reason)
+{
+    return {id, ServiceError{std::move(reason)}};
+}
+
+std::string FormatAnswer(const ServiceAnswer& answer);
 // The error a call of `method` answers for its fault: the argument the kernel's code page
 // cannot carry, or the message lost with the link.
 std::string FaultReason(const ServiceMethod& method, const CallFault& fault);

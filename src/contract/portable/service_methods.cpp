@@ -1,10 +1,10 @@
-#include "service_host/portable/service_methods.h"
+#include "contract/portable/service_methods.h"
 
 #include <algorithm>
 #include <initializer_list>
 #include <stdexcept>
 
-#include "com_server/VLServiceAdapter_contract.inc"
+#include "contract/portable/VLServiceAdapter_contract.inc"
 
 namespace vl {
 namespace {
