@@ -16,6 +16,10 @@
 namespace vl {
 namespace {
 
+// The page's messages served in a row while more wait, as the response pump handles a
+// bounded number of the kernel's in a row.
+constexpr int kPageMessagesPerTurn = 16;
+
 // Runs the window messages that have arrived; false after WM_QUIT.
 bool RunWindowMessages()
 {
@@ -45,10 +49,17 @@ int Serve(HANDLE input, HANDLE output, PageServiceFactory factory)
     while (serving && !writer->Broken()) {
         const DWORD woken = ::MsgWaitForMultipleObjectsEx(1, &ready, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
         if (woken == WAIT_OBJECT_0) {
-            InboundMessages::Next next = inbound->Take();
-            if (next.message) dispatcher.Receive(*next.message);
-            // The window messages get their turn between the page's messages, however many wait.
-            serving = !next.closed && RunWindowMessages();
+            // The window messages (the kernel's events among them) get their turn after a few
+            // of the page's messages, however many wait. Not after each one: every turn has the
+            // response pump look at its pipe and watch it again, which costs more than a call.
+            bool closed = false;
+            for (int taken = 0; taken < kPageMessagesPerTurn && !closed && !writer->Broken(); ++taken) {
+                InboundMessages::Next next = inbound->Take();
+                closed = next.closed;
+                if (!next.message) break;
+                dispatcher.Receive(*next.message);
+            }
+            serving = !closed && RunWindowMessages();
         } else if (woken == WAIT_OBJECT_0 + 1) {
             serving = RunWindowMessages();
         } else {
