@@ -26,6 +26,8 @@
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+# shellcheck source=../common/prefix_documents.sh
+. "$ROOT/tools/common/prefix_documents.sh"
 [ $# -ge 1 ] || { sed -n '5p' "$0" | sed 's/^# *//' >&2; exit 2; }
 WIN=$(cd "$1" && pwd)
 shift
@@ -58,7 +60,7 @@ sed "s|{{HOST_PATH}}|$PROFILE/service_host.sh|" "$NATIVE/extension/native_messag
 
 # The prefix's home folder, as the control and the kernel find it.
 prefix=${VL_WINEPREFIX:-$WIN/wineprefix}
-home="$prefix/drive_c/users/$(whoami)/Documents/My Vorlink"
+home=$(home_folder "$prefix")
 mkdir -p "$home"
 cp "$WIN/signed/VLWidgetKernel.exe" "$home/VLWidgetKernel.exe"
 

@@ -24,6 +24,8 @@
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+# shellcheck source=../common/prefix_documents.sh
+. "$ROOT/tools/common/prefix_documents.sh"
 [ $# -eq 2 ] || { sed -n '5p' "$0" | sed 's/^# *//' >&2; exit 2; }
 WIN=$(cd "$1" && pwd)
 PAGE=$2
@@ -67,7 +69,7 @@ user_pref("dom.security.https_first", false);
 user_pref("dom.security.https_only_mode", false);
 PREFS
   prefix=${VL_WINEPREFIX:-$WIN/wineprefix}
-  home="$prefix/drive_c/users/$(whoami)/Documents/My Vorlink"
+  home=$(home_folder "$prefix")
   mkdir -p "$home"
   cp "$WIN/signed/VLWidgetKernel.exe" "$home/VLWidgetKernel.exe"
   "$ROOT/tools/trust/site_certificate.sh" "$WIN" "$NATIVE" >/dev/null

@@ -63,9 +63,6 @@ reset_product_state() {
   mkdir -p "$documents/My Vorlink"
 }
 
-# The prefix's home folder "My Vorlink".
-home_folder() { printf '%s/My Vorlink' "$(prefix_documents "$1")"; }
-
 # register_control MODULE: registers the module; fails unless its class's server is it.
 register_control() {
   wine_bounded 60 regsvr32 /s "$(windows_path "$1")" >/dev/null || { echo "regsvr32 failed" >&2; return 1; }

@@ -6,6 +6,8 @@
 
 # The prefix's Documents as Windows programs reach it.
 prefix_documents() { printf '%s/drive_c/users/%s/Documents' "$1" "$(whoami)"; }
+# The prefix's home folder "My Vorlink", where the control and the kernel find it.
+home_folder() { printf '%s/My Vorlink' "$(prefix_documents "$1")"; }
 
 # own_documents PREFIX: links PREFIX's Documents to PREFIX/home/Documents (made when
 # missing). Wine's link goes, never what it points to; a folder left by an earlier layout

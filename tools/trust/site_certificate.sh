@@ -21,9 +21,13 @@ for needed in "$ROOT_CERT" "$ROOT_KEY" "$NATIVE/endpoint_hosts_dump"; do
   [ -e "$needed" ] || { echo "site_certificate.sh: $needed is missing (./run build)" >&2; exit 2; }
 done
 
+# Tests that run at the same time each ask for the certificate: one makes it, the others
+# wait for it, so that no key ends up beside another run's certificate.
+mkdir -p "$DIR"
+exec 9>"$DIR/lock"
+flock 9
 if [ ! -s "$DIR/site.crt" ] || [ ! -s "$DIR/site.key" ] || [ "$ROOT_CERT" -nt "$DIR/site.crt" ] ||
    ! openssl x509 -checkend 86400 -noout -in "$DIR/site.crt" >/dev/null; then
-  mkdir -p "$DIR"
   work=$(mktemp -d "$DIR/new.XXXXXX")
   trap 'rm -rf "$work"' EXIT
   names=$("$NATIVE/endpoint_hosts_dump" | sed 's/^/DNS:/' | paste -sd, -)
