@@ -86,21 +86,10 @@ test("a foreign frame inside a portal page gets no connection through the page's
   await page.close();
 });
 
-test("the host answers calls with the control's names and checks them against the page contract", async () => {
+test("the host answers calls with the control's names, and a page's message can only be a call", async () => {
   const page = await browser.open("https://www.vorlink.com/index.html");
-  const calls = [
-    ["a.GetVersion()", /^resolved: \d+\.\d+\.\d+\.\d+$/],
-    ["a.SaveData(1, 'v')", "argument 1 of SaveData (szKey) must be a text"],
-    ["a.SaveData('k\\u0000', 'v')", "argument 1 of SaveData (szKey) must be a text without NUL characters"],
-    ["a.LoadData()", "LoadData takes 1 argument"],
-    ["a.SendCommand(-1, 0, '')", "argument 1 of SendCommand (dwCmd) must be a whole number from 0 to 4294967295"],
-  ];
-  const errors = await page.evaluate(`VLService.connect().then((a) => Promise.all([${calls.map(([call]) => call)}]
-    .map((call) => call.then((result) => "resolved: " + result, (error) => error.message))))`);
-  calls.forEach(([call, expected], i) => {
-    if (expected instanceof RegExp) assert.match(errors[i], expected, call);
-    else assert.equal(errors[i], expected, call);
-  });
+  // The page API's own checks are page_api_test's; the host's, service_dispatcher_test's.
+  assert.match(await page.evaluate("VLService.connect().then((a) => a.GetVersion())"), /^\d+\.\d+\.\d+\.\d+$/);
   // What a page sends down its connection is only ever a call: it cannot name its address.
   const forged = await page.evaluate(`new Promise((resolve) => {
     const channel = new MessageChannel();

@@ -112,32 +112,6 @@ a < b)");
     EXPECT_TRUE(ScriptAt(page, 1).forId.empty()) << "for without event is a plain script";
 }
 
-// A script with a source is the file's: what the element holds is passed over, as a
-// browser does; its language and line are kept for running it.
-TEST(HtmlPage, ReadsTheSourceOfAScriptAndNotItsContent)
-{
-    const HtmlPage page = ParseHtmlPage(LR"(<p>x</p>
-<script type="text/javascript" src=" lib/vlservice.js?v=1&amp;x=2 ">ignored();</script>
-<SCRIPT LANGUAGE="VBScript" SRC=helpers.vbs></SCRIPT><script src="">x</script><script src=other.pl language=perl>)");
-    ASSERT_EQ(3u, page.parts.size());
-    const struct {
-        const wchar_t* source;
-        ScriptLanguage language;
-        std::size_t line;
-    } expected[] = {{L"lib/vlservice.js?v=1&x=2", ScriptLanguage::JScript, 2},
-                    {L"helpers.vbs", ScriptLanguage::VBScript, 3},
-                    {L"", ScriptLanguage::JScript, 3}};
-    for (std::size_t i = 0; i < std::size(expected); ++i) {
-        const ScriptBlock& block = ScriptAt(page, i);
-        ASSERT_TRUE(block.source.has_value()) << i;
-        EXPECT_EQ(*block.source, expected[i].source) << i;
-        EXPECT_EQ(block.language, expected[i].language) << i;
-        EXPECT_EQ(block.line, expected[i].line) << i;
-        EXPECT_TRUE(block.code.empty()) << i;
-    }
-    EXPECT_EQ((std::vector<std::wstring>{L"<p>", L"text", L"<script> of another language"}), page.skipped);
-}
-
 // What a page may end with, or hold, without breaking the reading.
 TEST(HtmlPage, TakesCutAndOddPagesAsFarAsTheyGo)
 {

@@ -249,12 +249,10 @@ TEST_F(ServiceDispatcherTest, OnlyThePortalsPagesGetAService)
         // Nothing before the page address.
         {{R"({"id":1,"method":"GetVersion"})"}, {R"({"id":1,"error":"no page address yet"})"}},
         // A page the site lock refuses stays refused, whatever comes later.
-        {{R"({"id":0,"page":"http://www.vorlink.com.evil.example/"})", R"({"id":1,"method":"GetVersion"})",
-          R"({"id":2,"page":"http://www.vorlink.com/"})"},
+        {{R"({"id":0,"page":"https://www.vorlink.com.evil.example/"})", R"({"id":1,"method":"GetVersion"})",
+          R"({"id":2,"page":"https://www.vorlink.com/"})"},
          {R"({"id":0,"error":"not a portal page"})", R"({"id":1,"error":"not a portal page"})",
           R"({"id":2,"error":"the page address is given already"})"}},
-        {{R"({"id":0,"page":"http://www.vorlink.com:8080/"})"}, {R"({"id":0,"error":"not a portal page"})"}},
-        {{R"({"id":0,"page":"file:///C:/portal.html"})"}, {R"({"id":0,"error":"not a portal page"})"}},
         {{R"({"id":0,"page":7})"}, {R"({"id":0,"error":"bad message: \"page\" must be a text"})"}},
     };
     for (const Case& c : cases) {
@@ -282,6 +280,8 @@ TEST_F(ServiceDispatcherTest, PagesComeOverHttpsOnlyAndADevelopmentSitesAlsoOver
         {"https://dev.us.vorlink.net/", kRefused, kAcceptedWithVersions},
         {"http://dev.us.vorlink.net/", kRefused, kAcceptedWithVersions},
         {"https://www.vorlink.com:80/", kRefused, kRefused},
+        {"https://www.vorlink.com:8080/", kRefused, kRefused},
+        {"file:///C:/portal.html", kRefused, kRefused},
         {"ftp://www.vorlink.com/", kRefused, kRefused},
     };
     for (const Case& c : cases) {

@@ -83,7 +83,7 @@ function extensionPage() {
     },
     addEventListener: (type, listener) => { if (type === "message") relayListeners.push(listener); },
   };
-  const runtime = { id: "extension", getManifest: () => ({ version: EXTENSION_VERSION }), lastError: undefined };
+  const runtime = { id: "extension", lastError: undefined };
   let connectWorker;
   runtime.onConnect = { addListener: (listener) => { connectWorker = listener; } };
   runtime.connectNative = () => {

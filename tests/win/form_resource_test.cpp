@@ -1,7 +1,7 @@
 // The built module carries the form definition as the resource the framework loads.
 #include "com_server/portable/form_definition.h"
+#include "fixtures/module_resource.h"
 #include "fixtures/test_paths.h"
-#include "support/win_handles.h"
 
 #include <gtest/gtest.h>
 
@@ -10,19 +10,11 @@
 
 TEST(FormResource, TheModuleHoldsTheFormDefinitionBytes)
 {
-    const vl::UniqueModule module(
-        ::LoadLibraryExW(vl::test::BuildFile(L"VLServiceAdapter.ocx").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
-    ASSERT_TRUE(module) << ::GetLastError();
-    HRSRC resource = ::FindResourceW(module.get(), vl::kFormDefinitionResource, RT_RCDATA);
-    ASSERT_NE(resource, nullptr) << ::GetLastError();
-    const DWORD size = ::SizeofResource(module.get(), resource);
-    HGLOBAL loaded = ::LoadResource(module.get(), resource);
-    ASSERT_NE(loaded, nullptr);
-    const auto* data = static_cast<const std::uint8_t*>(::LockResource(loaded));
-    ASSERT_NE(data, nullptr);
-    const std::vector<std::uint8_t> stored(data, data + size);
+    const std::string bytes =
+        vl::test::ModuleResource(vl::test::BuildFile(L"VLServiceAdapter.ocx"), vl::kFormDefinitionResource, RT_RCDATA);
+    const std::vector<std::uint8_t> stored(bytes.begin(), bytes.end());
 
-    EXPECT_EQ(size, 684u);
+    EXPECT_EQ(stored.size(), 684u);
     const auto expected = vl::WriteComponentStream(vl::BuildFormDefinition());
     ASSERT_TRUE(expected);
     EXPECT_EQ(stored, *expected);

@@ -9,11 +9,8 @@
 #include <objsafe.h>
 #include <olectl.h>
 
-#include <cwchar>
-#include <fstream>
 #include <initializer_list>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -551,16 +548,10 @@ namespace {
 // named in `scripts`, ahead of `code`: a page of a browser that hosts the control.
 std::string PageWithLibrary(const std::string& code, std::initializer_list<const wchar_t*> scripts = {})
 {
-    std::vector<const wchar_t*> files{L"../native/page_library/vlservice.js"};
-    files.insert(files.end(), scripts);
-    std::stringstream page;
-    for (const wchar_t* file : files) {
-        std::ifstream text(BuildFile(file).c_str(), std::ios::binary);
-        EXPECT_TRUE(text) << "missing: " << std::string(file, file + std::wcslen(file));
-        page << text.rdbuf();
-    }
-    page << code;
-    return page.str();
+    std::string page = ReadFileBytes(BuildFile(L"../native/page_library/vlservice.js"));
+    EXPECT_NE(page.find("VLService"), std::string::npos) << "the native tree's page_library/vlservice.js is missing";
+    for (const wchar_t* file : scripts) page += ReadFileBytes(BuildFile(file));
+    return page + code;
 }
 
 } // namespace

@@ -16,6 +16,7 @@
 #include "support/ansi_text.h"
 #include "support/portable/version_text.h"
 #include "fixtures/com_module.h"
+#include "fixtures/module_resource.h"
 #include "fixtures/temp_folder.h"
 #include "support/win_handles.h"
 
@@ -237,11 +238,9 @@ TEST(ModuleResources, VersionInformationAndToolboxBitmap)
     EXPECT_EQ(text(L"CompanyName"), L"");
     EXPECT_EQ(text(L"ProductName"), L"");
 
-    vl::UniqueModule data(::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
-    HRSRC bitmap = ::FindResourceW(data.get(), MAKEINTRESOURCEW(1), RT_BITMAP);
-    ASSERT_TRUE(bitmap);
-    const auto* header = static_cast<const BITMAPINFOHEADER*>(::LockResource(::LoadResource(data.get(), bitmap)));
-    ASSERT_TRUE(header);
+    const std::string bitmap = vl::test::ModuleResource(path, MAKEINTRESOURCEW(1), RT_BITMAP);
+    ASSERT_GE(bitmap.size(), sizeof(BITMAPINFOHEADER));
+    const auto* header = reinterpret_cast<const BITMAPINFOHEADER*>(bitmap.data());
     EXPECT_EQ(header->biWidth, 16);
     EXPECT_EQ(header->biHeight, 15);
     EXPECT_EQ(header->biBitCount, 4);

@@ -21,6 +21,7 @@
 #include "extension_identity.h"
 #include "fixtures/child_process.h"
 #include "fixtures/kernel_journal.h"
+#include "fixtures/module_resource.h"
 #include "fixtures/product_state.h"
 #include "fixtures/test_paths.h"
 #include "module_version.h"
@@ -129,9 +130,10 @@ protected:
     void SetUp() override
     {
         vl::test::ResetProductState(); // no kernel: the page is accepted with none
-        ASSERT_TRUE(m_host.Started());
+        m_host.emplace();
+        ASSERT_TRUE(m_host->Started());
     }
-    HostProcess m_host;
+    std::optional<HostProcess> m_host; // started after the reset: it reads the product state
 };
 
 } // namespace
@@ -159,10 +161,10 @@ TEST_F(ServiceHostTest, AnswersEachMessageInOrderOverBinaryPipes)
     std::string all;
     for (const Case& c : cases) all += HostProcess::Framed(c.message);
     all += HostProcess::Framed(std::string(13, ' ')) + HostProcess::Framed(std::string(26, ' '));
-    m_host.SendBytes(all);
-    for (const Case& c : cases) EXPECT_EQ(m_host.Receive(), c.answer) << c.message;
-    EXPECT_EQ(m_host.Receive(), R"({"id":null,"error":"bad message: unexpected end of text at byte 13"})");
-    EXPECT_EQ(m_host.Receive(), R"({"id":null,"error":"bad message: unexpected end of text at byte 26"})");
+    m_host->SendBytes(all);
+    for (const Case& c : cases) EXPECT_EQ(m_host->Receive(), c.answer) << c.message;
+    EXPECT_EQ(m_host->Receive(), R"({"id":null,"error":"bad message: unexpected end of text at byte 13"})");
+    EXPECT_EQ(m_host->Receive(), R"({"id":null,"error":"bad message: unexpected end of text at byte 26"})");
 }
 
 TEST_F(ServiceHostTest, RefusesAMessageAboveTheBoundOrNestedTooDeepAndServesOn)
@@ -171,13 +173,13 @@ TEST_F(ServiceHostTest, RefusesAMessageAboveTheBoundOrNestedTooDeepAndServesOn)
     // Objects that each open the next, up to the size bound: read no deeper than the bound.
     std::string nested = R"({"id":9,"a":)";
     while (nested.size() + 5 <= 1024 * 1024) nested += R"({"a":)";
-    m_host.SendBytes(HostProcess::Framed(kPortalPage) + HostProcess::Framed(longMessage) + HostProcess::Framed(nested) +
+    m_host->SendBytes(HostProcess::Framed(kPortalPage) + HostProcess::Framed(longMessage) + HostProcess::Framed(nested) +
                      HostProcess::Framed(R"({"id":8,"method":"GetVersion"})"));
-    EXPECT_EQ(m_host.Receive(), Accepted(""));
-    EXPECT_EQ(m_host.Receive(), R"({"id":7,"error":"message too large: more than 1048576 bytes"})");
-    EXPECT_EQ(m_host.Receive(), R"({"id":9,"error":"bad message: nested too deep at byte )" +
+    EXPECT_EQ(m_host->Receive(), Accepted(""));
+    EXPECT_EQ(m_host->Receive(), R"({"id":7,"error":"message too large: more than 1048576 bytes"})");
+    EXPECT_EQ(m_host->Receive(), R"({"id":9,"error":"bad message: nested too deep at byte )" +
                                     std::to_string(12 + 5 * (kMaxJsonDepth - 1)) + "\"}");
-    EXPECT_EQ(m_host.Receive(), R"({"id":8,"result":")" VL_MODULE_VERSION_TEXT R"("})");
+    EXPECT_EQ(m_host->Receive(), R"({"id":8,"result":")" VL_MODULE_VERSION_TEXT R"("})");
 }
 
 TEST(ServiceHost, WhileARequestWaitsMessagesBeyondTheWaitingBoundAreAnsweredBusyAtOnce)
@@ -362,13 +364,7 @@ TEST(ServiceHost, AMissingKernelSendsThePageToTheInstallPageBeforeTheAnswer)
 TEST(ServiceHost, CarriesItsManifestAndTheControlsVersion)
 {
     const std::wstring path = test::BuildFile(L"VLServiceHost.exe");
-    const vl::UniqueModule image(::LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
-    ASSERT_TRUE(image);
-    const HRSRC found = ::FindResourceW(image.get(), MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24)); // RT_MANIFEST
-    ASSERT_TRUE(found);
-    const HGLOBAL loaded = ::LoadResource(image.get(), found);
-    ASSERT_TRUE(loaded);
-    const std::string manifest(static_cast<const char*>(::LockResource(loaded)), ::SizeofResource(image.get(), found));
+    const std::string manifest = test::ModuleResource(path, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24)); // RT_MANIFEST
     EXPECT_NE(manifest.find(R"(<requestedExecutionLevel level="asInvoker" uiAccess="false"/>)"), std::string::npos);
     EXPECT_EQ(manifest.find("compatibility"), std::string::npos);
     EXPECT_EQ(manifest.find("supportedOS"), std::string::npos);
