@@ -257,10 +257,9 @@ public:
     explicit Connection(int fd) : m_fd(fd) {}
     ~Connection()
     {
-        if (m_tls) {
-            ::SSL_shutdown(m_tls.get());
-            m_tls.reset();
-        }
+        // No closing message after a fatal TLS error: OpenSSL forbids it.
+        if (m_tls && !m_tlsBroken) ::SSL_shutdown(m_tls.get());
+        m_tls.reset();
         ::shutdown(m_fd, SHUT_WR);
         ::close(m_fd);
     }
@@ -273,20 +272,20 @@ public:
         unsigned char first = 0;
         if (!context || ::recv(m_fd, &first, 1, MSG_PEEK) != 1 || first != kTlsHandshakeRecord) return true;
         m_tls.reset(::SSL_new(context));
-        return m_tls && ::SSL_set_fd(m_tls.get(), m_fd) == 1 && ::SSL_accept(m_tls.get()) == 1;
+        return m_tls && ::SSL_set_fd(m_tls.get(), m_fd) == 1 && Tls(::SSL_accept(m_tls.get())) == 1;
     }
 
     // Bytes received; 0 or less when the client closed, fell silent or failed.
     long Receive(char* buffer, std::size_t size)
     {
-        if (m_tls) return ::SSL_read(m_tls.get(), buffer, static_cast<int>(size));
+        if (m_tls) return Tls(::SSL_read(m_tls.get(), buffer, static_cast<int>(size)));
         return ::recv(m_fd, buffer, size, 0);
     }
 
     bool SendAll(std::string_view bytes)
     {
         while (!bytes.empty()) {
-            const long sent = m_tls ? ::SSL_write(m_tls.get(), bytes.data(), static_cast<int>(bytes.size()))
+            const long sent = m_tls ? Tls(::SSL_write(m_tls.get(), bytes.data(), static_cast<int>(bytes.size())))
                                     : ::send(m_fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
             if (sent <= 0) return false;
             bytes.remove_prefix(static_cast<std::size_t>(sent));
@@ -295,11 +294,22 @@ public:
     }
 
 private:
+    // A TLS call's result, noting whether it broke the connection.
+    int Tls(int result)
+    {
+        if (result <= 0) {
+            const int error = ::SSL_get_error(m_tls.get(), result);
+            m_tlsBroken = m_tlsBroken || error == SSL_ERROR_SSL || error == SSL_ERROR_SYSCALL;
+        }
+        return result;
+    }
+
     struct TlsFree {
         void operator()(SSL* tls) const { ::SSL_free(tls); }
     };
     int m_fd;
     std::unique_ptr<SSL, TlsFree> m_tls;
+    bool m_tlsBroken = false;
 };
 
 // Reads up to the blank line that ends the header. Empty on a closed, silent or oversized

@@ -102,7 +102,8 @@ void ServiceDispatcher::Close() noexcept
 {
     // The port is gone: nobody is left to tell.
     CatchIgnore([&] {
-        if (m_service && m_initialized) m_service->Call(MethodCall{FindServiceMethod(L"Uninitialize"), {}});
+        const ServiceMethod* uninitialize = FindServiceMethod(L"Uninitialize");
+        if (m_service && m_initialized && uninitialize) m_service->Call(MethodCall{uninitialize, {}});
     });
     m_service.reset();
 }
