@@ -27,6 +27,7 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
 include(cmake/signing.cmake)
+include(cmake/version_resource.cmake)
 
 # What the tests use besides their own code: the module, the stand-in programs, signed
 # copies. Whatever adds to it comes below.
