@@ -1,8 +1,8 @@
 // The page snippets of the page authors' reference that run through the browser bridge:
-// each run written as "`./run browser-page <file> [--url <address>]` prints:" and a text
-// block is run as ./run browser-page runs it (tools/browser/page_runner.mjs, the page
-// library beside the page) and held to the text. The runs over the control are
-// tests/pages/page_snippets_test.sh's.
+// each run "`./run browser-page <file> [--url <address>]` prints:" (read by
+// tests/pages/reference_runs.mjs) is run as ./run browser-page runs it
+// (tools/browser/page_runner.mjs, the page library beside the page) and held to the text.
+// The runs over the control are tests/pages/page_snippets_test.sh's.
 //
 //   node reference_snippets_test.mjs <win32 build dir> <native build dir>
 import assert from "node:assert/strict";
@@ -13,42 +13,17 @@ import { after, before, test } from "node:test";
 import { fileURLToPath } from "node:url";
 import { ChromiumSession } from "../../tools/browser/chromium_session.mjs";
 import { runPage } from "../../tools/browser/page_runner.mjs";
+import { ReferenceRuns } from "../pages/reference_runs.mjs";
 
 const [win32Dir, nativeDir] = process.argv.slice(2).map((dir) => path.resolve(dir));
 const ROOT = path.resolve(path.dirname(fileURLToPath(import.meta.url)), "../..");
 const REFERENCE = path.join(ROOT, "docs", "page_reference.md");
 
-// Each browser run of the reference: { file, url, snippet, expected lines }.
-function BrowserRuns(text) {
-  const runs = [];
-  let snippet = null;
-  let command = null;
-  const lines = text.split("\n");
-  for (let i = 0; i < lines.length; i++) {
-    const line = lines[i];
-    const block = (start) => {
-      const end = lines.indexOf("```", start);
-      return { body: lines.slice(start, end), end };
-    };
-    if (/^```(js|html)$/.test(line)) {
-      const { body, end } = block(i + 1);
-      snippet = body.join("\n") + "\n";
-      i = end;
-    } else if (/^`\.\/run browser-page [^`]*` prints:$/.test(line)) {
-      command = line.slice(1, line.indexOf("`", 1)).split(" ").slice(2);
-    } else if (line === "```text" && command) {
-      const { body, end } = block(i + 1);
-      const [file, ...options] = command;
-      const url = options[0] === "--url" ? options[1] : `https://tw.vorlink.com/${file}`;
-      runs.push({ file, url, snippet, expected: body });
-      command = null;
-      i = end;
-    }
-  }
-  return runs;
-}
-
-const RUNS = BrowserRuns(fs.readFileSync(REFERENCE, "utf8"));
+// Each browser run of the reference, at its address (by default the file's on a portal site).
+const RUNS = ReferenceRuns(fs.readFileSync(REFERENCE, "utf8")).runs.filter((run) => run.kind === "browser-page")
+  .map(({ file, options, snippet, expected }) => ({
+    file, snippet, expected, url: options[0] === "--url" ? options[1] : `https://tw.vorlink.com/${file}`,
+  }));
 const PAGES = fs.mkdtempSync(path.join(os.tmpdir(), "vl-reference."));
 fs.copyFileSync(path.join(nativeDir, "page_library", "vlservice.js"), path.join(PAGES, "vlservice.js"));
 

@@ -22,42 +22,8 @@ LIBRARY=${VL_NATIVE_DIR:-$WIN32/../native}/page_library/vlservice.js
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/vl-snippets.XXXXXX")
 trap 'rm -rf "$WORK"' EXIT
 
-# One folder per run: "page" (the snippet, under the run's file name), "options", "expected";
-# a snippet without a run leaves a file "orphan-<line>".
-awk -v work="$WORK" '
-  function flush_snippet() { if (snippet_line && !runs) { print "" > (work "/orphan-" snippet_line) } }
-  # A run in Chromium: counted, not run here.
-  /^`\.\/run browser-page [^`]*` prints:$/ { browser_run = 1; next }
-  /^```text$/ && !block && browser_run { block = "browser"; next }
-  /^```/ && block == "browser" { block = ""; browser_run = 0; runs++; next }
-  block == "browser" { next }
-  /^```(js|html)$/ && !block {
-    flush_snippet()
-    block = "snippet"; snippet = ""; snippet_line = NR; runs = 0; next
-  }
-  /^```text$/ && !block && pending { block = "expected"; expected = ""; next }
-  /^```/ && block {
-    if (block == "expected") {
-      dir = work "/run-" ++count; system("mkdir -p \"" dir "\"")
-      printf "%s", snippet > (dir "/" pending_file); close(dir "/" pending_file)
-      printf "%s\n", pending_file > (dir "/file"); close(dir "/file")
-      printf "%s\n", pending_options > (dir "/options"); close(dir "/options")
-      printf "%s", expected > (dir "/expected"); close(dir "/expected")
-      pending = 0; runs++
-    }
-    block = ""; next
-  }
-  block == "snippet" { snippet = snippet $0 "\n"; next }
-  block == "expected" { expected = expected $0 "\n"; next }
-  /^`\.\/run page [^`]*` prints:$/ {
-    command = substr($0, 2, index(substr($0, 2), "`") - 1)
-    n = split(command, words, " ")
-    pending_file = words[3]; pending_options = ""
-    for (i = 4; i <= n; i++) pending_options = pending_options (i > 4 ? " " : "") words[i]
-    pending = 1; next
-  }
-  END { flush_snippet() }
-' "$TEXT"
+# One folder per run, and a file for each snippet without a run (tests/pages/reference_runs.mjs).
+node "$ROOT/tests/pages/reference_runs.mjs" "$TEXT" "$WORK" || { echo "FAILED: cannot read the runs of $TEXT"; exit 1; }
 
 failures=0
 for orphan in "$WORK"/orphan-*; do
