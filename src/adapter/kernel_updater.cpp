@@ -73,7 +73,8 @@ ULONG ServiceCore::StartUpdater(const std::wstring& newerVersion)
     if (check == ProgramCheck::Passed) {
         VL_LOG(L"    the Torvane signature was corrected.\n");
         VL_LOG(L"    startup VLUpdate.\n");
-        StartProgram(!m_legacyOS, updater.Path(), parameters, updater.Folder(), SW_HIDE);
+        // A refused elevation prompt starts nothing: no progress will ever come.
+        if (!StartProgram(!m_legacyOS, updater.Path(), parameters, updater.Folder(), SW_HIDE)) return VLS_FAIL;
         return VLS_HAVE_TO_UPDATE;
     }
     // Passed over, shown to nobody: a fresh copy or the install page may still do.
@@ -91,7 +92,7 @@ ULONG ServiceCore::StartUpdater(const std::wstring& newerVersion)
     VL_LOG(L"    VLUpdate is not exists, start download it.\n");
     if (!DownloadUpdater(updaterPath, updater)) return VLS_FAIL;
     VL_LOG(L"    startup VLUpdate.\n");
-    StartProgram(!m_legacyOS, updater.Path(), parameters, updater.Folder(), SW_HIDE);
+    if (!StartProgram(!m_legacyOS, updater.Path(), parameters, updater.Folder(), SW_HIDE)) return VLS_FAIL;
     return VLS_HAVE_TO_UPDATE;
 }
 
