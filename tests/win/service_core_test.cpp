@@ -14,6 +14,7 @@
 #include "support/platform_calls.h"
 #include "fixtures/adapter_fixture.h"
 #include "fixtures/product_state.h"
+#include "fixtures/scoped_platform.h"
 #include "support/timer_window.h"
 
 using namespace vl::test;
@@ -64,7 +65,6 @@ protected:
     void SetUp() override
     {
         ResetProductState();
-        m_savedPlatform = vl::Platform();
         RecordShellStarts(true);
         RecordedStarts().clear();
         ASSERT_TRUE(core);
@@ -72,7 +72,6 @@ protected:
     }
     void TearDown() override
     {
-        vl::Platform() = m_savedPlatform;
         EXPECT_EQ(container.holds, 0);
         ResetProductState();
     }
@@ -81,7 +80,7 @@ protected:
     std::unique_ptr<vl::ServiceCore> core = vl::ServiceCore::Create(container, container);
 
 private:
-    vl::AdapterPlatform m_savedPlatform;
+    ScopedPlatform m_platform;
 };
 
 } // namespace
