@@ -65,8 +65,9 @@ protected:
     void SetUp() override
     {
         ResetProductState();
+        // Made after the reset: the core reads development mode when it is made.
+        core = vl::ServiceCore::Create(container, container);
         RecordShellStarts(true);
-        RecordedStarts().clear();
         ASSERT_TRUE(core);
         core->OnCallAllowed();
     }
@@ -77,7 +78,7 @@ protected:
     }
 
     RecordingContainer container;
-    std::unique_ptr<vl::ServiceCore> core = vl::ServiceCore::Create(container, container);
+    std::unique_ptr<vl::ServiceCore> core;
 
 private:
     ScopedPlatform m_platform;
