@@ -104,7 +104,7 @@ bool DeleteThroughHandle(HANDLE file)
 } // namespace
 
 HeldProgramFile::HeldProgramFile(std::wstring_view documentsFolder, std::wstring path)
-    : m_path(std::move(path)), m_result(HoldResult::CannotHold)
+    : m_path(std::move(path)), m_missing(false)
 {
     // Links are followed as the system follows them when it starts a program.
     UniqueHandle file(
@@ -112,7 +112,7 @@ HeldProgramFile::HeldProgramFile(std::wstring_view documentsFolder, std::wstring
     if (!file) {
         const DWORD error = ::GetLastError();
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
-            m_result = HoldResult::Missing;
+            m_missing = true;
             return;
         }
         VL_LOG(L"    [%s] cannot be opened for holding: system error %lu.\n", m_path.c_str(), error);
@@ -130,7 +130,6 @@ HeldProgramFile::HeldProgramFile(std::wstring_view documentsFolder, std::wstring
     }
     m_file = std::move(file);
     m_path = resolved;
-    m_result = HoldResult::Held;
 }
 
 std::wstring HeldProgramFile::Folder() const
