@@ -10,7 +10,7 @@
 
 #include "kernel_link/kernel_link.h"
 #include "kernel_link/portable/pipe_names.h"
-#include "fixtures/adapter_fixture.h"
+#include "fixtures/fake_kernel_window.h"
 #include "fixtures/peer_kernel.h"
 #include "support/platform_calls.h"
 #include "fixtures/product_state.h"
