@@ -18,10 +18,11 @@ std::wstring KeyParams(const std::wstring& key)
     return L"Key=" + key;
 }
 
-// A request that did not go out whole was lost with the link: the call's fault.
-std::optional<CallFault> LostFault(const ExchangeResult& request)
+// A request that did not go out whole was lost with the link: the call's fault. None for
+// a link that was down, where no request was made.
+std::optional<CallFault> LostFault(const std::optional<ExchangeResult>& request)
 {
-    if (request.outcome != ExchangeOutcome::Lost) return std::nullopt;
+    if (!request || request->outcome != ExchangeOutcome::Lost) return std::nullopt;
     return CallFault{CallFault::Kind::MessageLost};
 }
 
@@ -56,7 +57,7 @@ PageAnswer ServiceCore::SaveData(const std::wstring& key, const std::wstring& va
         RunRequest(kernel_command::kSaveData, KeyParams(key) + L"&&&&Value=" + value, L"issue SaveData request\n");
     // A link that is down is a plain failure; a request that was refused or not answered is not.
     if (!request) return NumberAnswer(VLS_FAIL);
-    if (request->outcome != ExchangeOutcome::Answered) return NumberAnswer(VLS_FAIL, true, LostFault(*request));
+    if (request->outcome != ExchangeOutcome::Answered) return NumberAnswer(VLS_FAIL, true, LostFault(request));
     return NumberAnswer(VLS_OK);
 }
 
@@ -70,7 +71,7 @@ PageAnswer ServiceCore::LoadData(const std::wstring& key)
     if (const auto fault = UncarriedText({{0, &key}})) return TextAnswer(kFailureText, true, fault);
     const auto request = RunRequest(kernel_command::kLoadData, KeyParams(key), L"issue LoadData request\n");
     if (!request) return TextAnswer(kFailureText);
-    if (request->outcome != ExchangeOutcome::Answered) return TextAnswer(kFailureText, true, LostFault(*request));
+    if (request->outcome != ExchangeOutcome::Answered) return TextAnswer(kFailureText, true, LostFault(request));
     return TextAnswer(RetData(*request));
 }
 
@@ -79,7 +80,7 @@ PageAnswer ServiceCore::ClearData(const std::wstring& key)
     if (const auto fault = UncarriedText({{0, &key}})) return NumberAnswer(VLS_FAIL, false, fault);
     const auto request = RunRequest(kernel_command::kClearData, KeyParams(key), L"issue ClearData request\n");
     const bool answered = request && request->outcome == ExchangeOutcome::Answered;
-    return NumberAnswer(answered ? VLS_OK : VLS_FAIL, false, request ? LostFault(*request) : std::nullopt);
+    return NumberAnswer(answered ? VLS_OK : VLS_FAIL, false, LostFault(request));
 }
 
 PageAnswer ServiceCore::CheckRegionInfo()
@@ -87,7 +88,7 @@ PageAnswer ServiceCore::CheckRegionInfo()
     const auto request =
         RunRequest(kernel_command::kCheckRegion, L"Region=" + m_regionValue, L"issue CheckRegionInfo request\n");
     if (!request || request->outcome != ExchangeOutcome::Answered)
-        return NumberAnswer(VLS_FAIL, false, request ? LostFault(*request) : std::nullopt);
+        return NumberAnswer(VLS_FAIL, false, LostFault(request));
     return NumberAnswer(RetData(*request) == L"TRUE" ? VLS_OK : VLS_REGION_FAIL);
 }
 

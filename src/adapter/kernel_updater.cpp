@@ -51,6 +51,22 @@ bool ServiceCore::IsUpdaterRecentEnough(const std::wstring& updaterPath)
     return true;
 }
 
+ProgramCheck ServiceCore::CheckUpdater(const HeldProgramFile& updater, UpdaterFound found)
+{
+    const auto versionRule = [&] {
+        return IsUpdaterRecentEnough(updater.Path()) ? ProgramCheck::Passed : ProgramCheck::VersionTooLow;
+    };
+    if (found == UpdaterFound::Downloaded) {
+        const ProgramCheck check = CheckProgram(updater, m_verifyPublisher);
+        return check == ProgramCheck::Passed ? versionRule() : check;
+    }
+    if (updater.Result() == HoldResult::Missing) return ProgramCheck::Missing;
+    if (versionRule() != ProgramCheck::Passed) return ProgramCheck::VersionTooLow;
+    VL_LOG(L"    VLUpdate is existing, checking the Torvane signature.\n");
+    if (!m_verifyPublisher) VL_LOG(L"    the Torvane signature was corrected.\n");
+    return CheckProgram(updater, m_verifyPublisher);
+}
+
 ULONG ServiceCore::StartUpdater(const std::wstring& newerVersion)
 {
     const std::wstring updaterPath = UpdaterPath();
@@ -62,18 +78,12 @@ ULONG ServiceCore::StartUpdater(const std::wstring& newerVersion)
     // Held from the checks of its version and publisher until it has started; its version
     // is read by its resolved name, which leads to the held file.
     HeldProgramFile updater = m_utility.HoldProgram(updaterPath);
-    ProgramCheck check = ProgramCheck::Missing;
-    if (updater.Result() != HoldResult::Missing)
-        check = IsUpdaterRecentEnough(updater.Path()) ? ProgramCheck::Passed : ProgramCheck::VersionTooLow;
-    if (check == ProgramCheck::Passed) {
-        VL_LOG(L"    VLUpdate is existing, checking the Torvane signature.\n");
-        if (!m_verifyPublisher) VL_LOG(L"    the Torvane signature was corrected.\n");
-        check = CheckProgram(updater, m_verifyPublisher);
-    }
+    const ProgramCheck check = CheckUpdater(updater, UpdaterFound::Here);
     if (check == ProgramCheck::Passed) {
         VL_LOG(L"    the Torvane signature was corrected.\n");
         VL_LOG(L"    startup VLUpdate.\n");
-        StartProgram(!m_legacyOS, updater.Path(), parameters, updater.Folder(), SW_HIDE);
+        // A refused elevation prompt starts nothing: no progress will ever come.
+        if (!StartProgram(!m_legacyOS, updater.Path(), parameters, updater.Folder(), SW_HIDE)) return VLS_FAIL;
         return VLS_HAVE_TO_UPDATE;
     }
     // Passed over, shown to nobody: a fresh copy or the install page may still do.
@@ -91,7 +101,7 @@ ULONG ServiceCore::StartUpdater(const std::wstring& newerVersion)
     VL_LOG(L"    VLUpdate is not exists, start download it.\n");
     if (!DownloadUpdater(updaterPath, updater)) return VLS_FAIL;
     VL_LOG(L"    startup VLUpdate.\n");
-    StartProgram(!m_legacyOS, updater.Path(), parameters, updater.Folder(), SW_HIDE);
+    if (!StartProgram(!m_legacyOS, updater.Path(), parameters, updater.Folder(), SW_HIDE)) return VLS_FAIL;
     return VLS_HAVE_TO_UPDATE;
 }
 
@@ -130,10 +140,9 @@ bool ServiceCore::DownloadUpdater(const std::wstring& updaterPath, HeldProgramFi
 
     VL_LOG(L"    download file succeeded, starting check signature.\n");
     updater = m_utility.HoldProgram(updaterPath);
-    ProgramCheck check = CheckProgram(updater, m_verifyPublisher);
     // A genuine but older updater, served under the new name, is refused as it would be
     // if it lay here already.
-    if (check == ProgramCheck::Passed && !IsUpdaterRecentEnough(updater.Path())) check = ProgramCheck::VersionTooLow;
+    const ProgramCheck check = CheckUpdater(updater, UpdaterFound::Downloaded);
     if (check != ProgramCheck::Passed) {
         // Not left behind for a later run to find.
         updater.Discard();

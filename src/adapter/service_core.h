@@ -20,6 +20,7 @@
 #include "kernel_link/kernel_link.h"
 #include "support/development_mode.h"
 #include "support/held_program_file.h"
+#include "support/program_check.h"
 #include "support/timer_window.h"
 #include "support/widget_utility.h"
 
@@ -125,6 +126,12 @@ private:
     // The version rule of an updater file: at least the build's lowest updater version
     // (VL_MIN_UPDATER_VERSION) and the stored updater version.
     bool IsUpdaterRecentEnough(const std::wstring& updaterPath);
+    // The version rule and the publisher check of a held updater, the first that fails
+    // answering. An updater found here is weighed by its version first, and passed over
+    // quietly when older; a downloaded one by its signature first, as the user is shown
+    // a failed signature.
+    enum class UpdaterFound { Here, Downloaded };
+    ProgramCheck CheckUpdater(const HeldProgramFile& updater, UpdaterFound found);
 
     // Runs a waiting request: link check, log line, exchange; nothing when the link is down.
     std::optional<ExchangeResult> RunRequest(int cmdId, const std::wstring& params, const wchar_t* logText);

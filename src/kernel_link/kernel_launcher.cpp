@@ -65,7 +65,8 @@ HWND StartWidgetKernel(CVLWidgetUtility& utility, const KernelStart& start)
     }
     VL_LOG(L"    the Torvane signature was corrected.\n");
     VL_LOG(L"    startup widget kernel.\n");
-    StartProgram(!start.legacyOS, kernel.Path(), start.regionValue, kernel.Folder(), SW_HIDE);
+    // A kernel that did not start (a refused elevation prompt) brings no window to wait for.
+    if (!StartProgram(!start.legacyOS, kernel.Path(), start.regionValue, kernel.Folder(), SW_HIDE)) return nullptr;
     kernel.Release();
 
     const DWORD begin = Platform().getTickCount();

@@ -1,8 +1,8 @@
 #include "support/development_mode.h"
 
+#include "support/platform_calls.h"
 #include "support/product_registry.h"
 #include "support/widget_log.h"
-#include "support/win_handles.h"
 
 namespace vl {
 
@@ -13,13 +13,7 @@ namespace {
 // True when the token cannot tell.
 bool IsRegistryVirtualized()
 {
-    UniqueHandle token;
-    DWORD enabled = 0;
-    DWORD size = 0;
-    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.put()) ||
-        !::GetTokenInformation(token.get(), TokenVirtualizationEnabled, &enabled, sizeof enabled, &size))
-        return true;
-    return enabled != 0;
+    return ProcessTokenFlag(TokenVirtualizationEnabled).value_or(1) != 0;
 }
 
 } // namespace

@@ -104,7 +104,7 @@ bool DeleteThroughHandle(HANDLE file)
 } // namespace
 
 HeldProgramFile::HeldProgramFile(std::wstring_view documentsFolder, std::wstring path)
-    : m_path(std::move(path)), m_result(HoldResult::CannotHold)
+    : m_path(std::move(path)), m_missing(false)
 {
     // Links are followed as the system follows them when it starts a program.
     UniqueHandle file(
@@ -112,7 +112,7 @@ HeldProgramFile::HeldProgramFile(std::wstring_view documentsFolder, std::wstring
     if (!file) {
         const DWORD error = ::GetLastError();
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
-            m_result = HoldResult::Missing;
+            m_missing = true;
             return;
         }
         VL_LOG(L"    [%s] cannot be opened for holding: system error %lu.\n", m_path.c_str(), error);
@@ -130,15 +130,12 @@ HeldProgramFile::HeldProgramFile(std::wstring_view documentsFolder, std::wstring
     }
     m_file = std::move(file);
     m_path = resolved;
-    m_result = HoldResult::Held;
 }
 
 std::wstring HeldProgramFile::Folder() const
 {
-    const std::size_t separator = m_path.find_last_of(L"\\/");
-    if (separator == std::wstring::npos) return {};
-    // A root keeps its separator: "C:" alone would be the drive's current folder.
-    return m_path.substr(0, separator == PathRoot(m_path).size() ? separator + 1 : separator);
+    const auto split = SplitFolderAndName(m_path);
+    return split ? std::wstring(split->folder) : std::wstring();
 }
 
 void HeldProgramFile::Release()
@@ -171,12 +168,12 @@ bool WriteProgramFile(std::wstring_view documentsFolder, const std::wstring& pat
                       const std::vector<std::uint8_t>& bytes, DWORD& error)
 {
     error = ERROR_PATH_NOT_FOUND;
-    const std::size_t separator = path.find_last_of(L"\\/");
-    if (separator == std::wstring::npos || separator + 1 == path.size()) return false;
-    std::wstring target = ResolvedFolder(path.substr(0, separator));
+    const auto split = SplitFolderAndName(path);
+    if (!split || split->name.empty()) return false;
+    std::wstring target = ResolvedFolder(std::wstring(split->folder));
     if (target.empty()) return false;
     if (target.back() != L'\\') target += L'\\';
-    target += path.substr(separator + 1);
+    target += split->name;
 
     error = ERROR_ACCESS_DENIED;
     const std::vector<UniqueHandle> folders = HoldFolders(documentsFolder, target);

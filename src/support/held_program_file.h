@@ -35,7 +35,10 @@ public:
     HeldProgramFile(std::wstring_view documentsFolder, std::wstring path);
 
     bool Held() const { return m_file.valid(); }
-    HoldResult Result() const { return m_result; }
+    HoldResult Result() const
+    {
+        return Held() ? HoldResult::Held : m_missing ? HoldResult::Missing : HoldResult::CannotHold;
+    }
     // The resolved name once held; before, or when it could not be held, the path given.
     const std::wstring& Path() const { return m_path; }
     // The folder of Path().
@@ -52,7 +55,7 @@ public:
 
 private:
     std::wstring m_path;
-    HoldResult m_result = HoldResult::Missing;
+    bool m_missing = true;
     std::vector<UniqueHandle> m_folders;
     UniqueHandle m_file;
 };

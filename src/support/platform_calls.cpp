@@ -55,14 +55,22 @@ bool AskShellToElevate(const std::wstring& path, const std::wstring& parameters,
 
 } // namespace
 
-bool IsProcessElevated()
+std::optional<DWORD> ProcessTokenFlag(TOKEN_INFORMATION_CLASS flag)
 {
     UniqueHandle token;
-    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.put())) return false;
-    TOKEN_ELEVATION elevation{};
+    DWORD value = 0;
     DWORD size = 0;
-    return ::GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size) &&
-           elevation.TokenIsElevated != 0;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.put()) ||
+        !::GetTokenInformation(token.get(), flag, &value, sizeof value, &size))
+        return std::nullopt;
+    return value;
+}
+
+bool IsProcessElevated()
+{
+    // TOKEN_ELEVATION is the one DWORD TokenIsElevated.
+    static_assert(sizeof(TOKEN_ELEVATION) == sizeof(DWORD));
+    return ProcessTokenFlag(TokenElevation).value_or(0) != 0;
 }
 
 AdapterPlatform& Platform()

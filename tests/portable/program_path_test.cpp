@@ -75,3 +75,25 @@ TEST(ProgramPath, FinalPathsTakeTheFormProgramsAreStartedBy)
     };
     for (const auto& c : cases) EXPECT_EQ(DosFormOfFinalPath(c.final), c.dos) << c.final;
 }
+
+TEST(ProgramPath, APathSplitsIntoItsFolderAndName)
+{
+    const struct {
+        const wchar_t* path;
+        const wchar_t* folder; // null for no split
+        const wchar_t* name;
+    } cases[] = {
+        {L"C:\\Users\\me\\x.exe", L"C:\\Users\\me", L"x.exe"},
+        {L"C:\\x.exe", L"C:\\", L"x.exe"},
+        {L"\\\\server\\share\\x.exe", L"\\\\server\\share\\", L"x.exe"},
+        {L"C:\\Users\\", L"C:\\Users", L""},
+        {L"x.exe", nullptr, nullptr},
+    };
+    for (const auto& c : cases) {
+        const auto split = SplitFolderAndName(c.path);
+        ASSERT_EQ(split.has_value(), c.folder != nullptr) << c.path;
+        if (!split) continue;
+        EXPECT_EQ(split->folder, c.folder) << c.path;
+        EXPECT_EQ(split->name, c.name) << c.path;
+    }
+}

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "support/ansi_text.h"
+#include "fixtures/scoped_platform.h"
 #include "support/platform_calls.h"
 
 namespace {
@@ -17,11 +18,8 @@ UINT WINAPI SystemCodePage()
 }
 
 class AnsiText : public ::testing::Test {
-protected:
-    void TearDown() override { vl::Platform() = m_saved; }
-
 private:
-    vl::AdapterPlatform m_saved = vl::Platform();
+    vl::test::ScopedPlatform m_platform;
 };
 
 } // namespace

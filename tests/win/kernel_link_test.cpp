@@ -10,10 +10,11 @@
 
 #include "kernel_link/kernel_link.h"
 #include "kernel_link/portable/pipe_names.h"
-#include "fixtures/adapter_fixture.h"
+#include "fixtures/fake_kernel_window.h"
 #include "fixtures/peer_kernel.h"
 #include "support/platform_calls.h"
 #include "fixtures/product_state.h"
+#include "fixtures/scoped_platform.h"
 #include "fixtures/step_log.h"
 
 using namespace vl::test;
@@ -67,11 +68,7 @@ private:
 class KernelLinkTest : public ::testing::Test {
 protected:
     void SetUp() override { ResetProductState(); }
-    void TearDown() override
-    {
-        peer.reset();
-        vl::Platform() = m_savedPlatform;
-    }
+    void TearDown() override { peer.reset(); }
 
     void Link(PeerOptions options = {})
     {
@@ -102,7 +99,7 @@ protected:
     std::unique_ptr<PeerKernel> peer;
 
 private:
-    vl::AdapterPlatform m_savedPlatform = vl::Platform();
+    ScopedPlatform m_platform;
 };
 
 constexpr DWORD kTick = 123456789;

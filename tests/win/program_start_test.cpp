@@ -251,10 +251,12 @@ TEST_F(ProgramStartTest, AUsersRunasCommandChangesNothing)
     ASSERT_EQ(::RegSetKeyValueW(HKEY_CURRENT_USER, runas, nullptr, REG_SZ, redirected.c_str(),
                                 static_cast<DWORD>((redirected.size() + 1) * sizeof(wchar_t))),
               ERROR_SUCCESS);
-    wchar_t machine[512] = {};
-    DWORD size = sizeof machine;
-    ASSERT_EQ(::RegGetValueW(HKEY_LOCAL_MACHINE, runas, nullptr, RRF_RT_REG_SZ, nullptr, machine, &size),
-              ERROR_SUCCESS);
+    vl::UniqueRegKey machineClass;
+    ASSERT_EQ(
+        ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\exefile", 0, KEY_QUERY_VALUE, machineClass.put()),
+        ERROR_SUCCESS);
+    const std::wstring machine = RunasCommand(machineClass.get());
+    ASSERT_FALSE(machine.empty());
 
     for (const ProgramStart& c : kStarts) ASSERT_TRUE(InstallIntoHome(c.installed, c.name));
     ASSERT_TRUE(CreateControl());

@@ -14,6 +14,7 @@
 #include "support/platform_calls.h"
 #include "fixtures/adapter_fixture.h"
 #include "fixtures/product_state.h"
+#include "fixtures/scoped_platform.h"
 #include "support/timer_window.h"
 
 using namespace vl::test;
@@ -52,29 +53,35 @@ private:
     vl::PatchHttp m_http;
 };
 
+// The user's answer to the elevation prompt: no.
+BOOL WINAPI RefusedElevation(SHELLEXECUTEINFOW*)
+{
+    ::SetLastError(ERROR_CANCELLED);
+    return FALSE;
+}
+
 class ServiceCoreTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         ResetProductState();
-        m_savedPlatform = vl::Platform();
+        // Made after the reset: the core reads development mode when it is made.
+        core = vl::ServiceCore::Create(container, container);
         RecordShellStarts(true);
-        RecordedStarts().clear();
         ASSERT_TRUE(core);
         core->OnCallAllowed();
     }
     void TearDown() override
     {
-        vl::Platform() = m_savedPlatform;
         EXPECT_EQ(container.holds, 0);
         ResetProductState();
     }
 
     RecordingContainer container;
-    std::unique_ptr<vl::ServiceCore> core = vl::ServiceCore::Create(container, container);
+    std::unique_ptr<vl::ServiceCore> core;
 
 private:
-    vl::AdapterPlatform m_savedPlatform;
+    ScopedPlatform m_platform;
 };
 
 } // namespace
@@ -128,6 +135,26 @@ TEST_F(ServiceCoreTest, AnOutdatedKernelIsTheContainersToUpdateThroughTheInstall
         EXPECT_EQ(container.installPages, c.installPages) << c.what;
         // No browser of the core's own: opening the page is the container's.
         EXPECT_TRUE(RecordedStarts().empty()) << c.what;
+    }
+}
+
+// A program that did not start fails the call at once: no update runs, and no kernel
+// window can come.
+TEST_F(ServiceCoreTest, AStartRefusedAtTheElevationPromptFailsAtOnce)
+{
+    vl::Platform().shellExecuteEx = RefusedElevation;
+    const struct {
+        std::wstring program;
+        std::wstring shown;
+    } cases[] = {{L"VLWidgetKernel.exe", L"failed"}, {L"VLUpdate.exe", L"1"}};
+    for (const auto& c : cases) {
+        ResetProductState();
+        ASSERT_TRUE(InstallIntoHome(L"signed/" + c.program, c.program));
+        const DWORD begin = ::GetTickCount();
+        const vl::PageAnswer answer = core->Initialize2(L"TW;Production", L"1.0.0.10", L"any", 30, kPortalPage);
+        EXPECT_EQ(Shown(answer), c.shown) << c.program;
+        EXPECT_LT(::GetTickCount() - begin, 5000u) << c.program;
+        EXPECT_TRUE(container.installPages.empty()) << c.program;
     }
 }
 

@@ -60,6 +60,14 @@ std::optional<std::vector<std::wstring>> FoldersDownTo(std::wstring_view base, s
     }
 }
 
+std::optional<FolderAndName> SplitFolderAndName(std::wstring_view path)
+{
+    const std::size_t separator = path.find_last_of(L"\\/");
+    if (separator == std::wstring_view::npos) return std::nullopt;
+    const std::size_t folderEnd = separator == PathRoot(path).size() ? separator + 1 : separator;
+    return FolderAndName{path.substr(0, folderEnd), path.substr(separator + 1)};
+}
+
 std::wstring_view HoldingBase(std::wstring_view documentsFolder, std::wstring_view programPath)
 {
     if (!documentsFolder.empty() && FoldersDownTo(documentsFolder, programPath)) return documentsFolder;

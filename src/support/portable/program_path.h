@@ -19,6 +19,14 @@ std::optional<std::vector<std::wstring>> FoldersDownTo(std::wstring_view base, s
 // "\\server\share" of "\\server\share\..."; empty for any other text.
 std::wstring_view PathRoot(std::wstring_view path);
 
+// A full path split at its last separator: the folder, a root keeping its separator
+// ("C:\" of "C:\x.exe": "C:" alone would be the drive's current folder), and the last
+// component. Nothing when `path` has no separator.
+struct FolderAndName {
+    std::wstring_view folder, name;
+};
+std::optional<FolderAndName> SplitFolderAndName(std::wstring_view path);
+
 // Where the folders that lead to a program are held from, both paths resolved (no links
 // left): the documents folder when the program lies below it, else the root of its path.
 std::wstring_view HoldingBase(std::wstring_view documentsFolder, std::wstring_view programPath);
